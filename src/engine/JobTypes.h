@@ -1,0 +1,61 @@
+// What a retrieval job is given when it starts and how it reports back.
+#pragma once
+
+#include <array>
+#include <string>
+#include <vector>
+
+namespace vormla {
+
+// The search conditions as the window held them when the run started. Texts are
+// Shift-JIS bytes; the two paths are native (UTF-8) file-system paths.
+struct SearchConditions {
+  std::string Word;                              // txtWord
+  std::string Price1, Price2, Price3, Price4;    // txtPrice1..4: digits or empty
+  bool Sell1 = false;                            // chkSell1 "在庫あり"
+  bool Sell2 = false;                            // chkSell2 "割引中"
+  int SortIndex = 0;                             // cmbSort item index
+  int CtgrIndex = 0;                             // cmbCtgr item index
+  std::string CtgrText;                          // cmbCtgr item text
+  bool ImgSave = false;                          // chkImgSave
+  std::string DirPath;                           // txtDirPath, ends in "/" when ImgSave
+  std::string FilePath;                          // strFilePath: the result file
+  std::string CtgrList;                          // strCtgrList: "1,2,5," or ""
+};
+
+// One node of the category tree's flat list (top-level node, then its children).
+struct CategoryNode {
+  std::string Caption;   // " " + CT_Name, Shift-JIS
+  std::string Code;      // the catalogue's code text, Shift-JIS, as stored
+  int Level = 0;         // 0 top-level, 1 child
+  int Parent = -1;       // index of the parent node, -1 for a top-level node
+};
+
+// One item's 36 CSV fields; column n at index n - 1.
+constexpr int kColumnCount = 36;
+using ItemRecord = std::array<std::string, kColumnCount>;
+
+// What the job's owner learns as it runs. The window marshals every call to its
+// GUI thread and blocks the worker until it has run; the command line prints.
+class JobObserver {
+ public:
+  virtual ~JobObserver() = default;
+  virtual void InitProgress(int categoryTotal) = 0;
+  virtual void StepProgress() = 0;
+  virtual void ShowItemProgress(const std::string& statusText, int itemDone, int itemTotal) = 0;
+  virtual void ShowStatusText(const std::string& statusText) = 0;
+  virtual void JobFinished() = 0;
+};
+
+// Values of ItemFound once a job has ended.
+enum ItemFoundCode : int {
+  kNoItem = 0,          // nothing written (or cancelled before the first row)
+  kItemWritten = 1,     // at least one row
+  kFileError = 7,       // the result file could not be created, written or closed
+  kSiteUnreachable = 9  // every fetch of the job failed without any HTTP answer
+};
+
+// The status label text of one item: "分類 : " + label + " - " + done + "/" + total + "件 取得中".
+std::string ItemProgressText(const std::string& statusText, int itemDone, int itemTotal);
+
+}  // namespace vormla

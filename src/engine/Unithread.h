@@ -1,0 +1,101 @@
+// The retrieval worker: one job from sign-in to the finished CSV on its own thread.
+//
+// The job-wide state (StatusText, CategoryTotal, ItemTotal, ItemDone, ItemRecord,
+// the result file) lives in the worker object rather than in globals, one object per
+// run. The owner reads IsRunning/ItemFound and is told the end through JobFinished.
+#pragma once
+
+#include <atomic>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "engine/JobTypes.h"
+#include "engine/ResultFile.h"
+#include "engine/WebAccess.h"
+#include "web/Unicommon.h"
+
+namespace vormla {
+
+// "商品管理番号","商品ID",... : the 36 header names, quoted, comma-joined (486 bytes).
+const std::string& CsvHeader();
+// "&amp;" -> "&", "&#039;" -> "'", "&#12316;" -> 0x81 0x60, in that order, case ignored.
+std::string DecodeEntities(const std::string& text);
+// The row of one record: 36 quoted fields, inner double quotes doubled, no line end.
+std::string FormatItemRow(const ItemRecord& record);
+
+class TMyThread {
+ public:
+  // tmpFileName is the full path of the scratch page file (normally the program
+  // folder + "db/tmp.dat"); siteRoot is the marketplace's base address.
+  TMyThread(SearchConditions conditions, std::vector<CategoryNode> nodes, JobObserver& observer,
+            WebAccess& web, std::string tmpFileName, std::string siteRoot);
+  virtual ~TMyThread();
+  TMyThread(const TMyThread&) = delete;
+  TMyThread& operator=(const TMyThread&) = delete;
+
+  // Thread control. Start runs Execute on a new thread; the owner joins it.
+  void Start();
+  void Join();
+  bool Joinable() const { return thread_.joinable(); }
+  void Terminate() { terminated_ = true; }
+  bool Terminated() const { return terminated_ || CsvFile.Failed(); }
+  const std::atomic<bool>* CancelFlag() const { return &terminated_; }
+
+  bool IsRunning() const { return isRunning_; }
+  int ItemFound() const { return itemFound_; }
+  int RowsWritten() const { return rowsWritten_; }
+
+  // The thread body: RunJob, scratch file removed, JobFinished.
+  void Execute();
+  void RunJob();
+
+  // Collaborators of RunJob; virtual so the job driver can be tested alone.
+  virtual void SignIn();
+  virtual void ReadResultList(const std::string& url);
+
+  std::string BuildSearchUrl(int categoryIndex);
+  void ReadItemPage(const std::string& url);
+  static int FindLabelColumn(const std::string& label);
+  static std::string CleanLine(const std::string& line);
+  void CollectImageUrl(const std::string& line);
+  void SaveItemImages();
+  void WriteItemRow();
+
+  // Fetch into the scratch page file, counting answered and unanswered fetches.
+  FetchResult FetchPage(const std::string& url);
+  FetchResult PostPage(const std::string& body, const std::string& path);
+  // The fixed pauses, scaled by VORMLA_PAUSE_SCALE; cut short by a cancel.
+  void Pause(int milliseconds);
+
+  // Job-wide state.
+  const SearchConditions Conditions;
+  const std::vector<CategoryNode> Nodes;
+  const std::string SiteRoot;
+  const std::string TmpFileName;
+  std::string StatusText;
+  int CategoryTotal = 0;
+  int ItemTotal = 0;
+  int ItemDone = 0;
+  ItemRecord Record;
+  ResultFile CsvFile;
+
+  // Per item page: the distinct picture URLs met so far and the columns filled.
+  StringList ImageUrls;
+  int ImageCount = 0;
+
+ protected:
+  JobObserver& Observer;
+  WebAccess& Web;
+
+ private:
+  std::thread thread_;
+  std::atomic<bool> terminated_{false};
+  std::atomic<bool> isRunning_{false};
+  std::atomic<int> itemFound_{kNoItem};
+  std::atomic<int> rowsWritten_{0};
+  int fetchCount_ = 0;
+  int answerCount_ = 0;
+};
+
+}  // namespace vormla

@@ -1,0 +1,26 @@
+// The job's door to the network, kept behind an interface so the readers can be
+// exercised on canned pages.
+#pragma once
+
+#include <atomic>
+#include <string>
+
+#include "web/HttpFetch.h"
+
+namespace vormla {
+
+class WebAccess {
+ public:
+  virtual ~WebAccess() = default;
+  virtual FetchResult Get(const std::string& url, const std::string& fileName,
+                          const std::atomic<bool>* cancel) = 0;
+  virtual FetchResult Post(const std::string& body, const std::string& fileName,
+                           const std::string& path, const std::atomic<bool>* cancel) = 0;
+  virtual FetchResult Download(const std::string& url, const std::string& target,
+                               const std::atomic<bool>* cancel) = 0;
+};
+
+// The real one, on libcurl; shared by every job of the process.
+WebAccess& NetworkWebAccess();
+
+}  // namespace vormla

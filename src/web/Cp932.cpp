@@ -1,0 +1,1 @@
+// Code page 932 conversion: filled in with the converter.

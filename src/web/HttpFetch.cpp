@@ -1,0 +1,1 @@
+// libcurl fetches: filled in with the HTTP layer.

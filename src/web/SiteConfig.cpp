@@ -1,0 +1,76 @@
+#include "web/SiteConfig.h"
+
+#include <unistd.h>
+
+#include <cstdlib>
+#include <string_view>
+
+#ifndef VORMLA_DEFAULT_SITE_ROOT
+#define VORMLA_DEFAULT_SITE_ROOT "https://www.vormla.jp"
+#endif
+
+namespace vormla {
+
+namespace {
+
+std::string EnvOr(const char* name, const std::string& fallback) {
+  const char* value = std::getenv(name);
+  return (value && *value) ? std::string(value) : fallback;
+}
+
+// "https://host:port/..." -> "host:port"
+std::string Authority() {
+  std::string root = SiteRoot();
+  const size_t scheme = root.find("://");
+  std::string rest = scheme == std::string::npos ? root : root.substr(scheme + 3);
+  const size_t slash = rest.find('/');
+  return slash == std::string::npos ? rest : rest.substr(0, slash);
+}
+
+}  // namespace
+
+std::string SiteRoot() {
+  std::string root = EnvOr("VORMLA_SITE_ROOT", VORMLA_DEFAULT_SITE_ROOT);
+  while (!root.empty() && root.back() == '/') root.pop_back();
+  return root;
+}
+
+std::string SiteHost() {
+  const std::string authority = Authority();
+  if (!authority.empty() && authority.front() == '[') {  // IPv6 literal
+    const size_t close = authority.find(']');
+    return authority.substr(0, close == std::string::npos ? authority.size() : close + 1);
+  }
+  const size_t colon = authority.rfind(':');
+  return colon == std::string::npos ? authority : authority.substr(0, colon);
+}
+
+int SitePort() {
+  const std::string authority = Authority();
+  const size_t colon = authority.rfind(':');
+  const size_t close = authority.rfind(']');
+  if (colon == std::string::npos || (close != std::string::npos && colon < close)) return 443;
+  const int port = std::atoi(authority.c_str() + colon + 1);
+  return port > 0 && port < 65536 ? port : 443;
+}
+
+std::string ExtraCaFile() { return EnvOr("VORMLA_CA_FILE", ""); }
+
+double PauseScale() {
+  const char* value = std::getenv("VORMLA_PAUSE_SCALE");
+  if (!value || !*value) return 1.0;
+  char* end = nullptr;
+  const double scale = std::strtod(value, &end);
+  return (end && *end == '\0' && scale >= 0) ? scale : 1.0;
+}
+
+std::string ProgramFolder() {
+  char buffer[4096];
+  const ssize_t n = ::readlink("/proc/self/exe", buffer, sizeof buffer - 1);
+  if (n <= 0) return "./";
+  std::string path(buffer, static_cast<size_t>(n));
+  const size_t slash = path.rfind('/');
+  return slash == std::string::npos ? "./" : path.substr(0, slash + 1);
+}
+
+}  // namespace vormla

@@ -1,0 +1,150 @@
+#include "web/Unicommon.h"
+
+#include <cstdint>
+#include <fstream>
+#include <iterator>
+
+namespace vormla {
+
+namespace {
+
+bool IsLeadByte(unsigned char c) { return (c >= 0x81 && c <= 0x9F) || (c >= 0xE0 && c <= 0xFC); }
+
+char LowerAscii(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
+
+bool EqualsIgnoringCaseAt(std::string_view text, size_t at, std::string_view word) {
+  if (at + word.size() > text.size()) return false;
+  for (size_t i = 0; i < word.size(); ++i) {
+    if (LowerAscii(text[at + i]) != LowerAscii(word[i])) return false;
+  }
+  return true;
+}
+
+}  // namespace
+
+StringList SplitPageLines(std::string_view bytes) {
+  StringList lines;
+  const size_t nul = bytes.find('\0');
+  if (nul != std::string_view::npos) bytes = bytes.substr(0, nul);
+  size_t start = 0;
+  const size_t n = bytes.size();
+  while (start < n) {
+    size_t end = start;
+    while (end < n && bytes[end] != '\r' && bytes[end] != '\n') ++end;
+    lines.emplace_back(bytes.substr(start, end - start));
+    if (end < n && bytes[end] == '\r' && end + 1 < n && bytes[end + 1] == '\n') ++end;
+    start = end + 1;
+  }
+  return lines;
+}
+
+StringList LoadPageLines(const std::string& fileName) {
+  std::ifstream in(fileName, std::ios::binary);
+  if (!in) return {};
+  std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  return SplitPageLines(bytes);
+}
+
+int FindText(std::string_view sub, std::string_view text) {
+  if (sub.empty() || sub.size() > text.size()) return 0;
+  size_t i = 0;
+  const size_t last = text.size() - sub.size();
+  while (i <= last) {
+    if (text.compare(i, sub.size(), sub) == 0) return static_cast<int>(i) + 1;
+    // Step over a whole double-byte character so a match never begins on its trail byte.
+    i += (IsLeadByte(static_cast<unsigned char>(text[i])) && i + 1 < text.size()) ? 2 : 1;
+  }
+  return 0;
+}
+
+std::string SliceText(std::string_view text, int index, int count) {
+  if (index < 1) index = 1;
+  if (count <= 0 || static_cast<size_t>(index) > text.size()) return {};
+  return std::string(text.substr(static_cast<size_t>(index) - 1, static_cast<size_t>(count)));
+}
+
+std::string TrimBlanks(std::string_view text) {
+  size_t b = 0, e = text.size();
+  while (b < e && static_cast<unsigned char>(text[b]) <= 0x20) ++b;
+  while (e > b && static_cast<unsigned char>(text[e - 1]) <= 0x20) --e;
+  return std::string(text.substr(b, e - b));
+}
+
+std::string ReplaceAll(std::string_view text, std::string_view oldText, std::string_view newText) {
+  if (oldText.empty()) return std::string(text);
+  std::string out;
+  out.reserve(text.size());
+  size_t i = 0;
+  while (i < text.size()) {
+    if (EqualsIgnoringCaseAt(text, i, oldText)) {
+      out.append(newText);
+      i += oldText.size();
+    } else {
+      // Copy whole characters so a match never starts inside a double-byte one.
+      const bool lead = IsLeadByte(static_cast<unsigned char>(text[i])) && i + 1 < text.size();
+      out.append(text.substr(i, lead ? 2 : 1));
+      i += lead ? 2 : 1;
+    }
+  }
+  return out;
+}
+
+long long ParseIntOr(std::string_view text, long long fallback) {
+  size_t i = 0;
+  while (i < text.size() && (text[i] == ' ' || text[i] == '\t')) ++i;
+  bool negative = false;
+  if (i < text.size() && (text[i] == '+' || text[i] == '-')) {
+    negative = text[i] == '-';
+    ++i;
+  }
+  if (i >= text.size()) return fallback;
+  long long value = 0;
+  for (; i < text.size(); ++i) {
+    const char c = text[i];
+    if (c < '0' || c > '9') return fallback;
+    if (value > INT32_MAX) return fallback;  // stop before the product can overflow
+    value = value * 10 + (c - '0');
+  }
+  if (negative) value = -value;
+  // The values read are 32-bit integers; anything beyond that range is not a number here.
+  if (value > INT32_MAX || value < INT32_MIN) return fallback;
+  return value;
+}
+
+std::string StripTags(std::string_view text) {
+  std::string out;
+  out.reserve(text.size());
+  size_t i = 0;
+  while (i < text.size()) {
+    const size_t open = text.find('<', i);
+    if (open == std::string_view::npos) break;
+    const size_t close = text.find('>', open + 1);
+    if (close == std::string_view::npos) break;
+    out.append(text.substr(i, open - i));
+    i = close + 1;
+  }
+  out.append(text.substr(i));
+  return out;
+}
+
+void SplitText(std::string_view text, std::string_view delimiter, StringList& list) {
+  size_t c = 0;
+  while (c < text.size()) {
+    const std::string_view rest = text.substr(c);
+    const int p = FindText(delimiter, rest);
+    if (p == 0) {
+      list.emplace_back(rest);
+      return;
+    }
+    if (p > 1) list.emplace_back(rest.substr(0, static_cast<size_t>(p) - 1));
+    c += static_cast<size_t>(p) - 1 + delimiter.size();
+  }
+}
+
+bool HasMarkerAt(std::string_view text, int from, std::string_view marker) {
+  if (from < 1) return false;
+  const size_t at = static_cast<size_t>(from) - 1;
+  return at + marker.size() <= text.size() && text.compare(at, marker.size(), marker) == 0;
+}
+
+}  // namespace vormla
