@@ -1,0 +1,261 @@
+// The item page reader: one item's detail page into the fields of its CSV row.
+//
+// The page is not parsed as HTML. Each line is recognised by the first bytes of its
+// trimmed text and a class name on it, and values are cut out of that line or its
+// neighbours. Only the lines a rule selects are converted to Shift-JIS and cleaned,
+// so the walk over the rest of the page stays a cheap prefix test.
+#include <iterator>
+#include <string>
+#include <string_view>
+
+#include "engine/PageView.h"
+#include "engine/SjisLiteral.h"
+#include "engine/Unithread.h"
+
+namespace vormla {
+
+namespace {
+
+// Record indexes (column n at n - 1).
+constexpr int kManagementNo = 0;
+constexpr int kItemId = 1;
+constexpr int kCategory = 2;
+constexpr int kItemName = 3;
+constexpr int kIntroduction = 4;
+constexpr int kSupplier = 5;
+constexpr int kBrand = 6;
+constexpr int kPayment = 16;
+constexpr int kAboutItem = 17;
+constexpr int kSupplierScore = 18;
+constexpr int kPopularity = 19;
+constexpr int kAttention = 20;
+constexpr int kRepeat = 21;
+constexpr int kSalesState = 22;
+constexpr int kUpdated = 23;
+constexpr int kCompanyUrl = 24;
+
+// Spec-table columns that take the value rows below the heading (not the uses).
+constexpr int kPermittedUse = kAboutItem;
+// At most this many lines below a table heading are read, minus one.
+constexpr int kValueLineLimit = 30;
+
+const std::string& FullWidthBlank() { return SjisLiteral<"　">(); }
+
+bool IsLeadByte(unsigned char c) { return (c >= 0x81 && c <= 0x9F) || (c >= 0xE0 && c <= 0xFC); }
+
+char LowerAscii(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
+
+// Whole-text comparison ignoring the case of Latin letters only: the bytes of a
+// double-byte character are compared exactly, so a trail byte that happens to be a
+// letter's code is never folded.
+bool EqualsLabel(std::string_view a, std::string_view b) {
+  if (a.size() != b.size()) return false;
+  size_t i = 0;
+  while (i < a.size()) {
+    if (IsLeadByte(static_cast<unsigned char>(a[i])) && i + 1 < a.size()) {
+      if (a[i] != b[i] || a[i + 1] != b[i + 1]) return false;
+      i += 2;
+    } else {
+      if (LowerAscii(a[i]) != LowerAscii(b[i])) return false;
+      ++i;
+    }
+  }
+  return true;
+}
+
+std::string CleanView(std::string_view line) {
+  return TrimBlanks(StripTags(Utf8ToSjis(TrimView(line))));
+}
+
+// A value that is nothing but a stray double quote left over from an attribute.
+void DropLoneQuote(std::string& text) {
+  if (text == "\"") text.clear();
+}
+
+void AppendListed(std::string& field, const std::string& piece) {
+  if (field.empty()) {
+    field = piece;
+  } else {
+    field += SjisLiteral<"、">();
+    field += piece;
+  }
+}
+
+// The item URL without its last slash-separated piece (empty pieces count), with
+// the shop path turned into the company information path.
+std::string CompanyPageUrl(std::string_view url) {
+  std::string joined;
+  const size_t lastSlash = url.rfind('/');
+  if (lastSlash == std::string_view::npos) return joined;
+  // Joining the pieces before the last one puts a slash before a piece only once
+  // something has been joined, so leading empty pieces vanish.
+  size_t start = 0;
+  while (start <= lastSlash) {
+    const size_t slash = url.find('/', start);
+    const std::string_view piece = url.substr(start, slash - start);
+    if (!joined.empty()) joined += '/';
+    joined.append(piece);
+    start = slash + 1;
+  }
+  return ReplaceAll(joined, "/shop/", "/corpinfo/");
+}
+
+// A specification table row: the heading line at j, its value on the lines below
+// up to the end of the cell, or the "OK" mark of a permitted use on the next line.
+void ReadSpecRow(TMyThread& worker, const PageView& page, size_t j) {
+  const size_t count = page.Count();
+  const std::string label = CleanView(page[j]);
+  const int column = TMyThread::FindLabelColumn(label);
+  if (column < 0) return;
+  if (column == kPermittedUse) {
+    if (j + 1 < count && Contains(page[j + 1], "fa-circle-o")) AppendListed(worker.Record[kAboutItem], label + "OK");
+    return;
+  }
+  std::string value;
+  for (size_t i = 1; i < kValueLineLimit && !worker.Terminated(); ++i) {
+    if (j + i >= count - 1) break;
+    const std::string_view line = TrimView(page[j + i]);
+    if (StartsWith(line, "</t") || StartsWith(line, "<tr")) break;
+    std::string t = ReplaceAll(Utf8ToSjis(line), "<br>", " ");
+    t = ReplaceAll(TrimBlanks(StripTags(t)), FullWidthBlank(), " ");
+    t = TrimBlanks(ReplaceAll(t, "  ", " "));
+    DropLoneQuote(t);
+    if (t.empty()) continue;
+    if (!value.empty()) value += ' ';
+    value += t;
+  }
+  worker.Record[column] = TrimBlanks(value);
+}
+
+}  // namespace
+
+std::string TMyThread::CleanLine(const std::string& line) { return CleanView(line); }
+
+int TMyThread::FindLabelColumn(const std::string& label) {
+  const std::string* const headings[] = {
+      &SjisLiteral<"消費者直送">(),   &SjisLiteral<"画像転載">(),   &SjisLiteral<"ネット販売">(),
+      &SjisLiteral<"ネットオークション">(), &SjisLiteral<"CSVダイレクト注文">(),
+      &SjisLiteral<"サイズ・容量">(), &SjisLiteral<"規格">(),       &SjisLiteral<"注意事項">(),
+      &SjisLiteral<"出荷条件">(),     &SjisLiteral<"良品返品">(),   &SjisLiteral<"注文について">(),
+      &SjisLiteral<"JANコード">(),
+  };
+  constexpr int kUseHeadings = 5;
+  for (int i = 0; i < static_cast<int>(std::size(headings)); ++i) {
+    if (EqualsLabel(label, *headings[i])) return i < kUseHeadings ? kPermittedUse : i + 4;
+  }
+  return -1;
+}
+
+void TMyThread::ReadItemPage(const std::string& url) {
+  Record[kSalesState] = SjisLiteral<"在庫あり">();
+  Record[kCompanyUrl] = CompanyPageUrl(url);
+  Record[kCategory] = Conditions.CtgrIndex > 0 ? Conditions.CtgrText + " > " + StatusText : StatusText;
+
+  FetchPage(url);
+  Pause(300);
+  ImageUrls.clear();
+  ImageCount = 0;
+  PageView page;
+  page.Load(TmpFileName);
+  const size_t count = page.Count();
+
+  // Shared tail of rules B to E: full-width blanks become blanks, entities decoded.
+  const auto finishText = [](std::string text) {
+    return TrimBlanks(DecodeEntities(ReplaceAll(text, FullWidthBlank(), " ")));
+  };
+
+  for (size_t j = 0; j < count; ++j) {
+    const std::string_view raw = page[j];
+    const std::string_view trimmed = TrimView(raw);
+    const std::string_view prefix = trimmed.substr(0, 3);
+    bool endWalk = false;
+
+    if (prefix == "<ul") {
+      if (Contains(raw, "colItemData") && j + 3 < count) {
+        // Header block: "商品管理番号：X（登録/更新：date）", then the id, then the brand.
+        const std::string first = CleanView(page[j + 1]);
+        const int p = FindText(SjisLiteral<"（">(), first);
+        if (p > 0) {
+          Record[kManagementNo] =
+              TrimBlanks(ReplaceAll(SliceText(first, 1, p - 1), SjisLiteral<"商品管理番号：">(), ""));
+          std::string date = SliceText(first, p, static_cast<int>(first.size()) - p + 1);
+          date = ReplaceAll(date, SjisLiteral<"登録/更新：">(), "");
+          date = ReplaceAll(date, SjisLiteral<"（">(), "");
+          date = ReplaceAll(date, SjisLiteral<"）">(), "");
+          Record[kUpdated] = TrimBlanks(date);
+        }
+        Record[kItemId] = TrimBlanks(ReplaceAll(CleanView(page[j + 2]), SjisLiteral<"商品ID：">(), ""));
+        std::string brand = ReplaceAll(CleanView(page[j + 3]), SjisLiteral<"[ブランド]">(), "");
+        Record[kBrand] = TrimBlanks(ReplaceAll(brand, "&nbsp;", ""));
+      }
+    } else if (prefix == "<h1") {
+      Record[kItemName] = finishText(CleanView(raw));
+    } else if (prefix == "<h2") {
+      if (Contains(raw, "supplierHd")) {
+        std::string t = CleanView(raw);
+        if (t.empty() && j + 1 < count) t = CleanView(page[j + 1]);
+        Record[kSupplier] = finishText(std::move(t));
+      }
+    } else if (prefix == "<h4") {
+      if (Contains(raw, "hdType04") && Record[kIntroduction].empty()) {
+        std::string t = CleanView(raw);
+        if (j + 1 < count) t += CleanView(page[j + 1]);
+        t = TrimBlanks(t);
+        DropLoneQuote(t);
+        Record[kIntroduction] = finishText(std::move(t));
+      }
+    } else if (prefix == "<di") {
+      if (Contains(raw, "userHtmlView")) {
+        if (Record[kIntroduction].empty()) {
+          std::string t = TrimBlanks(ReplaceAll(CleanView(raw), FullWidthBlank(), " "));
+          DropLoneQuote(t);
+          Record[kIntroduction] = TrimBlanks(DecodeEntities(t));
+        }
+      } else if (Contains(raw, "itemScoreRatingItem") && j > 2) {
+        // The score class stands one line above, the rating's heading two above.
+        const std::string scoreLine = Utf8ToSjis(TrimView(page[j - 1]));
+        std::string stars;
+        if (FindText("threeScore", scoreLine) > 0) {
+          stars = SjisLiteral<"★★★">();
+        } else if (FindText("twoScore", scoreLine) > 0) {
+          stars = SjisLiteral<"★★☆">();
+        } else if (FindText("oneScore", scoreLine) > 0) {
+          stars = SjisLiteral<"★☆☆">();
+        }
+        const std::string heading = CleanView(page[j - 2]);
+        if (heading == SjisLiteral<"人気度">()) {
+          Record[kPopularity] = stars;
+        } else if (heading == SjisLiteral<"注目度">()) {
+          Record[kAttention] = stars;
+        } else if (heading == SjisLiteral<"リピート度">()) {
+          Record[kRepeat] = stars;
+        }
+      }
+    } else if (prefix == "<sp") {
+      if (Contains(raw, "labelColor10")) {
+        AppendListed(Record[kPayment], CleanView(raw));
+      } else if (Contains(raw, "labelColor09")) {
+        std::string t = CleanView(raw);
+        if (t == SjisLiteral<"キャンペーン">()) t += SjisLiteral<"開催中">();
+        AppendListed(Record[kAboutItem], t);
+      } else if (Contains(raw, "supScoreNum")) {
+        Record[kSupplierScore] = CleanView(raw);
+      }
+    } else if (HasMarkerAt(trimmed, 2, "th ")) {
+      ReadSpecRow(*this, page, j);
+    } else if (prefix == "<p ") {
+      if (Contains(raw, "soldOutTxt")) Record[kSalesState] = SjisLiteral<"品切れ中">();
+    } else if (prefix == "<im") {
+      if (Contains(raw, "data-url=")) CollectImageUrl(std::string(raw));
+    } else if (prefix == "<fo") {
+      endWalk = Contains(raw, "myform");
+    }
+
+    if (endWalk || Terminated()) break;
+  }
+
+  if (!Terminated()) SaveItemImages();
+  if (!Terminated()) WriteItemRow();
+}
+
+}  // namespace vormla

@@ -1,0 +1,136 @@
+// The result list reader: the first result page of one search, its hit count and
+// its item blocks, each handed on to the item page reader.
+//
+// The page stays in memory while the item pages are read: every item fetch
+// overwrites the scratch file, and the list is never loaded again.
+#include <string>
+#include <string_view>
+
+#include "engine/PageView.h"
+#include "engine/SjisLiteral.h"
+#include "engine/Unithread.h"
+
+namespace vormla {
+
+namespace {
+
+constexpr int kRetailPrice = 7;
+constexpr int kWholesalePrice = 8;
+constexpr int kItemUrl = 35;
+// How far below an item heading the prices are looked for.
+constexpr size_t kBlockScanLimit = 149;
+
+bool IsAscii(std::string_view text) {
+  for (const char c : text) {
+    if (static_cast<unsigned char>(c) >= 0x80) return false;
+  }
+  return true;
+}
+
+// The Shift-JIS form of a trimmed page line. Plain ASCII reads the same in both
+// encodings, so most lines are handed back as they stand, without a copy.
+class ConvertedLine {
+ public:
+  std::string_view Of(std::string_view raw) {
+    const std::string_view trimmed = TrimView(raw);
+    if (IsAscii(trimmed)) return trimmed;
+    buffer_ = Utf8ToSjis(trimmed);
+    return buffer_;
+  }
+
+ private:
+  std::string buffer_;
+};
+
+// A price line of the block: tags stripped, blanks trimmed, "&nbsp;" a blank.
+std::string PriceText(std::string_view converted) {
+  return ReplaceAll(TrimBlanks(StripTags(converted)), "&nbsp;", " ");
+}
+
+}  // namespace
+
+void TMyThread::ReadResultList(const std::string& url) {
+  FetchPage(url);
+  Pause(300);
+  PageView page;
+  page.Load(TmpFileName);
+  const size_t count = page.Count();
+  ItemTotal = 0;
+  ItemDone = 0;
+
+  // Hit count: "全1,234件中" in the first pagination paragraph.
+  for (size_t n = 0; n < count; ++n) {
+    const std::string_view raw = page[n];
+    if (StartsWith(TrimView(raw), "<p ") && Contains(raw, "paginationTxt")) {
+      std::string s = Utf8ToSjis(TrimView(raw));
+      const int all = FindText(SjisLiteral<"全">(), s);
+      if (all == 0) break;
+      s = SliceText(s, all + 2, static_cast<int>(s.size()));
+      const int unit = FindText(SjisLiteral<"件">(), s);
+      if (unit == 0) break;
+      s = ReplaceAll(SliceText(s, 1, unit - 1), ",", "");
+      ItemTotal = static_cast<int>(ParseIntOr(s, 0));
+      break;
+    }
+    if (Terminated()) break;
+  }
+
+  if (ItemTotal < 1) {
+    Observer.ShowItemProgress(StatusText, ItemDone, ItemTotal);
+    return;
+  }
+
+  ConvertedLine converted;
+  for (size_t n = 0; n < count; ++n) {
+    const std::string_view heading = page[n];
+    if (StartsWith(TrimView(heading), "<h3") && Contains(heading, "showcaseHd")) {
+      for (std::string& field : Record) field.clear();
+      std::string itemUrl;
+
+      // The detail link is the first quoted value on the next line, without its query.
+      if (n + 1 < count) {
+        const std::string_view link = converted.Of(page[n + 1]);
+        const int open = FindText("\"", link);
+        if (open > 0) {
+          const std::string_view rest = link.substr(static_cast<size_t>(open));
+          const int close = FindText("\"", rest);
+          if (close > 0) {
+            std::string_view value = rest.substr(0, static_cast<size_t>(close) - 1);
+            const int query = FindText("?", value);
+            if (query > 0) value = value.substr(0, static_cast<size_t>(query) - 1);
+            itemUrl = TrimBlanks(value);
+            Record[kItemUrl] = itemUrl;
+          }
+        }
+      }
+
+      // Prices: the retail price area and the wholesale price paragraph below the
+      // heading, up to the next heading or section.
+      for (size_t i = 1; i <= kBlockScanLimit; ++i) {
+        if (Terminated() || n + i + 1 >= count) break;
+        const std::string_view s = converted.Of(page[n + i]);
+        if (HasMarkerAt(s, 2, "h3 ") || HasMarkerAt(s, 2, "/se") || HasMarkerAt(s, 1, "<se")) break;
+        if (HasMarkerAt(s, 1, "<di")) {
+          if (FindText("retailPriceArea", s) > 0 && n + i + 2 < count) {
+            std::string t = TrimBlanks(StripTags(Utf8ToSjis(TrimView(page[n + i + 2]))));
+            if (t.empty()) t = TrimBlanks(StripTags(Utf8ToSjis(TrimView(page[n + i + 1]))));
+            Record[kRetailPrice] = TrimBlanks(ReplaceAll(t, "&nbsp;", " "));
+          }
+        } else if (HasMarkerAt(s, 1, "<p ") &&
+                   (FindText("afterPrice\"", s) > 0 || FindText("\"price\"", s) > 0)) {
+          const std::string t = ReplaceAll(PriceText(s), SjisLiteral<"卸価格">(), "");
+          Record[kWholesalePrice] = TrimBlanks(t);
+          break;
+        }
+      }
+      if (Record[kWholesalePrice].empty()) Record[kWholesalePrice] = SjisLiteral<"卸価格は非公開">();
+
+      ++ItemDone;
+      Observer.ShowItemProgress(StatusText, ItemDone, ItemTotal);
+      if (!itemUrl.empty()) ReadItemPage(itemUrl);
+    }
+    if (ItemDone >= ItemTotal || Terminated()) break;
+  }
+}
+
+}  // namespace vormla
