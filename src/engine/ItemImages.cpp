@@ -1,0 +1,108 @@
+// Picture URLs of an item page and their download into the item's folder.
+#include <filesystem>
+#include <system_error>
+
+#include "engine/Unithread.h"
+
+namespace vormla {
+
+namespace {
+
+constexpr int kImageColumns = 10;
+constexpr size_t kFirstImageColumn = 25;
+
+bool IsLeadByte(unsigned char c) { return (c >= 0x81 && c <= 0x9F) || (c >= 0xE0 && c <= 0xFC); }
+char LowerAscii(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
+
+// Whole-text equality with ASCII letter case ignored; the trail byte of a
+// double-byte character is compared as it is, never folded.
+bool SameIgnoringCase(const std::string& a, const std::string& b) {
+  if (a.size() != b.size()) return false;
+  for (size_t i = 0; i < a.size(); ++i) {
+    if (IsLeadByte(static_cast<unsigned char>(a[i])) && i + 1 < a.size()) {
+      if (a[i] != b[i] || a[i + 1] != b[i + 1]) return false;
+      ++i;
+    } else if (LowerAscii(a[i]) != LowerAscii(b[i])) {
+      return false;
+    }
+  }
+  return true;
+}
+
+bool HasControlByte(const std::string& name) {
+  for (const char c : name)
+    if (static_cast<unsigned char>(c) < 0x20) return true;
+  return false;
+}
+
+// A management number names one folder directly under the chosen one, so it may
+// not climb out of it or reach into another folder.
+bool IsSafeFolderName(const std::string& name) {
+  return !name.empty() && name != "." && name != ".." &&
+         name.find_first_of("/\\") == std::string::npos && !HasControlByte(name);
+}
+
+bool IsSafeFileName(const std::string& name) {
+  return !name.empty() && name != "." && name != ".." && name.find('\\') == std::string::npos &&
+         name.find('/') == std::string::npos;
+}
+
+// Anything at all at the path, a dangling link included, counts as there.
+bool PathTaken(const std::filesystem::path& path) {
+  std::error_code ec;
+  return std::filesystem::symlink_status(path, ec).type() != std::filesystem::file_type::not_found;
+}
+
+}  // namespace
+
+void TMyThread::CollectImageUrl(const std::string& line) {
+  std::string t = Utf8ToSjis(TrimBlanks(line));
+  // The URL is cut at the first colon of the line, whatever attribute holds it.
+  const int p = FindText(":", t);
+  if (p == 0) return;
+  t = SliceText(t, p + 1, static_cast<int>(t.size()) - p);
+  const int q = FindText("\"", t);
+  if (q == 0) return;
+  t = "https:" + SliceText(t, 1, q - 1);
+
+  for (const std::string& known : ImageUrls)
+    if (SameIgnoringCase(known, t)) return;
+  ImageUrls.push_back(t);
+  if (ImageCount < kImageColumns) {
+    Record[kFirstImageColumn + static_cast<size_t>(ImageCount)] = t;
+    ++ImageCount;
+  }
+}
+
+void TMyThread::SaveItemImages() {
+  if (!Conditions.ImgSave) return;
+  const std::string& number = Record[0];
+  if (number.empty()) return;
+
+  // The checks run on the name as it reaches the file system, so a 0x5C trail
+  // byte of a double-byte character is no backslash here.
+  const std::string folderName = SjisToUtf8(number);
+  if (HasControlByte(number) || !IsSafeFolderName(folderName)) return;
+  const std::filesystem::path folder = TrimBlanks(Conditions.DirPath) + folderName + "/";
+
+  std::error_code ec;
+  if (!std::filesystem::is_directory(folder, ec)) {
+    // One level only: a missing image folder is not made up here.
+    if (!std::filesystem::create_directory(folder, ec) || ec) return;
+  }
+
+  for (const std::string& url : ImageUrls) {
+    StringList pieces;
+    SplitText(url, "/", pieces);
+    if (!pieces.empty()) {
+      const std::string name = SjisToUtf8(pieces.back());
+      if (IsSafeFileName(name)) {
+        const std::filesystem::path target = folder / name;
+        if (!PathTaken(target)) Web.Download(SjisToUtf8(url), target.string(), CancelFlag());
+      }
+    }
+    if (Terminated()) return;
+  }
+}
+
+}  // namespace vormla

@@ -1,0 +1,121 @@
+// The worker thread and the job driver.
+#include <algorithm>
+#include <chrono>
+#include <filesystem>
+#include <thread>
+
+#include "engine/Unithread.h"
+#include "web/SiteConfig.h"
+
+namespace vormla {
+
+TMyThread::TMyThread(SearchConditions conditions, std::vector<CategoryNode> nodes,
+                     JobObserver& observer, WebAccess& web, std::string tmpFileName,
+                     std::string siteRoot)
+    : Conditions(std::move(conditions)),
+      Nodes(std::move(nodes)),
+      SiteRoot(std::move(siteRoot)),
+      TmpFileName(std::move(tmpFileName)),
+      Observer(observer),
+      Web(web) {}
+
+TMyThread::~TMyThread() {
+  // An owner that forgot to join must not leave a thread running on a dead object.
+  Terminate();
+  Join();
+}
+
+void TMyThread::Start() { thread_ = std::thread([this] { Execute(); }); }
+
+void TMyThread::Join() {
+  if (thread_.joinable() && thread_.get_id() != std::this_thread::get_id()) thread_.join();
+}
+
+void TMyThread::Execute() {
+  itemFound_ = kNoItem;
+  isRunning_ = true;
+  RunJob();
+
+  std::error_code ignored;
+  std::filesystem::remove(TmpFileName, ignored);  // a missing scratch file is fine
+
+  // The outcome the owner reads once IsRunning drops: a file error outranks
+  // everything, then rows written, then a site that never answered at all.
+  if (CsvFile.Failed())
+    itemFound_ = kFileError;
+  else if (rowsWritten_ > 0)
+    itemFound_ = kItemWritten;
+  else if (fetchCount_ > 0 && answerCount_ == 0)
+    itemFound_ = kSiteUnreachable;
+  else
+    itemFound_ = kNoItem;
+
+  isRunning_ = false;
+  Observer.JobFinished();
+}
+
+void TMyThread::RunJob() {
+  StringList entries;
+  // Nothing is fetched for a file that cannot be created or take its header.
+  if (!CsvFile.Open(Conditions.FilePath)) return;
+  if (!CsvFile.WriteLine(CsvHeader())) {
+    CsvFile.Close();
+    return;
+  }
+
+  SignIn();
+  if (!Terminated()) {
+    if (Conditions.CtgrList.empty()) {
+      CategoryTotal = 1;
+      Observer.InitProgress(CategoryTotal);
+      Observer.StepProgress();
+      const std::string url = BuildSearchUrl(-1);
+      ReadResultList(url);
+    } else {
+      SplitText(Conditions.CtgrList, ",", entries);
+      CategoryTotal = static_cast<int>(entries.size());
+      Observer.InitProgress(CategoryTotal);
+      for (const std::string& entry : entries) {
+        Observer.StepProgress();
+        const long long c = ParseIntOr(entry, -1);
+        // An index past the tree (only a hand-written list can hold one) is skipped
+        // like a negative one.
+        if (c >= 0 && c < static_cast<long long>(Nodes.size())) {
+          const std::string url = BuildSearchUrl(static_cast<int>(c));
+          if (!Terminated()) ReadResultList(url);
+        }
+        if (Terminated()) break;
+      }
+    }
+  }
+  CsvFile.Close();
+}
+
+FetchResult TMyThread::FetchPage(const std::string& url) {
+  const FetchResult result = Web.Get(url, TmpFileName, CancelFlag());
+  ++fetchCount_;
+  if (result.answered) ++answerCount_;
+  return result;
+}
+
+FetchResult TMyThread::PostPage(const std::string& body, const std::string& path) {
+  const FetchResult result = Web.Post(body, TmpFileName, path, CancelFlag());
+  ++fetchCount_;
+  if (result.answered) ++answerCount_;
+  return result;
+}
+
+void TMyThread::Pause(int milliseconds) {
+  using Clock = std::chrono::steady_clock;
+  const auto total = std::chrono::duration<double, std::milli>(milliseconds * PauseScale());
+  const auto end = Clock::now() + std::chrono::duration_cast<Clock::duration>(total);
+  // Short slices keep a cancel from waiting out the whole pause.
+  constexpr auto kSlice = std::chrono::milliseconds(20);
+  while (!Terminated()) {
+    const auto now = Clock::now();
+    if (now >= end) break;
+    std::this_thread::sleep_for(std::min<Clock::duration>(kSlice, end - now));
+  }
+}
+
+}  // namespace vormla

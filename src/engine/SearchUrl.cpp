@@ -1,0 +1,84 @@
+// The marketplace's search URL for one category and the window's conditions.
+#include "engine/SjisLiteral.h"
+#include "engine/Unithread.h"
+
+namespace vormla {
+
+namespace {
+
+// Form encoding of UTF-8 bytes as the site's search form sends them.
+std::string FormEncode(const std::string& bytes) {
+  static constexpr char kHex[] = "0123456789ABCDEF";
+  std::string out;
+  for (const char ch : bytes) {
+    const auto c = static_cast<unsigned char>(ch);
+    if ((c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') ||
+        c == '!' || c == '$' || c == '\'' || c == '(' || c == ')' || c == '*' || c == '-' ||
+        c == '.' || c == '_' || c == '@') {
+      out += ch;
+    } else if (c == ' ') {
+      out += '+';
+    } else {
+      out += '%';
+      out += kHex[c >> 4];
+      out += kHex[c & 0x0F];
+    }
+  }
+  return out;
+}
+
+void AppendIfSet(std::string& tail, const char* key, const std::string& box) {
+  const std::string value = TrimBlanks(box);
+  if (!value.empty()) tail += key + value;
+}
+
+}  // namespace
+
+std::string TMyThread::BuildSearchUrl(int categoryIndex) {
+  std::string base;
+  std::string tail;
+  StatusText.clear();
+
+  if (categoryIndex < 0) {
+    if (Conditions.CtgrIndex > 0) {
+      base = SiteRoot + "/search/?category_id=" + std::to_string(Conditions.CtgrIndex);
+      StatusText = Conditions.CtgrText;
+    } else {
+      base = SiteRoot + "/search?category_id=80";
+      StatusText = SjisLiteral<"全カテゴリ">();
+    }
+  } else {
+    base = SiteRoot + "/search/?category_id=";
+    // A node past the list reads as one with no code and no caption.
+    if (static_cast<size_t>(categoryIndex) < Nodes.size()) {
+      const CategoryNode& node = Nodes[static_cast<size_t>(categoryIndex)];
+      base += TrimBlanks(node.Code);
+      if (node.Level == 1 && node.Parent >= 0 && static_cast<size_t>(node.Parent) < Nodes.size())
+        StatusText += TrimBlanks(Nodes[static_cast<size_t>(node.Parent)].Caption) + " > ";
+      StatusText += TrimBlanks(node.Caption);
+    }
+  }
+
+  const std::string word = TrimBlanks(Conditions.Word);
+  if (!word.empty()) tail += "&keyword=" + FormEncode(SjisToUtf8(word));
+
+  AppendIfSet(tail, "&facet_price_from=", Conditions.Price1);
+  AppendIfSet(tail, "&facet_price_to=", Conditions.Price2);
+  AppendIfSet(tail, "&refrence_price_from=", Conditions.Price3);  // the site's spelling
+  AppendIfSet(tail, "&refrence_price_to=", Conditions.Price4);
+
+  tail += Conditions.Sell1 ? "&ex_so=Y" : "&ex_so=N";
+  if (Conditions.Sell2) tail += "&disc_flg=Y";
+
+  switch (Conditions.SortIndex) {
+    case 0: tail += "&sort=score&sort_operate_flg=Y"; break;
+    case 1: tail += "&sort=sales&sort_operate_flg=Y"; break;
+    case 2: tail += "&sort=new&sort_operate_flg=Y"; break;
+    case 3: tail += "&sort=PD&sort_operate_flg=Y"; break;
+    case 4: tail += "&sort=PA&sort_operate_flg=Y"; break;
+    default: break;
+  }
+  return base + tail;
+}
+
+}  // namespace vormla

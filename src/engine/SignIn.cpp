@@ -1,0 +1,64 @@
+// Signing in afresh at the start of every job: sign out, read the login page's
+// CSRF token, post the login form. The session lives on in the cookie jar.
+#include "engine/SjisLiteral.h"
+#include "engine/Unithread.h"
+
+namespace vormla {
+
+namespace {
+
+constexpr const char* kLoginId = "pelorint58";
+constexpr const char* kPassword = "quastel74";
+constexpr int kSignInPause = 500;
+// On the meta line the token is the last attribute's value; the tail of the line
+// this long reaches back past the value's opening quote.
+constexpr size_t kTokenWindow = 48;
+
+// The token of a candidate line, or "" when its tail lacks the two quotes.
+std::string TokenOfLine(const std::string& trimmedLine) {
+  std::string window = Utf8ToSjis(trimmedLine);
+  if (window.size() > kTokenWindow) window = window.substr(window.size() - kTokenWindow);
+  const int open = FindText("\"", window);
+  if (open == 0) return {};
+  const std::string rest = SliceText(window, open + 1, static_cast<int>(window.size()) - open);
+  const int close = FindText("\"", rest);
+  if (close == 0) return {};
+  return TrimBlanks(SliceText(rest, 1, close - 1));
+}
+
+}  // namespace
+
+void TMyThread::SignIn() {
+  std::string token;
+
+  FetchPage(SiteRoot + "/logout");
+  Pause(kSignInPause);
+
+  StatusText = SjisLiteral<"ページ内容の確認中1...">();
+  Observer.ShowStatusText(StatusText);
+
+  FetchPage(SiteRoot + "/login");
+  Pause(kSignInPause);
+
+  const StringList lines = LoadPageLines(TmpFileName);
+  for (const std::string& line : lines) {
+    const std::string trimmed = TrimBlanks(line);
+    // The first byte is not looked at: "<meta" and " meta" alike.
+    if (HasMarkerAt(trimmed, 2, "met") && FindText("csrf-token", line) > 0) {
+      token = TokenOfLine(trimmed);
+      break;  // only the first candidate counts, token or not
+    }
+    if (Terminated()) break;
+  }
+
+  if (token.empty() || Terminated()) return;
+
+  StatusText = SjisLiteral<"ページ内容の確認中2...">();
+  Observer.ShowStatusText(StatusText);
+  const std::string body = "&_token=" + token + "&bookmark=on&login_id=" + kLoginId +
+                           "&password=" + kPassword + "&refererURL=" + SiteRoot + "/";
+  PostPage(body, "/login");
+  Pause(kSignInPause);
+}
+
+}  // namespace vormla
