@@ -1,0 +1,250 @@
+// Picture URLs gathered from image lines and saved into the item's folder.
+#include <gtest/gtest.h>
+
+#include <set>
+
+#include "FakeWebAccess.h"
+#include "JobTestKit.h"
+#include "engine/Unithread.h"
+
+namespace vormla {
+namespace {
+
+using testing::FakeWebAccess;
+using testing::ReadBytes;
+using testing::RecordingObserver;
+using testing::TempFolder;
+
+std::string ImageLine(const std::string& url) {
+  return "      <img class=\"lazy\" data-url=\"" + url + "\" alt=\"\">";
+}
+
+// Names of everything below a folder, relative to it.
+std::set<std::string> Tree(const std::filesystem::path& root) {
+  std::set<std::string> names;
+  for (const auto& entry : std::filesystem::recursive_directory_iterator(root))
+    names.insert(std::filesystem::relative(entry.path(), root).string());
+  return names;
+}
+
+class ItemImagesTest : public ::testing::Test {
+ protected:
+  ItemImagesTest() { std::filesystem::create_directory(images); }
+
+  std::unique_ptr<TMyThread> MakeJob(bool save = true) {
+    SearchConditions c;
+    c.ImgSave = save;
+    c.DirPath = images.string() + "/";
+    return std::make_unique<TMyThread>(c, std::vector<CategoryNode>{}, observer, web,
+                                       folder / "tmp.dat", "https://market.test");
+  }
+  // Serves a body for every URL so that each download leaves a file.
+  void Serve(const std::string& url) { web.bodies[url] = "body of " + url; }
+
+  TempFolder folder;
+  std::filesystem::path images = folder.Path() / "images";
+  RecordingObserver observer;
+  FakeWebAccess web;
+};
+
+TEST_F(ItemImagesTest, TwelvePicturesFillTenColumnsAndAllAreSaved) {
+  auto job = MakeJob();
+  job->Record[0] = "M100";
+  for (int i = 1; i <= 12; ++i) {
+    const std::string url = "https://img.test/items/" + std::to_string(i) + ".jpg";
+    Serve(url);
+    job->CollectImageUrl(ImageLine(url));
+  }
+  EXPECT_EQ(job->ImageCount, 10);
+  EXPECT_EQ(job->ImageUrls.size(), 12u);
+  for (int i = 0; i < 10; ++i)
+    EXPECT_EQ(job->Record[25 + i], "https://img.test/items/" + std::to_string(i + 1) + ".jpg");
+  EXPECT_EQ(job->Record[35], "");
+
+  job->SaveItemImages();
+  const auto downloads = web.CallsOf("DOWNLOAD");
+  ASSERT_EQ(downloads.size(), 12u);
+  EXPECT_EQ(downloads[11].target, "https://img.test/items/12.jpg");
+  EXPECT_EQ(downloads[11].file, (images / "M100" / "12.jpg").string());
+  EXPECT_EQ(ReadBytes((images / "M100" / "1.jpg").string()), "body of https://img.test/items/1.jpg");
+  EXPECT_EQ(Tree(images).size(), 13u);  // the folder and twelve files
+}
+
+TEST_F(ItemImagesTest, RepeatsCountOnceWhateverTheLetterCase) {
+  auto job = MakeJob();
+  job->Record[0] = "M1";
+  Serve("https://img.test/a/Pic.JPG");
+  job->CollectImageUrl(ImageLine("https://img.test/a/Pic.JPG"));
+  job->CollectImageUrl(ImageLine("https://img.test/a/Pic.JPG"));
+  job->CollectImageUrl(ImageLine("https://img.test/a/Pic.JPG"));
+  job->CollectImageUrl(ImageLine("HTTPS://IMG.TEST/A/pic.jpg"));
+  EXPECT_EQ(job->ImageCount, 1);
+  EXPECT_EQ(job->ImageUrls.size(), 1u);
+  EXPECT_EQ(job->Record[25], "https://img.test/a/Pic.JPG");
+  EXPECT_EQ(job->Record[26], "");
+  job->SaveItemImages();
+  EXPECT_EQ(web.CallsOf("DOWNLOAD").size(), 1u);
+}
+
+TEST_F(ItemImagesTest, TrailBytesAreNotFoldedAsLetters) {
+  // ア is 0x83 0x41 and ヂ is 0x83 0x61: their trail bytes read as "A" and "a".
+  ASSERT_EQ(Utf8ToSjis("ア"), "\x83\x41");
+  ASSERT_EQ(Utf8ToSjis("ヂ"), "\x83\x61");
+  auto job = MakeJob(false);
+  job->CollectImageUrl(ImageLine("https://img.test/ア.jpg"));
+  job->CollectImageUrl(ImageLine("https://img.test/ヂ.jpg"));
+  EXPECT_EQ(job->ImageCount, 2);
+  EXPECT_EQ(job->Record[26], Utf8ToSjis("https://img.test/ヂ.jpg"));
+}
+
+TEST_F(ItemImagesTest, SchemeIsAlwaysHttps) {
+  auto job = MakeJob(false);
+  job->CollectImageUrl(ImageLine("http://img.test/1.jpg"));
+  job->CollectImageUrl(ImageLine("//img.test/2.jpg"));
+  job->CollectImageUrl("<img data-url=\"ftp://img.test/3.jpg\">");
+  EXPECT_EQ(job->Record[25], "https://img.test/1.jpg");
+  // A value without a scheme holds no colon: that line gives nothing.
+  EXPECT_EQ(job->Record[26], "https://img.test/3.jpg");
+  EXPECT_EQ(job->ImageCount, 2);
+}
+
+TEST_F(ItemImagesTest, EarlierAttributeWithAColonWins) {
+  auto job = MakeJob(false);
+  job->CollectImageUrl("<img src=\"https://cdn.test/thumb.png\" data-url=\"https://img.test/big.jpg\">");
+  EXPECT_EQ(job->Record[25], "https://cdn.test/thumb.png");
+}
+
+TEST_F(ItemImagesTest, LinesWithoutColonOrClosingQuoteGiveNothing) {
+  auto job = MakeJob(false);
+  job->CollectImageUrl("<img data-url=\"/relative/1.jpg\">");
+  job->CollectImageUrl("<img data-url=\"https://img.test/unclosed.jpg");
+  EXPECT_EQ(job->ImageCount, 0);
+  EXPECT_TRUE(job->ImageUrls.empty());
+}
+
+TEST_F(ItemImagesTest, EmptyManagementNumberOrSavingOffCreatesNothing) {
+  for (const bool save : {true, false}) {
+    auto job = MakeJob(save);
+    job->Record[0] = save ? "" : "M1";
+    Serve("https://img.test/1.jpg");
+    job->CollectImageUrl(ImageLine("https://img.test/1.jpg"));
+    job->SaveItemImages();
+    EXPECT_EQ(job->Record[25], "https://img.test/1.jpg");
+  }
+  EXPECT_TRUE(web.CallsOf("DOWNLOAD").empty());
+  EXPECT_TRUE(Tree(images).empty());
+}
+
+TEST_F(ItemImagesTest, EqualLastPiecesKeepTheFirst) {
+  auto job = MakeJob();
+  job->Record[0] = "M2";
+  Serve("https://a.test/x/p.jpg");
+  Serve("https://b.test/y/p.jpg");
+  job->CollectImageUrl(ImageLine("https://a.test/x/p.jpg"));
+  job->CollectImageUrl(ImageLine("https://b.test/y/p.jpg"));
+  job->SaveItemImages();
+  ASSERT_EQ(web.CallsOf("DOWNLOAD").size(), 1u);
+  EXPECT_EQ(ReadBytes((images / "M2" / "p.jpg").string()), "body of https://a.test/x/p.jpg");
+}
+
+TEST_F(ItemImagesTest, TrailingSlashUsesThePieceBeforeIt) {
+  auto job = MakeJob();
+  job->Record[0] = "M3";
+  Serve("https://img.test/pics/9/");
+  job->CollectImageUrl(ImageLine("https://img.test/pics/9/"));
+  job->SaveItemImages();
+  EXPECT_TRUE(std::filesystem::is_regular_file(images / "M3" / "9"));
+}
+
+TEST_F(ItemImagesTest, ManagementNumbersThatAreNoPlainFolderNameWriteNothing) {
+  for (const std::string number : {"../x", "a/b", "..", ".", "a\\b", "ab\x01" "c", "tab\there"}) {
+    auto job = MakeJob();
+    job->Record[0] = number;
+    Serve("https://img.test/1.jpg");
+    job->CollectImageUrl(ImageLine("https://img.test/1.jpg"));
+    job->SaveItemImages();
+    EXPECT_EQ(job->Record[25], "https://img.test/1.jpg") << number;
+  }
+  EXPECT_TRUE(web.CallsOf("DOWNLOAD").empty());
+  EXPECT_TRUE(Tree(images).empty());
+  // Nothing beside the image folder either.
+  EXPECT_EQ(Tree(folder.Path()), std::set<std::string>{"images"});
+}
+
+TEST_F(ItemImagesTest, ShiftJisNumberBecomesAUtf8Folder) {
+  // ソ ends in the byte 0x5C, which is no backslash inside the character.
+  auto job = MakeJob();
+  job->Record[0] = Utf8ToSjis("ソフト表");
+  Serve("https://img.test/1.jpg");
+  job->CollectImageUrl(ImageLine("https://img.test/1.jpg"));
+  job->SaveItemImages();
+  EXPECT_TRUE(std::filesystem::is_regular_file(images / "ソフト表" / "1.jpg"));
+}
+
+TEST_F(ItemImagesTest, PictureNamesThatAreNoPlainFileNameAreSkipped) {
+  auto job = MakeJob();
+  job->Record[0] = "M4";
+  for (const std::string url : {"https://img.test/a/..", "https://img.test/a/.",
+                                "https://img.test/a\\b.jpg", "https://img.test/ok.jpg"}) {
+    Serve(url);
+    job->CollectImageUrl(ImageLine(url));
+  }
+  EXPECT_EQ(job->ImageCount, 4);
+  job->SaveItemImages();
+  const auto downloads = web.CallsOf("DOWNLOAD");
+  ASSERT_EQ(downloads.size(), 1u);
+  EXPECT_EQ(downloads[0].target, "https://img.test/ok.jpg");
+  EXPECT_EQ(Tree(folder.Path()), (std::set<std::string>{"images", "images/M4", "images/M4/ok.jpg"}));
+}
+
+TEST_F(ItemImagesTest, ExistingFileIsNeverOverwritten) {
+  std::filesystem::create_directory(images / "M5");
+  testing::WriteBytes((images / "M5" / "1.jpg").string(), "old");
+  std::filesystem::create_symlink(images / "nowhere", images / "M5" / "2.jpg");
+  auto job = MakeJob();
+  job->Record[0] = "M5";
+  for (const std::string url : {"https://img.test/1.jpg", "https://img.test/2.jpg"}) {
+    Serve(url);
+    job->CollectImageUrl(ImageLine(url));
+  }
+  job->SaveItemImages();
+  EXPECT_TRUE(web.CallsOf("DOWNLOAD").empty());
+  EXPECT_EQ(ReadBytes((images / "M5" / "1.jpg").string()), "old");
+  EXPECT_FALSE(std::filesystem::exists(images / "nowhere"));
+}
+
+TEST_F(ItemImagesTest, FolderStandingAsAFileOrMissingParentSkipsTheItem) {
+  testing::WriteBytes((images / "M6").string(), "a file");
+  auto job = MakeJob();
+  job->Record[0] = "M6";
+  Serve("https://img.test/1.jpg");
+  job->CollectImageUrl(ImageLine("https://img.test/1.jpg"));
+  job->SaveItemImages();
+  EXPECT_TRUE(web.CallsOf("DOWNLOAD").empty());
+
+  SearchConditions c;
+  c.ImgSave = true;
+  c.DirPath = (images / "missing" / "").string();
+  TMyThread deeper(c, {}, observer, web, folder / "tmp.dat", "https://market.test");
+  deeper.Record[0] = "M7";
+  deeper.CollectImageUrl(ImageLine("https://img.test/1.jpg"));
+  deeper.SaveItemImages();
+  EXPECT_TRUE(web.CallsOf("DOWNLOAD").empty());
+  EXPECT_FALSE(std::filesystem::exists(images / "missing"));
+}
+
+TEST_F(ItemImagesTest, CancelStopsAfterTheCurrentDownload) {
+  auto job = MakeJob();
+  job->Record[0] = "M8";
+  for (int i = 1; i <= 3; ++i) {
+    const std::string url = "https://img.test/" + std::to_string(i) + ".jpg";
+    Serve(url);
+    job->CollectImageUrl(ImageLine(url));
+  }
+  web.onCall = [&](const testing::RecordedCall&) { job->Terminate(); };
+  job->SaveItemImages();
+  EXPECT_EQ(web.CallsOf("DOWNLOAD").size(), 1u);
+}
+
+}  // namespace
+}  // namespace vormla

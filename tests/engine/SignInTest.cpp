@@ -1,0 +1,163 @@
+// Signing in against canned pages: what is fetched, which token is cut out and posted.
+#include <gtest/gtest.h>
+
+#include "FakeWebAccess.h"
+#include "JobTestKit.h"
+#include "engine/Unithread.h"
+
+namespace vormla {
+namespace {
+
+using testing::FakeWebAccess;
+using testing::RecordingObserver;
+using testing::TempFolder;
+
+const std::string kRoot = "https://market.test";
+const std::string kRest = "&bookmark=on&login_id=pelorint58&password=quastel74&refererURL=" + kRoot + "/";
+
+std::string MetaLine(const std::string& token) {
+  return "<meta name=\"csrf-token\" content=\"" + token + "\">";
+}
+
+class SignInTest : public ::testing::Test {
+ protected:
+  SignInTest() : job(SearchConditions{}, {}, observer, web, folder / "tmp.dat", kRoot) {
+    web.bodies[kRoot + "/logout"] = "<html>signed out</html>\n";
+  }
+  void LoginPage(const std::string& page) { web.bodies[kRoot + "/login"] = page; }
+  std::vector<testing::RecordedCall> Posts() const { return web.CallsOf("POST"); }
+
+  TempFolder folder;
+  RecordingObserver observer;
+  FakeWebAccess web;
+  TMyThread job;
+};
+
+TEST_F(SignInTest, FortyCharacterTokenIsPosted) {
+  const std::string token = "AbCdEfGhIjKlMnOpQrStUvWxYz0123456789abcd";
+  ASSERT_EQ(token.size(), 40u);
+  LoginPage("<!DOCTYPE html>\n<html>\n<head>\n  " + MetaLine(token) + "\n</head>\n");
+  job.SignIn();
+
+  ASSERT_EQ(web.calls.size(), 3u);
+  EXPECT_EQ(web.calls[0].method, "GET");
+  EXPECT_EQ(web.calls[0].target, kRoot + "/logout");
+  EXPECT_EQ(web.calls[1].method, "GET");
+  EXPECT_EQ(web.calls[1].target, kRoot + "/login");
+  EXPECT_EQ(web.calls[2].method, "POST");
+  EXPECT_EQ(web.calls[2].target, "/login");
+  EXPECT_EQ(web.calls[2].body, "&_token=" + token + kRest);
+  for (const auto& call : web.calls) EXPECT_EQ(call.file, folder / "tmp.dat");
+
+  const std::vector<std::string> texts = {Utf8ToSjis("ページ内容の確認中1..."),
+                                          Utf8ToSjis("ページ内容の確認中2...")};
+  EXPECT_EQ(observer.statusTexts, texts);
+  EXPECT_EQ(job.StatusText, texts[1]);
+}
+
+TEST_F(SignInTest, TokenMustFitTheWindowWithItsOpeningQuote) {
+  const std::string fits(45, 'k');
+  LoginPage(MetaLine(fits) + "\n");
+  job.SignIn();
+  ASSERT_EQ(Posts().size(), 1u);
+  EXPECT_EQ(Posts()[0].body, "&_token=" + fits + kRest);
+
+  web.calls.clear();
+  observer.statusTexts.clear();
+  LoginPage(MetaLine(std::string(46, 'k')) + "\n");
+  job.SignIn();
+  EXPECT_TRUE(Posts().empty());
+  EXPECT_EQ(observer.statusTexts.size(), 1u);
+}
+
+TEST_F(SignInTest, WindowCountsShiftJisBytes) {
+  // Twenty kana: 60 bytes as the page sends them, 40 once converted, so the
+  // opening quote is inside the window only because the line is converted first.
+  std::string kana;
+  for (int i = 0; i < 20; ++i) kana += "あ";
+  LoginPage(MetaLine(kana) + "\n");
+  job.SignIn();
+  ASSERT_EQ(Posts().size(), 1u);
+  EXPECT_EQ(Posts()[0].body, "&_token=" + Utf8ToSjis(kana) + kRest);
+}
+
+TEST_F(SignInTest, BlanksAroundTheTokenAreTrimmed) {
+  const std::string token(40, 'b');
+  LoginPage(MetaLine(" " + token + " ") + "\n");
+  job.SignIn();
+  ASSERT_EQ(Posts().size(), 1u);
+  EXPECT_EQ(Posts()[0].body, "&_token=" + token + kRest);
+}
+
+TEST_F(SignInTest, ShortLineIsReadFromItsFirstQuote) {
+  // The whole line fits the window, so the first quoted value is taken: the name.
+  LoginPage(MetaLine("abc") + "\n");
+  job.SignIn();
+  ASSERT_EQ(Posts().size(), 1u);
+  EXPECT_EQ(Posts()[0].body, "&_token=csrf-token" + kRest);
+}
+
+TEST_F(SignInTest, NoCandidateMeansNoSecondTextAndNoPost) {
+  LoginPage("<html>\n<meta name=\"viewport\" content=\"width=device-width\">\n</html>\n");
+  job.SignIn();
+  EXPECT_TRUE(Posts().empty());
+  EXPECT_EQ(observer.statusTexts.size(), 1u);
+  EXPECT_EQ(web.calls.size(), 2u);
+}
+
+TEST_F(SignInTest, EmptyTokenIsNotPosted) {
+  LoginPage(MetaLine(std::string(44, ' ')) + "\n");
+  job.SignIn();
+  EXPECT_TRUE(Posts().empty());
+}
+
+TEST_F(SignInTest, OnlyTheFirstCandidateIsLookedAt) {
+  LoginPage("<meta name=\"csrf-token\" content=without-any-quotes-at-the-end-of-this-line>\n" +
+            MetaLine("second") + "\n");
+  job.SignIn();
+  EXPECT_TRUE(Posts().empty());
+}
+
+TEST_F(SignInTest, TagOverTwoLinesIsNoCandidate) {
+  LoginPage("<meta\n    name=\"csrf-token\" content=\"tok\">\n");
+  job.SignIn();
+  EXPECT_TRUE(Posts().empty());
+}
+
+TEST_F(SignInTest, FirstByteIsNotExamined) {
+  LoginPage("  Xmeta csrf-token content=\"tok\">\n");  // short: the window is the whole line
+  job.SignIn();
+  ASSERT_EQ(Posts().size(), 1u);
+  EXPECT_EQ(Posts()[0].body, "&_token=tok" + kRest);
+}
+
+TEST_F(SignInTest, UnansweredLoginPageLeavesTheEarlierPageToSearch) {
+  const std::string token = "fromlogout" + std::string(30, '0');
+  web.bodies[kRoot + "/logout"] = MetaLine(token) + "\n";
+  job.SignIn();
+  ASSERT_EQ(Posts().size(), 1u);
+  EXPECT_EQ(Posts()[0].body, "&_token=" + token + kRest);
+}
+
+TEST_F(SignInTest, CancelDuringTheSearchPreventsThePost) {
+  LoginPage("<html>\n" + MetaLine("tok") + "\n");
+  web.onCall = [&](const testing::RecordedCall& call) {
+    if (call.target == kRoot + "/login") job.Terminate();
+  };
+  job.SignIn();
+  EXPECT_TRUE(Posts().empty());
+  EXPECT_EQ(observer.statusTexts.size(), 1u);
+}
+
+TEST_F(SignInTest, CancelBeforeThePostPreventsIt) {
+  // The token sits on the first line, so the search itself never looks at the flag.
+  LoginPage(MetaLine("tok") + "\n");
+  web.onCall = [&](const testing::RecordedCall& call) {
+    if (call.target == kRoot + "/login") job.Terminate();
+  };
+  job.SignIn();
+  EXPECT_TRUE(Posts().empty());
+}
+
+}  // namespace
+}  // namespace vormla
