@@ -9,7 +9,7 @@ PACKAGES=(
   libcurl4-openssl-dev libssl-dev
   mdbtools-dev libglib2.0-dev
   libcpp-httplib-dev libcli11-dev
-  libgtest-dev libgmock-dev libbenchmark-dev
+  libgtest-dev libgmock-dev libbenchmark-dev zlib1g-dev
   clang libclang-rt-14-dev
   fonts-ipafont-gothic xvfb xauth x11-apps imagemagick dbus
 )

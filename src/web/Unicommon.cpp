@@ -1,21 +1,30 @@
 #include "web/Unicommon.h"
 
 #include <cstdint>
-#include <fstream>
-#include <iterator>
+#include <cstdio>
+#include <memory>
+
+#include "web/Cp932.h"
 
 namespace vormla {
 
 namespace {
 
-bool IsLeadByte(unsigned char c) { return (c >= 0x81 && c <= 0x9F) || (c >= 0xE0 && c <= 0xFC); }
+using cp932::IsLeadByte;
 
 char LowerAscii(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
 
+// Compares word with text at a character boundary, ignoring the case of ASCII
+// letters. Trail bytes are compared exactly: 0x83 0x41 and 0x83 0x61 are two
+// different katakana, not one letter in two cases.
 bool EqualsIgnoringCaseAt(std::string_view text, size_t at, std::string_view word) {
   if (at + word.size() > text.size()) return false;
+  bool trail = false;
   for (size_t i = 0; i < word.size(); ++i) {
-    if (LowerAscii(text[at + i]) != LowerAscii(word[i])) return false;
+    const char a = text[at + i];
+    const char b = word[i];
+    if (trail ? a != b : LowerAscii(a) != LowerAscii(b)) return false;
+    trail = !trail && IsLeadByte(static_cast<unsigned char>(b));
   }
   return true;
 }
@@ -39,9 +48,17 @@ StringList SplitPageLines(std::string_view bytes) {
 }
 
 StringList LoadPageLines(const std::string& fileName) {
-  std::ifstream in(fileName, std::ios::binary);
-  if (!in) return {};
-  std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  const std::unique_ptr<std::FILE, int (*)(std::FILE*)> file(std::fopen(fileName.c_str(), "rb"), &std::fclose);
+  if (!file) return {};
+  std::string bytes;
+  size_t used = 0;
+  for (;;) {
+    if (bytes.size() - used < 65536) bytes.resize(used + 65536);
+    const size_t got = std::fread(bytes.data() + used, 1, bytes.size() - used, file.get());
+    used += got;
+    if (got == 0) break;
+  }
+  bytes.resize(used);
   return SplitPageLines(bytes);
 }
 
