@@ -1,0 +1,645 @@
+#include "shell/Univormla.h"
+
+#include <QCheckBox>
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QDir>
+#include <QFont>
+#include <QGroupBox>
+#include <QGuiApplication>
+#include <QInputMethod>
+#include <QLabel>
+#include <QLineEdit>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QSignalBlocker>
+#include <QTimer>
+#include <QToolButton>
+#include <QTreeWidget>
+#include <QValidator>
+
+#include "desktop/Myedit.h"
+#include "desktop/Vistaaltfixunit.h"
+#include "web/Unicommon.h"
+
+namespace vormla {
+
+namespace {
+
+// The keyword's limit counts bytes of its Shift-JIS text, as the site receives it.
+constexpr int kWordLimitBytes = 40;
+
+class TSjisLengthValidator : public QValidator {
+ public:
+  TSjisLengthValidator(int limit, QObject* parent) : QValidator(parent), limit_(limit) {}
+  State validate(QString& input, int& /*pos*/) const override {
+    const std::string sjis = Utf8ToSjis(input.toStdString());
+    return static_cast<int>(sjis.size()) <= limit_ ? Acceptable : Invalid;
+  }
+
+ private:
+  int limit_;
+};
+
+QFont ProportionalFont(int pixels) {
+  QFont font(QStringLiteral("ＭＳ Ｐゴシック"));
+  font.setPixelSize(pixels);
+  return font;
+}
+
+QFont FixedFont(int pixels) {
+  QFont font(QStringLiteral("ＭＳ ゴシック"));
+  font.setStyleHint(QFont::TypeWriter);
+  font.setPixelSize(pixels);
+  return font;
+}
+
+QString Sjis(const std::string& bytes) { return QString::fromStdString(SjisToUtf8(bytes)); }
+std::string ToSjis(const QString& text) { return Utf8ToSjis(text.toStdString()); }
+
+// A label that sizes itself to its text, placed by its left and top.
+QLabel* MakeLabel(QWidget* parent, const QString& text, int left, int top) {
+  auto* label = new QLabel(text, parent);
+  label->adjustSize();
+  label->move(left, top);
+  return label;
+}
+
+}  // namespace
+
+QString ApplicationTitle() { return QStringLiteral("VORMLA商品情報取得ソフト"); }
+
+TFrmMain::TFrmMain(TAppServices& services, std::string dbPath, std::string iniPath, QWidget* parent)
+    : QWidget(parent, Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
+                          Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint |
+                          Qt::MSWindowsFixedSizeDialogHint),
+      services_(services),
+      iniPath_(std::move(iniPath)),
+      catalogue_(std::move(dbPath)) {
+  CreateControls();
+  CreatePriceEdits();
+  SetTabOrder();
+  FormCreate();
+}
+
+TFrmMain::~TFrmMain() = default;
+
+void TFrmMain::CreateControls() {
+  setObjectName(QStringLiteral("FrmMain"));
+  setWindowTitle(ApplicationTitle());
+  setFont(ProportionalFont(12));
+  setFixedSize(449, 426);
+  move(0, 0);
+
+  lblStatus = new QLabel(QStringLiteral("　　"), this);
+  lblStatus->setObjectName(QStringLiteral("lblStatus"));
+  lblStatus->setAlignment(Qt::AlignRight | Qt::AlignTop);
+  lblStatus->adjustSize();
+  // The designed place: left 420 for its initial text, so its right edge stays
+  // where that text ends.
+  lblStatus->move(420, 395);
+
+  auto makeSpeedButton = [this](const char* name, const QString& caption, int left, int tag) {
+    auto* button = new QToolButton(this);
+    button->setObjectName(QString::fromLatin1(name));
+    button->setText(caption);
+    button->setAutoRaise(true);
+    button->setFocusPolicy(Qt::NoFocus);
+    button->setFont(ProportionalFont(20));
+    button->setProperty("Tag", tag);
+    button->setGeometry(left, 66, 15, 15);
+    connect(button, &QToolButton::clicked, this, &TFrmMain::spbButtonClick);
+    return button;
+  };
+  spbExpand = makeSpeedButton("spbExpand", QStringLiteral("-"), 424, 1);
+  spbCollapse = makeSpeedButton("spbCollapse", QStringLiteral("+"), 408, 2);
+
+  lblCtgr = MakeLabel(this, QStringLiteral("大分類の指定 :"), 192, 16);
+  lblCtgr->setObjectName(QStringLiteral("lblCtgr"));
+  lblImgDir = MakeLabel(this, QStringLiteral("画像保存フォルダ : "), 12, 270);
+  lblImgDir->setObjectName(QStringLiteral("lblImgDir"));
+  lblImgDir->setEnabled(false);
+
+  prgBar = new QProgressBar(this);
+  prgBar->setObjectName(QStringLiteral("prgBar"));
+  prgBar->setGeometry(0, 408, 449, 18);
+  prgBar->setTextVisible(false);
+  prgBar->setRange(0, 100);
+  prgBar->setValue(0);
+
+  btnAction = new QPushButton(QStringLiteral("取得開始 (&R)"), this);
+  btnAction->setObjectName(QStringLiteral("btnAction"));
+  btnAction->setGeometry(10, 331, 84, 30);
+  btnAction->setAutoDefault(false);
+  connect(btnAction, &QPushButton::clicked, this, &TFrmMain::btnActionClick);
+
+  btnCancel = new QPushButton(QStringLiteral("キャンセル (&C)"), this);
+  btnCancel->setObjectName(QStringLiteral("btnCancel"));
+  btnCancel->setGeometry(10, 361, 169, 30);
+  btnCancel->setAutoDefault(false);
+  btnCancel->setEnabled(false);
+  connect(btnCancel, &QPushButton::clicked, this, &TFrmMain::btnCancelClick);
+
+  chkItem = new QCheckBox(QStringLiteral(" 全選択 / 全解除"), this);
+  chkItem->setObjectName(QStringLiteral("chkItem"));
+  chkItem->setGeometry(190, 66, 121, 14);
+  connect(chkItem, &QCheckBox::toggled, this, &TFrmMain::chkItemClick);
+
+  TreeView = new QTreeWidget(this);
+  TreeView->setObjectName(QStringLiteral("TreeView"));
+  TreeView->setGeometry(190, 83, 250, 308);
+  TreeView->setFont(ProportionalFont(13));
+  TreeView->setHeaderHidden(true);
+  TreeView->setColumnCount(1);
+  TreeView->setIndentation(15);
+  TreeView->setEditTriggers(QAbstractItemView::NoEditTriggers);
+  TreeView->setSelectionMode(QAbstractItemView::SingleSelection);
+  TreeView->setUniformRowHeights(true);
+  {
+    // The selection stays visible while another control has the focus.
+    QPalette palette = TreeView->palette();
+    palette.setColor(QPalette::Inactive, QPalette::Highlight,
+                     palette.color(QPalette::Active, QPalette::Highlight));
+    palette.setColor(QPalette::Inactive, QPalette::HighlightedText,
+                     palette.color(QPalette::Active, QPalette::HighlightedText));
+    TreeView->setPalette(palette);
+  }
+  TreeView->installEventFilter(this);
+  connect(TreeView, &QTreeWidget::itemChanged, this, &TFrmMain::TreeViewItemChanged);
+
+  cmbCtgr = new QComboBox(this);
+  cmbCtgr->setObjectName(QStringLiteral("cmbCtgr"));
+  cmbCtgr->setGeometry(190, 32, 250, 20);
+  cmbCtgr->setMaxVisibleItems(40);
+  // activated: only the user's choice, never a selection made by the program.
+  connect(cmbCtgr, &QComboBox::activated, this, &TFrmMain::cmbCtgrClick);
+
+  grp01 = new QGroupBox(QStringLiteral(" データ絞り込み設定 "), this);
+  grp01->setObjectName(QStringLiteral("grp01"));
+  grp01->setGeometry(10, 16, 169, 243);
+
+  lblWord = MakeLabel(grp01, QStringLiteral("キーワード :"), 14, 22);
+  lblWord->setObjectName(QStringLiteral("lblWord"));
+  txtWord = new QLineEdit(grp01);
+  txtWord->setObjectName(QStringLiteral("txtWord"));
+  txtWord->setGeometry(12, 38, 145, 20);
+  txtWord->setValidator(new TSjisLengthValidator(kWordLimitBytes, txtWord));
+  txtWord->installEventFilter(this);
+  lblWsprice = MakeLabel(grp01, QStringLiteral("卸価格帯 :"), 14, 66);
+  lblWsprice->setObjectName(QStringLiteral("lblWsprice"));
+  lblBar1 = MakeLabel(grp01, QStringLiteral("-"), 83, 86);
+  lblBar1->setObjectName(QStringLiteral("lblBar1"));
+  lblSrprice = MakeLabel(grp01, QStringLiteral("上代帯 :"), 14, 110);
+  lblSrprice->setObjectName(QStringLiteral("lblSrprice"));
+  lblBar2 = MakeLabel(grp01, QStringLiteral("-"), 83, 130);
+  lblBar2->setObjectName(QStringLiteral("lblBar2"));
+  lblSort = MakeLabel(grp01, QStringLiteral("出力順序 :"), 14, 154);
+  lblSort->setObjectName(QStringLiteral("lblSort"));
+  cmbSort = new QComboBox(grp01);
+  cmbSort->setObjectName(QStringLiteral("cmbSort"));
+  cmbSort->setGeometry(12, 170, 145, 20);
+  cmbSort->setMaxVisibleItems(40);
+  cmbSort->addItems({QStringLiteral("キーワード関連度順"), QStringLiteral("売れている順"),
+                     QStringLiteral("新規登録順"), QStringLiteral("卸値が高い順"),
+                     QStringLiteral("卸値が安い順")});
+  cmbSort->setCurrentIndex(0);
+  lblSell = MakeLabel(grp01, QStringLiteral("販売の状態 :"), 14, 198);
+  lblSell->setObjectName(QStringLiteral("lblSell"));
+  chkSell1 = new QCheckBox(QStringLiteral("在庫あり"), grp01);
+  chkSell1->setObjectName(QStringLiteral("chkSell1"));
+  chkSell1->setGeometry(12, 214, 70, 17);
+  chkSell2 = new QCheckBox(QStringLiteral("割引中"), grp01);
+  chkSell2->setObjectName(QStringLiteral("chkSell2"));
+  chkSell2->setGeometry(91, 214, 70, 17);
+
+  btnClear = new QPushButton(QStringLiteral("クリア (&N)"), this);
+  btnClear->setObjectName(QStringLiteral("btnClear"));
+  btnClear->setGeometry(95, 331, 84, 30);
+  btnClear->setAutoDefault(false);
+  connect(btnClear, &QPushButton::clicked, this, &TFrmMain::btnClearClick);
+
+  btnDirPath = new QPushButton(QStringLiteral("..."), this);
+  btnDirPath->setObjectName(QStringLiteral("btnDirPath"));
+  btnDirPath->setGeometry(154, 283, 25, 20);
+  btnDirPath->setAutoDefault(false);
+  btnDirPath->setEnabled(false);
+  connect(btnDirPath, &QPushButton::clicked, this, &TFrmMain::btnDirPathClick);
+
+  txtDirPath = new QLineEdit(QString::fromStdString(DefaultImageFolder()), this);
+  txtDirPath->setObjectName(QStringLiteral("txtDirPath"));
+  txtDirPath->setGeometry(10, 284, 142, 20);
+  txtDirPath->setFont(FixedFont(12));
+  txtDirPath->setAttribute(Qt::WA_InputMethodEnabled, false);
+  SetFolderEditable(false);
+
+  chkImgSave = new QCheckBox(QStringLiteral("商品画像を保存する"), this);
+  chkImgSave->setObjectName(QStringLiteral("chkImgSave"));
+  chkImgSave->setGeometry(10, 307, 129, 17);
+  // toggled: the user's clicks and every change the program makes alike.
+  connect(chkImgSave, &QCheckBox::toggled, this, &TFrmMain::chkImgSaveClick);
+}
+
+void TFrmMain::CreatePriceEdits() {
+  static constexpr int kBounds[4][2] = {{12, 82}, {91, 82}, {12, 126}, {91, 126}};
+  for (int i = 0; i < 4; ++i) {
+    auto* edit = new TMyEdit(grp01);
+    edit->setObjectName(QStringLiteral("txtPrice%1").arg(i + 1));
+    edit->setText(QString());
+    edit->setProperty("Tag", i + 1);
+    edit->setMaxLength(9);
+    edit->setAttribute(Qt::WA_InputMethodEnabled, false);
+    edit->setGeometry(kBounds[i][0], kBounds[i][1], 68, 20);
+    txtPrice[static_cast<size_t>(i)] = edit;
+  }
+  txtPrice1 = txtPrice[0];
+  txtPrice2 = txtPrice[1];
+  txtPrice3 = txtPrice[2];
+  txtPrice4 = txtPrice[3];
+}
+
+void TFrmMain::SetTabOrder() {
+  // Inside the group box, then the top-level controls in their designed order.
+  const QList<QWidget*> order = {txtWord,    txtPrice1,  txtPrice2, txtPrice3, txtPrice4,
+                                 cmbSort,    chkSell1,   chkSell2,  txtDirPath, btnDirPath,
+                                 chkImgSave, cmbCtgr,    chkItem,   TreeView,  btnAction,
+                                 btnClear,   btnCancel};
+  for (qsizetype i = 1; i < order.size(); ++i) QWidget::setTabOrder(order[i - 1], order[i]);
+}
+
+// ---------------------------------------------------------------------------
+// Creation, first show, closing
+
+void TFrmMain::FormCreate() {
+  vistaAltFix_ = new TVistaAltFix(this);
+  TaskbarReady = false;
+  TaskbarReady = services_.InitializeTaskbarAPI();
+  try {
+    OpenCatalogue();
+  } catch (const std::exception& error) {
+    // The window comes up all the same, with whatever was filled before.
+    ShowException(error);
+  }
+}
+
+void TFrmMain::showEvent(QShowEvent* event) {
+  QWidget::showEvent(event);
+  if (!startupPosted_) {
+    startupPosted_ = true;
+    // Runs from the event loop once the window is on screen.
+    QTimer::singleShot(0, this, &TFrmMain::StartupLoad);
+  }
+}
+
+void TFrmMain::StartupLoad() {
+  if (DbFound()) {
+    try {
+      LoadSettings();
+    } catch (const std::exception& error) {
+      ShowException(error);
+    }
+    return;
+  }
+  TMessage message;
+  message.Text = QStringLiteral("DBファイルの設定が正しくありません。\n管理者に確認してください。");
+  message.Caption = QStringLiteral("設定エラー");
+  Ask(message);
+  services_.TerminateApplication();
+}
+
+void TFrmMain::closeEvent(QCloseEvent* event) {
+  if (!btnCancel->isEnabled()) {
+    try {
+      SaveSettings();
+    } catch (const std::exception& error) {
+      ShowException(error);
+      event->ignore();
+      return;
+    }
+    event->accept();
+    return;
+  }
+  TMessage message;
+  message.Text = QStringLiteral("取得処理の実行中ですが終了しますか？");
+  message.Caption = QStringLiteral("終了確認");
+  message.Kind = TMessage::Buttons::YesNo;
+  message.Symbol = TMessage::Icon::Question;
+  if (Ask(message) == TAnswer::Yes) {
+    RunResult = RunResult == 5 ? 6 : 5;
+    btnCancelClick();
+  }
+  event->ignore();
+}
+
+void TFrmMain::ShowException(const std::exception& error) {
+  TMessage message;
+  message.Text = QString::fromStdString(error.what());
+  message.Caption = ApplicationTitle();
+  message.Symbol = TMessage::Icon::Critical;
+  Ask(message);
+}
+
+TAnswer TFrmMain::Ask(const TMessage& message) { return services_.ShowMessage(this, message); }
+
+bool TFrmMain::eventFilter(QObject* watched, QEvent* event) {
+  if (watched == txtWord && event->type() == QEvent::MouseButtonDblClick) {
+    txtWordDblClick();
+    return true;
+  }
+  if (watched == TreeView && event->type() == QEvent::FocusIn) TreeViewEnter();
+  return QWidget::eventFilter(watched, event);
+}
+
+// ---------------------------------------------------------------------------
+// Condition controls
+
+void TFrmMain::SetStatusText(const QString& text) {
+  const int right = lblStatus->x() + lblStatus->width();
+  lblStatus->setText(text);
+  lblStatus->adjustSize();
+  lblStatus->move(right - lblStatus->width(), lblStatus->y());
+}
+
+void TFrmMain::SetFolderEditable(bool editable) {
+  QPalette palette = txtDirPath->palette();
+  palette.setColor(QPalette::Base, editable ? QWidget::palette().color(QPalette::Base)
+                                            : QWidget::palette().color(QPalette::Button));
+  txtDirPath->setPalette(palette);
+  txtDirPath->setReadOnly(!editable);
+}
+
+void TFrmMain::btnClearClick() {
+  TMessage message;
+  message.Text = QStringLiteral("設定した条件を初期化します。\nよろしいですか？");
+  message.Caption = QStringLiteral("変更確認");
+  message.Kind = TMessage::Buttons::YesNo;
+  message.Symbol = TMessage::Icon::Question;
+  if (Ask(message) != TAnswer::Yes) return;
+
+  {
+    QPalette palette = lblStatus->palette();
+    palette.setColor(QPalette::WindowText, QGuiApplication::palette().color(QPalette::WindowText));
+    lblStatus->setPalette(palette);
+  }
+  SetStatusText(QString());
+  txtWord->clear();
+  for (TMyEdit* edit : txtPrice) edit->clear();
+  txtDirPath->setText(QString::fromStdString(DefaultImageFolder()));
+  chkSell1->setChecked(false);
+  chkSell2->setChecked(false);
+  chkItem->setChecked(false);
+  chkImgSave->setChecked(false);
+  cmbSort->setCurrentIndex(0);
+  try {
+    cmbCtgr->setCurrentIndex(cmbCtgr->count() > 0 ? 0 : -1);
+    LoadCategoryTree();
+  } catch (const std::exception& error) {
+    ShowException(error);
+  }
+  if (!items_.empty()) {
+    TreeView->setUpdatesEnabled(false);
+    for (int i = 0; i < tree_.Count(); ++i) {
+      if (tree_.Node(i).Level == 0) items_[static_cast<size_t>(i)]->setExpanded(false);
+    }
+    TreeView->setUpdatesEnabled(true);
+    SelectNode(0, true);
+  }
+}
+
+void TFrmMain::txtWordDblClick() { txtWord->selectAll(); }
+
+void TFrmMain::btnDirPathClick() {
+  const QString chosen = services_.ChooseFolder(this, QStringLiteral("フォルダを指定して下さい。"));
+  if (chosen.isEmpty()) return;
+  txtDirPath->setText(chosen.endsWith(QLatin1Char('/')) ? chosen : chosen + QLatin1Char('/'));
+}
+
+void TFrmMain::chkImgSaveClick() {
+  const bool on = chkImgSave->isChecked();
+  lblImgDir->setEnabled(on);
+  btnDirPath->setEnabled(on);
+  SetFolderEditable(on);
+}
+
+// ---------------------------------------------------------------------------
+// Category controls
+
+void TFrmMain::OpenCatalogue() {
+  if (!catalogue_.Locate()) return;
+  LoadTopCategories();
+  LoadCategoryTree();
+}
+
+void TFrmMain::LoadTopCategories() {
+  cmbCtgr->clear();
+  topCategories_.clear();
+  topCategories_ = catalogue_.LoadTopCategories();
+  for (const TopCategory& top : topCategories_) cmbCtgr->addItem(QString::fromStdString(top.NameUtf8));
+  if (cmbCtgr->count() > 0) cmbCtgr->setCurrentIndex(0);
+}
+
+void TFrmMain::LoadCategoryTree() {
+  tree_.Clear();
+  RebuildTreeWidget();
+  if (cmbCtgr->currentIndex() < 0) return;
+  tree_.Reset(catalogue_.LoadCategoryTree(cmbCtgr->currentIndex()));
+  RebuildTreeWidget();
+}
+
+void TFrmMain::RebuildTreeWidget() {
+  const QSignalBlocker blocker(TreeView);
+  TreeView->setUpdatesEnabled(false);
+  TreeView->clear();
+  items_.clear();
+  items_.reserve(static_cast<size_t>(tree_.Count()));
+  for (int i = 0; i < tree_.Count(); ++i) {
+    const CatalogueNode& node = tree_.Node(i);
+    QTreeWidgetItem* item = node.Parent < 0 ? new QTreeWidgetItem(TreeView)
+                                            : new QTreeWidgetItem(items_[static_cast<size_t>(node.Parent)]);
+    // Checkable but never tristate: a parent's mark follows our own rules.
+    item->setFlags(Qt::ItemIsEnabled | Qt::ItemIsSelectable | Qt::ItemIsUserCheckable);
+    item->setText(0, QString::fromStdString(node.CaptionUtf8));
+    item->setData(0, Qt::UserRole, i);
+    item->setCheckState(0, tree_.IsNodeChecked(i) ? Qt::Checked : Qt::Unchecked);
+    items_.push_back(item);
+  }
+  TreeView->setUpdatesEnabled(true);
+}
+
+QTreeWidgetItem* TFrmMain::NodeItem(int index) const {
+  if (index < 0 || index >= static_cast<int>(items_.size())) return nullptr;
+  return items_[static_cast<size_t>(index)];
+}
+
+int TFrmMain::NodeIndex(const QTreeWidgetItem* item) const {
+  if (item == nullptr) return -1;
+  bool ok = false;
+  const int index = item->data(0, Qt::UserRole).toInt(&ok);
+  return ok && NodeItem(index) == item ? index : -1;
+}
+
+void TFrmMain::MirrorMarks(const std::vector<int>& changed) {
+  const QSignalBlocker blocker(TreeView);
+  for (int index : changed) {
+    if (QTreeWidgetItem* item = NodeItem(index)) {
+      item->setCheckState(0, tree_.IsNodeChecked(index) ? Qt::Checked : Qt::Unchecked);
+    }
+  }
+}
+
+void TFrmMain::SelectNode(int index, bool scrollToTop) {
+  QTreeWidgetItem* item = NodeItem(index);
+  if (item == nullptr) return;
+  TreeView->setCurrentItem(item);
+  if (scrollToTop) TreeView->scrollToItem(item, QAbstractItemView::PositionAtTop);
+}
+
+// The widget toggles a mark on a click on the box or the space key; every change
+// the program makes runs with the tree's signals blocked, so what arrives here
+// is the user's toggle.
+void TFrmMain::TreeViewItemChanged(QTreeWidgetItem* item, int column) {
+  if (column != 0) return;
+  const int index = NodeIndex(item);
+  if (index < 0) return;
+  const bool checked = item->checkState(0) == Qt::Checked;
+  if (checked == tree_.IsNodeChecked(index)) return;
+  MirrorMarks(tree_.ApplyNodeCheck(index, checked));
+  SyncSelectAllBox();
+}
+
+void TFrmMain::SyncSelectAllBox() {
+  const bool state = tree_.SyncSelectAllBox(chkItem->isChecked());
+  const QSignalBlocker blocker(chkItem);
+  chkItem->setChecked(state);
+}
+
+void TFrmMain::chkItemClick() { MirrorMarks(tree_.SetAllChecked(chkItem->isChecked())); }
+
+void TFrmMain::spbButtonClick() {
+  auto* button = qobject_cast<QToolButton*>(sender());
+  if (button != spbExpand && button != spbCollapse) return;
+  if (items_.empty()) return;
+  const bool expand = button->property("Tag").toInt() == 1;
+  TreeView->setUpdatesEnabled(false);
+  if (expand) {
+    TreeView->expandAll();
+  } else {
+    TreeView->collapseAll();
+  }
+  TreeView->setUpdatesEnabled(true);
+  SelectNode(0, true);
+  TreeView->setFocus();
+}
+
+void TFrmMain::cmbCtgrClick() {
+  try {
+    LoadCategoryTree();
+  } catch (const std::exception& error) {
+    ShowException(error);
+  }
+  chkItem->setChecked(false);
+  if (!items_.empty()) {
+    SelectNode(0, false);
+    TreeView->setFocus();
+  }
+}
+
+void TFrmMain::TreeViewEnter() {
+  // The space key must reach the tree as a key, not as a conversion request.
+  TreeView->setAttribute(Qt::WA_InputMethodEnabled, false);
+  QGuiApplication::inputMethod()->update(Qt::ImEnabled);
+}
+
+// ---------------------------------------------------------------------------
+// Settings
+
+void TFrmMain::ApplyConditions(const SettingsValues& values) {
+  txtWord->setText(Sjis(values.Word));
+  txtPrice1->setText(Sjis(values.Price1));
+  txtPrice2->setText(Sjis(values.Price2));
+  txtPrice3->setText(Sjis(values.Price3));
+  txtPrice4->setText(Sjis(values.Price4));
+  txtDirPath->setText(Sjis(values.Dir));
+  chkSell1->setChecked(values.Sell1);
+  chkSell2->setChecked(values.Sell2);
+  chkImgSave->setChecked(values.ImgSave);
+  cmbSort->setCurrentIndex(values.Sort >= 0 && values.Sort < cmbSort->count() ? values.Sort : -1);
+  if (chkImgSave->isChecked()) {
+    lblImgDir->setEnabled(true);
+    btnDirPath->setEnabled(true);
+    SetFolderEditable(true);
+  }
+}
+
+void TFrmMain::SelectCategory(int category) {
+  cmbCtgr->setCurrentIndex(category < cmbCtgr->count() ? category : -1);
+  LoadCategoryTree();
+}
+
+void TFrmMain::LoadSettings() {
+  const LoadedSettings loaded = vormla::LoadSettings(
+      iniPath_, tree_, [this](const SettingsValues& values) { ApplyConditions(values); },
+      [this](int category) { SelectCategory(category); });
+  MirrorMarks(loaded.ChangedNodes);
+  if (loaded.FileFound) {
+    if (loaded.Tree.CheckSelectAll) chkItem->setChecked(true);
+    for (int index : loaded.Tree.ExpandNodes) {
+      if (QTreeWidgetItem* item = NodeItem(index)) item->setExpanded(true);
+    }
+  }
+  SelectNode(loaded.Tree.SelectNode, false);
+}
+
+void TFrmMain::SaveSettings() {
+  SettingsValues values;
+  values.Word = ToSjis(txtWord->text());
+  values.Price1 = ToSjis(txtPrice1->text());
+  values.Price2 = ToSjis(txtPrice2->text());
+  values.Price3 = ToSjis(txtPrice3->text());
+  values.Price4 = ToSjis(txtPrice4->text());
+  values.Dir = ToSjis(txtDirPath->text());
+  values.Sell1 = chkSell1->isChecked();
+  values.Sell2 = chkSell2->isChecked();
+  values.ImgSave = chkImgSave->isChecked();
+  values.Sort = cmbSort->currentIndex();
+  values.Category = cmbCtgr->currentIndex();
+  vormla::SaveSettings(iniPath_, values, tree_);
+}
+
+// ---------------------------------------------------------------------------
+// Snapshots for a run
+
+SearchConditions TFrmMain::SnapshotConditions() const {
+  SearchConditions conditions;
+  conditions.Word = ToSjis(txtWord->text());
+  conditions.Price1 = txtPrice1->text().toStdString();
+  conditions.Price2 = txtPrice2->text().toStdString();
+  conditions.Price3 = txtPrice3->text().toStdString();
+  conditions.Price4 = txtPrice4->text().toStdString();
+  conditions.Sell1 = chkSell1->isChecked();
+  conditions.Sell2 = chkSell2->isChecked();
+  conditions.SortIndex = cmbSort->currentIndex();
+  conditions.CtgrIndex = cmbCtgr->currentIndex();
+  if (conditions.CtgrIndex >= 0 && conditions.CtgrIndex < static_cast<int>(topCategories_.size())) {
+    conditions.CtgrText = topCategories_[static_cast<size_t>(conditions.CtgrIndex)].Name;
+  }
+  conditions.ImgSave = chkImgSave->isChecked();
+  conditions.DirPath = txtDirPath->text().toStdString();
+  conditions.FilePath = strFilePath.toStdString();
+  conditions.CtgrList = strCtgrList;
+  return conditions;
+}
+
+std::vector<CategoryNode> TFrmMain::SnapshotNodes() const { return ToEngineNodes(tree_.Nodes()); }
+
+// ---------------------------------------------------------------------------
+// Run control
+
+void TFrmMain::btnActionClick() {
+  // Starting a run arrives with the run control.
+}
+
+void TFrmMain::btnCancelClick() {
+  // Cancelling and finishing a run arrive with the run control.
+}
+
+}  // namespace vormla

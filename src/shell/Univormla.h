@@ -1,0 +1,166 @@
+// The main window TFrmMain: the search-condition controls, the category choice
+// with its check-marked tree, the run buttons, status label and progress bar.
+//
+// The window is given its services (boxes, dialogs, cursor, ...) and the paths of
+// the category database and the settings file, so that tests can run it against
+// a copy of the catalogue and a settings file of their own.
+#pragma once
+
+#include <QWidget>
+#include <array>
+#include <atomic>
+#include <string>
+#include <vector>
+
+#include "catalogue/CategoryDatabase.h"
+#include "catalogue/CategoryTree.h"
+#include "catalogue/Settings.h"
+#include "engine/JobTypes.h"
+#include "shell/AppServices.h"
+
+class QCheckBox;
+class QComboBox;
+class QGroupBox;
+class QLabel;
+class QLineEdit;
+class QProgressBar;
+class QPushButton;
+class QToolButton;
+class QTreeWidget;
+class QTreeWidgetItem;
+
+namespace vormla {
+
+class TMyEdit;
+class TVistaAltFix;
+
+// The window caption and the application title.
+QString ApplicationTitle();
+
+class TFrmMain : public QWidget {
+  Q_OBJECT
+
+ public:
+  TFrmMain(TAppServices& services, std::string dbPath, std::string iniPath,
+           QWidget* parent = nullptr);
+  ~TFrmMain() override;
+
+  // The stored controls.
+  QLabel* lblWord = nullptr;
+  QLabel* lblWsprice = nullptr;
+  QLabel* lblSrprice = nullptr;
+  QLabel* lblSort = nullptr;
+  QLabel* lblBar1 = nullptr;
+  QLabel* lblBar2 = nullptr;
+  QLabel* lblSell = nullptr;
+  QLabel* lblCtgr = nullptr;
+  QLabel* lblImgDir = nullptr;
+  QLabel* lblStatus = nullptr;
+  QLineEdit* txtWord = nullptr;
+  QLineEdit* txtDirPath = nullptr;
+  QPushButton* btnAction = nullptr;
+  QPushButton* btnClear = nullptr;
+  QPushButton* btnCancel = nullptr;
+  QPushButton* btnDirPath = nullptr;
+  QCheckBox* chkSell1 = nullptr;
+  QCheckBox* chkSell2 = nullptr;
+  QCheckBox* chkItem = nullptr;
+  QCheckBox* chkImgSave = nullptr;
+  QComboBox* cmbSort = nullptr;
+  QComboBox* cmbCtgr = nullptr;
+  QGroupBox* grp01 = nullptr;
+  QTreeWidget* TreeView = nullptr;
+  QToolButton* spbExpand = nullptr;
+  QToolButton* spbCollapse = nullptr;
+  QProgressBar* prgBar = nullptr;
+
+  // The four price bounds, created by the constructor: wholesale from / to,
+  // retail from / to.
+  TMyEdit* txtPrice1 = nullptr;
+  TMyEdit* txtPrice2 = nullptr;
+  TMyEdit* txtPrice3 = nullptr;
+  TMyEdit* txtPrice4 = nullptr;
+  std::array<TMyEdit*, 4> txtPrice{};
+
+  // Run state (driven by the run control).
+  std::atomic<int> ItemFound{0};
+  bool TaskbarReady = false;
+  std::atomic<bool> IsRunning{false};
+  int RunResult = 0;
+  QString strFilePath;      // the result file, native path
+  std::string strCtgrList;  // the selected-category list, "1,2,5," or ""
+
+  bool DbFound() const { return catalogue_.DbFound(); }
+  const std::string& DatabasePath() const { return catalogue_.Path(); }
+  const std::string& SettingsFilePath() const { return iniPath_; }
+  // The check marks; the tree widget mirrors them.
+  const TCategoryTree& CategoryTree() const { return tree_; }
+  // The widget item of a node index (nullptr when out of range).
+  QTreeWidgetItem* NodeItem(int index) const;
+  // The node index of a widget item (-1 when it is not one of ours).
+  int NodeIndex(const QTreeWidgetItem* item) const;
+
+  // Snapshots a run is given: the conditions as the controls hold them (texts in
+  // Shift-JIS, the two paths native) and the node list of the tree.
+  SearchConditions SnapshotConditions() const;
+  std::vector<CategoryNode> SnapshotNodes() const;
+
+  // The status label: right edge fixed, growing to the left with its text.
+  void SetStatusText(const QString& text);
+
+  // Catalogue and settings.
+  void OpenCatalogue();
+  void LoadTopCategories();
+  void LoadCategoryTree();
+  void LoadSettings();
+  // Throws ProfileWriteError when the file refuses a write.
+  void SaveSettings();
+  void SyncSelectAllBox();
+
+ public slots:
+  void btnClearClick();
+  void txtWordDblClick();
+  void btnDirPathClick();
+  void chkImgSaveClick();
+  void cmbCtgrClick();
+  void chkItemClick();
+  void spbButtonClick();
+  // Run control: wired to the buttons; starting and cancelling a run arrives with
+  // the run control.
+  void btnActionClick();
+  void btnCancelClick();
+
+ protected:
+  void showEvent(QShowEvent* event) override;
+  void closeEvent(QCloseEvent* event) override;
+  bool eventFilter(QObject* watched, QEvent* event) override;
+
+ private:
+  void CreateControls();
+  void CreatePriceEdits();
+  void SetTabOrder();
+  void FormCreate();
+  void StartupLoad();
+  void TreeViewEnter();
+  void TreeViewItemChanged(QTreeWidgetItem* item, int column);
+  void SetFolderEditable(bool editable);
+  void MirrorMarks(const std::vector<int>& changed);
+  void RebuildTreeWidget();
+  void SelectNode(int index, bool scrollToTop);
+  void ApplyConditions(const SettingsValues& values);
+  void SelectCategory(int category);
+  // The standard error box for an error a lower layer raised.
+  void ShowException(const std::exception& error);
+  TAnswer Ask(const TMessage& message);
+
+  TAppServices& services_;
+  std::string iniPath_;
+  TCategoryDatabase catalogue_;
+  TCategoryTree tree_;
+  std::vector<TopCategory> topCategories_;
+  std::vector<QTreeWidgetItem*> items_;
+  TVistaAltFix* vistaAltFix_ = nullptr;
+  bool startupPosted_ = false;
+};
+
+}  // namespace vormla
