@@ -181,6 +181,19 @@ TEST_F(ItemImagesTest, ShiftJisNumberBecomesAUtf8Folder) {
   EXPECT_TRUE(std::filesystem::is_regular_file(images / "ソフト表" / "1.jpg"));
 }
 
+TEST_F(ItemImagesTest, JapanesePictureNameIsFetchedAndStoredAsUtf8) {
+  auto job = MakeJob();
+  job->Record[0] = "M10";
+  Serve("https://img.test/写真.jpg");
+  job->CollectImageUrl(ImageLine("https://img.test/写真.jpg"));
+  EXPECT_EQ(job->Record[25], Utf8ToSjis("https://img.test/写真.jpg"));
+  job->SaveItemImages();
+  const auto downloads = web.CallsOf("DOWNLOAD");
+  ASSERT_EQ(downloads.size(), 1u);
+  EXPECT_EQ(downloads[0].target, "https://img.test/写真.jpg");
+  EXPECT_TRUE(std::filesystem::is_regular_file(images / "M10" / "写真.jpg"));
+}
+
 TEST_F(ItemImagesTest, PictureNamesThatAreNoPlainFileNameAreSkipped) {
   auto job = MakeJob();
   job->Record[0] = "M4";
