@@ -1,0 +1,415 @@
+#include "demo-market/DemoMarket.h"
+
+#include <httplib.h>
+
+#include <chrono>
+#include <fstream>
+#include <random>
+#include <stdexcept>
+
+#include "demo-market/DemoText.h"
+
+namespace vormla::demo {
+
+namespace {
+
+const char* const kHtml = "text/html; charset=UTF-8";
+
+std::string RandomText(std::size_t length, const char* alphabet) {
+  thread_local std::mt19937_64 engine{std::random_device{}()};
+  const std::string letters(alphabet);
+  std::uniform_int_distribution<std::size_t> pick(0, letters.size() - 1);
+  std::string out;
+  for (std::size_t i = 0; i < length; ++i) out += letters[pick(engine)];
+  return out;
+}
+
+std::string CookieValue(const httplib::Request& req, const std::string& name) {
+  for (std::size_t i = 0; i < req.get_header_value_count("Cookie"); ++i) {
+    const std::string header = req.get_header_value("Cookie", i);
+    std::size_t pos = 0;
+    while (pos < header.size()) {
+      std::size_t end = header.find(';', pos);
+      if (end == std::string::npos) end = header.size();
+      const std::string pair = TrimLow(header.substr(pos, end - pos));
+      const std::size_t eq = pair.find('=');
+      if (eq != std::string::npos && pair.substr(0, eq) == name) return pair.substr(eq + 1);
+      pos = end + 1;
+    }
+  }
+  return "";
+}
+
+std::string SessionCookie(const std::string& id) {
+  return std::string(kSessionCookie) + "=" + id + "; Path=/; Secure; HttpOnly";
+}
+
+// "/shop/123/ABC" -> {"123", "ABC"}
+bool SplitShopPath(const std::string& path, std::string& supplier, std::string& code) {
+  const std::string prefix = "/shop/";
+  if (path.rfind(prefix, 0) != 0) return false;
+  const std::string rest = path.substr(prefix.size());
+  const std::size_t slash = rest.find('/');
+  if (slash == std::string::npos) return false;
+  supplier = rest.substr(0, slash);
+  code = rest.substr(slash + 1);
+  return !supplier.empty() && !code.empty() && code.find('/') == std::string::npos;
+}
+
+// Path of a URL or target, without scheme, authority and query.
+std::string PathOf(const std::string& urlOrTarget) {
+  std::string rest = urlOrTarget;
+  const std::size_t scheme = rest.find("://");
+  if (scheme != std::string::npos) {
+    const std::size_t slash = rest.find('/', scheme + 3);
+    rest = slash == std::string::npos ? "/" : rest.substr(slash);
+  }
+  return rest.substr(0, rest.find('?'));
+}
+
+bool SafeFolderName(const std::string& name) {
+  if (name.empty() || name == "." || name == "..") return false;
+  for (unsigned char c : name) {
+    if (c < 0x20 || c == '/' || c == '\\') return false;
+  }
+  return true;
+}
+
+std::string LoginPage(const std::string& token, bool failed) {
+  std::string page =
+      "<!DOCTYPE html>\n"
+      "<html lang=\"ja\">\n"
+      "<head>\n"
+      "<meta charset=\"UTF-8\">\n"
+      "<title>ログイン | Vormla</title>\n"
+      "<meta name=\"viewport\" content=\"width=device-width, initial-scale=1\">\n"
+      "    <meta name=\"csrf-token\" content=\"" + token + "\">\n"
+      "</head>\n"
+      "<body>\n"
+      "<h1 class=\"loginHd\">会員ログイン</h1>\n";
+  if (failed) page += "<p class=\"errorTxt\">ログインIDまたはパスワードが正しくありません。</p>\n";
+  page +=
+      "<form method=\"post\" action=\"/login\">\n"
+      "<input type=\"hidden\" name=\"_token\" value=\"" + token + "\">\n"
+      "<input type=\"text\" name=\"login_id\" value=\"\">\n"
+      "<input type=\"password\" name=\"password\" value=\"\">\n"
+      "<input type=\"checkbox\" name=\"bookmark\" value=\"on\">\n"
+      "<button type=\"submit\">ログイン</button>\n"
+      "</form>\n"
+      "</body>\n"
+      "</html>\n";
+  return page;
+}
+
+std::string SimplePage(const std::string& title, const std::string& text) {
+  return "<!DOCTYPE html>\n<html lang=\"ja\">\n<head>\n<meta charset=\"UTF-8\">\n<title>" + title +
+         " | Vormla</title>\n</head>\n<body>\n<p class=\"pageTxt\">" + text + "</p>\n</body>\n</html>\n";
+}
+
+}  // namespace
+
+std::string RecordedRequest::Header(const std::string& name) const {
+  const std::string wanted = LowerAscii(name);
+  for (const auto& [key, value] : headers) {
+    if (LowerAscii(key) == wanted) return value;
+  }
+  return "";
+}
+
+DemoMarket::DemoMarket(DemoMarketOptions options) : options_(options), ca_(MakeThrowawayCa()) {}
+
+DemoMarket::~DemoMarket() { Stop(); }
+
+std::string DemoMarket::SiteRoot() const { return "https://127.0.0.1:" + std::to_string(port_); }
+
+bool DemoMarket::WriteCaFile(const std::string& path) const { return vormla::demo::WriteCaFile(ca_, path); }
+
+bool DemoMarket::Start() {
+  if (server_) return false;
+  stopping_ = false;
+  server_ = std::make_unique<httplib::SSLServer>(
+      [this](SSL_CTX& ctx) { return UseServerCertificate(&ctx, ca_); });
+  if (!server_->is_valid()) {
+    server_.reset();
+    return false;
+  }
+  const int threads = std::max(2, options_.threads);
+  server_->new_task_queue = [threads] { return new httplib::ThreadPool(static_cast<std::size_t>(threads)); };
+  server_->set_keep_alive_max_count(100000);
+  server_->set_keep_alive_timeout(3);
+  server_->set_tcp_nodelay(true);
+  auto handler = [this](const httplib::Request& req, httplib::Response& res) {
+    RecordedRequest record;
+    record.method = req.method;
+    record.target = req.target;
+    record.version = req.version;
+    for (const auto& [key, value] : req.headers) record.headers.emplace_back(key, value);
+    record.body = req.body;
+    try {
+      Serve(req, res, record);
+    } catch (const std::exception& e) {
+      res.status = 500;
+      res.set_content(std::string("demo market error: ") + e.what(), "text/plain");
+    }
+    record.status = res.status;
+    std::lock_guard<std::mutex> lock(mutex_);
+    requests_.push_back(std::move(record));
+  };
+  server_->Get(".*", handler);
+  server_->Post(".*", handler);
+
+  if (options_.port > 0) {
+    if (!server_->bind_to_port("127.0.0.1", options_.port)) {
+      server_.reset();
+      return false;
+    }
+    port_ = options_.port;
+  } else {
+    port_ = server_->bind_to_any_port("127.0.0.1");
+    if (port_ <= 0) {
+      server_.reset();
+      return false;
+    }
+  }
+  catalog_ = std::make_unique<Catalog>(port_, options_.catalogue);
+  thread_ = std::thread([this] { server_->listen_after_bind(); });
+  return true;
+}
+
+void DemoMarket::Stop() {
+  stopping_ = true;
+  if (server_) server_->stop();
+  if (thread_.joinable()) thread_.join();
+  server_.reset();
+}
+
+std::string DemoMarket::NewSessionLocked(bool signedIn) {
+  std::string id = RandomText(32, "0123456789abcdef");
+  sessions_[id] = Session{"", signedIn};
+  ++sessionCounter_;
+  return id;
+}
+
+std::string DemoMarket::OpenSignedInSession() {
+  std::lock_guard<std::mutex> lock(mutex_);
+  return NewSessionLocked(true);
+}
+
+void DemoMarket::SetRoute(const std::string& path, CannedResponse response) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  routes_[path] = std::move(response);
+}
+
+void DemoMarket::Serve(const httplib::Request& req, httplib::Response& res, RecordedRequest& record) {
+  const std::string cookie = CookieValue(req, kSessionCookie);
+  const std::string& path = req.path;
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    const auto session = sessions_.find(cookie);
+    record.signedIn = session != sessions_.end() && session->second.signedIn;
+    const auto route = routes_.find(path);
+    if (req.method == "GET" && route != routes_.end()) {
+      res.status = route->second.status;
+      for (const auto& [key, value] : route->second.headers) res.set_header(key.c_str(), value);
+      res.set_content(route->second.body, route->second.contentType.c_str());
+      return;
+    }
+  }
+
+  if (req.method == "POST") {
+    if (path != "/login") {
+      res.status = 404;
+      res.set_content(SimplePage("ページが見つかりません", "お探しのページは見つかりませんでした。"), kHtml);
+      return;
+    }
+    LoginAttempt attempt;
+    std::lock_guard<std::mutex> lock(mutex_);
+    auto session = sessions_.find(cookie);
+    if (session == sessions_.end()) {
+      attempt.reason = "no session cookie";
+    } else if (session->second.token.empty()) {
+      attempt.reason = "no login page fetched in this session";
+    } else if (req.version != "HTTP/1.0") {
+      attempt.reason = "version " + req.version;
+    } else if (req.get_header_value("Content-Type") != "application/x-www-form-urlencoded") {
+      attempt.reason = "content type " + req.get_header_value("Content-Type");
+    } else if (req.body != "&_token=" + session->second.token + "&bookmark=on&login_id=" + kLoginId +
+                               "&password=" + kPassword + "&refererURL=" + SiteRoot() + "/") {
+      attempt.reason = "form body " + req.body;
+    } else {
+      attempt.accepted = true;
+    }
+    logins_.push_back(attempt);
+    if (attempt.accepted) {
+      sessions_.erase(session);
+      const std::string id = NewSessionLocked(true);
+      res.set_header("Set-Cookie", SessionCookie(id));
+      res.set_redirect(SiteRoot() + "/", 302);
+      return;
+    }
+    std::string token;
+    if (session != sessions_.end()) {
+      token = RandomText(40, "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789");
+      session->second.token = token;
+    }
+    res.set_content(LoginPage(token, true), kHtml);
+    return;
+  }
+
+  if (path == "/logout") {
+    {
+      std::lock_guard<std::mutex> lock(mutex_);
+      sessions_.erase(cookie);
+    }
+    res.set_header("Set-Cookie", std::string(kSessionCookie) + "=deleted; Path=/; Max-Age=0; Secure; HttpOnly");
+    res.set_redirect(SiteRoot() + "/", 302);
+    return;
+  }
+  if (path == "/login") {
+    std::string token = RandomText(40, "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789");
+    {
+      std::lock_guard<std::mutex> lock(mutex_);
+      auto session = sessions_.find(cookie);
+      std::string id = cookie;
+      if (session == sessions_.end()) id = NewSessionLocked(false);
+      sessions_[id].token = token;
+      res.set_header("Set-Cookie", SessionCookie(id));
+    }
+    res.set_content(LoginPage(token, false), kHtml);
+    return;
+  }
+  if (path == "/") {
+    res.set_content(SimplePage("卸・仕入れサイト", record.signedIn ? "ようこそ、会員様" : "ログインしてください"), kHtml);
+    return;
+  }
+  if (path == "/search" || path == "/search/") {
+    ServedSearch served;
+    served.target = req.target;
+    served.query = ParseSearchTarget(req.target);
+    served.signedIn = record.signedIn;
+    const Listing listing = catalog_->MakeListing(served.query);
+    served.hitCount = listing.hitCount;
+    for (std::uint64_t key : listing.blocks) served.blockUrls.push_back(key ? catalog_->ItemUrl(key) : "");
+    res.set_content(catalog_->ListingPage(served.query, listing, record.signedIn), kHtml);
+    std::lock_guard<std::mutex> lock(mutex_);
+    searches_.push_back(std::move(served));
+    return;
+  }
+  std::string supplier, code;
+  if (SplitShopPath(path, supplier, code)) {
+    if (const auto key = catalog_->KeyFromPath(supplier, code)) {
+      res.set_content(catalog_->Item(*key)->html, kHtml);
+      return;
+    }
+  }
+  if (path.rfind("/corpinfo/", 0) == 0) {
+    res.set_content(SimplePage("会社情報", "サプライヤーの会社情報"), kHtml);
+    return;
+  }
+  if (path.rfind("/img/", 0) == 0) {
+    if (const auto bytes = catalog_->Picture(path, serveMissing_)) {
+      res.set_content(*bytes, "image/png");
+      return;
+    }
+  }
+  if (path == "/test/stall" || path == "/test/stall-body") {
+    const long ms = std::min(600000L, req.has_param("ms") ? std::stol(req.get_param_value("ms")) : 600000L);
+    auto stall = [this, ms] {
+      const auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
+      while (!stopping_ && std::chrono::steady_clock::now() < until) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+      }
+    };
+    if (path == "/test/stall") {
+      stall();
+      res.set_content("stalled", "text/plain");
+      return;
+    }
+    // Headers and the first half of the body at once, the rest after the stall.
+    const std::string body(2000, 'x');
+    res.set_content_provider(body.size(), "text/plain",
+                             [body, stall](std::size_t offset, std::size_t, httplib::DataSink& sink) {
+                               if (offset == 0) {
+                                 sink.write(body.data(), body.size() / 2);
+                               } else {
+                                 stall();
+                                 sink.write(body.data() + offset, body.size() - offset);
+                               }
+                               return true;
+                             });
+    return;
+  }
+  res.status = 404;
+  res.set_content(SimplePage("ページが見つかりません", "お探しのページは見つかりませんでした。"), kHtml);
+}
+
+std::vector<RecordedRequest> DemoMarket::Requests() const {
+  std::lock_guard<std::mutex> lock(mutex_);
+  return requests_;
+}
+
+std::vector<LoginAttempt> DemoMarket::LoginAttempts() const {
+  std::lock_guard<std::mutex> lock(mutex_);
+  return logins_;
+}
+
+std::vector<ServedSearch> DemoMarket::Searches() const {
+  std::lock_guard<std::mutex> lock(mutex_);
+  return searches_;
+}
+
+void DemoMarket::ClearRecords() {
+  std::lock_guard<std::mutex> lock(mutex_);
+  requests_.clear();
+  logins_.clear();
+  searches_.clear();
+}
+
+ExpectedItem DemoMarket::Expect(std::uint64_t key, const std::string& categoryColumn, bool signedIn) const {
+  const auto page = catalog_->Item(key);
+  ExpectedItem item;
+  item.url = catalog_->ItemUrl(key);
+  item.columns = catalog_->ExpectedRow(key, categoryColumn, signedIn);
+  item.pictureUrls = page->pictureUrls;
+  item.missingPictureUrls = serveMissing_ ? std::vector<std::string>{} : page->missingPictureUrls;
+  item.picturesSaved = SafeFolderName(item.columns[0]);
+  return item;
+}
+
+std::vector<ExpectedItem> DemoMarket::ExpectedRows(const std::string& searchTarget, const std::string& categoryColumn,
+                                                   bool signedIn) const {
+  const Listing listing = catalog_->MakeListing(ParseSearchTarget(searchTarget));
+  std::vector<ExpectedItem> rows;
+  const long long read = std::min<long long>(listing.hitCount, static_cast<long long>(listing.blocks.size()));
+  for (long long i = 0; i < read; ++i) {
+    const std::uint64_t key = listing.blocks[static_cast<std::size_t>(i)];
+    if (key != 0) rows.push_back(Expect(key, categoryColumn, signedIn));
+  }
+  return rows;
+}
+
+std::vector<ExpectedItem> DemoMarket::ExpectedRunRows(const std::vector<std::string>& categoryColumns) const {
+  const std::vector<ServedSearch> searches = Searches();
+  if (searches.size() != categoryColumns.size()) return {};
+  std::vector<ExpectedItem> rows;
+  for (std::size_t k = 0; k < searches.size(); ++k) {
+    auto part = ExpectedRows(searches[k].target, categoryColumns[k], searches[k].signedIn);
+    rows.insert(rows.end(), part.begin(), part.end());
+  }
+  return rows;
+}
+
+ExpectedItem DemoMarket::ExpectedFor(const std::string& itemUrl, const std::string& categoryColumn,
+                                     bool signedIn) const {
+  std::string supplier, code;
+  if (!SplitShopPath(PathOf(itemUrl), supplier, code)) throw std::invalid_argument("not an item URL: " + itemUrl);
+  const auto key = catalog_->KeyFromPath(supplier, code);
+  if (!key) throw std::invalid_argument("no such item: " + itemUrl);
+  return Expect(*key, categoryColumn, signedIn);
+}
+
+std::string DemoMarket::PictureBytes(const std::string& pathOrUrl) const {
+  return catalog_->Picture(PathOf(pathOrUrl), true).value_or("");
+}
+
+}  // namespace vormla::demo

@@ -1,0 +1,160 @@
+// A local Vormla marketplace over HTTPS on 127.0.0.1, for the integration tests,
+// the benchmark and the demo. It signs members in (CSRF token, session cookie),
+// answers searches with made-up goods, serves item pages and pictures, records
+// every request, and tells a test which CSV rows a client must write.
+#pragma once
+
+#include <array>
+#include <atomic>
+#include <map>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <utility>
+#include <vector>
+
+#include "demo-market/DemoCatalog.h"
+#include "demo-market/ThrowawayCa.h"
+
+namespace httplib {
+class SSLServer;
+struct Request;
+struct Response;
+}  // namespace httplib
+
+namespace vormla::demo {
+
+// The account the market accepts.
+inline constexpr const char* kLoginId = "pelorint58";
+inline constexpr const char* kPassword = "quastel74";
+inline constexpr const char* kSessionCookie = "vormla_session";
+
+struct DemoMarketOptions {
+  int port = 0;               // 0: a free port
+  int threads = 16;           // worker threads of the server
+  CatalogOptions catalogue;   // item counts and page sizes (benchmark)
+};
+
+struct RecordedRequest {
+  std::string method;
+  std::string target;   // path and query as sent
+  std::string version;  // "HTTP/1.1", "HTTP/1.0"
+  std::vector<std::pair<std::string, std::string>> headers;
+  std::string body;
+  bool signedIn = false;  // the session's state when the request arrived
+  int status = 0;         // what the market answered
+
+  // First value of a header (name compared without letter case), or "".
+  std::string Header(const std::string& name) const;
+};
+
+// One login form post and what the market made of it.
+struct LoginAttempt {
+  bool accepted = false;
+  std::string reason;  // why it was refused ("" when accepted)
+};
+
+// One result page the market served.
+struct ServedSearch {
+  std::string target;
+  SearchQuery query;
+  bool signedIn = false;
+  long long hitCount = 0;
+  std::vector<std::string> blockUrls;  // detail URLs (without query) in page order; "" = block without link
+};
+
+// What a client must write for one item: the 36 values of its CSV row (UTF-8, as
+// read back from the Shift-JIS file) and the pictures it must download.
+struct ExpectedItem {
+  std::string url;  // detail URL without query
+  ExpectedColumns columns;
+  std::vector<std::string> pictureUrls;         // every distinct picture, in page order
+  std::vector<std::string> missingPictureUrls;  // those answering 404 (see SetMissingPicturesServed)
+  // False when the management number is empty or no safe folder name.
+  bool picturesSaved = false;
+};
+
+// Canned answer for a test route.
+struct CannedResponse {
+  int status = 200;
+  std::string contentType = "application/octet-stream";
+  std::string body;
+  std::vector<std::pair<std::string, std::string>> headers;
+};
+
+class DemoMarket {
+ public:
+  explicit DemoMarket(DemoMarketOptions options = {});
+  ~DemoMarket();
+  DemoMarket(const DemoMarket&) = delete;
+  DemoMarket& operator=(const DemoMarket&) = delete;
+
+  // Binds 127.0.0.1 and serves on a thread of its own. False when the port is taken.
+  bool Start();
+  void Stop();  // also ends stalled test routes
+
+  int Port() const { return port_; }
+  std::string SiteRoot() const;  // "https://127.0.0.1:PORT"
+  const std::string& CaPem() const { return ca_.caCertPem; }
+  bool WriteCaFile(const std::string& path) const;
+
+  // What arrived, oldest first.
+  std::vector<RecordedRequest> Requests() const;
+  std::vector<LoginAttempt> LoginAttempts() const;
+  std::vector<ServedSearch> Searches() const;
+  void ClearRecords();
+
+  // The rows a client writes for one search (target or absolute URL) with the given
+  // category column text (before entity decoding, UTF-8) and sign-in state: the
+  // linked blocks among the first hit-count blocks of the page, in page order.
+  std::vector<ExpectedItem> ExpectedRows(const std::string& searchTarget, const std::string& categoryColumn,
+                                         bool signedIn) const;
+  // The rows for every search served so far, in order: the k-th served search with
+  // categoryColumns[k] and the sign-in state it was served with. Empty when the
+  // counts differ.
+  std::vector<ExpectedItem> ExpectedRunRows(const std::vector<std::string>& categoryColumns) const;
+  // The expectation for one item page URL (absolute, query ignored) listed by a
+  // search with that category column.
+  ExpectedItem ExpectedFor(const std::string& itemUrl, const std::string& categoryColumn, bool signedIn) const;
+
+  // Bytes of a picture path or URL ("" when the market has no such picture).
+  std::string PictureBytes(const std::string& pathOrUrl) const;
+  // Missing pictures answer 404 until this is turned on.
+  void SetMissingPicturesServed(bool served) { serveMissing_ = served; }
+
+  // Test routes: an exact answer for a path (GET), replacing any earlier one.
+  void SetRoute(const std::string& path, CannedResponse response);
+  // A new signed-in session, as if the login form had been posted; its cookie value.
+  std::string OpenSignedInSession();
+
+  const Catalog& Goods() const { return *catalog_; }
+
+ private:
+  struct Session {
+    std::string token;
+    bool signedIn = false;
+  };
+  void Serve(const httplib::Request& req, httplib::Response& res, RecordedRequest& record);
+  std::string NewSessionLocked(bool signedIn);
+  ExpectedItem Expect(std::uint64_t key, const std::string& categoryColumn, bool signedIn) const;
+
+  DemoMarketOptions options_;
+  ThrowawayCa ca_;
+  std::unique_ptr<httplib::SSLServer> server_;
+  std::unique_ptr<Catalog> catalog_;
+  std::thread thread_;
+  int port_ = 0;
+  std::atomic<bool> stopping_{false};
+  std::atomic<bool> serveMissing_{false};
+
+  mutable std::mutex mutex_;
+  std::map<std::string, Session> sessions_;
+  std::vector<RecordedRequest> requests_;
+  std::vector<LoginAttempt> logins_;
+  std::vector<ServedSearch> searches_;
+  std::map<std::string, CannedResponse> routes_;
+  std::uint64_t sessionCounter_ = 0;
+};
+
+}  // namespace vormla::demo

@@ -1,0 +1,47 @@
+// vormla-demo-market: the local marketplace on its own, for trying the program out.
+// Prints "https://127.0.0.1:PORT" once it listens and runs until SIGINT or SIGTERM.
+#include <csignal>
+#include <cstdio>
+#include <iostream>
+
+#include <CLI/CLI.hpp>
+
+#include "demo-market/DemoMarket.h"
+
+int main(int argc, char** argv) {
+  CLI::App app{"Local Vormla marketplace over HTTPS on 127.0.0.1"};
+  int port = 0;
+  std::string caOut;
+  int items = 0;
+  app.add_option("--port", port, "port to listen on (0: a free one)")->check(CLI::Range(0, 65535));
+  app.add_option("--ca-out", caOut, "write the CA certificate (PEM) that signs the server's certificate here");
+  app.add_option("--items", items, "list exactly this many items per search (0: varied)")->check(CLI::Range(0, 100000));
+  CLI11_PARSE(app, argc, argv);
+
+  // Block the stop signals before any thread starts, then wait for one of them.
+  sigset_t signals;
+  sigemptyset(&signals);
+  sigaddset(&signals, SIGINT);
+  sigaddset(&signals, SIGTERM);
+  pthread_sigmask(SIG_BLOCK, &signals, nullptr);
+
+  vormla::demo::DemoMarketOptions options;
+  options.port = port;
+  options.catalogue.itemsPerSearch = items;
+  vormla::demo::DemoMarket market(options);
+  if (!market.Start()) {
+    std::cerr << "vormla-demo-market: cannot listen on 127.0.0.1:" << port << "\n";
+    return 1;
+  }
+  if (!caOut.empty() && !market.WriteCaFile(caOut)) {
+    std::cerr << "vormla-demo-market: cannot write " << caOut << "\n";
+    market.Stop();
+    return 1;
+  }
+  std::cout << market.SiteRoot() << std::endl;
+
+  int received = 0;
+  sigwait(&signals, &received);
+  market.Stop();
+  return 0;
+}
