@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <cstdio>
+#include <cstring>
 #include <memory>
 
 #include "web/Cp932.h"
@@ -35,14 +36,26 @@ StringList SplitPageLines(std::string_view bytes) {
   StringList lines;
   const size_t nul = bytes.find('\0');
   if (nul != std::string_view::npos) bytes = bytes.substr(0, nul);
-  size_t start = 0;
-  const size_t n = bytes.size();
-  while (start < n) {
-    size_t end = start;
-    while (end < n && bytes[end] != '\r' && bytes[end] != '\n') ++end;
-    lines.emplace_back(bytes.substr(start, end - start));
-    if (end < n && bytes[end] == '\r' && end + 1 < n && bytes[end + 1] == '\n') ++end;
-    start = end + 1;
+  if (bytes.empty()) return lines;
+  const char* const begin = bytes.data();
+  const char* const stop = begin + bytes.size();
+  // The next LF and CR at or after p, each searched again only once p has passed it,
+  // so a page that uses only one kind of break is still scanned once.
+  auto next = [stop](const char* from, char c) {
+    const void* hit = std::memchr(from, c, static_cast<size_t>(stop - from));
+    return hit != nullptr ? static_cast<const char*>(hit) : stop;
+  };
+  const char* p = begin;
+  const char* lf = next(p, '\n');
+  const char* cr = next(p, '\r');
+  while (p < stop) {
+    if (lf < p) lf = next(p, '\n');
+    if (cr < p) cr = next(p, '\r');
+    const char* end = lf < cr ? lf : cr;
+    lines.emplace_back(p, static_cast<size_t>(end - p));
+    if (end == stop) break;
+    if (*end == '\r' && end + 1 < stop && end[1] == '\n') ++end;
+    p = end + 1;
   }
   return lines;
 }
