@@ -63,6 +63,17 @@ TEST_F(ItemPageTest, FullPageFillsEveryColumnAndWritesTheRow) {
   EXPECT_EQ(h.Fetched(), std::vector<std::string>{kItemUrl});
 }
 
+TEST_F(ItemPageTest, OrdinaryMarkupBetweenTheMarkersChangesNothing) {
+  h.web.bodies[kItemUrl] = SampleItemPage();
+  h.worker->ReadItemPage(kItemUrl);
+  const ItemRecord plain = h.worker->Record;
+  h.worker->Record = {};
+  h.web.bodies[kItemUrl] = SampleItemPage(1000);
+  h.worker->ReadItemPage(kItemUrl);
+  EXPECT_EQ(h.worker->Record, plain);
+  EXPECT_EQ(plain[3], Sjis("木製トレイ 3枚セット & 布巾"));
+}
+
 TEST_F(ItemPageTest, PageWithoutMarkersStillGivesTheFixedColumns) {
   h.worker->StatusText = Sjis("食品");
   Read({"<html>", "<body>", "<p>nothing here</p>", "</body>"});

@@ -89,8 +89,8 @@ class ReaderHarness {
 };
 
 // An item page as the site lays it out, with every kind of line the reader picks
-// up; `padding` lines of description markup stand between the parts, so the page
-// can be made as large as wanted.
+// up; `padding` lines of ordinary markup stand between the parts, so the page can
+// be made as large as wanted.
 inline std::string SampleItemPage(int padding = 0) {
   std::vector<std::string> lines = {
       "<!DOCTYPE html>",
@@ -108,10 +108,20 @@ inline std::string SampleItemPage(int padding = 0) {
       "  <h1 class=\"itemName\">木製トレイ　3枚セット &amp; 布巾</h1>",
       "  <h2 class=\"supplierHd\"><a href=\"/corpinfo/123\">株式会社ヴォルム商会</a></h2>",
   };
-  for (int i = 0; i < padding; ++i) {
-    lines.push_back("      <p class=\"descText\">天然木を使用しているため、木目や色味が一点ごとに異なります。"
-                    "長時間の水洗いは避けてください。</p>");
-  }
+  // Filler in the site's usual mix: navigation, description markup, script.
+  static const std::vector<std::string> filler = {
+      "      <li class=\"navItem\"><a href=\"/category/list?ct=101\">キッチン・日用品</a></li>",
+      "      <div class=\"descBlock\">",
+      "        <p class=\"descText\">天然木を使用しているため、木目や色味が一点ごとに異なります。</p>",
+      "        <span class=\"note\">※長時間の水洗いは避けてください。</span>",
+      "      </div>",
+      "      <script>window.dataLayer = window.dataLayer || []; dataLayer.push({'item': 884211});</script>",
+      "      <a class=\"btn btnPrimary\" href=\"/shop/123/TR-300#review\">レビューを見る</a>",
+      "",
+      "      <img class=\"icon\" src=\"/img/common/icon_cart.svg\" alt=\"カート\">",
+      "      <td class=\"cell\">在庫数：12</td>",
+  };
+  for (int i = 0; i < padding; ++i) lines.push_back(filler[static_cast<size_t>(i) % filler.size()]);
   const std::vector<std::string> rest = {
       "  <h4 class=\"hdType04\">商品紹介</h4>",
       "  <p>天然木のトレイ</p>",

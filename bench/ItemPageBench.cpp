@@ -1,0 +1,126 @@
+// The page readers on canned pages: the item page walk in MB/s over a page of
+// about 200 KB, and whole items per second through the result list reader.
+#include <benchmark/benchmark.h>
+
+#include <cstdlib>
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include "engine/ReaderTestKit.h"
+
+namespace vormla {
+namespace {
+
+using testing::PageOf;
+using testing::SampleItemPage;
+
+// Serves one body per URL; writes the scratch file only when the body differs
+// from what it last wrote there, so a repeated item page costs no file write. The
+// old file is removed first: truncating it in place makes ext4 start writeback on
+// close (auto_da_alloc), which stalls each fetch by milliseconds of waiting that
+// have nothing to do with the readers.
+class CannedWeb : public WebAccess {
+ public:
+  std::vector<std::pair<std::string, std::string>> bodies;
+
+  FetchResult Get(const std::string& url, const std::string& fileName, const std::atomic<bool>*) override {
+    for (const auto& [u, body] : bodies) {
+      if (u != url) continue;
+      if (&body != lastWritten_) {
+        std::remove(fileName.c_str());
+        std::ofstream(fileName, std::ios::binary | std::ios::trunc) << body;
+        lastWritten_ = &body;
+      }
+      return {true, 200};
+    }
+    return {};
+  }
+  FetchResult Post(const std::string&, const std::string&, const std::string&, const std::atomic<bool>*) override {
+    return {};
+  }
+  FetchResult Download(const std::string&, const std::string&, const std::atomic<bool>*) override { return {}; }
+
+ private:
+  const std::string* lastWritten_ = nullptr;
+};
+
+class NullObserver : public JobObserver {
+  void InitProgress(int) override {}
+  void StepProgress() override {}
+  void ShowItemProgress(const std::string&, int, int) override {}
+  void ShowStatusText(const std::string&) override {}
+  void JobFinished() override {}
+};
+
+// About 200 KB of item page.
+std::string LargeItemPage() {
+  int padding = 1;
+  std::string page = SampleItemPage(padding);
+  const size_t perLine = SampleItemPage(100).size() - page.size();
+  padding = static_cast<int>((200 * 1024 - page.size()) * 100 / perLine);
+  return SampleItemPage(padding);
+}
+
+void BM_ItemPageWalk(benchmark::State& state) {
+  testing::TempFolder folder;
+  CannedWeb web;
+  NullObserver observer;
+  const std::string url = testing::kItemUrl;
+  web.bodies.emplace_back(url, LargeItemPage());
+  const size_t pageBytes = web.bodies.back().second.size();
+  TMyThread worker({}, {}, observer, web, folder / "tmp.dat", "https://www.vormla.jp");
+  worker.CsvFile.Open("/dev/null");
+  for (auto _ : state) {
+    worker.Record = {};
+    worker.ReadItemPage(url);
+    benchmark::DoNotOptimize(worker.Record);
+  }
+  if (worker.Record[3].empty()) state.SkipWithError("the page was not read");
+  state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * pageBytes));
+  state.counters["page_KB"] = static_cast<double>(pageBytes) / 1024.0;
+}
+BENCHMARK(BM_ItemPageWalk)->Unit(benchmark::kMicrosecond);
+
+// A result page of 20 items, each with its own item page of the given size; every
+// item page fetch rewrites the scratch file as a real fetch does.
+void BM_ResultListItems(benchmark::State& state) {
+  testing::TempFolder folder;
+  CannedWeb web;
+  NullObserver observer;
+  constexpr int kItems = 20;
+  std::vector<std::string> list = {"<p class=\"paginationTxt\">全20件中 1～20件を表示</p>"};
+  for (int n = 1; n <= kItems; ++n) {
+    const std::string url = "https://www.vormla.jp/shop/12/item-" + std::to_string(n);
+    list.insert(list.end(), {"<section class=\"showcase\">", "<h3 class=\"showcaseHd\">",
+                             "<a href=\"" + url + "?ref=list\">", "品名", "</a></h3>",
+                             "<div class=\"retailPriceArea\">", "<span>メーカ希望小売価格</span>",
+                             "<span>1,980円</span>", "</div>", "<p class=\"afterPrice\">卸価格&nbsp;1,200円</p>",
+                             "</section>"});
+    web.bodies.emplace_back(url, SampleItemPage(static_cast<int>(state.range(0))));
+  }
+  const std::string listUrl = "https://www.vormla.jp/search";
+  web.bodies.emplace_back(listUrl, PageOf(list));
+  TMyThread worker({}, {}, observer, web, folder / "tmp.dat", "https://www.vormla.jp");
+  worker.CsvFile.Open("/dev/null");
+  for (auto _ : state) {
+    worker.ReadResultList(listUrl);
+    if (worker.ItemDone != kItems) state.SkipWithError("not every item was read");
+  }
+  state.SetItemsProcessed(state.iterations() * kItems);
+  state.counters["item_page_KB"] = static_cast<double>(web.bodies.front().second.size()) / 1024.0;
+}
+BENCHMARK(BM_ResultListItems)->Arg(200)->Arg(1000)->Unit(benchmark::kMillisecond);
+
+}  // namespace
+}  // namespace vormla
+
+int main(int argc, char** argv) {
+  // The fixed pauses after each fetch are not what is measured.
+  ::setenv("VORMLA_PAUSE_SCALE", "0", 1);
+  benchmark::Initialize(&argc, argv);
+  if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
+  benchmark::RunSpecifiedBenchmarks();
+  benchmark::Shutdown();
+  return 0;
+}
