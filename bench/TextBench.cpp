@@ -100,6 +100,20 @@ void BM_Utf8ToSjis(benchmark::State& state) {
 }
 BENCHMARK(BM_Utf8ToSjis);
 
+// Nothing but Japanese: every character goes through the table.
+void BM_Utf8ToSjisJapanese(benchmark::State& state) {
+  std::string text;
+  // この商品は柔らかい綿を使用しています。
+  while (text.size() < 100 * 1024) {
+    text += "\xE3\x81\x93\xE3\x81\xAE\xE5\x95\x86\xE5\x93\x81\xE3\x81\xAF\xE6\x9F\x94\xE3\x82\x89"
+            "\xE3\x81\x8B\xE3\x81\x84\xE7\xB6\xBF\xE3\x82\x92\xE4\xBD\xBF\xE7\x94\xA8\xE3\x81\x97"
+            "\xE3\x81\xA6\xE3\x81\x84\xE3\x81\xBE\xE3\x81\x99\xE3\x80\x82";
+  }
+  for (auto _ : state) benchmark::DoNotOptimize(vormla::Utf8ToSjis(text));
+  state.SetBytesProcessed(static_cast<int64_t>(state.iterations()) * static_cast<int64_t>(text.size()));
+}
+BENCHMARK(BM_Utf8ToSjisJapanese);
+
 void BM_SjisToUtf8(benchmark::State& state) {
   const std::string sjis = vormla::Utf8ToSjis(Page().bytes);
   for (auto _ : state) benchmark::DoNotOptimize(vormla::SjisToUtf8(sjis));
