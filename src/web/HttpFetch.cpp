@@ -39,6 +39,7 @@ constexpr long kStallSeconds = 30;             // nothing received for this long
 constexpr curl_off_t kPageLimit = 16 << 20;    // a page body is cut here
 constexpr curl_off_t kPictureLimit = 64 << 20; // a larger picture is dropped
 constexpr long kMaxRedirects = 20;
+constexpr char kSystemCertFolder[] = "/etc/ssl/certs";
 
 // ---------------------------------------------------------------------------
 // Process-wide libcurl state
@@ -71,23 +72,29 @@ CURLSH* Share() {
   return share;
 }
 
+// A thread's easy handle runs inside its own multi handle, which keeps the open
+// connections between calls and lets a transfer be polled for cancellation often.
 struct ThreadHandle {
   CURL* curl = nullptr;
+  CURLM* multi = nullptr;
   ~ThreadHandle() {
     if (curl) curl_easy_cleanup(curl);
+    if (multi) curl_multi_cleanup(multi);
   }
 };
 
-CURL* AcquireHandle() {
+ThreadHandle* AcquireHandle() {
   CURLSH* share = Share();
   thread_local ThreadHandle handle;
+  if (!handle.multi) handle.multi = curl_multi_init();
   if (!handle.curl) {
     handle.curl = curl_easy_init();
   } else {
     curl_easy_reset(handle.curl);
   }
-  if (handle.curl) curl_easy_setopt(handle.curl, CURLOPT_SHARE, share);
-  return handle.curl;
+  if (!handle.curl || !handle.multi) return nullptr;
+  curl_easy_setopt(handle.curl, CURLOPT_SHARE, share);
+  return &handle;
 }
 
 // ---------------------------------------------------------------------------
@@ -316,9 +323,12 @@ void CommonOptions(CURL* curl, const std::string& url, const char* agent,
   curl_easy_setopt(curl, CURLOPT_SSL_VERIFYHOST, 2L);
   *certs = ExtraCerts();
   if (*certs) {
-    // A fresh store per TLS context: the cached one is shared and must not collect
-    // certificates from whatever file was named before.
+    // The system certificates come from the hashed folder, looked up as needed, not
+    // from the bundle file: the bundle would be parsed again for every connection,
+    // since a store that gets extra certificates must not be the cached shared one.
     curl_easy_setopt(curl, CURLOPT_CA_CACHE_TIMEOUT, 0L);
+    curl_easy_setopt(curl, CURLOPT_CAINFO, nullptr);
+    curl_easy_setopt(curl, CURLOPT_CAPATH, kSystemCertFolder);
     curl_easy_setopt(curl, CURLOPT_SSL_CTX_FUNCTION, &AddExtraCerts);
     curl_easy_setopt(curl, CURLOPT_SSL_CTX_DATA, const_cast<CertList*>(certs->get()));
   }
@@ -329,11 +339,41 @@ void NoProxy(CURL* curl) {
   curl_easy_setopt(curl, CURLOPT_NOPROXY, "*");
 }
 
-FetchResult Perform(CURL* curl, const Transfer& transfer, CURLcode* code) {
-  *code = curl_easy_perform(curl);
+constexpr int kCancelPollMs = 100;
+
+// Runs the transfer, checking the cancel flag at least every kCancelPollMs.
+CURLcode Run(ThreadHandle* handle, const std::atomic<bool>* cancel) {
+  if (curl_multi_add_handle(handle->multi, handle->curl) != CURLM_OK)
+    return curl_easy_perform(handle->curl);
+  CURLcode code = CURLE_ABORTED_BY_CALLBACK;
+  for (;;) {
+    int running = 0;
+    if (curl_multi_perform(handle->multi, &running) != CURLM_OK) {
+      code = CURLE_FAILED_INIT;
+      break;
+    }
+    int queued = 0;
+    bool done = false;
+    while (CURLMsg* message = curl_multi_info_read(handle->multi, &queued)) {
+      if (message->msg == CURLMSG_DONE && message->easy_handle == handle->curl) {
+        code = message->data.result;
+        done = true;
+      }
+    }
+    if (done || running == 0) break;
+    if (cancel && cancel->load()) break;
+    curl_multi_poll(handle->multi, nullptr, 0, kCancelPollMs, nullptr);
+  }
+  curl_multi_remove_handle(handle->multi, handle->curl);
+  return code;
+}
+
+FetchResult Perform(ThreadHandle* handle, const Transfer& transfer,
+                    const std::atomic<bool>* cancel, CURLcode* code) {
+  *code = Run(handle, cancel);
   FetchResult result;
   result.answered = transfer.answered();
-  if (result.answered) curl_easy_getinfo(curl, CURLINFO_RESPONSE_CODE, &result.status);
+  if (result.answered) curl_easy_getinfo(handle->curl, CURLINFO_RESPONSE_CODE, &result.status);
   return result;
 }
 
@@ -366,8 +406,9 @@ bool MoveIntoPlace(const std::string& temp, const std::string& target) {
 
 FetchResult HttpGetToFile(const std::string& url, const std::string& fileName,
                           const std::atomic<bool>* cancel) {
-  CURL* curl = AcquireHandle();
-  if (!curl) return {};
+  ThreadHandle* handle = AcquireHandle();
+  if (!handle) return {};
+  CURL* curl = handle->curl;
   std::shared_ptr<const CertList> certs;
   CommonOptions(curl, url, kGetAgent, &certs);
   NoProxy(curl);
@@ -375,13 +416,14 @@ FetchResult HttpGetToFile(const std::string& url, const std::string& fileName,
   Transfer transfer(fileName, -1);
   transfer.Attach(curl, cancel);
   CURLcode code;
-  return Perform(curl, transfer, &code);
+  return Perform(handle, transfer, cancel, &code);
 }
 
 FetchResult HttpPostToFile(const std::string& body, const std::string& fileName,
                            const std::string& path, const std::atomic<bool>* cancel) {
-  CURL* curl = AcquireHandle();
-  if (!curl) return {};
+  ThreadHandle* handle = AcquireHandle();
+  if (!handle) return {};
+  CURL* curl = handle->curl;
   const std::string url = "https://" + SiteHost() + ":" + std::to_string(SitePort()) + path;
   std::shared_ptr<const CertList> certs;
   CommonOptions(curl, url, kPostAgent, &certs);
@@ -399,7 +441,7 @@ FetchResult HttpPostToFile(const std::string& body, const std::string& fileName,
   Transfer transfer(fileName, -1);
   transfer.Attach(curl, cancel);
   CURLcode code;
-  return Perform(curl, transfer, &code);
+  return Perform(handle, transfer, cancel, &code);
 }
 
 FetchResult HttpDownloadFile(const std::string& url, const std::string& target,
@@ -407,12 +449,13 @@ FetchResult HttpDownloadFile(const std::string& url, const std::string& target,
   std::string temp;
   const int fd = CreateTemporary(target, &temp);
   if (fd < 0) return {};
-  CURL* curl = AcquireHandle();
-  if (!curl) {
+  ThreadHandle* handle = AcquireHandle();
+  if (!handle) {
     ::close(fd);
     ::unlink(temp.c_str());
     return {};
   }
+  CURL* curl = handle->curl;
   std::shared_ptr<const CertList> certs;
   CommonOptions(curl, url, kGetAgent, &certs);
   NoProxy(curl);
@@ -421,7 +464,7 @@ FetchResult HttpDownloadFile(const std::string& url, const std::string& target,
   Transfer transfer(std::string(), fd);
   transfer.Attach(curl, cancel);
   CURLcode code;
-  const FetchResult result = Perform(curl, transfer, &code);
+  const FetchResult result = Perform(handle, transfer, cancel, &code);
   const bool closed = ::close(fd) == 0;
   const bool complete = code == CURLE_OK && transfer.finalSeen() && !transfer.oversize() &&
                         !transfer.writeFailed() && closed && result.status >= 200 &&

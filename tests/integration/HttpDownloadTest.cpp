@@ -1,0 +1,83 @@
+// Picture downloads: a file appears only for a complete 2xx answer and never
+// replaces one that is already there.
+#include "HttpFetchTestKit.h"
+#include "web/HttpFetch.h"
+
+#include <gmock/gmock.h>
+
+#include <atomic>
+#include <thread>
+
+namespace vormla::testing {
+namespace {
+
+using ::testing::ElementsAre;
+using ::testing::Optional;
+
+class HttpDownloadTest : public HttpFetchTest {
+ protected:
+  std::vector<std::string> FolderContents() const {
+    std::vector<std::string> names;
+    for (const auto& entry : std::filesystem::directory_iterator(dir()))
+      names.push_back(entry.path().filename().string());
+    std::sort(names.begin(), names.end());
+    return names;
+  }
+};
+
+TEST_F(HttpDownloadTest, CompleteAnswerIsStored) {
+  const FetchResult result = HttpDownloadFile(server().Url("/bytes?n=70000"), Path("a.jpg"));
+  EXPECT_TRUE(result.answered);
+  EXPECT_EQ(result.status, 200);
+  EXPECT_THAT(ReadFile(Path("a.jpg")), Optional(HttpTestServer::Bytes(70000)));
+  EXPECT_THAT(FolderContents(), ElementsAre("a.jpg"));
+}
+
+TEST_F(HttpDownloadTest, ErrorStatusLeavesNothing) {
+  const FetchResult result = HttpDownloadFile(server().Url("/missing"), Path("a.jpg"));
+  EXPECT_TRUE(result.answered);
+  EXPECT_EQ(result.status, 404);
+  EXPECT_TRUE(FolderContents().empty());
+}
+
+TEST_F(HttpDownloadTest, ExistingFileIsNeverReplaced) {
+  WriteFile(Path("a.jpg"), "first picture");
+  const FetchResult result = HttpDownloadFile(server().Url("/bytes?n=500"), Path("a.jpg"));
+  EXPECT_TRUE(result.answered);
+  EXPECT_THAT(ReadFile(Path("a.jpg")), Optional(std::string("first picture")));
+  EXPECT_THAT(FolderContents(), ElementsAre("a.jpg"));
+}
+
+TEST_F(HttpDownloadTest, FailuresLeaveNothing) {
+  const std::string closed = "https://127.0.0.1:" + std::to_string(ClosedPort());
+  EXPECT_FALSE(HttpDownloadFile(closed + "/a.jpg", Path("a.jpg")).answered);
+
+  std::atomic<bool> cancel{false};
+  std::thread canceller([&cancel] {
+    std::this_thread::sleep_for(std::chrono::milliseconds(200));
+    cancel = true;
+  });
+  EXPECT_FALSE(HttpDownloadFile(server().Url("/stall"), Path("b.jpg"), &cancel).answered);
+  canceller.join();
+
+  // Into a folder that does not exist: nothing to create, nothing fetched.
+  EXPECT_FALSE(HttpDownloadFile(server().Url("/bytes?n=5"), Path("none/c.jpg")).answered);
+  EXPECT_TRUE(FolderContents().empty());
+}
+
+TEST_F(HttpDownloadTest, PictureOver64MiBIsDropped) {
+  // Sent chunked, so the size is only known while it streams in.
+  const std::string oversize = std::to_string((size_t{64} << 20) + 1);
+  const FetchResult result =
+      HttpDownloadFile(server().Url("/chunked?n=" + oversize), Path("huge.jpg"));
+  EXPECT_TRUE(result.answered);
+  EXPECT_TRUE(FolderContents().empty());
+
+  // Exactly at the limit is still a picture.
+  const std::string limit = std::to_string(size_t{64} << 20);
+  HttpDownloadFile(server().Url("/chunked?n=" + limit), Path("limit.jpg"));
+  EXPECT_EQ(std::filesystem::file_size(Path("limit.jpg")), size_t{64} << 20);
+}
+
+}  // namespace
+}  // namespace vormla::testing

@@ -1,0 +1,239 @@
+// A small in-process HTTPS server on 127.0.0.1 for the fetch tests: fixed routes
+// that set and echo cookies, redirect, stall, and record what the client sent.
+#pragma once
+
+#include "demo-market/ThrowawayCa.h"
+
+#include <httplib.h>
+#include <netinet/in.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <condition_variable>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <utility>
+#include <vector>
+
+namespace vormla::testing {
+
+// What the server saw of one request. Headers in arrival order, names as sent.
+struct SeenRequest {
+  std::string method;
+  std::string version;
+  std::string target;
+  std::vector<std::pair<std::string, std::string>> headers;
+  std::string body;
+
+  std::string Header(const std::string& name) const {
+    for (const auto& [key, value] : headers)
+      if (strcasecmp(key.c_str(), name.c_str()) == 0) return value;
+    return {};
+  }
+  size_t HeaderCount(const std::string& name) const {
+    size_t n = 0;
+    for (const auto& header : headers) n += strcasecmp(header.first.c_str(), name.c_str()) == 0;
+    return n;
+  }
+};
+
+class HttpTestServer {
+ public:
+  static constexpr size_t kBigSize = (16u << 20) + 4096;  // past the page limit
+
+  explicit HttpTestServer(const demo::ThrowawayCa& ca)
+      : server_([&ca](SSL_CTX& ctx) { return demo::UseServerCertificate(&ctx, ca); }) {
+    server_.set_keep_alive_max_count(100000);
+    server_.set_keep_alive_timeout(1);  // idle connections must not hold up stop()
+    server_.set_tcp_nodelay(true);
+    server_.Get("/set-cookie", Recorded([](const httplib::Request& req, httplib::Response& res) {
+      res.set_header("Set-Cookie", req.get_param_value("name") + "=" +
+                                       req.get_param_value("value") + "; Path=/");
+      res.set_content("set", "text/plain");
+    }));
+    server_.Get("/echo-cookie", Recorded([](const httplib::Request& req, httplib::Response& res) {
+      res.set_content("cookie:" + req.get_header_value("Cookie"), "text/plain");
+    }));
+    server_.Get("/redirect-with-cookie", Recorded([](const httplib::Request& req, httplib::Response& res) {
+      res.set_header("Set-Cookie", req.get_param_value("name") + "=from-redirect; Path=/");
+      res.set_content("redirect body", "text/plain");
+      res.set_redirect("/echo-cookie");
+    }));
+    server_.Post("/login", Recorded([](const httplib::Request&, httplib::Response& res) {
+      res.set_header("Set-Cookie", "session=after-post; Path=/");
+      res.set_redirect("/echo-cookie");
+    }));
+    server_.Post("/form", Recorded([](const httplib::Request&, httplib::Response& res) {
+      res.set_content("posted", "text/html");
+    }));
+    server_.Get("/agent", Recorded([](const httplib::Request& req, httplib::Response& res) {
+      res.set_content(req.get_header_value("User-Agent"), "text/plain");
+    }));
+    server_.Get("/empty", Recorded([](const httplib::Request&, httplib::Response& res) {
+      res.set_content("", "text/plain");
+    }));
+    server_.Get("/bytes", Recorded([](const httplib::Request& req, httplib::Response& res) {
+      res.set_content(Bytes(std::stoul(req.get_param_value("n"))), "application/octet-stream");
+    }));
+    server_.Get("/missing", Recorded([](const httplib::Request&, httplib::Response& res) {
+      res.status = 404;
+      res.set_content("no such page", "text/html");
+    }));
+    server_.Get("/chunked", Recorded([](const httplib::Request& req, httplib::Response& res) {
+      const size_t total = std::stoul(req.get_param_value("n"));
+      res.set_chunked_content_provider(
+          "application/octet-stream", [total](size_t offset, httplib::DataSink& sink) {
+            if (offset >= total) {
+              sink.done();
+              return true;
+            }
+            const std::string piece = Bytes(std::min<size_t>(256 * 1024, total - offset), offset);
+            return sink.write(piece.data(), piece.size());
+          });
+    }));
+    server_.Get("/stall", Recorded([this](const httplib::Request&, httplib::Response& res) {
+      std::unique_lock<std::mutex> lock(mutex_);
+      released_.wait_for(lock, std::chrono::seconds(20), [this] { return release_; });
+      res.set_content("late", "text/plain");
+    }));
+    port_ = server_.bind_to_any_port("127.0.0.1");
+    thread_ = std::thread([this] { server_.listen_after_bind(); });
+  }
+
+  ~HttpTestServer() {
+    {
+      std::lock_guard<std::mutex> lock(mutex_);
+      release_ = true;
+    }
+    released_.notify_all();
+    server_.stop();
+    thread_.join();
+  }
+
+  HttpTestServer(const HttpTestServer&) = delete;
+  HttpTestServer& operator=(const HttpTestServer&) = delete;
+
+  int port() const { return port_; }
+  std::string Root() const { return "https://127.0.0.1:" + std::to_string(port_); }
+  std::string Url(const std::string& path) const { return Root() + path; }
+
+  std::vector<SeenRequest> Seen() const {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return seen_;
+  }
+  SeenRequest LastSeen() const {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return seen_.empty() ? SeenRequest{} : seen_.back();
+  }
+
+  // n bytes running through every value 0..255, starting at value start % 256.
+  static std::string Bytes(size_t n, size_t start = 0) {
+    std::string bytes(n, '\0');
+    for (size_t i = 0; i < n; ++i) bytes[i] = static_cast<char>((start + i) & 0xff);
+    return bytes;
+  }
+
+ private:
+  template <typename Handler>
+  httplib::Server::Handler Recorded(Handler handler) {
+    return [this, handler](const httplib::Request& req, httplib::Response& res) {
+      Record(req);
+      handler(req, res);
+    };
+  }
+
+  void Record(const httplib::Request& req) {
+    SeenRequest seen{req.method, req.version, req.target, {}, req.body};
+    for (const auto& [key, value] : req.headers) {
+      // httplib adds the peer's address among the headers
+      if (key == "REMOTE_ADDR" || key == "REMOTE_PORT" || key == "LOCAL_ADDR" ||
+          key == "LOCAL_PORT")
+        continue;
+      seen.headers.emplace_back(key, value);
+    }
+    std::lock_guard<std::mutex> lock(mutex_);
+    seen_.push_back(std::move(seen));
+  }
+
+  httplib::SSLServer server_;
+  int port_ = -1;
+  std::thread thread_;
+  mutable std::mutex mutex_;
+  std::condition_variable released_;
+  bool release_ = false;
+  std::vector<SeenRequest> seen_;
+};
+
+// A port on 127.0.0.1 where nothing listens (bound once, then closed).
+inline int ClosedPort() {
+  const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
+  sockaddr_in address{};
+  address.sin_family = AF_INET;
+  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  socklen_t length = sizeof address;
+  ::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address);
+  ::getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length);
+  ::close(fd);
+  return ntohs(address.sin_port);
+}
+
+// A plain TCP listener standing in for a proxy: takes one connection (waiting at
+// most waitMs for it), keeps the request head it receives and refuses with 403.
+class FakeProxy {
+ public:
+  explicit FakeProxy(int waitMs) : waitMs_(waitMs) {
+    listener_ = ::socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t length = sizeof address;
+    ::bind(listener_, reinterpret_cast<sockaddr*>(&address), sizeof address);
+    ::listen(listener_, 4);
+    ::getsockname(listener_, reinterpret_cast<sockaddr*>(&address), &length);
+    port_ = ntohs(address.sin_port);
+    thread_ = std::thread([this] { Serve(); });
+  }
+  ~FakeProxy() {
+    if (thread_.joinable()) thread_.join();
+    ::close(listener_);
+  }
+  FakeProxy(const FakeProxy&) = delete;
+  FakeProxy& operator=(const FakeProxy&) = delete;
+
+  int port() const { return port_; }
+  // Waits for the listener to finish (one connection, or none within waitMs).
+  std::string Received() {
+    if (thread_.joinable()) thread_.join();
+    return received_;
+  }
+
+ private:
+  void Serve() {
+    pollfd waiting{listener_, POLLIN, 0};
+    if (::poll(&waiting, 1, waitMs_) != 1) return;
+    const int connection = ::accept(listener_, nullptr, nullptr);
+    if (connection < 0) return;
+    char buffer[4096];
+    while (received_.find("\r\n\r\n") == std::string::npos) {
+      pollfd readable{connection, POLLIN, 0};
+      if (::poll(&readable, 1, 3000) != 1) break;
+      const ssize_t n = ::recv(connection, buffer, sizeof buffer, 0);
+      if (n <= 0) break;
+      received_.append(buffer, static_cast<size_t>(n));
+    }
+    const char answer[] = "HTTP/1.1 403 Forbidden\r\nContent-Length: 0\r\nConnection: close\r\n\r\n";
+    ::send(connection, answer, sizeof answer - 1, MSG_NOSIGNAL);
+    ::close(connection);
+  }
+
+  const int waitMs_;
+  int listener_ = -1;
+  int port_ = -1;
+  std::thread thread_;
+  std::string received_;
+};
+
+}  // namespace vormla::testing
