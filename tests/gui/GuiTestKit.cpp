@@ -1,0 +1,96 @@
+#include "GuiTestKit.h"
+
+#include <QApplication>
+#include <QStyle>
+#include <QStyleOptionViewItem>
+#include <QTest>
+#include <QTreeWidget>
+
+namespace vormla::test {
+
+QString TestDataFolder() {
+  const QByteArray env = qgetenv("VORMLA_TEST_DATA");
+  return env.isEmpty() ? QStringLiteral(VORMLA_TEST_DATA_DIR) : QString::fromLocal8Bit(env);
+}
+
+TProgramFolder::TProgramFolder(const QString& catalogue) {
+  QDir().mkpath(Db());
+  if (!catalogue.isEmpty()) {
+    QFile::copy(TestDataFolder() + QStringLiteral("/catalogue/") + catalogue,
+                Db() + QStringLiteral("/vm_data.db"));
+  }
+}
+
+void TProgramFolder::WriteIni(const QStringList& lines) const {
+  QFile file(IniFile());
+  if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate)) qFatal("cannot write the settings file");
+  for (const QString& line : lines) file.write(line.toLatin1() + "\r\n");
+}
+
+QByteArray TProgramFolder::ReadIni() const {
+  QFile file(IniFile());
+  if (!file.open(QIODevice::ReadOnly)) return {};
+  return file.readAll();
+}
+
+TWindowFixture::TWindowFixture(const QString& catalogue, bool showAndLoad) : Folder(catalogue) {
+  if (showAndLoad) ShowAndLoad();
+}
+
+TWindowFixture::~TWindowFixture() = default;
+
+void TWindowFixture::ShowAndLoad() {
+  Window = std::make_unique<TFrmMain>(Services, Folder.DbPath(), Folder.IniPath());
+  Window->show();
+  if (!QTest::qWaitForWindowExposed(Window.get())) qWarning("window not exposed");
+  // The deferred start-up runs from the event loop after the first show.
+  QCoreApplication::processEvents();
+  QCoreApplication::processEvents();
+}
+
+bool WidgetChecked(const TFrmMain& window, int index) {
+  return window.NodeItem(index)->checkState(0) == Qt::Checked;
+}
+
+QString WidgetMarks(const TFrmMain& window) {
+  QString marks;
+  for (int i = 0; i < window.CategoryTree().Count(); ++i) marks += WidgetChecked(window, i) ? '1' : '0';
+  return marks;
+}
+
+QString ModelMarks(const TFrmMain& window) {
+  return QString::fromStdString(window.CategoryTree().TreeListText());
+}
+
+namespace {
+
+QRect CheckRect(TFrmMain& window, int index) {
+  QTreeWidget* tree = window.TreeView;
+  QTreeWidgetItem* item = window.NodeItem(index);
+  tree->scrollToItem(item);
+  QStyleOptionViewItem option;
+  option.initFrom(tree->viewport());
+  option.rect = tree->visualItemRect(item);
+  option.features |= QStyleOptionViewItem::HasCheckIndicator | QStyleOptionViewItem::HasDisplay;
+  option.text = item->text(0);
+  option.font = tree->font();
+  return tree->style()->subElementRect(QStyle::SE_ItemViewItemCheckIndicator, &option, tree);
+}
+
+}  // namespace
+
+void ClickCheckBox(TFrmMain& window, int index) {
+  const QPoint at = CheckRect(window, index).center();
+  QTest::mouseMove(window.TreeView->viewport(), at);
+  QTest::mouseClick(window.TreeView->viewport(), Qt::LeftButton, Qt::NoModifier, at);
+}
+
+void ClickCaption(TFrmMain& window, int index) {
+  const QRect box = CheckRect(window, index);
+  const QRect row = window.TreeView->visualItemRect(window.NodeItem(index));
+  const QPoint at(box.right() + 30, row.center().y());
+  QTest::mouseMove(window.TreeView->viewport(), at);
+  QTest::mouseClick(window.TreeView->viewport(), Qt::LeftButton, Qt::NoModifier, at);
+}
+
+}  // namespace vormla::test

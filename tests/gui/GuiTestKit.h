@@ -1,0 +1,108 @@
+// Shared pieces of the window tests: recording services, a private program
+// folder with a copy of a test catalogue, and helpers that act on the tree.
+#pragma once
+
+#include <QDir>
+#include <QFile>
+#include <QList>
+#include <QObject>
+#include <QStringList>
+#include <QTemporaryDir>
+#include <QTreeWidgetItem>
+#include <deque>
+#include <memory>
+#include <string>
+
+#include "shell/AppServices.h"
+#include "shell/Univormla.h"
+
+namespace vormla::test {
+
+// Records every box and answers from a queue (Yes/Ok when the queue is empty).
+class TFakeServices : public TAppServices {
+ public:
+  TAnswer ShowMessage(QWidget*, const TMessage& message) override {
+    Messages.push_back(message);
+    if (message.Kind == TMessage::Buttons::Ok) return TAnswer::Ok;
+    if (Answers.empty()) return TAnswer::Yes;
+    const TAnswer answer = Answers.front();
+    Answers.pop_front();
+    return answer;
+  }
+  QString ChooseFolder(QWidget*, const QString& title) override {
+    FolderTitles << title;
+    return FolderChoice;
+  }
+  QString ChooseSaveFile(QWidget*, const QString&, const QString&, const QString&) override {
+    return SaveChoice;
+  }
+  void Beep() override { ++Beeps; }
+  void Alert(QWidget*) override { ++Alerts; }
+  bool OpenFile(const QString& path) override {
+    Opened << path;
+    return true;
+  }
+  void SetBusyCursor() override { ++BusyCursors; }
+  void RestoreCursor() override { ++RestoredCursors; }
+  bool InitializeTaskbarAPI() override { return TaskbarAvailable; }
+  void TerminateApplication() override { ++Terminations; }
+
+  QList<TMessage> Messages;
+  std::deque<TAnswer> Answers;
+  QString FolderChoice;
+  QStringList FolderTitles;
+  QString SaveChoice;
+  QStringList Opened;
+  int Beeps = 0, Alerts = 0, BusyCursors = 0, RestoredCursors = 0, Terminations = 0;
+  bool TaskbarAvailable = false;
+};
+
+// A program folder of its own: db/vm_data.db copied from a test catalogue
+// (none when catalogue is empty), db/vm.ini as the settings path.
+class TProgramFolder {
+ public:
+  explicit TProgramFolder(const QString& catalogue = QStringLiteral("catalogue-edge.db"));
+  QString Db() const { return dir_.path() + QStringLiteral("/db"); }
+  std::string DbPath() const { return (Db() + QStringLiteral("/vm_data.db")).toStdString(); }
+  std::string IniPath() const { return (Db() + QStringLiteral("/vm.ini")).toStdString(); }
+  QString IniFile() const { return QString::fromStdString(IniPath()); }
+  // Writes db/vm.ini with the given Shift-JIS-free lines (CR LF ends).
+  void WriteIni(const QStringList& lines) const;
+  QByteArray ReadIni() const;
+
+ private:
+  QTemporaryDir dir_;
+};
+
+// The test data folder (VORMLA_TEST_DATA or the source tree's tests/data).
+QString TestDataFolder();
+
+// A window over a program folder, shown, with its deferred start-up done.
+struct TWindowFixture {
+  explicit TWindowFixture(const QString& catalogue = QStringLiteral("catalogue-edge.db"),
+                          bool showAndLoad = true);
+  ~TWindowFixture();
+  void ShowAndLoad();
+
+  TFakeServices Services;
+  TProgramFolder Folder;
+  std::unique_ptr<TFrmMain> Window;
+};
+
+// The widget's own check state of a node.
+bool WidgetChecked(const TFrmMain& window, int index);
+// "1"/"0" per node from the widget, and the same from the model.
+QString WidgetMarks(const TFrmMain& window);
+QString ModelMarks(const TFrmMain& window);
+// A left click in the middle of a node's check box, or on its caption text.
+void ClickCheckBox(TFrmMain& window, int index);
+void ClickCaption(TFrmMain& window, int index);
+
+// Test classes, run one after another by the test program.
+QObject* NewLayoutTest();
+QObject* NewConditionTest();
+QObject* NewTreeTest();
+QObject* NewSettingsTest();
+QObject* NewInstanceTest();
+
+}  // namespace vormla::test

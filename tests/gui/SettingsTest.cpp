@@ -1,0 +1,230 @@
+// Start-up and closing as the window sees them: the settings file read after the
+// first show and written on close, the missing or faulty catalogue, a refused write.
+#include <QCheckBox>
+#include <QComboBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTest>
+#include <QTreeWidget>
+
+#include "GuiTestKit.h"
+#include "catalogue/Settings.h"
+#include "desktop/Myedit.h"
+#include "web/Unicommon.h"
+
+namespace vormla::test {
+
+class SettingsTest : public QObject {
+  Q_OBJECT
+
+ private slots:
+  void closingIdleWritesEveryKeyInOrder() {
+    TWindowFixture f(QStringLiteral("vm_data.db"));
+    TFrmMain& w = *f.Window;
+    QVERIFY(!QFile::exists(f.Folder.IniFile()));
+    w.txtWord->setText(QStringLiteral("  タオル "));
+    w.txtPrice1->setText(QStringLiteral("100"));
+    w.txtPrice2->setText(QStringLiteral("5000"));
+    w.chkSell1->setChecked(true);
+    w.cmbSort->setCurrentIndex(2);
+    w.cmbCtgr->setCurrentIndex(3);
+    w.cmbCtgrClick();
+    w.TreeView->expandAll();
+    ClickCheckBox(w, 1);
+    ClickCheckBox(w, 2);
+
+    QVERIFY(w.close());
+    QVERIFY(f.Services.Messages.isEmpty());
+    const QByteArray expected =
+        QByteArray("[Config]\r\nWord=") + QByteArray::fromStdString(Utf8ToSjis("タオル")) +
+        "\r\nPrice1=100\r\nPrice2=5000\r\nPrice3=\r\nPrice4=\r\nDir=" +
+        QByteArray::fromStdString(Utf8ToSjis(DefaultImageFolder())) +
+        "\r\nSell1=1\r\nSell2=0\r\nImgSave=0\r\nSort=2\r\nCategory=3\r\nTreeList=" +
+        QByteArray("0110000000000000000000000") + "\r\n";
+    QCOMPARE(f.Folder.ReadIni(), expected);
+  }
+
+  void savedConditionsComeBack() {
+    TWindowFixture first(QStringLiteral("vm_data.db"));
+    {
+      TFrmMain& w = *first.Window;
+      w.txtWord->setText(QStringLiteral("ハンカチ 綿"));
+      w.txtPrice1->setText(QStringLiteral("1"));
+      w.txtPrice2->setText(QStringLiteral("2"));
+      w.txtPrice3->setText(QStringLiteral("300"));
+      w.txtPrice4->setText(QStringLiteral("999999999"));
+      w.chkSell2->setChecked(true);
+      w.chkImgSave->setChecked(true);
+      w.txtDirPath->setText(QStringLiteral("/srv/画像/"));
+      w.cmbSort->setCurrentIndex(4);
+      w.cmbCtgr->setCurrentIndex(3);
+      w.cmbCtgrClick();
+      w.TreeView->expandAll();
+      ClickCheckBox(w, 7);   // group 7 whole
+      ClickCheckBox(w, 14);  // one child of group 12
+      QVERIFY(w.close());
+    }
+    // A second window over the same folder.
+    TWindowFixture second(QString(), false);
+    QFile::copy(QString::fromStdString(first.Folder.DbPath()), QString::fromStdString(second.Folder.DbPath()));
+    QFile::copy(first.Folder.IniFile(), second.Folder.IniFile());
+    second.ShowAndLoad();
+    TFrmMain& w = *second.Window;
+    QVERIFY(second.Services.Messages.isEmpty());
+    QCOMPARE(w.txtWord->text(), QStringLiteral("ハンカチ 綿"));
+    QCOMPARE(w.txtPrice1->text(), QStringLiteral("1"));
+    QCOMPARE(w.txtPrice2->text(), QStringLiteral("2"));
+    QCOMPARE(w.txtPrice3->text(), QStringLiteral("300"));
+    QCOMPARE(w.txtPrice4->text(), QStringLiteral("999999999"));
+    QVERIFY(!w.chkSell1->isChecked());
+    QVERIFY(w.chkSell2->isChecked());
+    QVERIFY(w.chkImgSave->isChecked());
+    QCOMPARE(w.txtDirPath->text(), QStringLiteral("/srv/画像/"));
+    QCOMPARE(w.cmbSort->currentIndex(), 4);
+    QCOMPARE(w.cmbCtgr->currentIndex(), 3);
+    QCOMPARE(WidgetMarks(w), QStringLiteral("0000000" "11111" "0010000" "0000" "00"));
+    QCOMPARE(ModelMarks(w), WidgetMarks(w));
+    QVERIFY(!w.chkItem->isChecked());
+    // A partly checked group opens, a whole one does not; the first checked node
+    // is selected.
+    QVERIFY(w.NodeItem(12)->isExpanded());
+    QVERIFY(!w.NodeItem(7)->isExpanded());
+    QVERIFY(!w.NodeItem(0)->isExpanded());
+    QCOMPARE(w.TreeView->currentItem(), w.NodeItem(7));
+  }
+
+  void storedImageSavingMakesTheFolderEditable() {
+    TWindowFixture f(QString(), false);
+    QFile::copy(TestDataFolder() + QStringLiteral("/catalogue/vm_data.db"),
+                QString::fromStdString(f.Folder.DbPath()));
+    f.Folder.WriteIni({QStringLiteral("[Config]"), QStringLiteral("Dir=/var/tmp/pictures/"),
+                       QStringLiteral("ImgSave=1")});
+    f.ShowAndLoad();
+    TFrmMain& w = *f.Window;
+    QCOMPARE(w.txtDirPath->text(), QStringLiteral("/var/tmp/pictures/"));
+    QVERIFY(!w.txtDirPath->isReadOnly());
+    QCOMPARE(w.txtDirPath->palette().color(QPalette::Base), w.palette().color(QPalette::Base));
+    QVERIFY(w.btnDirPath->isEnabled());
+    QVERIFY(w.lblImgDir->isEnabled());
+  }
+
+  void storedCategoryShowsItsTreeWithTheMarks() {
+    TWindowFixture f(QString(), false);
+    QFile::copy(TestDataFolder() + QStringLiteral("/catalogue/vm_data.db"),
+                QString::fromStdString(f.Folder.DbPath()));
+    f.Folder.WriteIni({QStringLiteral("[Config]"), QStringLiteral("Category=3"),
+                       QStringLiteral("TreeList=0000000000000000000000001")});
+    f.ShowAndLoad();
+    TFrmMain& w = *f.Window;
+    QCOMPARE(w.cmbCtgr->currentIndex(), 3);
+    QCOMPARE(w.cmbCtgr->currentText(), QStringLiteral("バッグ・財布"));
+    QCOMPARE(w.CategoryTree().Count(), 25);
+    QCOMPARE(w.NodeItem(0)->text(0), QStringLiteral(" レディースバッグ"));
+    QCOMPARE(WidgetMarks(w), QStringLiteral("0000000000000000000000001"));
+    QCOMPARE(w.TreeView->currentItem(), w.NodeItem(24));
+    QVERIFY(!w.chkItem->isChecked());
+
+    // Every node stored as "1": the select-all box is checked as well.
+    f.Window.reset();
+    f.Folder.WriteIni({QStringLiteral("[Config]"), QStringLiteral("Category=3"),
+                       QStringLiteral("TreeList=") + QString(25, QLatin1Char('1'))});
+    f.ShowAndLoad();
+    QVERIFY(f.Window->chkItem->isChecked());
+    QCOMPARE(WidgetMarks(*f.Window), QString(25, QLatin1Char('1')));
+    QCOMPARE(f.Window->TreeView->currentItem(), f.Window->NodeItem(0));
+  }
+
+  void noSettingsFileSelectsNodeZero() {
+    TWindowFixture f;
+    TFrmMain& w = *f.Window;
+    QCOMPARE(w.TreeView->currentItem(), w.NodeItem(0));
+    QCOMPARE(w.txtDirPath->text(), QDir::homePath() + QStringLiteral("/"));
+    QVERIFY(f.Services.Messages.isEmpty());
+    QCOMPARE(f.Services.Terminations, 0);
+  }
+
+  void missingDatabaseEndsWithoutSettings() {
+    TWindowFixture f(QString(), false);
+    f.ShowAndLoad();
+    TFrmMain& w = *f.Window;
+    QVERIFY(!w.DbFound());
+    QVERIFY(w.isVisible());
+    QCOMPARE(f.Services.Messages.size(), 1);
+    const TMessage& shown = f.Services.Messages[0];
+    QCOMPARE(shown.Text, QStringLiteral("DBファイルの設定が正しくありません。\n管理者に確認してください。"));
+    QCOMPARE(shown.Caption, QStringLiteral("設定エラー"));
+    QVERIFY(shown.Kind == TMessage::Buttons::Ok);
+    QVERIFY(shown.Symbol == TMessage::Icon::Information);
+    QCOMPARE(f.Services.Terminations, 1);
+    QCOMPARE(w.cmbCtgr->count(), 0);
+    QCOMPARE(w.TreeView->topLevelItemCount(), 0);
+    QVERIFY(!QFile::exists(f.Folder.IniFile()));
+  }
+
+  void databaseErrorShowsTheStandardBox() {
+    TWindowFixture f(QStringLiteral("catalogue-wrong-password.db"));
+    TFrmMain& w = *f.Window;
+    QVERIFY(w.DbFound());
+    QVERIFY(w.isVisible());
+    QCOMPARE(f.Services.Messages.size(), 1);
+    QCOMPARE(f.Services.Messages[0].Text, QStringLiteral("Not a valid password."));
+    QCOMPARE(f.Services.Messages[0].Caption, QStringLiteral("VORMLA商品情報取得ソフト"));
+    QVERIFY(f.Services.Messages[0].Kind == TMessage::Buttons::Ok);
+    QCOMPARE(f.Services.Terminations, 0);
+    QCOMPARE(w.cmbCtgr->count(), 0);
+  }
+
+  void refusedWriteKeepsTheWindowOpen() {
+    TWindowFixture f;
+    TFrmMain& w = *f.Window;
+    // A folder stands where the settings file should be.
+    QVERIFY(QDir().mkpath(f.Folder.IniFile()));
+    QVERIFY(!w.close());
+    QVERIFY(w.isVisible());
+    QCOMPARE(f.Services.Messages.size(), 1);
+    QCOMPARE(f.Services.Messages[0].Text, f.Folder.IniFile() + QStringLiteral(" に書き込めません"));
+    QCOMPARE(f.Services.Messages[0].Caption, QStringLiteral("VORMLA商品情報取得ソフト"));
+
+    // Once the way is clear the same close goes through.
+    QVERIFY(QDir(f.Folder.IniFile()).removeRecursively());
+    QVERIFY(w.close());
+    QVERIFY(QFile::exists(f.Folder.IniFile()));
+  }
+
+  void missingDbFolderClosesWithoutSaving() {
+    TFakeServices services;
+    TProgramFolder folder;
+    const std::string iniPath = (folder.Db() + QStringLiteral("/gone/vm.ini")).toStdString();
+    TFrmMain w(services, folder.DbPath(), iniPath);
+    w.show();
+    QCoreApplication::processEvents();
+    QVERIFY(w.close());
+    QVERIFY(services.Messages.isEmpty());
+    QVERIFY(!QFile::exists(QString::fromStdString(iniPath)));
+  }
+
+  void closingDuringARunAsksFirst() {
+    TWindowFixture f;
+    TFrmMain& w = *f.Window;
+    w.btnCancel->setEnabled(true);  // the running mode as far as closing cares
+    f.Services.Answers = {TAnswer::No, TAnswer::Yes, TAnswer::Yes};
+    QVERIFY(!w.close());
+    QCOMPARE(w.RunResult, 0);
+    QVERIFY(!w.close());
+    QCOMPARE(w.RunResult, 5);
+    QVERIFY(!w.close());
+    QCOMPARE(w.RunResult, 6);
+    QCOMPARE(f.Services.Messages.size(), 3);
+    QCOMPARE(f.Services.Messages[0].Text, QStringLiteral("取得処理の実行中ですが終了しますか？"));
+    QCOMPARE(f.Services.Messages[0].Caption, QStringLiteral("終了確認"));
+    QVERIFY(f.Services.Messages[0].Kind == TMessage::Buttons::YesNo);
+    QVERIFY(!QFile::exists(f.Folder.IniFile()));
+  }
+};
+
+QObject* NewSettingsTest() { return new SettingsTest; }
+
+}  // namespace vormla::test
+
+#include "SettingsTest.moc"

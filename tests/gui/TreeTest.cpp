@@ -1,0 +1,211 @@
+// The category tree through the widget: what a click on a box, the space key,
+// a click on a caption, the select-all box and the two small buttons do.
+#include <QCheckBox>
+#include <QComboBox>
+#include <QScrollBar>
+#include <QTest>
+#include <QToolButton>
+#include <QTreeWidget>
+
+#include "GuiTestKit.h"
+#include "catalogue/CategoryTree.h"
+
+namespace vormla::test {
+
+class TreeTest : public QObject {
+  Q_OBJECT
+
+ private:
+  // Top-level item 3 of the shipped catalogue: 25 nodes, group 0 with children
+  // 1..6, group 7 with 8..11, group 12 with 13..18, group 19 with 20..22, and
+  // the childless groups 23 and 24.
+  static std::unique_ptr<TWindowFixture> BagsTree() {
+    auto f = std::make_unique<TWindowFixture>(QStringLiteral("vm_data.db"));
+    f->Window->cmbCtgr->setCurrentIndex(3);
+    f->Window->cmbCtgrClick();
+    f->Window->TreeView->expandAll();
+    return f;
+  }
+
+  // The model's answer for the same toggle, to compare the widget with.
+  static QString ModelAfter(const TFrmMain& w, int index, bool state, bool* selectAll) {
+    TCategoryTree model(w.CategoryTree().Nodes());
+    for (int i = 0; i < w.CategoryTree().Count(); ++i) model.SetNodeChecked(i, w.CategoryTree().IsNodeChecked(i));
+    model.ApplyNodeCheck(index, state);
+    *selectAll = model.SyncSelectAllBox(w.chkItem->isChecked());
+    return QString::fromStdString(model.TreeListText());
+  }
+
+ private slots:
+  void boxClickSpreadsLikeTheModel() {
+    auto f = BagsTree();
+    TFrmMain& w = *f->Window;
+    QCOMPARE(w.CategoryTree().Count(), 25);
+    // Children of group 7 one by one, then the parent of group 0, then a child
+    // off again, then a childless group.
+    const int clicks[] = {8, 9, 10, 11, 0, 3, 23, 7};
+    for (int index : clicks) {
+      bool selectAll = false;
+      const QString expected = ModelAfter(w, index, !w.CategoryTree().IsNodeChecked(index), &selectAll);
+      ClickCheckBox(w, index);
+      QCOMPARE(ModelMarks(w), expected);
+      QCOMPARE(WidgetMarks(w), expected);
+      QCOMPARE(w.chkItem->isChecked(), selectAll);
+    }
+    // Concretely: the last child of group 7 checked its parent; clicking the
+    // parent 0 checked all its children; child 3 off unchecked parent 0; 7 off
+    // unchecked all of group 7.
+    QCOMPARE(WidgetMarks(w), QStringLiteral("0110111"
+                                            "00000"
+                                            "0000000"
+                                            "0000"
+                                            "10"));
+  }
+
+  void spaceKeySpreadsLikeABoxClick() {
+    auto f = BagsTree();
+    TFrmMain& w = *f->Window;
+    w.TreeView->setFocus();
+    for (int index : {12, 15, 15, 20, 21, 22}) {
+      w.TreeView->setCurrentItem(w.NodeItem(index));
+      bool selectAll = false;
+      const QString expected = ModelAfter(w, index, !w.CategoryTree().IsNodeChecked(index), &selectAll);
+      QTest::keyClick(w.TreeView, Qt::Key_Space);
+      QCOMPARE(WidgetMarks(w), expected);
+      QCOMPARE(ModelMarks(w), expected);
+      QCOMPARE(w.chkItem->isChecked(), selectAll);
+    }
+    // Group 12 checked as a whole, 15 off and on again (parent back on), group 19
+    // completed child by child.
+    QCOMPARE(WidgetMarks(w), QStringLiteral("0000000"
+                                            "00000"
+                                            "1111111"
+                                            "1111"
+                                            "00"));
+    QCOMPARE(QString::fromStdString(w.CategoryTree().SelectedCategoryList()),
+             QStringLiteral("13,14,15,16,17,18,20,21,22,"));
+  }
+
+  void captionClickChangesNoMark() {
+    auto f = BagsTree();
+    TFrmMain& w = *f->Window;
+    ClickCheckBox(w, 2);
+    const QString before = WidgetMarks(w);
+    for (int index : {0, 2, 5, 23}) {
+      ClickCaption(w, index);
+      QCOMPARE(w.TreeView->currentItem(), w.NodeItem(index));  // the click did land
+      QCOMPARE(WidgetMarks(w), before);
+      QCOMPARE(ModelMarks(w), before);
+    }
+  }
+
+  void selectAllBoxBothWays() {
+    auto f = BagsTree();
+    TFrmMain& w = *f->Window;
+    QTest::mouseClick(w.chkItem, Qt::LeftButton);
+    QVERIFY(w.chkItem->isChecked());
+    QCOMPARE(WidgetMarks(w), QString(25, QLatin1Char('1')));
+    QCOMPARE(ModelMarks(w), QString(25, QLatin1Char('1')));
+
+    // One child off: that child, its parent and the box go off, nothing else.
+    ClickCheckBox(w, 9);
+    QVERIFY(!w.chkItem->isChecked());
+    QCOMPARE(WidgetMarks(w), QStringLiteral("1111111" "01011" "1111111" "1111" "11"));
+
+    // Back on: the box follows the tree again.
+    ClickCheckBox(w, 9);
+    QVERIFY(w.chkItem->isChecked());
+    QCOMPARE(WidgetMarks(w), QString(25, QLatin1Char('1')));
+
+    QTest::mouseClick(w.chkItem, Qt::LeftButton);
+    QVERIFY(!w.chkItem->isChecked());
+    QCOMPARE(WidgetMarks(w), QString(25, QLatin1Char('0')));
+  }
+
+  void selectAllIgnoresUncheckedTopLevelNodes() {
+    // Top-level item 0 of the edge catalogue: 新着商品 with two children, セール alone.
+    TWindowFixture f;
+    TFrmMain& w = *f.Window;
+    w.TreeView->expandAll();
+    ClickCheckBox(w, 1);
+    QVERIFY(!w.chkItem->isChecked());
+    ClickCheckBox(w, 2);
+    // Both children (and so their parent) checked; セール is still unchecked.
+    QCOMPARE(WidgetMarks(w), QStringLiteral("1110"));
+    QVERIFY(w.chkItem->isChecked());
+    ClickCheckBox(w, 3);
+    ClickCheckBox(w, 3);
+    QCOMPARE(WidgetMarks(w), QStringLiteral("1110"));
+    QVERIFY(!w.chkItem->isChecked());
+  }
+
+  void expandAndCollapseButtons() {
+    auto f = BagsTree();
+    TFrmMain& w = *f->Window;
+    w.TreeView->collapseAll();
+    w.TreeView->setCurrentItem(w.NodeItem(24));
+    QTest::mouseClick(w.spbExpand, Qt::LeftButton);  // "-" expands
+    for (int group : {0, 7, 12, 19}) QVERIFY(w.NodeItem(group)->isExpanded());
+    QCOMPARE(w.TreeView->currentItem(), w.NodeItem(0));
+    QCOMPARE(w.TreeView->verticalScrollBar()->value(), 0);
+    QVERIFY(w.TreeView->verticalScrollBar()->maximum() > 0);
+
+    w.TreeView->scrollToItem(w.NodeItem(24));
+    QVERIFY(w.TreeView->verticalScrollBar()->value() > 0);
+    QTest::mouseClick(w.spbCollapse, Qt::LeftButton);  // "+" collapses
+    for (int group : {0, 7, 12, 19}) QVERIFY(!w.NodeItem(group)->isExpanded());
+    QCOMPARE(w.TreeView->currentItem(), w.NodeItem(0));
+    QCOMPARE(w.TreeView->verticalScrollBar()->value(), 0);
+  }
+
+  void expandOnAnEmptyTreeDoesNothing() {
+    TWindowFixture f(QStringLiteral("vm_data.db"));
+    TFrmMain& w = *f.Window;
+    QCOMPARE(w.CategoryTree().Count(), 0);
+    QTest::mouseClick(w.spbExpand, Qt::LeftButton);
+    QTest::mouseClick(w.spbCollapse, Qt::LeftButton);
+    QCOMPARE(w.TreeView->currentItem(), nullptr);
+  }
+
+  void choosingATopLevelItemRebuildsTheTree() {
+    TWindowFixture f;
+    TFrmMain& w = *f.Window;
+    w.activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(&w));
+    QTest::mouseClick(w.chkItem, Qt::LeftButton);
+    QCOMPARE(WidgetMarks(w), QStringLiteral("1111"));
+    // The user picks item 3 with the keyboard.
+    w.cmbCtgr->setFocus();
+    QTest::keyClick(w.cmbCtgr, Qt::Key_Down);
+    QTest::keyClick(w.cmbCtgr, Qt::Key_Down);
+    QTest::keyClick(w.cmbCtgr, Qt::Key_Down);
+    QCOMPARE(w.cmbCtgr->currentIndex(), 3);
+    QVERIFY(!w.chkItem->isChecked());
+    QCOMPARE(w.NodeItem(0)->text(0), QStringLiteral(" ＡＢＣ全角英字"));
+    QCOMPARE(WidgetMarks(w), QStringLiteral("000000"));
+    QCOMPARE(w.TreeView->currentItem(), w.NodeItem(0));
+    QCOMPARE(QApplication::focusWidget(), w.TreeView);
+    // A category without rows: an empty tree.
+    QTest::keyClick(w.cmbCtgr, Qt::Key_Home);
+    QTest::keyClick(w.cmbCtgr, Qt::Key_Down);
+    QCOMPARE(w.cmbCtgr->currentIndex(), 1);
+    QCOMPARE(w.TreeView->topLevelItemCount(), 0);
+  }
+
+  void treeTakesTheFocusWithoutInputMethod() {
+    TWindowFixture f;
+    TFrmMain& w = *f.Window;
+    w.activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(&w));
+    w.TreeView->setAttribute(Qt::WA_InputMethodEnabled, true);
+    w.TreeView->setFocus();
+    QTRY_COMPARE(QApplication::focusWidget(), w.TreeView);
+    QVERIFY(!w.TreeView->testAttribute(Qt::WA_InputMethodEnabled));
+  }
+};
+
+QObject* NewTreeTest() { return new TreeTest; }
+
+}  // namespace vormla::test
+
+#include "TreeTest.moc"
