@@ -5,6 +5,7 @@
 #include <cstdlib>
 #include <map>
 #include <string>
+#include <thread>
 #include <utility>
 #include <vector>
 
@@ -211,6 +212,26 @@ TEST(Cp932RoundTripTest, TextSurvivesBothWays) {
       "\xE5\x95\x86\xE5\x93\x81\xE5\x90\x8D\xEF\xBC\x9A\xE3\x83\x86\xE3\x82\xB9\xE3\x83\x88 ABC-123 "
       "\xEF\xBD\xB1\xEF\xBD\xB2 \xE2\x91\xA0 \xE9\xAB\x99";  // 商品名：テスト ABC-123 ｱｲ ① 髙
   EXPECT_EQ(SjisToUtf8(Utf8ToSjis(utf8)), utf8);
+}
+
+// Under ctest each test runs in its own process, so here the tables are built while
+// several threads ask for them at once.
+TEST(Cp932RoundTripTest, FirstUseFromSeveralThreads) {
+  const std::string utf8 = "\xE5\x8D\xB8\xE4\xBE\xA1\xE6\xA0\xBC 1,200\xE5\x86\x86";
+  const std::string sjis = "\x89\xB5\x89\xBF\x8A\x69 1,200\x89\x7E";
+  std::vector<std::string> there(8), back(8);
+  std::vector<std::thread> threads;
+  for (size_t i = 0; i < there.size(); ++i) {
+    threads.emplace_back([&, i] {
+      there[i] = Utf8ToSjis(utf8);
+      back[i] = SjisToUtf8(sjis);
+    });
+  }
+  for (std::thread& thread : threads) thread.join();
+  for (size_t i = 0; i < there.size(); ++i) {
+    EXPECT_EQ(there[i], sjis);
+    EXPECT_EQ(back[i], utf8);
+  }
 }
 
 }  // namespace
