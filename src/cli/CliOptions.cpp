@@ -1,0 +1,328 @@
+// Command line parsing and the start button's rules for vormla-cli.
+#include "cli/CliOptions.h"
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <ostream>
+#include <set>
+
+#include <CLI/CLI.hpp>
+
+#include "catalogue/CategoryDatabase.h"
+#include "catalogue/CategoryTree.h"
+#include "catalogue/Settings.h"
+#include "web/Unicommon.h"
+
+namespace vormla::cli {
+
+namespace {
+
+constexpr size_t kKeywordBytes = 40;  // txtWord's limit, in Shift-JIS bytes
+constexpr size_t kPriceDigits = 9;    // the price boxes' limit
+constexpr int kSortChoices = 5;       // cmbSort items
+
+// The window's own words for the failures it also knows.
+constexpr const char* kMissingDbText = "DBファイルの設定が正しくありません。\n管理者に確認してください。";
+constexpr const char* kMissingFolderText = "指定された商品画像保存フォルダが見つかりません。";
+constexpr const char* kFileInUseText = "選択されたファイルが他のアプリケーションで使用中の為\n開くことができませんでした。";
+
+[[noreturn]] void Usage(const std::string& message) { throw CliFailure(kExitUsage, message); }
+
+bool AllDigits(const std::string& text) {
+  return !text.empty() && std::all_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; });
+}
+
+// A non-negative decimal index given on the command line or in a list.
+int ParseIndex(const std::string& flag, const std::string& text) {
+  if (!AllDigits(text) || text.size() > 9) Usage(flag + " expects a non-negative whole number, not \"" + text + "\"");
+  return std::stoi(text);
+}
+
+// The category database, opened the way the window does: a missing file is the
+// window's "DB file" message, anything the database layer raises is its words.
+class Catalogue {
+ public:
+  explicit Catalogue(const std::optional<std::string>& path)
+      : db_(path.value_or(TCategoryDatabase::DefaultPath())) {
+    if (!db_.Locate()) throw CliFailure(kExitDatabase, std::string(kMissingDbText) + "\n" + db_.Path());
+  }
+
+  std::vector<TopCategory> TopCategories() {
+    try {
+      return db_.LoadTopCategories();
+    } catch (const CatalogueError& error) {
+      throw CliFailure(kExitDatabase, Words(error));
+    }
+  }
+
+  std::vector<CatalogueNode> Tree(int top) {
+    try {
+      return db_.LoadCategoryTree(top);
+    } catch (const CatalogueError& error) {
+      throw CliFailure(kExitDatabase, Words(error));
+    }
+  }
+
+  const std::string& Path() const { return db_.Path(); }
+
+ private:
+  std::string Words(const CatalogueError& error) const { return std::string(error.what()) + "\n" + db_.Path(); }
+
+  TCategoryDatabase db_;
+};
+
+int CheckTop(const std::string& what, int top, const std::vector<TopCategory>& tops) {
+  if (top < 0 || top >= static_cast<int>(tops.size())) {
+    Usage(what + " " + std::to_string(top) + " is beyond the catalogue: it has " + std::to_string(tops.size()) +
+          " top-level categories (0 to " + std::to_string(static_cast<int>(tops.size()) - 1) + ")");
+  }
+  return top;
+}
+
+void CheckKeyword(const std::string& where, const std::string& sjis) {
+  if (sjis.size() > kKeywordBytes) {
+    Usage(where + " is " + std::to_string(sjis.size()) + " bytes in Shift-JIS; at most " +
+          std::to_string(kKeywordBytes) + " fit");
+  }
+}
+
+}  // namespace
+
+int ParseCommandLine(int argc, const char* const* argv, CommandLine& commandLine, std::ostream& out,
+                     std::ostream& err) {
+  CLI::App app{"Collects Vormla product listings into a Shift-JIS CSV file.", "vormla-cli"};
+  app.require_subcommand(1);
+
+  struct Texts {
+    std::string keyword, wholesaleFrom, wholesaleTo, retailFrom, retailTo, sort, top, nodes, images, db,
+        settings, catTop, catDb;
+  } t;
+  RunArguments& run = commandLine.Run;
+
+  CLI::App* runCommand = app.add_subcommand("run", "Run one retrieval into a CSV file");
+  runCommand->add_option("--output", run.Output, "result file (\".csv\" is appended unless it ends in .csv)")
+      ->required();
+  runCommand->add_option("--keyword", t.keyword, "keyword (at most 40 bytes in Shift-JIS)");
+  runCommand->add_option("--wholesale-from", t.wholesaleFrom, "lowest wholesale price (digits, at most 9)");
+  runCommand->add_option("--wholesale-to", t.wholesaleTo, "highest wholesale price");
+  runCommand->add_option("--retail-from", t.retailFrom, "lowest retail price");
+  runCommand->add_option("--retail-to", t.retailTo, "highest retail price");
+  runCommand->add_flag("--in-stock", run.InStock, "in-stock items only");
+  runCommand->add_flag("--discounted", run.Discounted, "discounted items only");
+  runCommand->add_option("--sort", t.sort, "sort order 0 to 4 (default 0)");
+  runCommand->add_option("--top", t.top, "top-level category index (default 0; see `categories`)");
+  runCommand->add_option("--nodes", t.nodes, "selected node indices of the top-level category's tree, \"1,2,5,\"");
+  runCommand->add_option("--images", t.images, "save the item pictures into this existing folder");
+  runCommand->add_option("--db", t.db, "category database (default db/vm_data.db beside the program)");
+  runCommand->add_option("--settings", t.settings, "start from the conditions of this settings file");
+
+  CLI::App* categoriesCommand = app.add_subcommand("categories", "List the catalogue's categories");
+  categoriesCommand->add_option("--db", t.catDb, "category database (default db/vm_data.db beside the program)");
+  categoriesCommand->add_option("--top", t.catTop, "list the tree of this top-level category");
+
+  try {
+    app.parse(argc, argv);
+  } catch (const CLI::ParseError& error) {
+    const int code = app.exit(error, out, err);
+    return code == 0 ? 0 : kExitUsage;
+  }
+
+  auto given = [](CLI::App* command, const char* name, const std::string& value) -> std::optional<std::string> {
+    if (command->count(name) == 0) return std::nullopt;
+    return value;
+  };
+  if (runCommand->parsed()) {
+    commandLine.Which = CommandLine::Command::kRun;
+    run.Keyword = given(runCommand, "--keyword", t.keyword);
+    run.WholesaleFrom = given(runCommand, "--wholesale-from", t.wholesaleFrom);
+    run.WholesaleTo = given(runCommand, "--wholesale-to", t.wholesaleTo);
+    run.RetailFrom = given(runCommand, "--retail-from", t.retailFrom);
+    run.RetailTo = given(runCommand, "--retail-to", t.retailTo);
+    run.Sort = given(runCommand, "--sort", t.sort);
+    run.Top = given(runCommand, "--top", t.top);
+    run.Nodes = given(runCommand, "--nodes", t.nodes);
+    run.Images = given(runCommand, "--images", t.images);
+    run.Db = given(runCommand, "--db", t.db);
+    run.Settings = given(runCommand, "--settings", t.settings);
+  } else {
+    commandLine.Which = CommandLine::Command::kCategories;
+    commandLine.Categories.Db = given(categoriesCommand, "--db", t.catDb);
+    commandLine.Categories.Top = given(categoriesCommand, "--top", t.catTop);
+  }
+  return -1;
+}
+
+std::string ResultFileName(const std::string& path) {
+  const size_t slash = path.rfind('/');
+  const size_t nameStart = slash == std::string::npos ? 0 : slash + 1;
+  const size_t dot = path.rfind('.');
+  std::string extension = dot == std::string::npos || dot < nameStart ? std::string() : path.substr(dot);
+  std::transform(extension.begin(), extension.end(), extension.begin(),
+                 [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; });
+  return extension == ".csv" ? path : path + ".csv";
+}
+
+void OrderPricePair(std::string& from, std::string& to) {
+  if (TrimBlanks(from).empty() || TrimBlanks(to).empty()) return;
+  const long long low = ParseIntOr(from, 0);
+  const long long high = ParseIntOr(to, 0);
+  if (high < low) {
+    from = std::to_string(high);
+    to = std::to_string(low);
+  }
+}
+
+void CheckPrice(const std::string& flag, const std::string& text) {
+  if (text.empty()) return;
+  if (!AllDigits(text)) Usage(flag + " takes digits only, not \"" + SjisToUtf8(text) + "\"");
+  if (text.size() > kPriceDigits) Usage(flag + " has " + std::to_string(text.size()) + " digits; at most 9 fit");
+}
+
+std::string CanonicalNodeList(const std::string& text, int nodeCount) {
+  if (text.empty()) return {};
+  std::string body = text;
+  if (body.back() == ',') body.pop_back();
+  std::set<int> indices;
+  size_t start = 0;
+  while (true) {
+    const size_t comma = body.find(',', start);
+    const std::string piece = body.substr(start, comma == std::string::npos ? std::string::npos : comma - start);
+    if (piece.empty()) Usage("--nodes \"" + text + "\" has an empty entry; write indices like \"1,2,5,\"");
+    const int index = ParseIndex("--nodes", piece);
+    if (index >= nodeCount) {
+      Usage("--nodes names node " + std::to_string(index) + ", but the tree has " + std::to_string(nodeCount) +
+            " nodes" + (nodeCount > 0 ? " (0 to " + std::to_string(nodeCount - 1) + ")" : std::string()));
+    }
+    indices.insert(index);
+    if (comma == std::string::npos) break;
+    start = comma + 1;
+  }
+  std::string list;
+  for (const int index : indices) list += std::to_string(index) + ",";
+  return list;
+}
+
+void ClearOldResultFile(const std::string& path) {
+  struct stat st {};
+  if (::lstat(path.c_str(), &st) != 0) return;  // nothing there (or not reachable: the job reports that)
+  if (S_ISDIR(st.st_mode) || ::unlink(path.c_str()) != 0) {
+    throw CliFailure(kExitFileError, std::string(kFileInUseText) + "\n" + path);
+  }
+}
+
+RunPlan PrepareRun(const RunArguments& arguments) {
+  RunPlan plan;
+  SearchConditions& c = plan.Conditions;
+
+  // The settings file gives the starting point, as the window's saved state does.
+  std::optional<SettingsValues> stored;
+  if (arguments.Settings) {
+    StoredSettings read = ReadSettings(*arguments.Settings);
+    if (!read.FileFound) Usage("settings file not found: " + *arguments.Settings);
+    stored = std::move(read.Values);
+    c.Word = stored->Word;
+    c.Price1 = stored->Price1;
+    c.Price2 = stored->Price2;
+    c.Price3 = stored->Price3;
+    c.Price4 = stored->Price4;
+    c.Sell1 = stored->Sell1;
+    c.Sell2 = stored->Sell2;
+    c.SortIndex = stored->Sort;
+    c.ImgSave = stored->ImgSave;
+    c.DirPath = SjisToUtf8(stored->Dir);
+    CheckKeyword("the settings file's Word", c.Word);
+  }
+
+  if (arguments.Keyword) {
+    c.Word = Utf8ToSjis(*arguments.Keyword);
+    if (c.Word.empty() && !arguments.Keyword->empty()) Usage("--keyword is not valid UTF-8");
+    CheckKeyword("--keyword", c.Word);
+  }
+  if (arguments.WholesaleFrom) c.Price1 = *arguments.WholesaleFrom;
+  if (arguments.WholesaleTo) c.Price2 = *arguments.WholesaleTo;
+  if (arguments.RetailFrom) c.Price3 = *arguments.RetailFrom;
+  if (arguments.RetailTo) c.Price4 = *arguments.RetailTo;
+  auto label = [](const std::optional<std::string>& flag, const char* name, const char* key) {
+    return std::string(flag ? name : key);
+  };
+  CheckPrice(label(arguments.WholesaleFrom, "--wholesale-from", "the settings file's Price1"), c.Price1);
+  CheckPrice(label(arguments.WholesaleTo, "--wholesale-to", "the settings file's Price2"), c.Price2);
+  CheckPrice(label(arguments.RetailFrom, "--retail-from", "the settings file's Price3"), c.Price3);
+  CheckPrice(label(arguments.RetailTo, "--retail-to", "the settings file's Price4"), c.Price4);
+  if (arguments.InStock) c.Sell1 = true;
+  if (arguments.Discounted) c.Sell2 = true;
+  if (arguments.Sort) c.SortIndex = ParseIndex("--sort", *arguments.Sort);
+  if (c.SortIndex < 0 || c.SortIndex >= kSortChoices) {
+    Usage((arguments.Sort ? std::string("--sort") : std::string("the settings file's Sort")) + " " +
+          std::to_string(c.SortIndex) + " is not a sort order; choose 0 to 4");
+  }
+  if (arguments.Top) ParseIndex("--top", *arguments.Top);
+  if (arguments.Images) {
+    c.ImgSave = true;
+    c.DirPath = *arguments.Images;
+  }
+
+  // The catalogue: the combo's entries and the tree of the chosen one.
+  Catalogue catalogue(arguments.Db);
+  plan.DbPath = catalogue.Path();
+  const std::vector<TopCategory> tops = catalogue.TopCategories();
+  const int storedTop = stored ? std::max(stored->Category, 0) : 0;
+  c.CtgrIndex = arguments.Top ? CheckTop("--top", ParseIndex("--top", *arguments.Top), tops)
+                              : CheckTop(stored ? "the settings file's Category" : "--top", storedTop, tops);
+  c.CtgrText = tops[static_cast<size_t>(c.CtgrIndex)].Name;
+  std::vector<CatalogueNode> nodes = catalogue.Tree(c.CtgrIndex);
+
+  // The selection: --nodes, else the settings file's marks (which belong to the
+  // tree of its own Category), else nothing.
+  if (arguments.Nodes) {
+    c.CtgrList = CanonicalNodeList(*arguments.Nodes, static_cast<int>(nodes.size()));
+  } else if (stored && c.CtgrIndex == storedTop) {
+    TCategoryTree tree(nodes);
+    if (tree.ApplyTreeList(stored->TreeList).CheckSelectAll) tree.SetAllChecked(true);
+    c.CtgrList = tree.SelectedCategoryList();
+  }
+  plan.Nodes = ToEngineNodes(nodes);
+
+  OrderPricePair(c.Price1, c.Price2);
+  OrderPricePair(c.Price3, c.Price4);
+
+  if (c.ImgSave) {
+    const std::string folder = TrimBlanks(c.DirPath);
+    struct stat st {};
+    if (folder.empty() || ::stat(folder.c_str(), &st) != 0 || !S_ISDIR(st.st_mode)) {
+      Usage(std::string(kMissingFolderText) + "\n" + folder);
+    }
+    c.DirPath = folder.back() == '/' ? folder : folder + "/";
+  }
+
+  if (TrimBlanks(arguments.Output).empty()) Usage("--output needs a file name");
+  c.FilePath = ResultFileName(arguments.Output);
+  return plan;
+}
+
+std::vector<std::string> CategoryLines(const CategoriesArguments& arguments) {
+  std::optional<int> top;
+  if (arguments.Top) top = ParseIndex("--top", *arguments.Top);
+  Catalogue catalogue(arguments.Db);
+  const std::vector<TopCategory> tops = catalogue.TopCategories();
+  std::vector<std::string> lines;
+  if (!top) {
+    for (size_t i = 0; i < tops.size(); ++i) lines.push_back(std::to_string(i) + "\t" + tops[i].NameUtf8);
+    return lines;
+  }
+  CheckTop("--top", *top, tops);
+  const std::vector<CatalogueNode> nodes = catalogue.Tree(*top);
+  for (size_t i = 0; i < nodes.size(); ++i) {
+    const CatalogueNode& node = nodes[i];
+    const std::string& caption = node.CaptionUtf8;
+    const std::string name = !caption.empty() && caption.front() == ' ' ? caption.substr(1) : caption;
+    lines.push_back(std::to_string(i) + "\t" + std::to_string(node.Level) + "\t" + node.CodeUtf8 + "\t" + name);
+  }
+  return lines;
+}
+
+}  // namespace vormla::cli

@@ -1,0 +1,109 @@
+// vormla-cli's command line: parsing the two commands and turning the flags of
+// `run` into the search conditions a job gets, with the start button's rules.
+//
+// Everything here is free of side effects on the outside world except
+// ClearOldResultFile, so the rules can be checked without starting processes.
+#pragma once
+
+#include <iosfwd>
+#include <optional>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+#include "engine/JobTypes.h"
+
+namespace vormla::cli {
+
+// The exit codes of vormla-cli.
+enum ExitCode : int {
+  kExitRows = 0,         // at least one row written
+  kExitNoRows = 1,       // header only
+  kExitUsage = 2,        // bad usage or condition
+  kExitCancelled = 3,    // SIGINT / SIGTERM
+  kExitFileError = 4,    // the result file could not be deleted, created or written
+  kExitDatabase = 5,     // the category database is missing or unreadable
+  kExitUnreachable = 9,  // the site never answered
+};
+
+// A condition that stops the command before any job runs: the text for standard
+// error (UTF-8, may span lines) and the exit code.
+class CliFailure : public std::runtime_error {
+ public:
+  CliFailure(int exitCode, const std::string& message) : std::runtime_error(message), exitCode_(exitCode) {}
+  int ExitCode() const { return exitCode_; }
+
+ private:
+  int exitCode_;
+};
+
+// The flags of `run` as given; an absent optional is a flag not given.
+struct RunArguments {
+  std::string Output;
+  std::optional<std::string> Keyword;
+  std::optional<std::string> WholesaleFrom, WholesaleTo, RetailFrom, RetailTo;
+  bool InStock = false;
+  bool Discounted = false;
+  std::optional<std::string> Sort;
+  std::optional<std::string> Top;
+  std::optional<std::string> Nodes;
+  std::optional<std::string> Images;
+  std::optional<std::string> Db;
+  std::optional<std::string> Settings;
+};
+
+// The flags of `categories`.
+struct CategoriesArguments {
+  std::optional<std::string> Db;
+  std::optional<std::string> Top;
+};
+
+struct CommandLine {
+  enum class Command { kNone, kRun, kCategories };
+  Command Which = Command::kNone;
+  RunArguments Run;
+  CategoriesArguments Categories;
+};
+
+// Parses argv. Returns -1 when a command is to run (commandLine filled), otherwise
+// the exit code to leave with: 0 after --help (printed on out), 2 after a usage
+// error (printed on err).
+int ParseCommandLine(int argc, const char* const* argv, CommandLine& commandLine, std::ostream& out,
+                     std::ostream& err);
+
+// Everything a run needs, decided before it starts.
+struct RunPlan {
+  SearchConditions Conditions;      // FilePath is the final result file name
+  std::vector<CategoryNode> Nodes;  // the tree of Conditions.CtgrIndex
+  std::string DbPath;
+};
+
+// Applies the flags (over the settings file's conditions when --settings is
+// given) and checks them against the catalogue. Throws CliFailure: kExitUsage for
+// a bad condition, kExitDatabase when the catalogue is missing or unreadable.
+// Touches no file besides reading the settings file and the catalogue.
+RunPlan PrepareRun(const RunArguments& arguments);
+
+// The lines `categories` prints (UTF-8, no line ends). Throws CliFailure.
+std::vector<std::string> CategoryLines(const CategoriesArguments& arguments);
+
+// The pieces, exposed for their own tests.
+
+// The start button's extension rule: ".csv" is appended unless the file name's
+// extension (from its last dot) is ".csv" in any letter case.
+std::string ResultFileName(const std::string& path);
+// Puts a price pair in order the way the start button does: only when both sides,
+// trimmed, are non-empty and the upper value is below the lower one; the swapped
+// values are written back as plain decimal text.
+void OrderPricePair(std::string& from, std::string& to);
+// A price flag's text: empty, or 1 to 9 ASCII digits. Throws CliFailure naming flag.
+void CheckPrice(const std::string& flag, const std::string& text);
+// A selected-category list: "1,2,5," or "1,2,5" (or ""), every index below
+// nodeCount. Returns the canonical list (ascending, no duplicates, each index
+// followed by ","). Throws CliFailure.
+std::string CanonicalNodeList(const std::string& text, int nodeCount);
+// Deletes an existing result file so the run writes a fresh one. Throws
+// CliFailure(kExitFileError) when something stands there that cannot be deleted.
+void ClearOldResultFile(const std::string& path);
+
+}  // namespace vormla::cli

@@ -1,0 +1,23 @@
+// The two commands of vormla-cli, each returning the process's exit code.
+#pragma once
+
+#include <cstdio>
+
+#include "cli/CliOptions.h"
+
+namespace vormla::cli {
+
+// Blocks SIGINT, SIGTERM and SIGUSR1 in the calling thread; call before any other
+// thread starts so that every thread inherits the mask and only RunCommand's
+// wait takes them.
+void BlockRunSignals();
+
+// One retrieval: conditions, fresh result file, the worker, cancel on SIGINT or
+// SIGTERM (a second signal while stopping is only acknowledged: the worker ends
+// within about a second and the rows written stay complete). Messages go to err.
+int RunCommand(const RunArguments& arguments, std::FILE* err);
+
+// The catalogue's lines on out; failures on err.
+int CategoriesCommand(const CategoriesArguments& arguments, std::FILE* out, std::FILE* err);
+
+}  // namespace vormla::cli
