@@ -104,5 +104,6 @@ QObject* NewConditionTest();
 QObject* NewTreeTest();
 QObject* NewSettingsTest();
 QObject* NewInstanceTest();
+QObject* NewServicesTest();
 
 }  // namespace vormla::test

@@ -27,6 +27,7 @@ int main(int argc, char* argv[]) {
   tests.emplace_back(vormla::test::NewConditionTest());
   tests.emplace_back(vormla::test::NewTreeTest());
   tests.emplace_back(vormla::test::NewSettingsTest());
+  tests.emplace_back(vormla::test::NewServicesTest());
   tests.emplace_back(vormla::test::NewInstanceTest());
   int failures = 0;
   for (const auto& test : tests) failures += QTest::qExec(test.get(), argc, argv);
