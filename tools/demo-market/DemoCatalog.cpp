@@ -331,11 +331,11 @@ std::optional<std::uint64_t> Catalog::KeyFromPath(const std::string& supplier, c
   return key;
 }
 
-std::string Catalog::ExpectedRetail(std::uint64_t key) const {
+std::string Catalog::ExpectedRetail(std::uint64_t key, bool signedIn) const {
   const ItemFacts f = Facts(key);
   const BlockStyle style = StyleOf(key);
-  // The price paragraph above the area ends the client's scan before the area.
-  if (style.wholesaleFirst) return "";
+  // A price paragraph above the area ends the client's scan before the area.
+  if (style.wholesaleFirst && signedIn && f.wholesale > 0) return "";
   if (f.openPrice) return "オープン価格";
   if (f.retail == 0) return "";
   return style.taxNote ? Yen(f.retail) + " (税込)" : Yen(f.retail);
@@ -447,7 +447,7 @@ std::shared_ptr<const ItemPage> Catalog::Item(std::uint64_t key) const {
 ExpectedColumns Catalog::ExpectedRow(std::uint64_t key, const std::string& categoryColumn, bool signedIn) const {
   ExpectedColumns row = Item(key)->expected;
   row[kCategory] = ModelDecode(categoryColumn);
-  row[kRetail] = ModelDecode(ExpectedRetail(key));
+  row[kRetail] = ModelDecode(ExpectedRetail(key, signedIn));
   row[kWholesale] = ModelDecode(ExpectedWholesale(key, signedIn));
   row[kDetailUrl] = ItemUrl(key);
   return row;

@@ -88,7 +88,7 @@ class Catalog {
   ItemFacts Facts(std::uint64_t key) const;
 
   // Columns 8 and 9 as a client reads them off the result page.
-  std::string ExpectedRetail(std::uint64_t key) const;
+  std::string ExpectedRetail(std::uint64_t key, bool signedIn) const;
   std::string ExpectedWholesale(std::uint64_t key, bool signedIn) const;
 
   // The full 36 values of an item listed by a search whose category column is

@@ -343,6 +343,11 @@ void DemoMarket::Serve(const httplib::Request& req, httplib::Response& res, Reco
   res.set_content(SimplePage("ページが見つかりません", "お探しのページは見つかりませんでした。"), kHtml);
 }
 
+void DemoMarket::ClearRoutes() {
+  std::lock_guard<std::mutex> lock(mutex_);
+  routes_.clear();
+}
+
 std::vector<RecordedRequest> DemoMarket::Requests() const {
   std::lock_guard<std::mutex> lock(mutex_);
   return requests_;

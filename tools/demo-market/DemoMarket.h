@@ -125,6 +125,7 @@ class DemoMarket {
 
   // Test routes: an exact answer for a path (GET), replacing any earlier one.
   void SetRoute(const std::string& path, CannedResponse response);
+  void ClearRoutes();
   // A new signed-in session, as if the login form had been posted; its cookie value.
   std::string OpenSignedInSession();
 

@@ -1,0 +1,84 @@
+// The engine's sign-in over the real HTTP stack against the demo market.
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include "DemoTestKit.h"
+
+namespace vormla::testing {
+namespace {
+
+using ::testing::HasSubstr;
+using ::testing::Not;
+
+class SignInIntegrationTest : public DemoTest {
+ protected:
+  std::unique_ptr<TMyThread> Job(const SearchConditions& c, const std::vector<CategoryNode>& nodes) {
+    return std::make_unique<TMyThread>(c, nodes, observer_, NetworkWebAccess(), scratch_ / "tmp.dat", Root());
+  }
+  RecordingObserver observer_;
+};
+
+TEST_F(SignInIntegrationTest, SessionCookieOfTheLoginReachesLaterFetches) {
+  auto job = Job(Conditions(scratch_ / "unused.csv"), {});
+  job->SignIn();
+
+  const auto attempts = Market().LoginAttempts();
+  ASSERT_EQ(attempts.size(), 1u);
+  EXPECT_TRUE(attempts[0].accepted) << attempts[0].reason;
+
+  job->FetchPage(Root() + PlainTarget("3003"));
+  const std::string page = ReadBytes(scratch_ / "tmp.dat");
+  EXPECT_THAT(page, HasSubstr("卸価格&nbsp;"));
+  const auto requests = Market().Requests();
+  ASSERT_FALSE(requests.empty());
+  EXPECT_TRUE(requests.back().signedIn);
+  EXPECT_THAT(requests.back().Header("Cookie"), HasSubstr(std::string(demo::kSessionCookie) + "="));
+  ASSERT_EQ(Market().Searches().size(), 1u);
+  EXPECT_TRUE(Market().Searches()[0].signedIn);
+}
+
+TEST_F(SignInIntegrationTest, EveryJobSignsOutFirstAndAJobWithoutTokenStaysAVisitor) {
+  // A first job signs in ...
+  auto first = Job(Conditions(scratch_ / "first.csv"), {});
+  first->SignIn();
+  ASSERT_TRUE(Market().LoginAttempts().at(0).accepted);
+
+  // ... the next one's login page carries no token, so it posts nothing, and its
+  // sign-out has ended the earlier session.
+  Market().SetRoute("/login", {200, "text/html; charset=UTF-8",
+                               "<html>\n<head>\n<meta charset=\"UTF-8\">\n</head>\n<body>メンテナンス中</body>\n</html>\n",
+                               {}});
+  Market().ClearRecords();
+  SearchConditions c = Conditions(scratch_ / "visitor.csv");
+  c.CtgrList = "1,";
+  const auto rows = RunJob(c, Tree("ペット", "5", {{"猫用品", "5050"}}));
+
+  EXPECT_TRUE(Market().LoginAttempts().empty());
+  for (const auto& request : Market().Requests()) EXPECT_NE(request.method, "POST");
+  ASSERT_EQ(Market().Searches().size(), 1u);
+  EXPECT_FALSE(Market().Searches()[0].signedIn);
+  const auto expected = Market().ExpectedRunRows({"ペット > 猫用品"});
+  ExpectRows(rows, expected);
+  ASSERT_FALSE(rows.empty());
+  for (const auto& row : rows) EXPECT_EQ(row[8], "卸価格は非公開");
+}
+
+TEST_F(SignInIntegrationTest, PostedFormIsExactlyTheLoginForm) {
+  auto job = Job(Conditions(scratch_ / "unused.csv"), {});
+  job->SignIn();
+  const auto requests = Market().Requests();
+  const auto post = std::find_if(requests.begin(), requests.end(), [](const auto& r) { return r.method == "POST"; });
+  ASSERT_NE(post, requests.end());
+  const auto login = std::find_if(requests.begin(), requests.end(), [](const auto& r) { return r.target == "/login"; });
+  ASSERT_NE(login, requests.end());
+  EXPECT_EQ(post->target, "/login");
+  EXPECT_EQ(post->version, "HTTP/1.0");
+  EXPECT_EQ(post->Header("Content-Type"), "application/x-www-form-urlencoded");
+  EXPECT_EQ(post->body.substr(0, 8), "&_token=");
+  EXPECT_EQ(post->body.size(), 8 + 40 + std::string("&bookmark=on&login_id=pelorint58&password=quastel74&refererURL=").size() +
+                                   Root().size() + 1);
+  EXPECT_THAT(post->body, Not(HasSubstr("%")));
+}
+
+}  // namespace
+}  // namespace vormla::testing
