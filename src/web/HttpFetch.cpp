@@ -90,6 +90,9 @@ ThreadHandle* AcquireHandle() {
   if (!handle.curl) {
     handle.curl = curl_easy_init();
   } else {
+    // libcurl 7.88 loses the list of cookie files on reset; emptying it first
+    // frees it (the shared jar itself stays).
+    curl_easy_setopt(handle.curl, CURLOPT_COOKIEFILE, nullptr);
     curl_easy_reset(handle.curl);
   }
   if (!handle.curl || !handle.multi) return nullptr;
