@@ -105,7 +105,8 @@ class TFrmMain : public QWidget {
   SearchConditions SnapshotConditions() const;
   std::vector<CategoryNode> SnapshotNodes() const;
 
-  // The status label: right edge fixed, growing to the left with its text.
+  // The status label: right edge fixed, growing to the left with its text. Write
+  // it only through here; QLabel does not resize itself on setText.
   void SetStatusText(const QString& text);
 
   // Catalogue and settings.
