@@ -1,0 +1,413 @@
+// The command line's rules: flags into search conditions, checked as the start
+// button checks them, against the edge catalogue.
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <sstream>
+
+#include "catalogue/Settings.h"
+#include "cli/CliOptions.h"
+#include "CliTestKit.h"
+#include "web/Unicommon.h"
+
+namespace vormla::cli {
+namespace {
+
+using clitest::TempFolder;
+using clitest::TestData;
+using ::testing::HasSubstr;
+
+const std::string kEdgeDb = TestData("catalogue/catalogue-edge.db");
+
+RunArguments EdgeRun() {
+  RunArguments arguments;
+  arguments.Output = "/tmp/result";
+  arguments.Db = kEdgeDb;
+  return arguments;
+}
+
+// The exit code and message of a run that PrepareRun refuses (-1 when it does not).
+std::pair<int, std::string> Refusal(const RunArguments& arguments) {
+  try {
+    PrepareRun(arguments);
+  } catch (const CliFailure& failure) {
+    return {failure.ExitCode(), failure.what()};
+  }
+  return {-1, ""};
+}
+
+int Parse(std::vector<const char*> argv, CommandLine& commandLine, std::string* err = nullptr) {
+  argv.insert(argv.begin(), "vormla-cli");
+  std::ostringstream out;
+  std::ostringstream errors;
+  const int code = ParseCommandLine(static_cast<int>(argv.size()), argv.data(), commandLine, out, errors);
+  if (err != nullptr) *err = errors.str();
+  return code;
+}
+
+TEST(CliParse, RunFlagsArriveAsGivenAndAbsentOnesStayUnset) {
+  CommandLine commandLine;
+  ASSERT_EQ(Parse({"run", "--output", "x.csv", "--keyword", "タオル", "--wholesale-to", "500", "--in-stock",
+                   "--sort", "3", "--nodes", "1,2", "--db", "a.db"},
+                  commandLine),
+            -1);
+  ASSERT_EQ(commandLine.Which, CommandLine::Command::kRun);
+  const RunArguments& run = commandLine.Run;
+  EXPECT_EQ(run.Output, "x.csv");
+  EXPECT_EQ(run.Keyword, "タオル");
+  EXPECT_EQ(run.WholesaleTo, "500");
+  EXPECT_FALSE(run.WholesaleFrom.has_value());
+  EXPECT_TRUE(run.InStock);
+  EXPECT_FALSE(run.Discounted);
+  EXPECT_EQ(run.Sort, "3");
+  EXPECT_EQ(run.Nodes, "1,2");
+  EXPECT_FALSE(run.Top.has_value());
+  EXPECT_FALSE(run.Images.has_value());
+  EXPECT_EQ(run.Db, "a.db");
+  EXPECT_FALSE(run.Settings.has_value());
+
+  CommandLine categories;
+  ASSERT_EQ(Parse({"categories", "--top", "2"}, categories), -1);
+  EXPECT_EQ(categories.Which, CommandLine::Command::kCategories);
+  EXPECT_EQ(categories.Categories.Top, "2");
+  EXPECT_FALSE(categories.Categories.Db.has_value());
+}
+
+TEST(CliParse, UsageErrorsExitTwoAndHelpExitsZero) {
+  CommandLine commandLine;
+  std::string err;
+  EXPECT_EQ(Parse({}, commandLine, &err), kExitUsage);
+  EXPECT_EQ(Parse({"run"}, commandLine, &err), kExitUsage);
+  EXPECT_THAT(err, HasSubstr("--output"));
+  EXPECT_EQ(Parse({"run", "--output", "x", "--colour"}, commandLine), kExitUsage);
+  EXPECT_EQ(Parse({"run", "--output", "x", "--top"}, commandLine), kExitUsage);
+  EXPECT_EQ(Parse({"fetch"}, commandLine), kExitUsage);
+  EXPECT_EQ(Parse({"categories", "--keyword", "x"}, commandLine), kExitUsage);
+  EXPECT_EQ(Parse({"--help"}, commandLine), 0);
+  EXPECT_EQ(Parse({"run", "--help"}, commandLine), 0);
+}
+
+TEST(CliKeyword, ConvertedToShiftJisAndLimitedTo40Bytes) {
+  RunArguments arguments = EdgeRun();
+  arguments.Keyword = "タオル 綿";
+  EXPECT_EQ(PrepareRun(arguments).Conditions.Word, "\x83\x5E\x83\x49\x83\x8B \x96\xC8");
+
+  arguments.Keyword = std::string(40, 'a');
+  EXPECT_EQ(PrepareRun(arguments).Conditions.Word, std::string(40, 'a'));
+  arguments.Keyword = std::string(41, 'a');
+  auto [code, message] = Refusal(arguments);
+  EXPECT_EQ(code, kExitUsage);
+  EXPECT_THAT(message, HasSubstr("41 bytes"));
+
+  std::string twenty;
+  for (int i = 0; i < 20; ++i) twenty += "あ";
+  arguments.Keyword = twenty;
+  EXPECT_EQ(PrepareRun(arguments).Conditions.Word.size(), 40u);
+  arguments.Keyword = twenty + "あ";
+  EXPECT_EQ(Refusal(arguments).first, kExitUsage);
+
+  arguments.Keyword = "\xE3\x81";  // a cut-off character
+  EXPECT_THAT(Refusal(arguments).second, HasSubstr("UTF-8"));
+}
+
+TEST(CliPrice, DigitsOnlyAtMostNine) {
+  for (const char* bad : {"12a", "-5", " 5", "1.5", "１２", "1234567890"}) {
+    RunArguments arguments = EdgeRun();
+    arguments.RetailTo = bad;
+    const auto [code, message] = Refusal(arguments);
+    EXPECT_EQ(code, kExitUsage) << bad;
+    EXPECT_THAT(message, HasSubstr("--retail-to")) << bad;
+  }
+  RunArguments arguments = EdgeRun();
+  arguments.WholesaleFrom = "123456789";
+  arguments.RetailFrom = "";
+  const SearchConditions c = PrepareRun(arguments).Conditions;
+  EXPECT_EQ(c.Price1, "123456789");
+  EXPECT_EQ(c.Price3, "");
+}
+
+TEST(CliPrice, PairsPutInOrderAsTheStartButtonDoes) {
+  RunArguments arguments = EdgeRun();
+  arguments.WholesaleFrom = "5000";
+  arguments.WholesaleTo = "1000";
+  arguments.RetailFrom = "0300";
+  arguments.RetailTo = "0020";
+  SearchConditions c = PrepareRun(arguments).Conditions;
+  EXPECT_EQ(c.Price1, "1000");
+  EXPECT_EQ(c.Price2, "5000");
+  EXPECT_EQ(c.Price3, "20");  // swapped values come back as plain decimal
+  EXPECT_EQ(c.Price4, "300");
+
+  std::string from = "0100", to = "100";
+  OrderPricePair(from, to);
+  EXPECT_EQ(from, "0100");  // equal values stay as typed
+  EXPECT_EQ(to, "100");
+  from = "5000";
+  to = "";
+  OrderPricePair(from, to);
+  EXPECT_EQ(from, "5000");  // one side empty: no change
+  EXPECT_EQ(to, "");
+  from = "10";
+  to = "900";
+  OrderPricePair(from, to);
+  EXPECT_EQ(from, "10");
+  EXPECT_EQ(to, "900");
+}
+
+TEST(CliSort, ZeroToFour) {
+  RunArguments arguments = EdgeRun();
+  arguments.Sort = "4";
+  EXPECT_EQ(PrepareRun(arguments).Conditions.SortIndex, 4);
+  arguments.Sort = std::nullopt;
+  EXPECT_EQ(PrepareRun(arguments).Conditions.SortIndex, 0);
+  for (const char* bad : {"5", "-1", "x", ""}) {
+    arguments.Sort = bad;
+    EXPECT_EQ(Refusal(arguments).first, kExitUsage) << bad;
+  }
+}
+
+TEST(CliCategory, TopIndexGivesTheComboTextAndItsTree) {
+  RunArguments arguments = EdgeRun();
+  arguments.Top = "2";
+  const RunPlan plan = PrepareRun(arguments);
+  EXPECT_EQ(plan.Conditions.CtgrIndex, 2);
+  EXPECT_EQ(plan.Conditions.CtgrText, Utf8ToSjis("ｷｰ順序ﾃｽﾄ"));
+  ASSERT_EQ(plan.Nodes.size(), 8u);
+  EXPECT_EQ(plan.Nodes[2].Caption, Utf8ToSjis(" 十番目のグループ"));
+  EXPECT_EQ(plan.Nodes[3].Parent, 2);
+  EXPECT_EQ(plan.Conditions.CtgrList, "");
+
+  arguments.Top = "6";  // the edge catalogue has 0..5
+  const auto [code, message] = Refusal(arguments);
+  EXPECT_EQ(code, kExitUsage);
+  EXPECT_THAT(message, HasSubstr("6 top-level categories"));
+  arguments.Top = "-1";
+  EXPECT_EQ(Refusal(arguments).first, kExitUsage);
+}
+
+TEST(CliCategory, NodeListsAreCheckedAgainstTheTree) {
+  RunArguments arguments = EdgeRun();
+  arguments.Top = "2";
+  arguments.Nodes = "7,1,3";
+  EXPECT_EQ(PrepareRun(arguments).Conditions.CtgrList, "1,3,7,");
+  arguments.Nodes = "8,";
+  const auto [code, message] = Refusal(arguments);
+  EXPECT_EQ(code, kExitUsage);
+  EXPECT_THAT(message, HasSubstr("node 8"));
+
+  EXPECT_EQ(CanonicalNodeList("1,2,5,", 6), "1,2,5,");
+  EXPECT_EQ(CanonicalNodeList("5,2,2", 6), "2,5,");
+  EXPECT_EQ(CanonicalNodeList("", 6), "");
+  for (const char* bad : {",", "1,,2", "a", "1;2", " 1", "1,2,,"}) {
+    EXPECT_THROW(CanonicalNodeList(bad, 6), CliFailure) << bad;
+  }
+  EXPECT_THROW(CanonicalNodeList("0", 0), CliFailure);  // an empty tree has no node 0
+}
+
+TEST(CliImages, FolderMustExistAndGetsATrailingSlash) {
+  TempFolder folder;
+  RunArguments arguments = EdgeRun();
+  SearchConditions c = PrepareRun(arguments).Conditions;
+  EXPECT_FALSE(c.ImgSave);
+
+  arguments.Images = folder.Path();
+  c = PrepareRun(arguments).Conditions;
+  EXPECT_TRUE(c.ImgSave);
+  EXPECT_EQ(c.DirPath, folder.Path() + "/");
+  arguments.Images = folder.Path() + "/";
+  EXPECT_EQ(PrepareRun(arguments).Conditions.DirPath, folder.Path() + "/");
+
+  arguments.Images = folder / "missing";
+  auto [code, message] = Refusal(arguments);
+  EXPECT_EQ(code, kExitUsage);
+  EXPECT_THAT(message, HasSubstr("指定された商品画像保存フォルダが見つかりません。"));
+  clitest::WriteBytes(folder / "file", "x");
+  arguments.Images = folder / "file";  // a file is no folder
+  EXPECT_EQ(Refusal(arguments).first, kExitUsage);
+}
+
+TEST(CliOutput, CsvExtensionRule) {
+  EXPECT_EQ(ResultFileName("result"), "result.csv");
+  EXPECT_EQ(ResultFileName("result.csv"), "result.csv");
+  EXPECT_EQ(ResultFileName("result.CSV"), "result.CSV");
+  EXPECT_EQ(ResultFileName("result.Csv"), "result.Csv");
+  EXPECT_EQ(ResultFileName("result.txt"), "result.txt.csv");
+  EXPECT_EQ(ResultFileName("result.csv.bak"), "result.csv.bak.csv");
+  EXPECT_EQ(ResultFileName("out.d/result"), "out.d/result.csv");  // a dot in the folder is no extension
+  EXPECT_EQ(ResultFileName("result."), "result..csv");
+
+  RunArguments arguments = EdgeRun();
+  arguments.Output = "/tmp/list.TXT";
+  EXPECT_EQ(PrepareRun(arguments).Conditions.FilePath, "/tmp/list.TXT.csv");
+  arguments.Output = "  ";
+  EXPECT_EQ(Refusal(arguments).first, kExitUsage);
+}
+
+TEST(CliOutput, AnOldResultFileIsDeletedUnlessItCannotBe) {
+  TempFolder folder;
+  const std::string file = folder / "old.csv";
+  clitest::WriteBytes(file, "old rows");
+  ClearOldResultFile(file);
+  EXPECT_FALSE(std::filesystem::exists(file));
+  EXPECT_NO_THROW(ClearOldResultFile(file));  // nothing there
+
+  std::filesystem::create_directory(folder / "dir.csv");
+  try {
+    ClearOldResultFile(folder / "dir.csv");
+    ADD_FAILURE() << "a folder in the way was not reported";
+  } catch (const CliFailure& failure) {
+    EXPECT_EQ(failure.ExitCode(), kExitFileError);
+    EXPECT_THAT(failure.what(), HasSubstr("選択されたファイルが他のアプリケーションで使用中の為\n開くことができませんでした。"));
+  }
+  EXPECT_TRUE(std::filesystem::is_directory(folder / "dir.csv"));
+}
+
+TEST(CliDatabase, MissingOrUnreadableCatalogueExitsFive) {
+  RunArguments arguments = EdgeRun();
+  arguments.Db = "/nonexistent/vm_data.db";
+  auto [code, message] = Refusal(arguments);
+  EXPECT_EQ(code, kExitDatabase);
+  EXPECT_THAT(message, HasSubstr("DBファイルの設定が正しくありません。"));
+
+  arguments.Db = TestData("catalogue/catalogue-wrong-password.db");
+  std::tie(code, message) = Refusal(arguments);
+  EXPECT_EQ(code, kExitDatabase);
+  EXPECT_THAT(message, HasSubstr("Not a valid password."));
+
+  CategoriesArguments categories;
+  categories.Db = TestData("catalogue/catalogue-no-t03.db");
+  categories.Top = "1";
+  try {
+    CategoryLines(categories);
+    ADD_FAILURE() << "a missing table was not reported";
+  } catch (const CliFailure& failure) {
+    EXPECT_EQ(failure.ExitCode(), kExitDatabase);
+    EXPECT_THAT(failure.what(), HasSubstr("T03_Category2"));
+  }
+}
+
+// --settings: the settings file's conditions, then the flags on top.
+class CliSettings : public ::testing::Test {
+ protected:
+  std::string Write(const SettingsValues& values) {
+    const std::string path = folder_ / "vm.ini";
+    EXPECT_TRUE(WriteSettings(path, values));
+    return path;
+  }
+  TempFolder folder_;
+};
+
+TEST_F(CliSettings, ConditionsAndSelectionComeFromTheFile) {
+  SettingsValues values = DefaultSettings();
+  values.Word = Utf8ToSjis("タオル");
+  values.Price1 = "5000";
+  values.Price2 = "100";
+  values.Price4 = "800";
+  values.Sell2 = true;
+  values.Sort = 2;
+  values.Category = 2;
+  values.TreeList = "01000011";
+  RunArguments arguments = EdgeRun();
+  arguments.Settings = Write(values);
+
+  const SearchConditions c = PrepareRun(arguments).Conditions;
+  EXPECT_EQ(c.Word, Utf8ToSjis("タオル"));
+  EXPECT_EQ(c.Price1, "100");
+  EXPECT_EQ(c.Price2, "5000");
+  EXPECT_EQ(c.Price3, "");
+  EXPECT_EQ(c.Price4, "800");
+  EXPECT_FALSE(c.Sell1);
+  EXPECT_TRUE(c.Sell2);
+  EXPECT_EQ(c.SortIndex, 2);
+  EXPECT_EQ(c.CtgrIndex, 2);
+  EXPECT_EQ(c.CtgrList, "1,6,7,");
+  EXPECT_FALSE(c.ImgSave);
+}
+
+TEST_F(CliSettings, FlagsOverrideTheFile) {
+  SettingsValues values = DefaultSettings();
+  values.Word = "old";
+  values.Price1 = "100";
+  values.Sort = 2;
+  values.Category = 2;
+  values.TreeList = "01000011";
+  RunArguments arguments = EdgeRun();
+  arguments.Settings = Write(values);
+  arguments.Keyword = "";
+  arguments.WholesaleFrom = "300";
+  arguments.Sort = "0";
+  arguments.InStock = true;
+  arguments.Nodes = "2";
+  SearchConditions c = PrepareRun(arguments).Conditions;
+  EXPECT_EQ(c.Word, "");
+  EXPECT_EQ(c.Price1, "300");
+  EXPECT_EQ(c.SortIndex, 0);
+  EXPECT_TRUE(c.Sell1);
+  EXPECT_EQ(c.CtgrList, "2,");
+
+  // Another top-level category: the stored marks belong to the old tree.
+  arguments.Nodes = std::nullopt;
+  arguments.Top = "0";
+  c = PrepareRun(arguments).Conditions;
+  EXPECT_EQ(c.CtgrIndex, 0);
+  EXPECT_EQ(c.CtgrList, "");
+}
+
+TEST_F(CliSettings, HandWrittenFileWithCrLfAndEveryNodeMarked) {
+  const std::string path = folder_ / "hand.ini";
+  clitest::WriteBytes(path,
+                      "[Config]\r\nWord=\x83\x5E\x83\x49\x83\x8B\r\nPrice3=900\r\nPrice4=90\r\nSell1=1\r\n"
+                      "ImgSave=0\r\nSort=1\r\nCategory=0\r\nTreeList=1111\r\n");
+  RunArguments arguments = EdgeRun();
+  arguments.Settings = path;
+  const SearchConditions c = PrepareRun(arguments).Conditions;
+  EXPECT_EQ(c.Word, Utf8ToSjis("タオル"));
+  EXPECT_EQ(c.Price3, "90");
+  EXPECT_EQ(c.Price4, "900");
+  EXPECT_TRUE(c.Sell1);
+  EXPECT_EQ(c.SortIndex, 1);
+  EXPECT_EQ(c.CtgrIndex, 0);
+  EXPECT_EQ(c.CtgrText, Utf8ToSjis("すべてのカテゴリ"));
+  // Everything marked: the select-all box checks every node; the group's
+  // children and the childless top-level node are searched.
+  EXPECT_EQ(c.CtgrList, "1,2,3,");
+}
+
+TEST_F(CliSettings, StoredImageFolderAndOutOfRangeValues) {
+  SettingsValues values = DefaultSettings();
+  values.ImgSave = true;
+  values.Dir = Utf8ToSjis(folder_.Path());
+  RunArguments arguments = EdgeRun();
+  arguments.Settings = Write(values);
+  SearchConditions c = PrepareRun(arguments).Conditions;
+  EXPECT_TRUE(c.ImgSave);
+  EXPECT_EQ(c.DirPath, folder_.Path() + "/");
+
+  values.Dir = Utf8ToSjis(folder_ / "gone/");
+  arguments.Settings = Write(values);
+  EXPECT_EQ(Refusal(arguments).first, kExitUsage);
+  arguments.Images = folder_.Path();  // the flag's folder wins
+  EXPECT_EQ(PrepareRun(arguments).Conditions.DirPath, folder_.Path() + "/");
+
+  values = DefaultSettings();
+  values.Sort = 7;
+  arguments = EdgeRun();
+  arguments.Settings = Write(values);
+  EXPECT_THAT(Refusal(arguments).second, HasSubstr("Sort"));
+  values.Sort = 0;
+  values.Category = 9;
+  arguments.Settings = Write(values);
+  EXPECT_THAT(Refusal(arguments).second, HasSubstr("Category"));
+  values.Category = -3;  // 0 or below keeps the first entry
+  arguments.Settings = Write(values);
+  EXPECT_EQ(PrepareRun(arguments).Conditions.CtgrIndex, 0);
+  values.Price2 = "12x";
+  arguments.Settings = Write(values);
+  EXPECT_THAT(Refusal(arguments).second, HasSubstr("Price2"));
+
+  arguments.Settings = folder_ / "none.ini";
+  EXPECT_EQ(Refusal(arguments).first, kExitUsage);
+}
+
+}  // namespace
+}  // namespace vormla::cli

@@ -1,0 +1,279 @@
+// vormla-cli as a process against the demo market: the rows it writes, the
+// pictures, cancelling by signal, and the exit codes of the failures.
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <netinet/in.h>
+#include <sys/socket.h>
+
+#include <memory>
+
+#include "catalogue/CategoryDatabase.h"
+#include "cli/CliOptions.h"
+#include "CliTestKit.h"
+#include "demo-market/DemoMarket.h"
+#include "engine/Unithread.h"
+#include "web/Unicommon.h"
+
+namespace vormla::cli {
+namespace {
+
+using clitest::CsvText;
+using clitest::Finished;
+using clitest::ParseCsv;
+using clitest::ReadBytes;
+using clitest::TempFolder;
+using clitest::TestData;
+using ::testing::HasSubstr;
+
+const std::string kCatalogue = TestData("catalogue/vm_data.db");
+
+// A port on 127.0.0.1 that nothing listens on.
+int ClosedPort() {
+  const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
+  sockaddr_in address{};
+  address.sin_family = AF_INET;
+  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  socklen_t length = sizeof address;
+  ::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address);
+  ::getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length);
+  ::close(fd);
+  return ntohs(address.sin_port);
+}
+
+// The category column the engine writes for node `index` of top-level entry `top`
+// (UTF-8, before entity decoding).
+std::string CategoryColumn(int top, int index) {
+  TCategoryDatabase db(kCatalogue);
+  const std::vector<TopCategory> tops = db.LoadTopCategories();
+  const std::vector<CatalogueNode> nodes = db.LoadCategoryTree(top);
+  const CatalogueNode& node = nodes.at(static_cast<size_t>(index));
+  std::string label;
+  if (node.Level == 1) label = TrimBlanks(nodes.at(static_cast<size_t>(node.Parent)).CaptionUtf8) + " > ";
+  label += TrimBlanks(node.CaptionUtf8);
+  return top > 0 ? tops.at(static_cast<size_t>(top)).NameUtf8 + " > " + label : label;
+}
+
+std::vector<std::string> Utf8Fields(const std::vector<std::string>& record) {
+  std::vector<std::string> fields;
+  for (const std::string& field : record) fields.push_back(SjisToUtf8(field));
+  return fields;
+}
+
+// Every data row equals, field by field, what the market served for that item.
+void ExpectRows(const CsvText& csv, const std::vector<demo::ExpectedItem>& expected, size_t rows) {
+  ASSERT_GE(csv.records.size(), 1u);
+  ASSERT_EQ(csv.records.size() - 1, rows);
+  ASSERT_LE(rows, expected.size());
+  for (size_t r = 0; r < rows; ++r) {
+    const std::vector<std::string> fields = Utf8Fields(csv.records[r + 1]);
+    ASSERT_EQ(fields.size(), 36u) << "row " << r + 1;
+    for (size_t f = 0; f < 36; ++f) {
+      EXPECT_EQ(fields[f], expected[r].columns[f]) << "row " << r + 1 << ", column " << f + 1;
+    }
+  }
+}
+
+class CliRun : public ::testing::Test {
+ protected:
+  static void SetUpTestSuite() {
+    folder_ = std::make_unique<TempFolder>();
+    market_ = std::make_unique<demo::DemoMarket>();
+    started_ = market_->Start() && market_->WriteCaFile(*folder_ / "ca.pem");
+  }
+  static void TearDownTestSuite() {
+    if (market_) market_->Stop();
+    market_.reset();
+    folder_.reset();
+  }
+  void SetUp() override {
+    ASSERT_TRUE(started_) << "the demo market did not start";
+    market_->ClearRecords();
+    std::error_code ignored;
+    std::filesystem::remove(clitest::ScratchFile(), ignored);
+  }
+
+  static std::map<std::string, std::string> Environment(const std::string& pauseScale = "0") {
+    return {{"VORMLA_SITE_ROOT", market_->SiteRoot()},
+            {"VORMLA_CA_FILE", *folder_ / "ca.pem"},
+            {"VORMLA_PAUSE_SCALE", pauseScale}};
+  }
+
+  static std::unique_ptr<TempFolder> folder_;
+  static std::unique_ptr<demo::DemoMarket> market_;
+  static bool started_;
+  TempFolder work_;
+};
+
+std::unique_ptr<TempFolder> CliRun::folder_;
+std::unique_ptr<demo::DemoMarket> CliRun::market_;
+bool CliRun::started_ = false;
+
+TEST_F(CliRun, WritesEveryServedItemWithItsPictures) {
+  std::filesystem::create_directory(work_ / "pictures");
+  // The start button's rules on the way: ".txt" gets ".csv", an old file goes,
+  // the price pair is put in order.
+  clitest::WriteBytes(work_ / "result.txt.csv", "stale content\r\n");
+  const Finished run = clitest::RunCli({"run", "--output", work_ / "result.txt", "--db", kCatalogue, "--top", "1",
+                                        "--nodes", "1,2,", "--keyword", "タオル", "--wholesale-from", "5000",
+                                        "--wholesale-to", "100", "--sort", "2", "--images", work_ / "pictures"},
+                                       work_.Path(), Environment());
+  EXPECT_EQ(run.exitCode, kExitRows) << run.err;
+  EXPECT_THAT(run.err, HasSubstr("ページ内容の確認中1..."));
+  EXPECT_THAT(run.err, HasSubstr("分類 : トップス > Tシャツ・カットソー - 1/"));
+  EXPECT_THAT(run.err, HasSubstr("商品情報の取得が完了しました。"));
+  EXPECT_EQ(run.out, "");
+
+  const std::vector<demo::ServedSearch> searches = market_->Searches();
+  ASSERT_EQ(searches.size(), 2u);
+  for (const demo::ServedSearch& search : searches) {
+    EXPECT_TRUE(search.signedIn);
+    EXPECT_EQ(search.query.keyword, "タオル");
+    EXPECT_EQ(search.query.priceFrom, "100");
+    EXPECT_EQ(search.query.priceTo, "5000");
+    EXPECT_EQ(search.query.sort, "new");
+  }
+  EXPECT_EQ(searches[0].query.categoryId, "101010");
+  EXPECT_EQ(searches[1].query.categoryId, "101020");
+
+  const std::vector<demo::ExpectedItem> expected =
+      market_->ExpectedRunRows({CategoryColumn(1, 1), CategoryColumn(1, 2)});
+  ASSERT_FALSE(expected.empty());
+  const std::string bytes = ReadBytes(work_ / "result.txt.csv");
+  const CsvText csv = ParseCsv(bytes);
+  EXPECT_TRUE(csv.wellFormed);
+  EXPECT_EQ(bytes.substr(0, CsvHeader().size() + 2), CsvHeader() + "\r\n");
+  ExpectRows(csv, expected, expected.size());
+  EXPECT_THAT(run.err, HasSubstr("(" + std::to_string(expected.size()) + "件)"));
+
+  int pictures = 0;
+  for (const demo::ExpectedItem& item : expected) {
+    if (!item.picturesSaved) continue;
+    for (const std::string& url : item.pictureUrls) {
+      const bool missing = std::find(item.missingPictureUrls.begin(), item.missingPictureUrls.end(), url) !=
+                           item.missingPictureUrls.end();
+      const std::string file = work_ / ("pictures/" + item.columns[0] + "/" + url.substr(url.rfind('/') + 1));
+      if (missing) {
+        EXPECT_FALSE(std::filesystem::exists(file)) << file;
+      } else {
+        EXPECT_EQ(ReadBytes(file), market_->PictureBytes(url)) << file;
+        ++pictures;
+      }
+    }
+  }
+  EXPECT_GT(pictures, 0);
+  EXPECT_FALSE(std::filesystem::exists(clitest::ScratchFile()));
+}
+
+TEST_F(CliRun, NothingFoundLeavesTheHeaderAndExitsOne) {
+  const Finished run = clitest::RunCli(
+      {"run", "--output", work_ / "none.csv", "--db", kCatalogue, "--wholesale-from", "999999999"}, work_.Path(),
+      Environment());
+  EXPECT_EQ(run.exitCode, kExitNoRows) << run.err;
+  EXPECT_THAT(run.err, HasSubstr("該当する商品情報は見つかりませんでした。"));
+  EXPECT_EQ(ReadBytes(work_ / "none.csv"), CsvHeader() + "\r\n");
+  ASSERT_EQ(market_->Searches().size(), 1u);
+  EXPECT_TRUE(market_->Searches()[0].query.allCategories);
+  EXPECT_FALSE(std::filesystem::exists(clitest::ScratchFile()));
+}
+
+class CliCancel : public CliRun, public ::testing::WithParamInterface<int> {};
+
+TEST_P(CliCancel, SignalKeepsCompleteRowsAndRemovesTheScratchFile) {
+  // Slow pauses and several categories, so the run is well under way when the
+  // signal comes and far from its end.
+  const std::string csvPath = work_ / "cancel.csv";
+  clitest::CliProcess process({"run", "--output", csvPath, "--db", kCatalogue, "--top", "1", "--nodes",
+                               "1,2,3,4,5,6"},
+                              Environment("0.2"), work_.Path());
+  ASSERT_TRUE(process.Started());
+  const bool twoRows = clitest::WaitFor(
+      [&] {
+        const std::string bytes = ReadBytes(csvPath);
+        size_t lines = 0;
+        for (size_t at = bytes.find("\r\n"); at != std::string::npos; at = bytes.find("\r\n", at + 2)) ++lines;
+        return lines >= 3;
+      },
+      std::chrono::seconds(30));
+  ASSERT_TRUE(twoRows) << "the run wrote no rows";
+  process.Signal(GetParam());
+  const Finished run = process.Wait();
+  EXPECT_EQ(run.exitCode, kExitCancelled) << run.err;
+  EXPECT_THAT(run.err, HasSubstr("取得処理を中断しました。"));
+
+  const CsvText csv = ParseCsv(ReadBytes(csvPath));
+  EXPECT_TRUE(csv.wellFormed);
+  const size_t searched = market_->Searches().size();
+  ASSERT_GE(searched, 1u);
+  ASSERT_LT(searched, 6u) << "the run was not stopped";
+  std::vector<std::string> columns;
+  for (size_t k = 0; k < searched; ++k) columns.push_back(CategoryColumn(1, static_cast<int>(k) + 1));
+  const std::vector<demo::ExpectedItem> expected = market_->ExpectedRunRows(columns);
+  ASSERT_GE(csv.records.size(), 3u);
+  ExpectRows(csv, expected, csv.records.size() - 1);
+  EXPECT_FALSE(std::filesystem::exists(clitest::ScratchFile()));
+}
+
+INSTANTIATE_TEST_SUITE_P(Signals, CliCancel, ::testing::Values(SIGINT, SIGTERM),
+                         [](const ::testing::TestParamInfo<int>& info) {
+                           return std::string(info.param == SIGINT ? "Interrupt" : "Terminate");
+                         });
+
+TEST_F(CliRun, UnreachableSiteExitsNine) {
+  std::map<std::string, std::string> environment = Environment();
+  environment["VORMLA_SITE_ROOT"] = "https://127.0.0.1:" + std::to_string(ClosedPort());
+  const Finished run = clitest::RunCli({"run", "--output", work_ / "down.csv", "--db", kCatalogue}, work_.Path(),
+                                       environment);
+  EXPECT_EQ(run.exitCode, kExitUnreachable) << run.err;
+  EXPECT_THAT(run.err,
+              HasSubstr("サイトへのアクセスができませんでした。\nしばらく時間を置いてから再度実行してください。"));
+  EXPECT_EQ(ReadBytes(work_ / "down.csv"), CsvHeader() + "\r\n");
+  EXPECT_FALSE(std::filesystem::exists(clitest::ScratchFile()));
+}
+
+TEST_F(CliRun, UnwritableResultFileExitsFourBeforeAnyFetch) {
+  clitest::WriteBytes(work_ / "plain", "a file, not a folder");
+  const Finished run = clitest::RunCli({"run", "--output", work_ / "plain/out.csv", "--db", kCatalogue},
+                                       work_.Path(), Environment());
+  EXPECT_EQ(run.exitCode, kExitFileError) << run.err;
+  EXPECT_THAT(run.err, HasSubstr("結果ファイルに書き込めませんでした。\n" + work_ / "plain/out.csv"));
+  EXPECT_TRUE(market_->Requests().empty());
+
+  std::filesystem::create_directory(work_ / "taken.csv");
+  const Finished blocked =
+      clitest::RunCli({"run", "--output", work_ / "taken", "--db", kCatalogue}, work_.Path(), Environment());
+  EXPECT_EQ(blocked.exitCode, kExitFileError) << blocked.err;
+  EXPECT_THAT(blocked.err, HasSubstr("選択されたファイルが他のアプリケーションで使用中の為"));
+  EXPECT_TRUE(market_->Requests().empty());
+}
+
+TEST_F(CliRun, BadConditionsExitTwoWithoutTouchingTheSite) {
+  for (const std::vector<std::string>& arguments :
+       {std::vector<std::string>{"run", "--output", work_ / "x.csv", "--sort", "9"},
+        std::vector<std::string>{"run", "--output", work_ / "x.csv", "--keyword", std::string(41, 'k')},
+        std::vector<std::string>{"run", "--output", work_ / "x.csv", "--retail-from", "1e3"},
+        std::vector<std::string>{"run", "--output", work_ / "x.csv", "--top", "17", "--db", kCatalogue},
+        std::vector<std::string>{"run", "--output", work_ / "x.csv", "--top", "1", "--nodes", "1,99"},
+        std::vector<std::string>{"run", "--output", work_ / "x.csv", "--images", work_ / "no-such-folder"},
+        std::vector<std::string>{"run", "--output", work_ / "x.csv", "--bogus"},
+        std::vector<std::string>{"run"}}) {
+    const Finished run = clitest::RunCli(arguments, work_.Path(), Environment());
+    EXPECT_EQ(run.exitCode, kExitUsage) << arguments.back() << ": " << run.err;
+    EXPECT_FALSE(run.err.empty());
+  }
+  EXPECT_FALSE(std::filesystem::exists(work_ / "x.csv"));
+  EXPECT_TRUE(market_->Requests().empty());
+}
+
+TEST_F(CliRun, MissingCatalogueExitsFive) {
+  const Finished run = clitest::RunCli({"run", "--output", work_ / "x.csv", "--db", work_ / "vm_data.db"},
+                                       work_.Path(), Environment());
+  EXPECT_EQ(run.exitCode, kExitDatabase);
+  EXPECT_THAT(run.err, HasSubstr("DBファイルの設定が正しくありません。\n管理者に確認してください。"));
+  const Finished list = clitest::RunCli({"categories", "--db", work_ / "vm_data.db"}, work_.Path());
+  EXPECT_EQ(list.exitCode, kExitDatabase);
+  EXPECT_EQ(list.out, "");
+}
+
+}  // namespace
+}  // namespace vormla::cli

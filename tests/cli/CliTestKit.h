@@ -1,0 +1,211 @@
+// Helpers for the vormla-cli tests: temporary folders, reading the result CSV
+// back, and running the built vormla-cli as a child process.
+#pragma once
+
+#include <fcntl.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <map>
+#include <sstream>
+#include <string>
+#include <thread>
+#include <vector>
+
+extern char** environ;
+
+namespace vormla::clitest {
+
+inline std::string TestData(const std::string& relative) { return std::string(VORMLA_TEST_DATA_DIR) + "/" + relative; }
+
+// A fresh folder under the system's temporary folder, removed with the object.
+class TempFolder {
+ public:
+  TempFolder() {
+    std::string pattern = (std::filesystem::temp_directory_path() / "vormla-cli-XXXXXX").string();
+    path_ = ::mkdtemp(pattern.data()) != nullptr ? pattern : std::string();
+  }
+  ~TempFolder() {
+    std::error_code ignored;
+    if (!path_.empty()) std::filesystem::remove_all(path_, ignored);
+  }
+  TempFolder(const TempFolder&) = delete;
+  TempFolder& operator=(const TempFolder&) = delete;
+  const std::string& Path() const { return path_; }
+  std::string operator/(const std::string& name) const { return path_ + "/" + name; }
+
+ private:
+  std::string path_;
+};
+
+inline std::string ReadBytes(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::ostringstream bytes;
+  bytes << in.rdbuf();
+  return bytes.str();
+}
+
+inline void WriteBytes(const std::string& path, const std::string& bytes) {
+  std::ofstream(path, std::ios::binary) << bytes;
+}
+
+// The records of a CSV text: fields in double quotes with inner quotes doubled,
+// separated by commas, records ending in CR LF. wellFormed turns false when a
+// record ends any other way (or the text does not end in CR LF).
+struct CsvText {
+  std::vector<std::vector<std::string>> records;
+  bool wellFormed = true;
+};
+
+inline CsvText ParseCsv(const std::string& text) {
+  CsvText csv;
+  std::vector<std::string> record;
+  size_t i = 0;
+  while (i < text.size()) {
+    std::string field;
+    if (text[i] == '"') {
+      ++i;
+      while (true) {
+        if (i >= text.size()) {
+          csv.wellFormed = false;  // unterminated quote
+          break;
+        }
+        if (text[i] == '"') {
+          if (i + 1 < text.size() && text[i + 1] == '"') {
+            field += '"';
+            i += 2;
+            continue;
+          }
+          ++i;
+          break;
+        }
+        field += text[i++];
+      }
+    } else {
+      while (i < text.size() && text[i] != ',' && text[i] != '\r' && text[i] != '\n') field += text[i++];
+    }
+    record.push_back(field);
+    if (i < text.size() && text[i] == ',') {
+      ++i;
+      continue;
+    }
+    if (text.compare(i, 2, "\r\n") == 0) {
+      i += 2;
+    } else {
+      csv.wellFormed = false;
+      if (i < text.size()) ++i;
+    }
+    csv.records.push_back(std::move(record));
+    record.clear();
+  }
+  if (!text.empty() && text.size() >= 2 && text.compare(text.size() - 2, 2, "\r\n") != 0) csv.wellFormed = false;
+  return csv;
+}
+
+// A finished child process.
+struct Finished {
+  int exitCode = -1;  // -1 when it did not exit normally
+  std::string out;
+  std::string err;
+};
+
+// A running vormla-cli with its standard output and error going into files.
+class CliProcess {
+ public:
+  CliProcess(const std::vector<std::string>& arguments, const std::map<std::string, std::string>& environment,
+             const std::string& workFolder)
+      : outPath_(workFolder + "/cli.out"), errPath_(workFolder + "/cli.err") {
+    std::vector<std::string> args{VORMLA_CLI_PATH};
+    args.insert(args.end(), arguments.begin(), arguments.end());
+    std::vector<char*> argv;
+    for (std::string& a : args) argv.push_back(a.data());
+    argv.push_back(nullptr);
+
+    std::map<std::string, std::string> merged;
+    for (char** e = environ; *e != nullptr; ++e) {
+      const std::string entry(*e);
+      const size_t eq = entry.find('=');
+      if (eq != std::string::npos) merged[entry.substr(0, eq)] = entry.substr(eq + 1);
+    }
+    for (const auto& [key, value] : environment) merged[key] = value;
+    std::vector<std::string> envText;
+    for (const auto& [key, value] : merged) envText.push_back(key + "=" + value);
+    std::vector<char*> envp;
+    for (std::string& e : envText) envp.push_back(e.data());
+    envp.push_back(nullptr);
+
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
+    posix_spawn_file_actions_addopen(&actions, 1, outPath_.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    posix_spawn_file_actions_addopen(&actions, 2, errPath_.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    // The child starts with default signal handling whatever the test runner set.
+    posix_spawnattr_t attributes;
+    posix_spawnattr_init(&attributes);
+    sigset_t none;
+    sigemptyset(&none);
+    posix_spawnattr_setsigmask(&attributes, &none);
+    posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSIGMASK);
+    if (posix_spawn(&pid_, argv[0], &actions, &attributes, argv.data(), envp.data()) != 0) pid_ = -1;
+    posix_spawnattr_destroy(&attributes);
+    posix_spawn_file_actions_destroy(&actions);
+  }
+  ~CliProcess() {
+    if (pid_ > 0) {
+      ::kill(pid_, SIGKILL);
+      Wait();
+    }
+  }
+  CliProcess(const CliProcess&) = delete;
+  CliProcess& operator=(const CliProcess&) = delete;
+
+  bool Started() const { return pid_ > 0; }
+  void Signal(int signal) const {
+    if (pid_ > 0) ::kill(pid_, signal);
+  }
+
+  Finished Wait() {
+    Finished done;
+    int status = 0;
+    if (pid_ > 0 && ::waitpid(pid_, &status, 0) == pid_ && WIFEXITED(status)) done.exitCode = WEXITSTATUS(status);
+    pid_ = -1;
+    done.out = ReadBytes(outPath_);
+    done.err = ReadBytes(errPath_);
+    return done;
+  }
+
+ private:
+  std::string outPath_;
+  std::string errPath_;
+  pid_t pid_ = -1;
+};
+
+inline Finished RunCli(const std::vector<std::string>& arguments, const std::string& workFolder,
+                       const std::map<std::string, std::string>& environment = {}) {
+  CliProcess process(arguments, environment, workFolder);
+  return process.Wait();
+}
+
+// Waits until condition holds or the time is up.
+inline bool WaitFor(const std::function<bool()>& condition, std::chrono::milliseconds limit) {
+  const auto end = std::chrono::steady_clock::now() + limit;
+  while (std::chrono::steady_clock::now() < end) {
+    if (condition()) return true;
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  }
+  return condition();
+}
+
+// The scratch page file of the built program (its folder + "db/tmp.dat").
+inline std::string ScratchFile() {
+  return (std::filesystem::path(VORMLA_CLI_PATH).parent_path() / "db" / "tmp.dat").string();
+}
+
+}  // namespace vormla::clitest
