@@ -24,7 +24,7 @@ namespace vormla {
 
 namespace {
 
-constexpr size_t kPageSize = 4096;  // Jet 4 page; Jet 3 uses 2048
+constexpr size_t kPageSize = 4096;  // Jet 4
 constexpr size_t kHeaderSize = 0x98;
 constexpr size_t kMaskStart = 0x18;
 
@@ -317,13 +317,18 @@ TCategoryDatabase::Connection& TCategoryDatabase::Connect() {
   if (connection_) return *connection_;
   struct stat st {};
   if (::stat(path_.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) ThrowCannotOpen(path_);
+  char version = 0;
   {
     std::ifstream probe(path_, std::ios::binary);
     if (!probe) ThrowCannotOpen(path_);
+    probe.seekg(0x14);
+    probe.get(version);
   }
-  // A Jet file is a whole number of pages; anything else was cut short.
-  if (st.st_size < static_cast<off_t>(kPageSize) || st.st_size % 2048 != 0) ThrowFormat(path_);
-  const std::string password = ReadJet4Password(path_);
+  const std::string password = ReadJet4Password(path_);  // checks the header first
+  // A Jet file is a whole number of pages (4096 bytes in Jet 4, 2048 in Jet 3);
+  // anything else was cut short.
+  const off_t page = version == 1 ? static_cast<off_t>(kPageSize) : static_cast<off_t>(kPageSize / 2);
+  if (st.st_size < 2 * page || st.st_size % page != 0) ThrowFormat(path_);
   if (!password.empty() && password != kCataloguePassword) throw CatalogueError("Not a valid password.");
 
   auto c = std::make_unique<Connection>();
