@@ -25,6 +25,12 @@ class PageView {
     lines_.clear();
     std::FILE* file = std::fopen(fileName.c_str(), "rb");
     if (file == nullptr) return;
+    // Read in one go when the size is known; the loop still takes whatever follows.
+    if (std::fseek(file, 0, SEEK_END) == 0) {
+      const long size = std::ftell(file);
+      if (size > 0) bytes_.reserve(static_cast<size_t>(size) + 1);
+      std::rewind(file);
+    }
     char chunk[65536];
     size_t got;
     while ((got = std::fread(chunk, 1, sizeof chunk, file)) > 0) bytes_.append(chunk, got);
