@@ -1,8 +1,9 @@
 // libcurl behind the three fetch operations.
 //
-// Every thread keeps one easy handle and resets it between calls, so its
-// connections stay open from one fetch to the next; all handles hang off one share
-// handle that holds the cookie jar, the DNS cache and the TLS sessions.
+// Every thread keeps one easy handle inside its own multi handle and resets it after
+// each call, so its connections stay open from one fetch to the next; all handles
+// hang off one share handle that holds the cookie jar, the DNS cache and the TLS
+// sessions.
 #include "web/HttpFetch.h"
 
 #include "web/SiteConfig.h"
@@ -83,22 +84,36 @@ struct ThreadHandle {
   }
 };
 
-ThreadHandle* AcquireHandle() {
-  CURLSH* share = Share();
-  thread_local ThreadHandle handle;
-  if (!handle.multi) handle.multi = curl_multi_init();
-  if (!handle.curl) {
-    handle.curl = curl_easy_init();
-  } else {
+// The calling thread's handle for one call, attached to the shared state. Its
+// options are reset when the call ends, so no pointer into the call's locals
+// outlives it.
+class HandleLease {
+ public:
+  HandleLease() {
+    CURLSH* share = Share();
+    thread_local ThreadHandle handle;
+    if (!handle.multi) handle.multi = curl_multi_init();
+    if (!handle.curl) handle.curl = curl_easy_init();
+    if (handle.curl && handle.multi) {
+      curl_easy_setopt(handle.curl, CURLOPT_SHARE, share);
+      handle_ = &handle;
+    }
+  }
+  ~HandleLease() {
+    if (!handle_) return;
     // libcurl 7.88 loses the list of cookie files on reset; emptying it first
     // frees it (the shared jar itself stays).
-    curl_easy_setopt(handle.curl, CURLOPT_COOKIEFILE, nullptr);
-    curl_easy_reset(handle.curl);
+    curl_easy_setopt(handle_->curl, CURLOPT_COOKIEFILE, nullptr);
+    curl_easy_reset(handle_->curl);
   }
-  if (!handle.curl || !handle.multi) return nullptr;
-  curl_easy_setopt(handle.curl, CURLOPT_SHARE, share);
-  return &handle;
-}
+  HandleLease(const HandleLease&) = delete;
+  HandleLease& operator=(const HandleLease&) = delete;
+
+  ThreadHandle* get() const { return handle_; }
+
+ private:
+  ThreadHandle* handle_ = nullptr;
+};
 
 // ---------------------------------------------------------------------------
 // Extra CA certificates (VORMLA_CA_FILE), added to the system store of each TLS
@@ -409,7 +424,8 @@ bool MoveIntoPlace(const std::string& temp, const std::string& target) {
 
 FetchResult HttpGetToFile(const std::string& url, const std::string& fileName,
                           const std::atomic<bool>* cancel) {
-  ThreadHandle* handle = AcquireHandle();
+  HandleLease lease;
+  ThreadHandle* handle = lease.get();
   if (!handle) return {};
   CURL* curl = handle->curl;
   std::shared_ptr<const CertList> certs;
@@ -424,7 +440,8 @@ FetchResult HttpGetToFile(const std::string& url, const std::string& fileName,
 
 FetchResult HttpPostToFile(const std::string& body, const std::string& fileName,
                            const std::string& path, const std::atomic<bool>* cancel) {
-  ThreadHandle* handle = AcquireHandle();
+  HandleLease lease;
+  ThreadHandle* handle = lease.get();
   if (!handle) return {};
   CURL* curl = handle->curl;
   const std::string url = "https://" + SiteHost() + ":" + std::to_string(SitePort()) + path;
@@ -452,7 +469,8 @@ FetchResult HttpDownloadFile(const std::string& url, const std::string& target,
   std::string temp;
   const int fd = CreateTemporary(target, &temp);
   if (fd < 0) return {};
-  ThreadHandle* handle = AcquireHandle();
+  HandleLease lease;
+  ThreadHandle* handle = lease.get();
   if (!handle) {
     ::close(fd);
     ::unlink(temp.c_str());
