@@ -96,6 +96,16 @@ TEST_F(HttpFetchTest, PostSendsTheBodyVerbatimAsHttp10ToTheSiteHost) {
   EXPECT_EQ(seen.Header("Accept"), "*/*");
 }
 
+TEST_F(HttpFetchTest, PostPathIsSentAsGivenAndNeverChangesTheHost) {
+  const std::string page = Path("page.html");
+  const std::string path = "//elsewhere.invalid/a/../b";
+  EXPECT_TRUE(HttpPostToFile("a=b", page, path).answered);
+  EXPECT_THAT(ReadFile(page), Optional(std::string("posted elsewhere")));
+  const SeenRequest seen = server().LastSeen();
+  EXPECT_EQ(seen.target, path);
+  EXPECT_EQ(seen.Header("Host"), "127.0.0.1:" + std::to_string(server().port()));
+}
+
 TEST_F(HttpFetchTest, EachOperationSendsItsOwnUserAgent) {
   const std::string page = Path("page.html");
   HttpGetToFile(server().Url("/agent"), page);
@@ -207,6 +217,13 @@ TEST_F(HttpFetchTest, ServerOfAnUntrustedAuthorityIsRefused) {
   ScopedEnv trustOther("VORMLA_CA_FILE", otherFile.c_str());
   result = HttpGetToFile(stranger.Url("/agent"), page);
   EXPECT_TRUE(result.answered);
+  EXPECT_THAT(ReadFile(page), Optional(std::string(kGetAgent)));
+}
+
+TEST_F(HttpFetchTest, ServerCertificateCoversTheLocalHostName) {
+  const std::string page = Path("page.html");
+  const std::string url = "https://localhost:" + std::to_string(server().port()) + "/agent";
+  EXPECT_TRUE(HttpGetToFile(url, page).answered);
   EXPECT_THAT(ReadFile(page), Optional(std::string(kGetAgent)));
 }
 

@@ -69,6 +69,9 @@ class HttpTestServer {
     server_.Post("/form", Recorded([](const httplib::Request&, httplib::Response& res) {
       res.set_content("posted", "text/html");
     }));
+    server_.Post(".*", Recorded([](const httplib::Request&, httplib::Response& res) {
+      res.set_content("posted elsewhere", "text/html");
+    }));
     server_.Get("/agent", Recorded([](const httplib::Request& req, httplib::Response& res) {
       res.set_content(req.get_header_value("User-Agent"), "text/plain");
     }));
