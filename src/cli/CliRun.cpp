@@ -115,7 +115,11 @@ int CategoriesCommand(const CategoriesArguments& arguments, std::FILE* out, std:
     PrintFailure(err, failure);
     return failure.ExitCode();
   }
-  return std::fflush(out) == 0 ? 0 : kExitUsage;
+  if (std::fflush(out) != 0 || std::ferror(out) != 0) {
+    std::fprintf(err, "vormla-cli: the list could not be written to standard output\n");
+    return kExitFileError;
+  }
+  return 0;
 }
 
 }  // namespace vormla::cli

@@ -17,7 +17,8 @@ void BlockRunSignals();
 // within about a second and the rows written stay complete). Messages go to err.
 int RunCommand(const RunArguments& arguments, std::FILE* err);
 
-// The catalogue's lines on out; failures on err.
+// The catalogue's lines on out; failures on err. An output that cannot be
+// written exits like a result file that cannot (4).
 int CategoriesCommand(const CategoriesArguments& arguments, std::FILE* out, std::FILE* err);
 
 }  // namespace vormla::cli

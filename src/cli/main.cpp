@@ -1,4 +1,5 @@
 // vormla-cli: the retrieval engine without a window.
+#include <csignal>
 #include <cstdio>
 #include <iostream>
 
@@ -9,6 +10,8 @@ int main(int argc, char** argv) {
   using namespace vormla::cli;
   // Before any thread exists, so that only the run's wait receives the signals.
   BlockRunSignals();
+  // A progress reader that goes away (`2>&1 | head`) must not kill a run halfway.
+  std::signal(SIGPIPE, SIG_IGN);
   CommandLine commandLine;
   const int parsed = ParseCommandLine(argc, argv, commandLine, std::cout, std::cerr);
   if (parsed >= 0) return parsed;
