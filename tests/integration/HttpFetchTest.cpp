@@ -110,8 +110,14 @@ TEST_F(HttpFetchTest, EachOperationSendsItsOwnUserAgent) {
   const std::string page = Path("page.html");
   HttpGetToFile(server().Url("/agent"), page);
   EXPECT_THAT(ReadFile(page), Optional(std::string(kGetAgent)));
-  EXPECT_EQ(server().LastSeen().method, "GET");
-  EXPECT_EQ(server().LastSeen().HeaderCount("User-Agent"), 1u);
+  const SeenRequest get = server().LastSeen();
+  EXPECT_EQ(get.method, "GET");
+  EXPECT_EQ(get.version, "HTTP/1.1");
+  EXPECT_EQ(get.HeaderCount("User-Agent"), 1u);
+  std::set<std::string> names;
+  for (const auto& header : get.headers) names.insert(header.first);
+  names.erase("Cookie");
+  EXPECT_EQ(names, (std::set<std::string>{"Host", "User-Agent", "Accept"}));
 
   HttpPostToFile("x=1", page, "/form");
   EXPECT_EQ(server().LastSeen().Header("User-Agent"), kPostAgent);
