@@ -60,6 +60,9 @@ TEST_F(HttpDownloadTest, FailuresLeaveNothing) {
   EXPECT_FALSE(HttpDownloadFile(server().Url("/stall"), Path("b.jpg"), &cancel).answered);
   canceller.join();
 
+  // A 200 whose body breaks off is not a picture.
+  EXPECT_TRUE(HttpDownloadFile(server().Url("/truncated"), Path("d.jpg")).answered);
+
   // Into a folder that does not exist: nothing to create, nothing fetched.
   EXPECT_FALSE(HttpDownloadFile(server().Url("/bytes?n=5"), Path("none/c.jpg")).answered);
   EXPECT_TRUE(FolderContents().empty());

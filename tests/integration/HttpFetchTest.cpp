@@ -187,6 +187,15 @@ TEST_F(HttpFetchTest, NoAnswerLeavesThePreviousFileAlone) {
   EXPECT_FALSE(std::filesystem::exists(absent));
 }
 
+TEST_F(HttpFetchTest, BodyThatBreaksOffKeepsWhatArrived) {
+  const std::string page = Path("page.html");
+  WriteFile(page, "previous page, longer than what arrives");
+  const FetchResult result = HttpGetToFile(server().Url("/truncated"), page);
+  EXPECT_TRUE(result.answered);
+  EXPECT_EQ(result.status, 200);
+  EXPECT_THAT(ReadFile(page), Optional(std::string("0123456789")));
+}
+
 TEST_F(HttpFetchTest, UnwritableOutputStillReportsTheAnswer) {
   // A folder stands where the file should go; it must survive untouched.
   const std::string folder = Path("folder");

@@ -97,6 +97,14 @@ class HttpTestServer {
             return sink.write(piece.data(), piece.size());
           });
     }));
+    server_.Get("/truncated", Recorded([](const httplib::Request&, httplib::Response& res) {
+      // promises 1000 bytes, sends 10 and drops the connection
+      res.set_content_provider(1000, "image/jpeg",
+                               [](size_t offset, size_t, httplib::DataSink& sink) {
+                                 if (offset > 0) return false;
+                                 return sink.write("0123456789", 10);
+                               });
+    }));
     server_.Get("/stall", Recorded([this](const httplib::Request&, httplib::Response& res) {
       std::unique_lock<std::mutex> lock(mutex_);
       released_.wait_for(lock, std::chrono::seconds(20), [this] { return release_; });
