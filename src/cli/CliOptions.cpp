@@ -103,26 +103,29 @@ int ParseCommandLine(int argc, const char* const* argv, CommandLine& commandLine
   } t;
   RunArguments& run = commandLine.Run;
 
+  auto option = [](CLI::App* command, const char* name, std::string& value, const char* type, const char* help) {
+    return command->add_option(name, value, help)->type_name(type);
+  };
   CLI::App* runCommand = app.add_subcommand("run", "Run one retrieval into a CSV file");
-  runCommand->add_option("--output", run.Output, "result file (\".csv\" is appended unless it ends in .csv)")
+  option(runCommand, "--output", run.Output, "FILE", "result file (\".csv\" is appended unless it ends in .csv)")
       ->required();
-  runCommand->add_option("--keyword", t.keyword, "keyword (at most 40 bytes in Shift-JIS)");
-  runCommand->add_option("--wholesale-from", t.wholesaleFrom, "lowest wholesale price (digits, at most 9)");
-  runCommand->add_option("--wholesale-to", t.wholesaleTo, "highest wholesale price");
-  runCommand->add_option("--retail-from", t.retailFrom, "lowest retail price");
-  runCommand->add_option("--retail-to", t.retailTo, "highest retail price");
+  option(runCommand, "--keyword", t.keyword, "TEXT", "keyword (at most 40 bytes in Shift-JIS)");
+  option(runCommand, "--wholesale-from", t.wholesaleFrom, "N", "lowest wholesale price (digits, at most 9)");
+  option(runCommand, "--wholesale-to", t.wholesaleTo, "N", "highest wholesale price");
+  option(runCommand, "--retail-from", t.retailFrom, "N", "lowest retail price");
+  option(runCommand, "--retail-to", t.retailTo, "N", "highest retail price");
   runCommand->add_flag("--in-stock", run.InStock, "in-stock items only");
   runCommand->add_flag("--discounted", run.Discounted, "discounted items only");
-  runCommand->add_option("--sort", t.sort, "sort order 0 to 4 (default 0)");
-  runCommand->add_option("--top", t.top, "top-level category index (default 0; see `categories`)");
-  runCommand->add_option("--nodes", t.nodes, "selected node indices of the top-level category's tree, \"1,2,5,\"");
-  runCommand->add_option("--images", t.images, "save the item pictures into this existing folder");
-  runCommand->add_option("--db", t.db, "category database (default db/vm_data.db beside the program)");
-  runCommand->add_option("--settings", t.settings, "start from the conditions of this settings file");
+  option(runCommand, "--sort", t.sort, "0..4", "sort order (default 0)");
+  option(runCommand, "--top", t.top, "N", "top-level category index (default 0; see `categories`)");
+  option(runCommand, "--nodes", t.nodes, "LIST", "node indices of that category's tree to search, \"1,2,5,\"");
+  option(runCommand, "--images", t.images, "DIR", "save the item pictures into this existing folder");
+  option(runCommand, "--db", t.db, "FILE", "category database (default db/vm_data.db beside the program)");
+  option(runCommand, "--settings", t.settings, "FILE", "start from the conditions of this settings file");
 
   CLI::App* categoriesCommand = app.add_subcommand("categories", "List the catalogue's categories");
-  categoriesCommand->add_option("--db", t.catDb, "category database (default db/vm_data.db beside the program)");
-  categoriesCommand->add_option("--top", t.catTop, "list the tree of this top-level category");
+  option(categoriesCommand, "--db", t.catDb, "FILE", "category database (default db/vm_data.db beside the program)");
+  option(categoriesCommand, "--top", t.catTop, "N", "list the tree of this top-level category");
 
   try {
     app.parse(argc, argv);
