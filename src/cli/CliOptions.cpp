@@ -181,7 +181,7 @@ void OrderPricePair(std::string& from, std::string& to) {
 
 void CheckPrice(const std::string& flag, const std::string& text) {
   if (text.empty()) return;
-  if (!AllDigits(text)) Usage(flag + " takes digits only, not \"" + SjisToUtf8(text) + "\"");
+  if (!AllDigits(text)) Usage(flag + " takes digits only, not \"" + text + "\"");
   if (text.size() > kPriceDigits) Usage(flag + " has " + std::to_string(text.size()) + " digits; at most 9 fit");
 }
 
@@ -237,25 +237,31 @@ RunPlan PrepareRun(const RunArguments& arguments) {
     c.SortIndex = stored->Sort;
     c.ImgSave = stored->ImgSave;
     c.DirPath = SjisToUtf8(stored->Dir);
-    CheckKeyword("the settings file's Word", c.Word);
   }
 
   if (arguments.Keyword) {
     c.Word = Utf8ToSjis(*arguments.Keyword);
     if (c.Word.empty() && !arguments.Keyword->empty()) Usage("--keyword is not valid UTF-8");
     CheckKeyword("--keyword", c.Word);
+  } else {
+    CheckKeyword("the settings file's Word", c.Word);
   }
   if (arguments.WholesaleFrom) c.Price1 = *arguments.WholesaleFrom;
   if (arguments.WholesaleTo) c.Price2 = *arguments.WholesaleTo;
   if (arguments.RetailFrom) c.Price3 = *arguments.RetailFrom;
   if (arguments.RetailTo) c.Price4 = *arguments.RetailTo;
-  auto label = [](const std::optional<std::string>& flag, const char* name, const char* key) {
-    return std::string(flag ? name : key);
+  // A flag's text is UTF-8, a stored one Shift-JIS (shown as UTF-8 in the message).
+  auto check = [](const std::optional<std::string>& flag, const char* name, const char* key,
+                  const std::string& value) {
+    if (flag)
+      CheckPrice(name, value);
+    else
+      CheckPrice(std::string("the settings file's ") + key, SjisToUtf8(value));
   };
-  CheckPrice(label(arguments.WholesaleFrom, "--wholesale-from", "the settings file's Price1"), c.Price1);
-  CheckPrice(label(arguments.WholesaleTo, "--wholesale-to", "the settings file's Price2"), c.Price2);
-  CheckPrice(label(arguments.RetailFrom, "--retail-from", "the settings file's Price3"), c.Price3);
-  CheckPrice(label(arguments.RetailTo, "--retail-to", "the settings file's Price4"), c.Price4);
+  check(arguments.WholesaleFrom, "--wholesale-from", "Price1", c.Price1);
+  check(arguments.WholesaleTo, "--wholesale-to", "Price2", c.Price2);
+  check(arguments.RetailFrom, "--retail-from", "Price3", c.Price3);
+  check(arguments.RetailTo, "--retail-to", "Price4", c.Price4);
   if (arguments.InStock) c.Sell1 = true;
   if (arguments.Discounted) c.Sell2 = true;
   if (arguments.Sort) c.SortIndex = ParseIndex("--sort", *arguments.Sort);

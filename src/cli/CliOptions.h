@@ -96,7 +96,7 @@ std::string ResultFileName(const std::string& path);
 // trimmed, are non-empty and the upper value is below the lower one; the swapped
 // values are written back as plain decimal text.
 void OrderPricePair(std::string& from, std::string& to);
-// A price flag's text: empty, or 1 to 9 ASCII digits. Throws CliFailure naming flag.
+// A price text (UTF-8): empty, or 1 to 9 ASCII digits. Throws CliFailure naming flag.
 void CheckPrice(const std::string& flag, const std::string& text);
 // A selected-category list: "1,2,5," or "1,2,5" (or ""), every index below
 // nodeCount. Returns the canonical list (ascending, no duplicates, each index

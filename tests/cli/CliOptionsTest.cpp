@@ -326,7 +326,7 @@ TEST_F(CliSettings, ConditionsAndSelectionComeFromTheFile) {
 
 TEST_F(CliSettings, FlagsOverrideTheFile) {
   SettingsValues values = DefaultSettings();
-  values.Word = "old";
+  values.Word = std::string(41, 'w');  // too long, but replaced by the flag
   values.Price1 = "100";
   values.Sort = 2;
   values.Category = 2;
@@ -401,9 +401,13 @@ TEST_F(CliSettings, StoredImageFolderAndOutOfRangeValues) {
   values.Category = -3;  // 0 or below keeps the first entry
   arguments.Settings = Write(values);
   EXPECT_EQ(PrepareRun(arguments).Conditions.CtgrIndex, 0);
-  values.Price2 = "12x";
+  values.Price2 = Utf8ToSjis("１２");
   arguments.Settings = Write(values);
-  EXPECT_THAT(Refusal(arguments).second, HasSubstr("Price2"));
+  EXPECT_THAT(Refusal(arguments).second, HasSubstr("Price2 takes digits only, not \"１２\""));
+  values.Price2 = "";
+  values.Word = std::string(41, 'w');
+  arguments.Settings = Write(values);
+  EXPECT_THAT(Refusal(arguments).second, HasSubstr("Word is 41 bytes"));
 
   arguments.Settings = folder_ / "none.ini";
   EXPECT_EQ(Refusal(arguments).first, kExitUsage);
