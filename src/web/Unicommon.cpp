@@ -101,22 +101,23 @@ std::string TrimBlanks(std::string_view text) {
 }
 
 std::string ReplaceAll(std::string_view text, std::string_view oldText, std::string_view newText) {
-  if (oldText.empty()) return std::string(text);
   std::string out;
-  out.reserve(text.size());
+  if (oldText.empty()) return out.assign(text);
+  const char first = LowerAscii(oldText.front());
+  size_t copied = 0;  // text before this position is already in out
   size_t i = 0;
   while (i < text.size()) {
-    if (EqualsIgnoringCaseAt(text, i, oldText)) {
-      out.append(newText);
+    if (LowerAscii(text[i]) == first && EqualsIgnoringCaseAt(text, i, oldText)) {
+      out.append(text.substr(copied, i - copied)).append(newText);
       i += oldText.size();
-    } else {
-      // Copy whole characters so a match never starts inside a double-byte one.
-      const bool lead = IsLeadByte(static_cast<unsigned char>(text[i])) && i + 1 < text.size();
-      out.append(text.substr(i, lead ? 2 : 1));
-      i += lead ? 2 : 1;
+      copied = i;
+      continue;
     }
+    // Step over whole characters so a match never starts inside a double-byte one.
+    i += (IsLeadByte(static_cast<unsigned char>(text[i])) && i + 1 < text.size()) ? 2 : 1;
   }
-  return out;
+  // Most calls find nothing: the text is then copied once, in one piece.
+  return copied == 0 ? out.assign(text) : out.append(text.substr(copied));
 }
 
 long long ParseIntOr(std::string_view text, long long fallback) {
