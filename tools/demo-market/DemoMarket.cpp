@@ -136,7 +136,7 @@ bool DemoMarket::Start() {
   const int threads = std::max(2, options_.threads);
   server_->new_task_queue = [threads] { return new httplib::ThreadPool(static_cast<std::size_t>(threads)); };
   server_->set_keep_alive_max_count(100000);
-  server_->set_keep_alive_timeout(3);
+  server_->set_keep_alive_timeout(std::max(1, options_.keepAliveSeconds));
   server_->set_tcp_nodelay(true);
   auto handler = [this](const httplib::Request& req, httplib::Response& res) {
     RecordedRequest record;
@@ -172,8 +172,14 @@ bool DemoMarket::Start() {
     }
   }
   catalog_ = std::make_unique<Catalog>(port_, options_.catalogue);
-  thread_ = std::thread([this] { server_->listen_after_bind(); });
-  return true;
+  auto ended = std::make_shared<std::atomic<bool>>(false);
+  thread_ = std::thread([this, ended] {
+    server_->listen_after_bind();
+    *ended = true;
+  });
+  // A stop before the accept loop runs would be lost and leave the thread in accept.
+  while (!server_->is_running() && !*ended) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  return !*ended;
 }
 
 void DemoMarket::Stop() {

@@ -33,6 +33,8 @@ inline constexpr const char* kSessionCookie = "vormla_session";
 struct DemoMarketOptions {
   int port = 0;               // 0: a free port
   int threads = 16;           // worker threads of the server
+  // Idle keep-alive connections are closed after this long; Stop waits for them.
+  int keepAliveSeconds = 1;
   CatalogOptions catalogue;   // item counts and page sizes (benchmark)
 };
 
