@@ -246,6 +246,45 @@ TEST_F(DemoMarketTest, MissingPicturesAnswer404UntilServed) {
   EXPECT_EQ(last_.status, 200);
 }
 
+TEST_F(DemoMarketTest, PagesAndExpectationsStayWithinCodePage932) {
+  int items = 0;
+  for (int i = 0; i < 40; ++i) {
+    const std::string target = PlainTarget(std::to_string(300 + i));
+    for (const auto& item : Market().ExpectedRows(target, "", i % 2 == 0)) {
+      ++items;
+      StringList lines = SplitPageLines(Get(item.url));
+      for (const auto& line : lines) {
+        ASSERT_EQ(SjisToUtf8(Utf8ToSjis(line)), line) << item.url;
+      }
+      for (const auto& value : item.columns) ASSERT_EQ(SjisToUtf8(Utf8ToSjis(value)), value) << item.url;
+    }
+  }
+  EXPECT_GT(items, 100);
+}
+
+TEST(DemoCatalogTest, BenchmarkSizesListEveryItemOnLargePages) {
+  demo::CatalogOptions options;
+  options.itemsPerSearch = 300;
+  options.pageBytesMin = 30 * 1024;
+  options.pageBytesMax = 80 * 1024;
+  const demo::Catalog goods(1234, options);
+  const auto query = demo::ParseSearchTarget(PlainTarget("101010"));
+  const auto listing = goods.MakeListing(query);
+  ASSERT_EQ(listing.blocks.size(), 300u);
+  EXPECT_EQ(listing.hitCount, 300);
+  EXPECT_EQ(std::count(listing.blocks.begin(), listing.blocks.end(), 0u), 0);
+  EXPECT_EQ(std::set<std::uint64_t>(listing.blocks.begin(), listing.blocks.end()).size(), 300u);
+  size_t smallest = SIZE_MAX, largest = 0;
+  for (const auto key : listing.blocks) {
+    const size_t size = goods.Item(key)->html.size();
+    smallest = std::min(smallest, size);
+    largest = std::max(largest, size);
+  }
+  EXPECT_GE(smallest, 30u * 1024);
+  EXPECT_LE(largest, 82u * 1024);  // the last filler line may pass the mark
+  EXPECT_GT(largest - smallest, 20u * 1024);
+}
+
 TEST_F(DemoMarketTest, TestRoutesAnswerAsSet) {
   Market().SetRoute("/test/exact", {203, "text/plain", std::string("a\0b\r\n", 5), {{"X-Demo", "1"}}});
   EXPECT_EQ(Get("/test/exact"), std::string("a\0b\r\n", 5));

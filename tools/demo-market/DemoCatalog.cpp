@@ -441,6 +441,7 @@ std::shared_ptr<const ItemPage> Catalog::Item(std::uint64_t key) const {
   auto page = std::make_shared<ItemPage>();
   page->html = ItemHtml(key, *page);
   std::lock_guard<std::mutex> lock(mutex_);
+  if (cache_.size() >= 50000) cache_.clear();  // a long demo session must not grow without end
   return cache_.emplace(key, std::move(page)).first->second;
 }
 

@@ -2,7 +2,9 @@
 // Prints "https://127.0.0.1:PORT" once it listens and runs until SIGINT or SIGTERM.
 #include <csignal>
 #include <cstdio>
+#include <algorithm>
 #include <iostream>
+#include <vector>
 
 #include <CLI/CLI.hpp>
 
@@ -16,6 +18,8 @@ int main(int argc, char** argv) {
   app.add_option("--port", port, "port to listen on (0: a free one)")->check(CLI::Range(0, 65535));
   app.add_option("--ca-out", caOut, "write the CA certificate (PEM) that signs the server's certificate here");
   app.add_option("--items", items, "list exactly this many items per search (0: varied)")->check(CLI::Range(0, 100000));
+  std::vector<int> pageKb;
+  app.add_option("--page-kb", pageKb, "pad item pages to between MIN and MAX kilobytes")->expected(2);
   CLI11_PARSE(app, argc, argv);
 
   // Block the stop signals before any thread starts, then wait for one of them.
@@ -28,6 +32,10 @@ int main(int argc, char** argv) {
   vormla::demo::DemoMarketOptions options;
   options.port = port;
   options.catalogue.itemsPerSearch = items;
+  if (pageKb.size() == 2) {
+    options.catalogue.pageBytesMin = std::min(pageKb[0], pageKb[1]) * 1024;
+    options.catalogue.pageBytesMax = std::max(pageKb[0], pageKb[1]) * 1024;
+  }
   vormla::demo::DemoMarket market(options);
   if (!market.Start()) {
     std::cerr << "vormla-demo-market: cannot listen on 127.0.0.1:" << port << "\n";
