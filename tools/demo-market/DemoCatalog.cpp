@@ -219,7 +219,7 @@ SearchQuery ParseSearchTarget(const std::string& target) {
 }
 
 Catalog::Catalog(int port, CatalogOptions options)
-    : port_(port), root_("https://127.0.0.1:" + std::to_string(port)), options_(options) {}
+    : root_("https://127.0.0.1:" + std::to_string(port)), options_(options) {}
 
 ItemFacts Catalog::Facts(std::uint64_t key) const {
   Rng r(key ^ 0xFAC75ULL);

@@ -104,7 +104,6 @@ class Catalog {
  private:
   std::string ItemHtml(std::uint64_t key, ItemPage& page) const;
 
-  int port_;
   std::string root_;
   CatalogOptions options_;
   mutable std::mutex mutex_;
