@@ -60,6 +60,14 @@ void TQtServices::RestoreCursor() {
 
 bool TQtServices::InitializeTaskbarAPI() { return vormla::InitializeTaskbarAPI(); }
 
+bool TQtServices::SetTaskbarProgressValue(std::int64_t current, std::int64_t maximum) {
+  return vormla::SetTaskbarProgressValue(current, maximum);
+}
+
+bool TQtServices::SetTaskbarProgressState(TTaskBarProgressState state) {
+  return vormla::SetTaskbarProgressState(state);
+}
+
 void TQtServices::TerminateApplication() { QCoreApplication::exit(0); }
 
 }  // namespace vormla

@@ -5,6 +5,9 @@
 #pragma once
 
 #include <QString>
+#include <cstdint>
+
+#include "desktop/W7taskbar.h"
 
 class QWidget;
 
@@ -45,6 +48,9 @@ class TAppServices {
   virtual void RestoreCursor() = 0;
   // Whether launcher progress can be shown at all (a session bus is reachable).
   virtual bool InitializeTaskbarAPI() = 0;
+  // Launcher progress: current of maximum, or a state (tbpsNone removes it).
+  virtual bool SetTaskbarProgressValue(std::int64_t current, std::int64_t maximum) = 0;
+  virtual bool SetTaskbarProgressState(TTaskBarProgressState state) = 0;
   // Ends the event loop without a close request.
   virtual void TerminateApplication() = 0;
 };
@@ -62,6 +68,8 @@ class TQtServices : public TAppServices {
   void SetBusyCursor() override;
   void RestoreCursor() override;
   bool InitializeTaskbarAPI() override;
+  bool SetTaskbarProgressValue(std::int64_t current, std::int64_t maximum) override;
+  bool SetTaskbarProgressState(TTaskBarProgressState state) override;
   void TerminateApplication() override;
 };
 

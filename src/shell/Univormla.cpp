@@ -20,6 +20,9 @@
 
 #include "desktop/Myedit.h"
 #include "desktop/Vistaaltfixunit.h"
+#include "engine/Unithread.h"
+#include "shell/RunObserver.h"
+#include "web/SiteConfig.h"
 #include "web/Unicommon.h"
 
 namespace vormla {
@@ -76,13 +79,12 @@ TFrmMain::TFrmMain(TAppServices& services, std::string dbPath, std::string iniPa
       services_(services),
       iniPath_(std::move(iniPath)),
       catalogue_(std::move(dbPath)) {
+  TmpFileName = ProgramFolder() + "db/tmp.dat";
   CreateControls();
   CreatePriceEdits();
   SetTabOrder();
   FormCreate();
 }
-
-TFrmMain::~TFrmMain() = default;
 
 void TFrmMain::CreateControls() {
   setObjectName(QStringLiteral("FrmMain"));
@@ -324,6 +326,11 @@ void TFrmMain::closeEvent(QCloseEvent* event) {
   message.Kind = TMessage::Buttons::YesNo;
   message.Symbol = TMessage::Icon::Question;
   if (Ask(message) == TAnswer::Yes) {
+    if (!btnCancel->isEnabled()) {
+      // The run ended while the question was up: an ordinary close now.
+      closeEvent(event);
+      return;
+    }
     RunResult = RunResult == 5 ? 6 : 5;
     btnCancelClick();
   }
@@ -357,6 +364,7 @@ void TFrmMain::SetStatusText(const QString& text) {
   lblStatus->setText(text);
   lblStatus->adjustSize();
   lblStatus->move(right - lblStatus->width(), lblStatus->y());
+  emit StatusShown(text);
 }
 
 void TFrmMain::SetFolderEditable(bool editable) {
@@ -630,16 +638,5 @@ SearchConditions TFrmMain::SnapshotConditions() const {
 }
 
 std::vector<CategoryNode> TFrmMain::SnapshotNodes() const { return ToEngineNodes(tree_.Nodes()); }
-
-// ---------------------------------------------------------------------------
-// Run control
-
-void TFrmMain::btnActionClick() {
-  // Starting a run arrives with the run control.
-}
-
-void TFrmMain::btnCancelClick() {
-  // Cancelling and finishing a run arrive with the run control.
-}
 
 }  // namespace vormla

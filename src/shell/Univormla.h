@@ -9,6 +9,7 @@
 #include <QWidget>
 #include <array>
 #include <atomic>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -28,10 +29,13 @@ class QPushButton;
 class QToolButton;
 class QTreeWidget;
 class QTreeWidgetItem;
+class QTimer;
 
 namespace vormla {
 
 class TMyEdit;
+class TMyThread;
+class TRunObserver;
 class TVistaAltFix;
 
 // The window caption and the application title.
@@ -82,13 +86,21 @@ class TFrmMain : public QWidget {
   TMyEdit* txtPrice4 = nullptr;
   std::array<TMyEdit*, 4> txtPrice{};
 
-  // Run state (driven by the run control).
+  // Run state. IsRunning and ItemFound mirror the worker's own at each decision
+  // of the cancel handler.
   std::atomic<int> ItemFound{0};
   bool TaskbarReady = false;
   std::atomic<bool> IsRunning{false};
   int RunResult = 0;
   QString strFilePath;      // the result file, native path
   std::string strCtgrList;  // the selected-category list, "1,2,5," or ""
+  // The worker of the current run, null when idle.
+  std::unique_ptr<TMyThread> MyThread;
+  // The scratch page file of a run: the program folder + "db/tmp.dat".
+  std::string TmpFileName;
+  // Workers still stopping after their run was left (second Cancel press) or
+  // ending after their last call; each is joined once it has returned.
+  int StoppingWorkers() const { return static_cast<int>(retired_.size()); }
 
   bool DbFound() const { return catalogue_.DbFound(); }
   const std::string& DatabasePath() const { return catalogue_.Path(); }
@@ -118,6 +130,10 @@ class TFrmMain : public QWidget {
   void SaveSettings();
   void SyncSelectAllBox();
 
+ signals:
+  // Every text the status label is given, in order.
+  void StatusShown(const QString& text);
+
  public slots:
   void btnClearClick();
   void txtWordDblClick();
@@ -126,8 +142,8 @@ class TFrmMain : public QWidget {
   void cmbCtgrClick();
   void chkItemClick();
   void spbButtonClick();
-  // Run control: wired to the buttons; starting and cancelling a run arrives with
-  // the run control.
+  // Run control: start a run; cancel it, or finish it when the worker reports its
+  // end (JobFinished arrives here too).
   void btnActionClick();
   void btnCancelClick();
 
@@ -154,6 +170,20 @@ class TFrmMain : public QWidget {
   void ShowException(const std::exception& error);
   TAnswer Ask(const TMessage& message);
 
+  // Run control.
+  friend class TRunObserver;
+  void FinishRun(unsigned code);
+  void SetRunningMode();
+  void SetIdleMode();
+  void LeaveRun();
+  void ReapWorkers(bool wait);
+  // The progress routines, on the GUI thread, for the run with that id only.
+  void InitProgress(int categoryTotal);
+  void StepProgress();
+  void ShowItemProgress(const QString& text);
+  void ShowProgressStatus(const QString& text);
+  void JobFinished();
+
   TAppServices& services_;
   std::string iniPath_;
   TCategoryDatabase catalogue_;
@@ -162,6 +192,16 @@ class TFrmMain : public QWidget {
   std::vector<QTreeWidgetItem*> items_;
   TVistaAltFix* vistaAltFix_ = nullptr;
   bool startupPosted_ = false;
+
+  struct TRetiredRun {
+    std::unique_ptr<TRunObserver> Observer;
+    std::unique_ptr<TMyThread> Worker;
+  };
+  std::unique_ptr<TRunObserver> observer_;  // the current run's
+  std::vector<TRetiredRun> retired_;
+  int runCounter_ = 0;
+  int activeRun_ = 0;  // id of the run the window shows, 0 when none
+  QTimer* reaper_ = nullptr;
 };
 
 }  // namespace vormla

@@ -1,0 +1,326 @@
+// The window's side of a run: Start, the progress routines the worker calls,
+// Cancel and the end of a run.
+//
+// Threads: the worker reaches the window only through TRunObserver, which runs
+// each routine on the GUI thread and blocks the worker until it has run. The GUI
+// thread never blocks on a worker without serving those calls, so joining is
+// done with the event queue running (ReapWorkers), never inside a routine.
+#include <QApplication>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QFile>
+#include <QFileInfo>
+#include <QLabel>
+#include <QLineEdit>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QTimer>
+#include <QToolButton>
+#include <QTreeWidget>
+#include <algorithm>
+#include <chrono>
+#include <thread>
+
+#include "desktop/Myedit.h"
+#include "engine/Unithread.h"
+#include "engine/WebAccess.h"
+#include "shell/RunObserver.h"
+#include "shell/Univormla.h"
+#include "web/SiteConfig.h"
+#include "web/Unicommon.h"
+
+namespace vormla {
+
+namespace {
+
+TMessage Notice(const QString& text, const QString& caption) {
+  TMessage message;
+  message.Text = text;
+  message.Caption = caption;
+  return message;
+}
+
+TMessage Question(const QString& text, const QString& caption) {
+  TMessage message = Notice(text, caption);
+  message.Kind = TMessage::Buttons::YesNo;
+  message.Symbol = TMessage::Icon::Question;
+  return message;
+}
+
+// A price pair in order: both sides filled and the upper below the lower.
+void OrderPricePair(QLineEdit* lower, QLineEdit* upper) {
+  const std::string low = TrimBlanks(lower->text().toStdString());
+  const std::string high = TrimBlanks(upper->text().toStdString());
+  if (low.empty() || high.empty()) return;
+  const long long from = ParseIntOr(low, 0);
+  const long long to = ParseIntOr(high, 0);
+  if (to >= from) return;
+  lower->setText(QString::number(to));
+  upper->setText(QString::number(from));
+}
+
+// ".csv" unless the file name already ends in it (any letter case).
+QString WithCsvExtension(const QString& path) {
+  const QString name = QFileInfo(path).fileName();
+  const qsizetype dot = name.lastIndexOf(QLatin1Char('.'));
+  const QString extension = dot < 0 ? QString() : name.mid(dot);
+  if (extension.compare(QStringLiteral(".csv"), Qt::CaseInsensitive) == 0) return path;
+  return path + QStringLiteral(".csv");
+}
+
+}  // namespace
+
+TFrmMain::~TFrmMain() {
+  // A worker still going is told to stop and waited for: it must not outlive
+  // the window it reports to.
+  if (MyThread) MyThread->Terminate();
+  LeaveRun();
+  for (TRetiredRun& run : retired_) run.Worker->Terminate();
+  ReapWorkers(true);
+}
+
+// ---------------------------------------------------------------------------
+// Start
+
+void TFrmMain::btnActionClick() {
+  strCtgrList = tree_.SelectedCategoryList();
+  OrderPricePair(txtPrice1, txtPrice2);
+  OrderPricePair(txtPrice3, txtPrice4);
+
+  if (chkImgSave->isChecked()) {
+    const QString folder = QString::fromStdString(TrimBlanks(txtDirPath->text().toStdString()));
+    if (folder.isEmpty() || !QFileInfo(folder).isDir()) {
+      Ask(Notice(QStringLiteral("指定された商品画像保存フォルダが見つかりません。"), QStringLiteral("Error")));
+      return;
+    }
+    // The pictures go where the check looked: the trimmed text, ending in "/".
+    txtDirPath->setText(folder.endsWith(QLatin1Char('/')) ? folder : folder + QLatin1Char('/'));
+  }
+
+  strFilePath = QStringLiteral("VORMLA商品一覧.csv");
+  const QString chosen = services_.ChooseSaveFile(this, QStringLiteral("取得情報の保存先を指定してください"),
+                                                  QStringLiteral("CSVファイル (*.csv)"), strFilePath);
+  if (chosen.isEmpty()) return;
+  strFilePath = WithCsvExtension(chosen);
+
+  // A run always writes a fresh file; one that cannot go (held, or a folder in
+  // its place) stops the start.
+  const QFileInfo existing(strFilePath);
+  if (existing.exists() || existing.isSymLink()) {
+    if (!QFile::remove(strFilePath)) {
+      Ask(Notice(QStringLiteral("選択されたファイルが他のアプリケーションで使用中の為\n開くことができませんでした。"),
+                 QStringLiteral("Error")));
+      return;
+    }
+  }
+
+  RunResult = 0;
+  services_.SetBusyCursor();
+  SetRunningMode();
+
+  prgBar->setValue(0);
+  {
+    QPalette palette = lblStatus->palette();
+    palette.setColor(QPalette::WindowText, QGuiApplication::palette().color(QPalette::WindowText));
+    lblStatus->setPalette(palette);
+  }
+  SetStatusText(QStringLiteral("ページ情報を取得中です。しばらくお待ちください。"));
+  repaint();
+
+  if (MyThread) return;
+  // The job-wide scratch file is shared: a worker left stopping must be gone first.
+  ReapWorkers(true);
+  activeRun_ = ++runCounter_;
+  IsRunning = true;
+  ItemFound = kNoItem;
+  observer_ = std::make_unique<TRunObserver>(*this, activeRun_);
+  MyThread = std::make_unique<TMyThread>(SnapshotConditions(), SnapshotNodes(), *observer_, NetworkWebAccess(),
+                                         TmpFileName, SiteRoot());
+  MyThread->Start();
+}
+
+void TFrmMain::SetRunningMode() {
+  btnAction->setEnabled(false);
+  btnClear->setEnabled(false);
+  btnCancel->setEnabled(true);
+  for (QWidget* control : std::initializer_list<QWidget*>{
+           btnDirPath, lblWord,   lblWsprice, lblSrprice, lblSort,    lblSell,   lblBar1,
+           lblBar2,    lblCtgr,   lblImgDir,  txtWord,    txtPrice1,  txtPrice2, txtPrice3,
+           txtPrice4,  txtDirPath, cmbSort,   cmbCtgr,    chkSell1,   chkSell2,  chkItem,
+           chkImgSave, TreeView,  spbCollapse, spbExpand}) {
+    control->setEnabled(false);
+  }
+}
+
+void TFrmMain::SetIdleMode() {
+  btnAction->setEnabled(true);
+  btnClear->setEnabled(true);
+  btnCancel->setEnabled(false);
+  for (QWidget* control : std::initializer_list<QWidget*>{
+           lblWord,   lblWsprice, lblSrprice, lblSort,  lblSell,  lblBar1,  lblBar2, lblCtgr,
+           txtWord,   txtPrice1,  txtPrice2,  txtPrice3, txtPrice4, txtDirPath, cmbSort, cmbCtgr,
+           chkSell1,  chkSell2,   chkItem,    chkImgSave, TreeView, spbCollapse, spbExpand}) {
+    control->setEnabled(true);
+  }
+  if (chkImgSave->isChecked()) {
+    lblImgDir->setEnabled(true);
+    btnDirPath->setEnabled(true);
+  }
+}
+
+// ---------------------------------------------------------------------------
+// Progress routines (GUI thread, current run only)
+
+void TFrmMain::InitProgress(int categoryTotal) {
+  prgBar->setValue(0);
+  prgBar->setMinimum(0);
+  prgBar->setMaximum(categoryTotal);
+}
+
+void TFrmMain::StepProgress() {
+  prgBar->setValue(prgBar->value() + 1);
+  if (TaskbarReady) services_.SetTaskbarProgressValue(prgBar->value(), prgBar->maximum());
+}
+
+void TFrmMain::ShowItemProgress(const QString& text) { SetStatusText(text); }
+
+void TFrmMain::ShowProgressStatus(const QString& text) { SetStatusText(text); }
+
+void TFrmMain::JobFinished() {
+  IsRunning = false;
+  if (MyThread) ItemFound = MyThread->ItemFound();
+  btnCancelClick();
+}
+
+// ---------------------------------------------------------------------------
+// Cancel and finish
+
+void TFrmMain::btnCancelClick() {
+  if (activeRun_ == 0) return;  // no run to cancel or finish
+
+  if (RunResult == 0 && IsRunning) {
+    const int run = activeRun_;
+    if (Ask(Question(QStringLiteral("取得処理を中断します。\nよろしいですか？"), QStringLiteral("中断確認"))) !=
+        TAnswer::Yes) {
+      return;
+    }
+    // The run may have ended while the question was up; then there is nothing to stop.
+    if (activeRun_ != run) return;
+    RunResult = 2;
+    if (MyThread) MyThread->Terminate();
+    return;
+  }
+
+  if (RunResult == 0 && !IsRunning) {
+    LeaveRun();
+    switch (ItemFound.load()) {
+      case kNoItem: RunResult = 1; break;
+      case kFileError: RunResult = 7; break;
+      case kSiteUnreachable: RunResult = 9; break;
+      default: break;
+    }
+    FinishRun(static_cast<unsigned>(RunResult));
+    return;
+  }
+
+  if (!IsRunning) {
+    LeaveRun();
+    FinishRun(static_cast<unsigned>(RunResult));
+    return;
+  }
+
+  if (RunResult == 5) {
+    if (MyThread) MyThread->Terminate();
+    RunResult = 6;
+    return;
+  }
+
+  // Cancel pressed again while the worker is still stopping: leave it to stop on
+  // its own (it is joined before the next run and at exit) and finish now.
+  LeaveRun();
+  FinishRun(static_cast<unsigned>(RunResult));
+}
+
+void TFrmMain::FinishRun(unsigned code) {
+  services_.RestoreCursor();
+  switch (code) {
+    case 0: {
+      services_.Beep();
+      services_.Alert(this);
+      TMessage open = Question(QStringLiteral("商品情報の取得が完了しました。\n保存したファイルを開きますか？"),
+                               QStringLiteral("処理確認"));
+      open.DefaultNo = true;
+      if (Ask(open) == TAnswer::Yes) {
+        if (QFileInfo::exists(strFilePath)) {
+          services_.OpenFile(strFilePath);
+        } else {
+          Ask(Notice(QStringLiteral("該当するファイルが見つかりませんでした。"), QStringLiteral("Error")));
+        }
+      }
+      break;
+    }
+    case 1:
+      Ask(Notice(QStringLiteral("該当する商品情報は見つかりませんでした。"), QStringLiteral("検索終了")));
+      break;
+    case 5:
+    case 6:
+      btnCancel->setEnabled(false);
+      try {
+        SaveSettings();
+      } catch (const std::exception& error) {
+        // The settings could not be kept: say so and stay open, idle, so the
+        // user can close again once the file is writable.
+        ShowException(error);
+        break;
+      }
+      services_.TerminateApplication();
+      return;
+    case 7:
+      Ask(Notice(QStringLiteral("結果ファイルに書き込めませんでした。\n") + strFilePath, QStringLiteral("Error")));
+      break;
+    case 9:
+      Ask(Notice(QStringLiteral("サイトへのアクセスができませんでした。\nしばらく時間を置いてから再度実行してください。"),
+                 QStringLiteral("Error")));
+      break;
+    default:
+      break;
+  }
+  if (TaskbarReady) services_.SetTaskbarProgressState(tbpsNone);
+  SetStatusText(QString());
+  prgBar->setValue(0);
+  SetIdleMode();
+}
+
+// ---------------------------------------------------------------------------
+// Workers
+
+void TFrmMain::LeaveRun() {
+  activeRun_ = 0;
+  IsRunning = false;
+  if (MyThread) retired_.push_back({std::move(observer_), std::move(MyThread)});
+  observer_.reset();
+  if (retired_.empty()) return;
+  if (reaper_ == nullptr) {
+    reaper_ = new QTimer(this);
+    reaper_->setInterval(50);
+    connect(reaper_, &QTimer::timeout, this, [this] { ReapWorkers(false); });
+  }
+  reaper_->start();
+}
+
+void TFrmMain::ReapWorkers(bool wait) {
+  for (;;) {
+    std::erase_if(retired_, [](TRetiredRun& run) {
+      if (!run.Observer->Finished()) return false;
+      if (run.Worker->Joinable()) run.Worker->Join();
+      return true;
+    });
+    if (retired_.empty() || !wait) break;
+    // Serve the worker's pending calls (they are dropped) so that it can reach its end.
+    QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+    std::this_thread::sleep_for(std::chrono::milliseconds(5));
+  }
+  if (retired_.empty() && reaper_ != nullptr) reaper_->stop();
+}
+
+}  // namespace vormla
