@@ -1,6 +1,7 @@
 #include "GuiTestKit.h"
 
 #include <QApplication>
+#include <QDBusConnection>
 #include <QStyle>
 #include <QStyleOptionViewItem>
 #include <QTest>
@@ -46,6 +47,27 @@ void TWindowFixture::ShowAndLoad() {
   // The deferred start-up runs from the event loop after the first show.
   QCoreApplication::processEvents();
   QCoreApplication::processEvents();
+}
+
+bool TLauncherListener::Listen() {
+  return QDBusConnection::sessionBus().connect(QString(), QString::fromLatin1(kLauncherEntryPath),
+                                               QString::fromLatin1(kLauncherEntryInterface), QStringLiteral("Update"),
+                                               this, SLOT(OnUpdate(QString, QVariantMap)));
+}
+
+void TLauncherListener::Stop() {
+  QDBusConnection::sessionBus().disconnect(QString(), QString::fromLatin1(kLauncherEntryPath),
+                                           QString::fromLatin1(kLauncherEntryInterface), QStringLiteral("Update"), this,
+                                           SLOT(OnUpdate(QString, QVariantMap)));
+}
+
+void TLauncherListener::OnUpdate(const QString& uri, const QVariantMap& properties) {
+  Update update;
+  update.Uri = uri;
+  update.Progress = properties.value(QStringLiteral("progress"), -1.0).toDouble();
+  update.Visible = properties.value(QStringLiteral("progress-visible")).toBool();
+  update.Keys = properties.keys();
+  Updates << update;
 }
 
 bool WidgetChecked(const TFrmMain& window, int index) {

@@ -9,6 +9,8 @@
 #include <QStringList>
 #include <QTemporaryDir>
 #include <QTreeWidgetItem>
+#include <QVariantMap>
+#include <functional>
 #include <deque>
 #include <memory>
 #include <string>
@@ -23,6 +25,7 @@ class TFakeServices : public TAppServices {
  public:
   TAnswer ShowMessage(QWidget*, const TMessage& message) override {
     Messages.push_back(message);
+    if (OnMessage) OnMessage(message);
     if (message.Kind == TMessage::Buttons::Ok) return TAnswer::Ok;
     if (Answers.empty()) return TAnswer::Yes;
     const TAnswer answer = Answers.front();
@@ -33,7 +36,9 @@ class TFakeServices : public TAppServices {
     FolderTitles << title;
     return FolderChoice;
   }
-  QString ChooseSaveFile(QWidget*, const QString&, const QString&, const QString&) override {
+  QString ChooseSaveFile(QWidget*, const QString& title, const QString& filter,
+                         const QString& proposedName) override {
+    SaveDialogs << QStringList{title, filter, proposedName};
     return SaveChoice;
   }
   void Beep() override { ++Beeps; }
@@ -44,17 +49,51 @@ class TFakeServices : public TAppServices {
   }
   void SetBusyCursor() override { ++BusyCursors; }
   void RestoreCursor() override { ++RestoredCursors; }
-  bool InitializeTaskbarAPI() override { return TaskbarAvailable; }
+  // With TaskbarAvailable the launcher calls go to the real bus as well.
+  bool InitializeTaskbarAPI() override { return TaskbarAvailable && vormla::InitializeTaskbarAPI(); }
+  bool SetTaskbarProgressValue(std::int64_t current, std::int64_t maximum) override {
+    TaskbarCalls << QStringLiteral("value %1/%2").arg(current).arg(maximum);
+    return TaskbarAvailable && vormla::SetTaskbarProgressValue(current, maximum);
+  }
+  bool SetTaskbarProgressState(TTaskBarProgressState state) override {
+    TaskbarCalls << QStringLiteral("state %1").arg(static_cast<int>(state));
+    return TaskbarAvailable && vormla::SetTaskbarProgressState(state);
+  }
   void TerminateApplication() override { ++Terminations; }
 
   QList<TMessage> Messages;
+  std::function<void(const TMessage&)> OnMessage;  // runs while the box is "up"
   std::deque<TAnswer> Answers;
   QString FolderChoice;
   QStringList FolderTitles;
   QString SaveChoice;
+  QList<QStringList> SaveDialogs;  // title, filter, proposed name of each save dialog
+  QStringList TaskbarCalls;
   QStringList Opened;
   int Beeps = 0, Alerts = 0, BusyCursors = 0, RestoredCursors = 0, Terminations = 0;
   bool TaskbarAvailable = false;
+};
+
+// What arrives on the launcher-entry signal.
+class TLauncherListener : public QObject {
+  Q_OBJECT
+
+ public:
+  struct Update {
+    QString Uri;
+    double Progress = -1;
+    bool Visible = false;
+    QStringList Keys;
+  };
+
+  // Updates arrive asynchronously: wait for them with QTRY_*.
+  bool Listen();
+  void Stop();
+
+  QList<Update> Updates;
+
+ public slots:
+  void OnUpdate(const QString& uri, const QVariantMap& properties);
 };
 
 // A program folder of its own: db/vm_data.db copied from a test catalogue
@@ -105,5 +144,10 @@ QObject* NewTreeTest();
 QObject* NewSettingsTest();
 QObject* NewInstanceTest();
 QObject* NewServicesTest();
+QObject* NewRunTest();
+QObject* NewTaskbarTest();
+
+// The taskbar probe run in a child process: prints what the launcher calls give.
+int TaskbarProbe(int argc, char* argv[]);
 
 }  // namespace vormla::test

@@ -12,6 +12,7 @@
 #include "shell/AppSetup.h"
 
 int main(int argc, char* argv[]) {
+  if (argc > 1 && QByteArray(argv[1]) == "--taskbar-probe") return vormla::test::TaskbarProbe(argc, argv);
   if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
   // The single-instance lock lives in the runtime folder; keep ours private.
   QTemporaryDir runtime;
@@ -29,6 +30,8 @@ int main(int argc, char* argv[]) {
   tests.emplace_back(vormla::test::NewSettingsTest());
   tests.emplace_back(vormla::test::NewServicesTest());
   tests.emplace_back(vormla::test::NewInstanceTest());
+  tests.emplace_back(vormla::test::NewTaskbarTest());
+  tests.emplace_back(vormla::test::NewRunTest());
   int failures = 0;
   for (const auto& test : tests) failures += QTest::qExec(test.get(), argc, argv);
   return failures == 0 ? 0 : 1;

@@ -1,0 +1,640 @@
+// Whole runs in the window: the real engine against the demo market over HTTPS,
+// with the boxes and the save dialog answered by the recording services.
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDBusConnection>
+#include <QFile>
+#include <QFileInfo>
+#include <QLabel>
+#include <QLineEdit>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QToolButton>
+#include <QTreeWidget>
+#include <functional>
+#include <sys/socket.h>
+#include <netinet/in.h>
+#include <unistd.h>
+
+#include "GuiTestKit.h"
+#include "demo-market/DemoMarket.h"
+#include "desktop/Myedit.h"
+#include "desktop/W7taskbar.h"
+#include "engine/Unithread.h"
+#include "web/Unicommon.h"
+
+namespace vormla::test {
+
+namespace {
+
+QByteArray ReadAll(const QString& path) {
+  QFile file(path);
+  if (!file.open(QIODevice::ReadOnly)) return {};
+  return file.readAll();
+}
+
+// The result file's rows after the header, each field unquoted and decoded.
+QList<QStringList> CsvRows(const QString& path) {
+  const std::string bytes = ReadAll(path).toStdString();
+  QList<QStringList> rows;
+  size_t pos = bytes.find("\r\n");
+  if (pos == std::string::npos) return rows;
+  pos += 2;
+  while (pos < bytes.size()) {
+    QStringList fields;
+    std::string field;
+    bool quoted = false;
+    for (; pos < bytes.size(); ++pos) {
+      const char c = bytes[pos];
+      if (quoted) {
+        if (c == '"' && pos + 1 < bytes.size() && bytes[pos + 1] == '"') {
+          field += '"';
+          ++pos;
+        } else if (c == '"') {
+          quoted = false;
+        } else {
+          field += c;
+        }
+      } else if (c == '"') {
+        quoted = true;
+      } else if (c == ',') {
+        fields << QString::fromStdString(SjisToUtf8(field));
+        field.clear();
+      } else if (c == '\r' && pos + 1 < bytes.size() && bytes[pos + 1] == '\n') {
+        pos += 2;
+        break;
+      } else {
+        field += c;
+      }
+    }
+    fields << QString::fromStdString(SjisToUtf8(field));
+    rows << fields;
+  }
+  return rows;
+}
+
+// A port on 127.0.0.1 that nothing listens on.
+int ClosedPort() {
+  const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
+  sockaddr_in address{};
+  address.sin_family = AF_INET;
+  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  socklen_t length = sizeof address;
+  ::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address);
+  ::getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length);
+  ::close(fd);
+  return ntohs(address.sin_port);
+}
+
+const QString kStartText = QStringLiteral("ページ情報を取得中です。しばらくお待ちください。");
+const QStringList kSignInTexts = {QStringLiteral("ページ内容の確認中1..."), QStringLiteral("ページ内容の確認中2...")};
+
+QString ItemText(const QString& label, int done, long long total) {
+  return QStringLiteral("分類 : ") + label + QStringLiteral(" - ") + QString::number(done) + QStringLiteral("/") +
+         QString::number(total) + QStringLiteral("件 取得中");
+}
+
+bool IsItemText(const QString& text) { return text.startsWith(QStringLiteral("分類 : ")); }
+
+// A window over the shipped catalogue with what a run shows recorded.
+struct TRunWindow : TWindowFixture {
+  explicit TRunWindow(bool taskbar = false) : TWindowFixture(QStringLiteral("vm_data.db"), false) {
+    Services.TaskbarAvailable = taskbar;
+    ShowAndLoad();
+    QObject::connect(Window.get(), &TFrmMain::StatusShown, Window.get(), [this](const QString& text) {
+      Texts << text;
+      if (OnText) OnText(text);
+    });
+    QObject::connect(Window->prgBar, &QProgressBar::valueChanged, Window.get(), [this](int value) {
+      Bar << QStringLiteral("%1 of %2..%3").arg(value).arg(Window->prgBar->minimum()).arg(Window->prgBar->maximum());
+    });
+  }
+
+  // The Nth item text of the run runs `action` while the worker waits for it.
+  void AtItem(int n, std::function<void()> action) {
+    OnText = [this, n, action, seen = 0](const QString& text) mutable {
+      if (!IsItemText(text) || ++seen != n) return;
+      // Resetting OnText destroys this closure: keep the action first.
+      const std::function<void()> act = action;
+      OnText = nullptr;
+      act();
+    };
+  }
+
+  void Start(const QString& csv) {
+    Services.SaveChoice = csv;
+    Window->btnAction->click();
+  }
+
+  bool Idle() const { return Window->btnAction->isEnabled() && !Window->btnCancel->isEnabled(); }
+
+  QStringList Texts;
+  QStringList Bar;
+  std::function<void(const QString&)> OnText;
+};
+
+}  // namespace
+
+class RunTest : public QObject {
+  Q_OBJECT
+
+ private:
+  std::unique_ptr<demo::DemoMarket> market_;
+  QTemporaryDir work_;
+  int csvCounter_ = 0;
+
+  QString NewCsv() { return work_.filePath(QStringLiteral("run%1.csv").arg(++csvCounter_)); }
+  static QString Scratch(const TRunWindow& run) { return QString::fromStdString(run.Window->TmpFileName); }
+
+  // The rows the market expects for the searches served since the last clear,
+  // each search with its category label.
+  std::vector<demo::ExpectedItem> Expected(const QString& top, const QStringList& labels) const {
+    std::vector<std::string> columns;
+    for (const QString& label : labels)
+      columns.push_back((top.isEmpty() ? label : top + QStringLiteral(" > ") + label).toStdString());
+    return market_->ExpectedRunRows(columns);
+  }
+
+  static void CompareRows(const QList<QStringList>& rows, const std::vector<demo::ExpectedItem>& expected,
+                          qsizetype count) {
+    QVERIFY(count <= static_cast<qsizetype>(expected.size()));
+    QCOMPARE(rows.size(), count);
+    for (qsizetype i = 0; i < count; ++i) {
+      QCOMPARE(rows[i].size(), 36);
+      for (int c = 0; c < 36; ++c)
+        QCOMPARE(rows[i][c], QString::fromStdString(expected[static_cast<size_t>(i)].columns[static_cast<size_t>(c)]));
+    }
+  }
+
+  // The item texts the market's searches call for, search by search.
+  QStringList ExpectedItemTexts(const QStringList& labels) const {
+    QStringList texts;
+    const auto searches = market_->Searches();
+    for (size_t k = 0; k < searches.size(); ++k) {
+      const long long hits = searches[k].hitCount;
+      const long long read = std::min<long long>(hits, static_cast<long long>(searches[k].blockUrls.size()));
+      if (hits < 1) texts << ItemText(labels[static_cast<qsizetype>(k)], 0, hits);
+      for (long long i = 1; i <= read; ++i) texts << ItemText(labels[static_cast<qsizetype>(k)], static_cast<int>(i), hits);
+    }
+    return texts;
+  }
+
+  static void CheckIdle(const TRunWindow& run) {
+    QVERIFY(run.Idle());
+    QCOMPARE(run.Window->lblStatus->text(), QString());
+    QCOMPARE(run.Window->prgBar->value(), 0);
+    for (QWidget* control : {static_cast<QWidget*>(run.Window->txtWord), static_cast<QWidget*>(run.Window->txtPrice1),
+                             static_cast<QWidget*>(run.Window->cmbCtgr), static_cast<QWidget*>(run.Window->TreeView),
+                             static_cast<QWidget*>(run.Window->chkImgSave), static_cast<QWidget*>(run.Window->btnClear)})
+      QVERIFY2(control->isEnabled(), qPrintable(control->objectName()));
+    QCOMPARE(run.Window->lblImgDir->isEnabled(), run.Window->chkImgSave->isChecked());
+    QCOMPARE(run.Window->btnDirPath->isEnabled(), run.Window->chkImgSave->isChecked());
+  }
+
+  // Checks child nodes of top-level entry 1 of the shipped catalogue.
+  static QStringList ChooseCategories(TRunWindow& run, const QList<int>& nodes) {
+    run.Window->cmbCtgr->setCurrentIndex(1);
+    run.Window->cmbCtgrClick();
+    run.Window->TreeView->expandAll();
+    QStringList labels;
+    for (int node : nodes) {
+      ClickCheckBox(*run.Window, node);
+      QTreeWidgetItem* item = run.Window->NodeItem(node);
+      labels << item->parent()->text(0).trimmed() + QStringLiteral(" > ") + item->text(0).trimmed();
+    }
+    return labels;
+  }
+
+ private slots:
+  void initTestCase() {
+    QVERIFY(work_.isValid());
+    market_ = std::make_unique<demo::DemoMarket>();
+    QVERIFY(market_->Start());
+    const QString ca = work_.filePath(QStringLiteral("ca.pem"));
+    QVERIFY(market_->WriteCaFile(ca.toStdString()));
+    qputenv("VORMLA_SITE_ROOT", QByteArray::fromStdString(market_->SiteRoot()));
+    qputenv("VORMLA_CA_FILE", ca.toLocal8Bit());
+    qputenv("VORMLA_PAUSE_SCALE", "0");
+    for (const char* proxy : {"http_proxy", "https_proxy", "HTTPS_PROXY", "all_proxy", "ALL_PROXY"}) qunsetenv(proxy);
+  }
+
+  void cleanupTestCase() {
+    qunsetenv("VORMLA_SITE_ROOT");
+    qunsetenv("VORMLA_CA_FILE");
+    qunsetenv("VORMLA_PAUSE_SCALE");
+    market_->Stop();
+  }
+
+  void init() { market_->ClearRecords(); }
+
+  void wholeSiteRunWritesItsRowsAndAsksToOpenTheFile() {
+    TRunWindow run;
+    bool checkedRunning = false;
+    run.AtItem(1, [&] {
+      // Running mode while the worker waits.
+      QVERIFY(!run.Window->btnAction->isEnabled());
+      QVERIFY(!run.Window->btnClear->isEnabled());
+      QVERIFY(run.Window->btnCancel->isEnabled());
+      for (QWidget* control : {static_cast<QWidget*>(run.Window->txtWord), static_cast<QWidget*>(run.Window->txtPrice4),
+                               static_cast<QWidget*>(run.Window->cmbSort), static_cast<QWidget*>(run.Window->TreeView),
+                               static_cast<QWidget*>(run.Window->spbExpand), static_cast<QWidget*>(run.Window->lblImgDir)})
+        QVERIFY(!control->isEnabled());
+      QCOMPARE(run.Services.BusyCursors, 1);
+      QCOMPARE(run.Services.RestoredCursors, 0);
+      checkedRunning = true;
+    });
+    run.Services.Answers = {TAnswer::No};
+    const QString csv = NewCsv();
+    run.Start(csv);
+    QCOMPARE(run.Services.SaveDialogs.size(), 1);
+    QCOMPARE(run.Services.SaveDialogs[0], (QStringList{QStringLiteral("取得情報の保存先を指定してください"),
+                                                       QStringLiteral("CSVファイル (*.csv)"),
+                                                       QStringLiteral("VORMLA商品一覧.csv")}));
+    QCOMPARE(run.Window->RunResult, 0);
+    QTRY_VERIFY_WITH_TIMEOUT(run.Idle(), 30000);
+    QVERIFY(checkedRunning);
+    CheckIdle(run);
+
+    // Every row the market calls for.
+    const auto searches = market_->Searches();
+    QCOMPARE(searches.size(), size_t{1});
+    QVERIFY(searches[0].query.allCategories);
+    const QList<QStringList> rows = CsvRows(csv);
+    const auto expected = Expected(QString(), {QStringLiteral("全カテゴリ")});
+    QVERIFY(expected.size() > 30);
+    CompareRows(rows, expected, static_cast<qsizetype>(expected.size()));
+    QVERIFY(ReadAll(csv).startsWith(QByteArray::fromStdString(CsvHeader() + "\r\n")));
+
+    // Start text, the sign-in texts, one text per item, then empty.
+    QStringList texts = QStringList{kStartText} + kSignInTexts + ExpectedItemTexts({QStringLiteral("全カテゴリ")});
+    texts << QString();
+    QCOMPARE(run.Texts, texts);
+    QCOMPARE(run.Texts[3], ItemText(QStringLiteral("全カテゴリ"), 1, searches[0].hitCount));
+
+    // Nothing checked: one search, the bar full from its start.
+    QCOMPARE(run.Bar, (QStringList{QStringLiteral("1 of 0..1"), QStringLiteral("0 of 0..1")}));
+
+    // Beep, alert and the open question with No as the default.
+    QCOMPARE(run.Services.Beeps, 1);
+    QCOMPARE(run.Services.Alerts, 1);
+    QCOMPARE(run.Services.Messages.size(), 1);
+    const TMessage& open = run.Services.Messages[0];
+    QCOMPARE(open.Text, QStringLiteral("商品情報の取得が完了しました。\n保存したファイルを開きますか？"));
+    QCOMPARE(open.Caption, QStringLiteral("処理確認"));
+    QVERIFY(open.Kind == TMessage::Buttons::YesNo);
+    QVERIFY(open.Symbol == TMessage::Icon::Question);
+    QVERIFY(open.DefaultNo);
+    QVERIFY(run.Services.Opened.isEmpty());
+    QCOMPARE(run.Services.RestoredCursors, 1);
+    QVERIFY(!QFileInfo::exists(Scratch(run)));
+    // Launcher progress was off for this window.
+    QVERIFY(run.Services.TaskbarCalls.isEmpty());
+    QTRY_COMPARE_WITH_TIMEOUT(run.Window->StoppingWorkers(), 0, 5000);
+  }
+
+  void categoryRunStepsTheBarAndTheLauncher() {
+    TLauncherListener listener;
+    QVERIFY(listener.Listen());
+    TRunWindow run(true);
+    QVERIFY(run.Window->TaskbarReady);
+    const QStringList labels = ChooseCategories(run, {1, 2});
+    QCOMPARE(run.Window->CategoryTree().SelectedCategoryList(), std::string("1,2,"));
+    run.Services.Answers = {TAnswer::Yes};
+    const QString csv = NewCsv();
+    run.Start(csv);
+    QCOMPARE(run.Window->strCtgrList, std::string("1,2,"));
+    QTRY_VERIFY_WITH_TIMEOUT(run.Idle(), 30000);
+    CheckIdle(run);
+
+    const QString top = run.Window->cmbCtgr->currentText();
+    const auto expected = Expected(top, labels);
+    QVERIFY(!expected.empty());
+    CompareRows(CsvRows(csv), expected, static_cast<qsizetype>(expected.size()));
+    QCOMPARE(run.Texts, QStringList{kStartText} + kSignInTexts + ExpectedItemTexts(labels) + QStringList{QString()});
+
+    // The bar counts searches: 1 of 2 during the first, 2 of 2 during the second.
+    QCOMPARE(run.Bar, (QStringList{QStringLiteral("1 of 0..2"), QStringLiteral("2 of 0..2"), QStringLiteral("0 of 0..2")}));
+    QCOMPARE(run.Services.TaskbarCalls,
+             (QStringList{QStringLiteral("value 1/2"), QStringLiteral("value 2/2"), QStringLiteral("state 0")}));
+    QTRY_COMPARE_WITH_TIMEOUT(listener.Updates.size(), 3, 5000);
+    listener.Stop();
+    QCOMPARE(listener.Updates[0].Progress, 0.5);
+    QCOMPARE(listener.Updates[1].Progress, 1.0);
+    QVERIFY(listener.Updates[0].Visible && listener.Updates[1].Visible);
+    QVERIFY(!listener.Updates[2].Visible);
+
+    // Yes to the open question opens the file with the desktop's program.
+    QCOMPARE(run.Services.Opened, QStringList{csv});
+  }
+
+  void openAnsweredYesWhenTheFileIsGone() {
+    TRunWindow run;
+    const QString csv = NewCsv();
+    // The file goes away while the open question is up.
+    run.Services.OnMessage = [&](const TMessage& message) {
+      if (message.Caption == QStringLiteral("処理確認")) QFile::remove(csv);
+    };
+    run.Services.Answers = {TAnswer::Yes};
+    run.Start(csv);
+    QTRY_VERIFY_WITH_TIMEOUT(run.Idle(), 30000);
+    QVERIFY(run.Services.Opened.isEmpty());
+    QCOMPARE(run.Services.Messages.size(), 2);
+    QCOMPARE(run.Services.Messages[1].Text, QStringLiteral("該当するファイルが見つかりませんでした。"));
+    QCOMPARE(run.Services.Messages[1].Caption, QStringLiteral("Error"));
+    QVERIFY(run.Services.Messages[1].Kind == TMessage::Buttons::Ok);
+  }
+
+  void nothingFoundLeavesTheHeaderOnly() {
+    TRunWindow run;
+    QTemporaryDir pictures;
+    run.Window->chkImgSave->setChecked(true);
+    run.Window->txtDirPath->setText(pictures.path());
+    run.Window->txtPrice1->setText(QStringLiteral("999999999"));
+    const QString csv = NewCsv();
+    run.Start(csv);
+    QCOMPARE(run.Window->txtDirPath->text(), pictures.path() + QStringLiteral("/"));
+    QTRY_VERIFY_WITH_TIMEOUT(run.Idle(), 30000);
+    CheckIdle(run);
+    QCOMPARE(run.Services.Messages.size(), 1);
+    QCOMPARE(run.Services.Messages[0].Text, QStringLiteral("該当する商品情報は見つかりませんでした。"));
+    QCOMPARE(run.Services.Messages[0].Caption, QStringLiteral("検索終了"));
+    QVERIFY(run.Services.Messages[0].Kind == TMessage::Buttons::Ok);
+    QCOMPARE(run.Window->RunResult, 1);
+    QCOMPARE(ReadAll(csv), QByteArray::fromStdString(CsvHeader() + "\r\n"));
+    QCOMPARE(run.Services.Beeps, 0);
+    // The folder controls come back with the picture box checked.
+    QVERIFY(run.Window->lblImgDir->isEnabled());
+    QVERIFY(run.Window->btnDirPath->isEnabled());
+  }
+
+  void cancelAnsweredNoLeavesTheRunGoing() {
+    TRunWindow run;
+    run.AtItem(2, [&] { run.Window->btnCancel->click(); });
+    run.Services.Answers = {TAnswer::No, TAnswer::No};
+    const QString csv = NewCsv();
+    run.Start(csv);
+    QTRY_VERIFY_WITH_TIMEOUT(run.Idle(), 30000);
+    QCOMPARE(run.Services.Messages.size(), 2);
+    QCOMPARE(run.Services.Messages[0].Text, QStringLiteral("取得処理を中断します。\nよろしいですか？"));
+    QCOMPARE(run.Services.Messages[0].Caption, QStringLiteral("中断確認"));
+    QVERIFY(run.Services.Messages[0].Kind == TMessage::Buttons::YesNo);
+    QCOMPARE(run.Services.Messages[1].Caption, QStringLiteral("処理確認"));
+    QCOMPARE(run.Window->RunResult, 0);
+    const auto expected = Expected(QString(), {QStringLiteral("全カテゴリ")});
+    CompareRows(CsvRows(csv), expected, static_cast<qsizetype>(expected.size()));
+  }
+
+  void cancelAnsweredYesKeepsTheRowsSoFar() {
+    TRunWindow run;
+    run.AtItem(3, [&] { run.Window->btnCancel->click(); });
+    run.Services.Answers = {TAnswer::Yes};
+    const QString csv = NewCsv();
+    run.Start(csv);
+    QTRY_VERIFY_WITH_TIMEOUT(run.Idle(), 30000);
+    CheckIdle(run);
+    QCOMPARE(run.Window->RunResult, 2);
+    QCOMPARE(run.Services.Messages.size(), 1);  // the question only
+    QCOMPARE(run.Services.Beeps, 0);
+    QCOMPARE(run.Texts.last(), QString());
+    // Items 1 and 2 were written; the third was being read when the stop came.
+    const auto expected = Expected(QString(), {QStringLiteral("全カテゴリ")});
+    const QList<QStringList> rows = CsvRows(csv);
+    QVERIFY(rows.size() >= 1 && rows.size() <= 3);
+    CompareRows(rows, expected, rows.size());
+    QVERIFY(rows.size() < static_cast<qsizetype>(expected.size()));
+    QVERIFY(!QFileInfo::exists(Scratch(run)));
+  }
+
+  void secondCancelReturnsToIdleAtOnceAndTheNextRunIsClean() {
+    TRunWindow run;
+    bool idleAtOnce = false;
+    run.AtItem(2, [&] {
+      run.Window->btnCancel->click();  // Yes: stopping
+      QCOMPARE(run.Window->RunResult, 2);
+      run.Window->btnCancel->click();  // again, before the worker could end
+      // Idle at once, the worker (waiting on this very call) left to stop on its own.
+      idleAtOnce = run.Idle() && run.Window->StoppingWorkers() == 1 && !run.Window->MyThread;
+    });
+    run.Services.Answers = {TAnswer::Yes};
+    run.Start(NewCsv());
+    QTRY_VERIFY_WITH_TIMEOUT(run.Idle(), 30000);
+    QVERIFY(idleAtOnce);
+    CheckIdle(run);
+    QCOMPARE(run.Window->RunResult, 2);
+    QCOMPARE(run.Services.Messages.size(), 1);
+
+    // The next run waits for the old worker and is not disturbed by it.
+    market_->ClearRecords();
+    run.Texts.clear();
+    run.Bar.clear();
+    run.Services.Answers = {TAnswer::No};
+    const QString csv = NewCsv();
+    run.Start(csv);
+    QVERIFY(run.Window->StoppingWorkers() == 0);
+    QTRY_VERIFY_WITH_TIMEOUT(run.Idle(), 30000);
+    QCOMPARE(run.Window->RunResult, 0);
+    QCOMPARE(run.Services.Messages.size(), 2);
+    QCOMPARE(run.Services.Messages[1].Caption, QStringLiteral("処理確認"));
+    const auto expected = Expected(QString(), {QStringLiteral("全カテゴリ")});
+    CompareRows(CsvRows(csv), expected, static_cast<qsizetype>(expected.size()));
+    QCOMPARE(run.Texts, QStringList{kStartText} + kSignInTexts + ExpectedItemTexts({QStringLiteral("全カテゴリ")}) +
+                            QStringList{QString()});
+  }
+
+  void closeAnsweredNoKeepsTheRun() {
+    TRunWindow run;
+    run.AtItem(2, [&] { QVERIFY(!run.Window->close()); });
+    run.Services.Answers = {TAnswer::No, TAnswer::No};
+    run.Start(NewCsv());
+    QTRY_VERIFY_WITH_TIMEOUT(run.Idle(), 30000);
+    QCOMPARE(run.Services.Messages.size(), 2);
+    QCOMPARE(run.Services.Messages[0].Text, QStringLiteral("取得処理の実行中ですが終了しますか？"));
+    QCOMPARE(run.Services.Messages[0].Caption, QStringLiteral("終了確認"));
+    QCOMPARE(run.Services.Messages[1].Caption, QStringLiteral("処理確認"));
+    QCOMPARE(run.Services.Terminations, 0);
+    QVERIFY(run.Window->isVisible());
+    QVERIFY(run.Folder.ReadIni().isEmpty());
+  }
+
+  void closeAnsweredYesEndsTheProgramOnceTheWorkerStopped() {
+    TRunWindow run;
+    bool sawRefusal = false;
+    run.AtItem(2, [&] {
+      sawRefusal = !run.Window->close();
+      // The close became a cancel; the window stays until the worker has stopped.
+      QCOMPARE(run.Window->RunResult, 6);
+      QVERIFY(run.Window->btnCancel->isEnabled());
+      QCOMPARE(run.Services.Terminations, 0);
+      QVERIFY(run.Folder.ReadIni().isEmpty());
+    });
+    run.Services.Answers = {TAnswer::Yes};
+    const QString csv = NewCsv();
+    run.Start(csv);
+    QTRY_COMPARE_WITH_TIMEOUT(run.Services.Terminations, 1, 30000);
+    QVERIFY(sawRefusal);
+    QVERIFY(!run.Window->btnCancel->isEnabled());
+    QVERIFY(run.Folder.ReadIni().contains("[Config]"));
+    QCOMPARE(run.Services.Messages.size(), 1);
+    QVERIFY(!QFileInfo::exists(Scratch(run)));
+    const QList<QStringList> rows = CsvRows(csv);
+    const auto expected = Expected(QString(), {QStringLiteral("全カテゴリ")});
+    CompareRows(rows, expected, rows.size());
+    QVERIFY(rows.size() < static_cast<qsizetype>(expected.size()));
+  }
+
+  void secondCancelAfterAConfirmedCloseEndsAtOnce() {
+    TRunWindow run;
+    bool endedAtOnce = false;
+    run.AtItem(2, [&] {
+      run.Window->close();
+      run.Window->btnCancel->click();
+      endedAtOnce = run.Services.Terminations == 1 && run.Window->StoppingWorkers() == 1;
+    });
+    run.Services.Answers = {TAnswer::Yes};
+    run.Start(NewCsv());
+    QTRY_COMPARE_WITH_TIMEOUT(run.Services.Terminations, 1, 30000);
+    QVERIFY(endedAtOnce);
+    QVERIFY(run.Folder.ReadIni().contains("[Config]"));
+    QCOMPARE(run.Services.Messages.size(), 1);
+    // The window going away waits for the worker.
+    run.Window.reset();
+  }
+
+  void pricePairsAreOrderedOnStart() {
+    TRunWindow run;
+    run.Services.SaveChoice.clear();  // the dialog is cancelled: no run
+    run.Window->txtPrice1->setText(QStringLiteral("5000"));
+    run.Window->txtPrice2->setText(QStringLiteral("1000"));
+    run.Window->txtPrice3->setText(QStringLiteral("700"));
+    run.Window->txtPrice4->setText(QString());
+    run.Window->btnAction->click();
+    QCOMPARE(run.Window->txtPrice1->text(), QStringLiteral("1000"));
+    QCOMPARE(run.Window->txtPrice2->text(), QStringLiteral("5000"));
+    QCOMPARE(run.Window->txtPrice3->text(), QStringLiteral("700"));
+    QCOMPARE(run.Window->txtPrice4->text(), QString());
+    // Equal values and ordered pairs stay; leading zeros go only with a swap.
+    run.Window->txtPrice1->setText(QStringLiteral("0300"));
+    run.Window->txtPrice2->setText(QStringLiteral("300"));
+    run.Window->txtPrice3->setText(QStringLiteral("20"));
+    run.Window->txtPrice4->setText(QStringLiteral("0100"));
+    run.Window->btnAction->click();
+    QCOMPARE(run.Window->txtPrice1->text(), QStringLiteral("0300"));
+    QCOMPARE(run.Window->txtPrice2->text(), QStringLiteral("300"));
+    QCOMPARE(run.Window->txtPrice3->text(), QStringLiteral("20"));
+    QCOMPARE(run.Window->txtPrice4->text(), QStringLiteral("0100"));
+    QCOMPARE(run.Services.SaveDialogs.size(), 2);
+    QVERIFY(run.Idle());
+    QCOMPARE(run.Services.BusyCursors, 0);
+  }
+
+  void missingPictureFolderStartsNothing() {
+    TRunWindow run;
+    run.Window->chkImgSave->setChecked(true);
+    run.Window->txtDirPath->setText(work_.filePath(QStringLiteral("no-such-folder")));
+    run.Services.SaveChoice = NewCsv();
+    run.Window->btnAction->click();
+    QCOMPARE(run.Services.Messages.size(), 1);
+    QCOMPARE(run.Services.Messages[0].Text, QStringLiteral("指定された商品画像保存フォルダが見つかりません。"));
+    QCOMPARE(run.Services.Messages[0].Caption, QStringLiteral("Error"));
+    QVERIFY(run.Services.Messages[0].Kind == TMessage::Buttons::Ok);
+    QVERIFY(run.Services.SaveDialogs.isEmpty());
+    QVERIFY(run.Idle());
+    QVERIFY(market_->Requests().empty());
+    // The list is built before the check stops the start.
+    QCOMPARE(run.Window->strCtgrList, std::string());
+
+    // An existing folder, given with blanks and without the final "/".
+    run.Services.SaveChoice.clear();
+    run.Window->txtDirPath->setText(QStringLiteral("  ") + work_.path() + QStringLiteral(" "));
+    run.Window->btnAction->click();
+    QCOMPARE(run.Window->txtDirPath->text(), work_.path() + QStringLiteral("/"));
+    QCOMPARE(run.Services.SaveDialogs.size(), 1);
+  }
+
+  void extensionRulesAndAFileThatCannotGo() {
+    TRunWindow run;
+    // A non-empty folder standing where the file would go cannot be deleted.
+    const QList<QPair<QString, QString>> cases = {
+        {QStringLiteral("plain"), QStringLiteral("plain.csv")},
+        {QStringLiteral("upper.CSV"), QStringLiteral("upper.CSV")},
+        {QStringLiteral("lower.csv"), QStringLiteral("lower.csv")},
+        {QStringLiteral("text.txt"), QStringLiteral("text.txt.csv")},
+        {QStringLiteral("dotted.dir/name"), QStringLiteral("dotted.dir/name.csv")},
+    };
+    QDir(work_.path()).mkpath(QStringLiteral("dotted.dir"));
+    for (const auto& [chosen, final] : cases) {
+      const QString target = work_.filePath(final);
+      QVERIFY(QDir().mkpath(target + QStringLiteral("/inside")));
+      run.Services.Messages.clear();
+      run.Services.SaveChoice = work_.filePath(chosen);
+      run.Window->btnAction->click();
+      QCOMPARE(run.Window->strFilePath, target);
+      QCOMPARE(run.Services.Messages.size(), 1);
+      QCOMPARE(run.Services.Messages[0].Text,
+               QStringLiteral("選択されたファイルが他のアプリケーションで使用中の為\n開くことができませんでした。"));
+      QCOMPARE(run.Services.Messages[0].Caption, QStringLiteral("Error"));
+      QVERIFY(QFileInfo(target).isDir());
+      QVERIFY(run.Idle());
+    }
+    QCOMPARE(run.Services.BusyCursors, 0);
+    QVERIFY(market_->Requests().empty());
+  }
+
+  void anExistingFileIsReplaced() {
+    TRunWindow run;
+    const QString csv = NewCsv();
+    {
+      QFile old(csv);
+      QVERIFY(old.open(QIODevice::WriteOnly));
+      old.write(QByteArray(100000, 'x'));
+    }
+    run.Window->txtPrice1->setText(QStringLiteral("999999999"));
+    run.Start(csv);
+    QTRY_VERIFY_WITH_TIMEOUT(run.Idle(), 30000);
+    QCOMPARE(ReadAll(csv), QByteArray::fromStdString(CsvHeader() + "\r\n"));
+  }
+
+  void unwritableResultFileIsReported() {
+    TRunWindow run;
+    const QString plain = work_.filePath(QStringLiteral("plain-file"));
+    {
+      QFile file(plain);
+      QVERIFY(file.open(QIODevice::WriteOnly));
+    }
+    const QString csv = plain + QStringLiteral("/out.csv");
+    run.Start(csv);
+    QTRY_VERIFY_WITH_TIMEOUT(run.Idle(), 30000);
+    CheckIdle(run);
+    QCOMPARE(run.Window->RunResult, 7);
+    QCOMPARE(run.Services.Messages.size(), 1);
+    QCOMPARE(run.Services.Messages[0].Text, QStringLiteral("結果ファイルに書き込めませんでした。\n") + csv);
+    QCOMPARE(run.Services.Messages[0].Caption, QStringLiteral("Error"));
+    QVERIFY(market_->Requests().empty());
+  }
+
+  void unreachableSiteIsReported() {
+    const QByteArray root = qgetenv("VORMLA_SITE_ROOT");
+    qputenv("VORMLA_SITE_ROOT", QByteArray("https://127.0.0.1:") + QByteArray::number(ClosedPort()));
+    TRunWindow run;
+    const QString csv = NewCsv();
+    run.Start(csv);
+    const bool idle = QTest::qWaitFor([&] { return run.Idle(); }, 30000);
+    qputenv("VORMLA_SITE_ROOT", root);
+    QVERIFY(idle);
+    CheckIdle(run);
+    QCOMPARE(run.Window->RunResult, 9);
+    QCOMPARE(run.Services.Messages.size(), 1);
+    QCOMPARE(run.Services.Messages[0].Text,
+             QStringLiteral("サイトへのアクセスができませんでした。\nしばらく時間を置いてから再度実行してください。"));
+    QCOMPARE(run.Services.Messages[0].Caption, QStringLiteral("Error"));
+    QCOMPARE(ReadAll(csv), QByteArray::fromStdString(CsvHeader() + "\r\n"));
+  }
+};
+
+QObject* NewRunTest() { return new RunTest; }
+
+}  // namespace vormla::test
+
+#include "RunTest.moc"
