@@ -2,7 +2,6 @@
 // with the boxes and the save dialog answered by the recording services.
 #include <QCheckBox>
 #include <QComboBox>
-#include <QDBusConnection>
 #include <QFile>
 #include <QFileInfo>
 #include <QLabel>
@@ -11,6 +10,7 @@
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTimer>
 #include <QToolButton>
 #include <QTreeWidget>
 #include <functional>
@@ -103,6 +103,8 @@ struct TRunWindow : TWindowFixture {
   explicit TRunWindow(bool taskbar = false) : TWindowFixture(QStringLiteral("vm_data.db"), false) {
     Services.TaskbarAvailable = taskbar;
     ShowAndLoad();
+    // A scratch file of its own, not the one beside the built programs.
+    Window->TmpFileName = (Folder.Db() + QStringLiteral("/tmp.dat")).toStdString();
     QObject::connect(Window.get(), &TFrmMain::StatusShown, Window.get(), [this](const QString& text) {
       Texts << text;
       if (OnText) OnText(text);
@@ -243,6 +245,8 @@ class RunTest : public QObject {
         QVERIFY(!control->isEnabled());
       QCOMPARE(run.Services.BusyCursors, 1);
       QCOMPARE(run.Services.RestoredCursors, 0);
+      // The worker fetches into the window's scratch file.
+      QVERIFY(QFileInfo::exists(Scratch(run)));
       checkedRunning = true;
     });
     run.Services.Answers = {TAnswer::No};
@@ -500,6 +504,42 @@ class RunTest : public QObject {
     QCOMPARE(run.Services.Messages.size(), 1);
     // The window going away waits for the worker.
     run.Window.reset();
+  }
+
+  // The worker's end is served while a question is up (as any call from the
+  // worker is); the answer then finds the run over and must not act on it.
+  void runEndingWhileTheCancelQuestionIsUp() {
+    TRunWindow run;
+    run.AtItem(2, [&] { QTimer::singleShot(0, run.Window->btnCancel, &QPushButton::click); });
+    run.Services.OnMessage = [&](const TMessage& message) {
+      if (message.Caption == QStringLiteral("中断確認")) QVERIFY(QTest::qWaitFor([&] { return run.Idle(); }, 30000));
+    };
+    run.Services.Answers = {TAnswer::No, TAnswer::Yes};  // open question: No; cancel question: Yes
+    const QString csv = NewCsv();
+    run.Start(csv);
+    QTRY_VERIFY_WITH_TIMEOUT(run.Idle(), 30000);
+    QCOMPARE(run.Services.Messages.size(), 2);
+    QCOMPARE(run.Services.Messages[0].Caption, QStringLiteral("中断確認"));
+    QCOMPARE(run.Services.Messages[1].Caption, QStringLiteral("処理確認"));
+    QCOMPARE(run.Window->RunResult, 0);
+    CheckIdle(run);
+    const auto expected = Expected(QString(), {QStringLiteral("全カテゴリ")});
+    CompareRows(CsvRows(csv), expected, static_cast<qsizetype>(expected.size()));
+  }
+
+  void runEndingWhileTheCloseQuestionIsUpClosesNormally() {
+    TRunWindow run;
+    bool closed = false;
+    run.AtItem(2, [&] { QTimer::singleShot(0, run.Window.get(), [&] { closed = run.Window->close(); }); });
+    run.Services.OnMessage = [&](const TMessage& message) {
+      if (message.Caption == QStringLiteral("終了確認")) QVERIFY(QTest::qWaitFor([&] { return run.Idle(); }, 30000));
+    };
+    run.Services.Answers = {TAnswer::No, TAnswer::Yes};
+    run.Start(NewCsv());
+    QTRY_VERIFY_WITH_TIMEOUT(closed, 30000);
+    QVERIFY(!run.Window->isVisible());
+    QVERIFY(run.Folder.ReadIni().contains("[Config]"));
+    QCOMPARE(run.Services.Terminations, 0);
   }
 
   void pricePairsAreOrderedOnStart() {

@@ -1,10 +1,8 @@
 // Launcher progress over the session bus (the tests run inside a private one),
 // and the same calls in a process that has no bus at all.
 #include <QApplication>
-#include <QDBusConnection>
 #include <QProcess>
 #include <QTest>
-#include <QVariantMap>
 #include <cstdio>
 
 #include "GuiTestKit.h"
