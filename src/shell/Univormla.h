@@ -86,8 +86,8 @@ class TFrmMain : public QWidget {
   TMyEdit* txtPrice4 = nullptr;
   std::array<TMyEdit*, 4> txtPrice{};
 
-  // Run state. IsRunning and ItemFound mirror the worker's own at each decision
-  // of the cancel handler.
+  // Run state. IsRunning: from the start of a run until the worker's end has
+  // reached the window (then ItemFound holds the worker's outcome).
   std::atomic<int> ItemFound{0};
   bool TaskbarReady = false;
   std::atomic<bool> IsRunning{false};
