@@ -15,6 +15,8 @@
 #include "engine/Unithread.h"
 #include "web/Unicommon.h"
 
+#include "support/LocalPorts.h"
+
 namespace vormla::cli {
 namespace {
 
@@ -28,18 +30,7 @@ using ::testing::HasSubstr;
 
 const std::string kCatalogue = TestData("catalogue/vm_data.db");
 
-// A port on 127.0.0.1 that nothing listens on.
-int ClosedPort() {
-  const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
-  sockaddr_in address{};
-  address.sin_family = AF_INET;
-  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  socklen_t length = sizeof address;
-  ::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address);
-  ::getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length);
-  ::close(fd);
-  return ntohs(address.sin_port);
-}
+using testing::ClosedPort;
 
 // The category column the engine writes for node `index` of top-level entry `top`
 // (UTF-8, before entity decoding).

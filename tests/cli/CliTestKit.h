@@ -21,6 +21,8 @@
 
 extern char** environ;
 
+#include "support/ResultCsv.h"
+
 namespace vormla::clitest {
 
 inline std::string TestData(const std::string& relative) { return std::string(VORMLA_TEST_DATA_DIR) + "/" + relative; }
@@ -56,58 +58,8 @@ inline void WriteBytes(const std::string& path, const std::string& bytes) {
   std::ofstream(path, std::ios::binary) << bytes;
 }
 
-// The records of a CSV text: fields in double quotes with inner quotes doubled,
-// separated by commas, records ending in CR LF. wellFormed turns false when a
-// record ends any other way (or the text does not end in CR LF).
-struct CsvText {
-  std::vector<std::vector<std::string>> records;
-  bool wellFormed = true;
-};
-
-inline CsvText ParseCsv(const std::string& text) {
-  CsvText csv;
-  std::vector<std::string> record;
-  size_t i = 0;
-  while (i < text.size()) {
-    std::string field;
-    if (text[i] == '"') {
-      ++i;
-      while (true) {
-        if (i >= text.size()) {
-          csv.wellFormed = false;  // unterminated quote
-          break;
-        }
-        if (text[i] == '"') {
-          if (i + 1 < text.size() && text[i + 1] == '"') {
-            field += '"';
-            i += 2;
-            continue;
-          }
-          ++i;
-          break;
-        }
-        field += text[i++];
-      }
-    } else {
-      while (i < text.size() && text[i] != ',' && text[i] != '\r' && text[i] != '\n') field += text[i++];
-    }
-    record.push_back(field);
-    if (i < text.size() && text[i] == ',') {
-      ++i;
-      continue;
-    }
-    if (text.compare(i, 2, "\r\n") == 0) {
-      i += 2;
-    } else {
-      csv.wellFormed = false;
-      if (i < text.size()) ++i;
-    }
-    csv.records.push_back(std::move(record));
-    record.clear();
-  }
-  if (!text.empty() && text.size() >= 2 && text.compare(text.size() - 2, 2, "\r\n") != 0) csv.wellFormed = false;
-  return csv;
-}
+using testing::CsvText;
+using testing::ParseCsv;
 
 // A finished child process.
 struct Finished {

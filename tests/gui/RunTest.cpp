@@ -14,11 +14,10 @@
 #include <QToolButton>
 #include <QTreeWidget>
 #include <functional>
-#include <sys/socket.h>
-#include <netinet/in.h>
-#include <unistd.h>
 
 #include "GuiTestKit.h"
+#include "support/LocalPorts.h"
+#include "support/ResultCsv.h"
 #include "demo-market/DemoMarket.h"
 #include "desktop/Myedit.h"
 #include "desktop/W7taskbar.h"
@@ -37,56 +36,16 @@ QByteArray ReadAll(const QString& path) {
 
 // The result file's rows after the header, each field unquoted and decoded.
 QList<QStringList> CsvRows(const QString& path) {
-  const std::string bytes = ReadAll(path).toStdString();
   QList<QStringList> rows;
-  size_t pos = bytes.find("\r\n");
-  if (pos == std::string::npos) return rows;
-  pos += 2;
-  while (pos < bytes.size()) {
-    QStringList fields;
-    std::string field;
-    bool quoted = false;
-    for (; pos < bytes.size(); ++pos) {
-      const char c = bytes[pos];
-      if (quoted) {
-        if (c == '"' && pos + 1 < bytes.size() && bytes[pos + 1] == '"') {
-          field += '"';
-          ++pos;
-        } else if (c == '"') {
-          quoted = false;
-        } else {
-          field += c;
-        }
-      } else if (c == '"') {
-        quoted = true;
-      } else if (c == ',') {
-        fields << QString::fromStdString(SjisToUtf8(field));
-        field.clear();
-      } else if (c == '\r' && pos + 1 < bytes.size() && bytes[pos + 1] == '\n') {
-        pos += 2;
-        break;
-      } else {
-        field += c;
-      }
-    }
-    fields << QString::fromStdString(SjisToUtf8(field));
-    rows << fields;
+  for (const auto& fields : vormla::testing::ItemRowsUtf8(ReadAll(path).toStdString())) {
+    QStringList row;
+    for (const std::string& field : fields) row << QString::fromStdString(field);
+    rows << row;
   }
   return rows;
 }
 
-// A port on 127.0.0.1 that nothing listens on.
-int ClosedPort() {
-  const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
-  sockaddr_in address{};
-  address.sin_family = AF_INET;
-  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  socklen_t length = sizeof address;
-  ::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address);
-  ::getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length);
-  ::close(fd);
-  return ntohs(address.sin_port);
-}
+using vormla::testing::ClosedPort;
 
 const QString kStartText = QStringLiteral("ページ情報を取得中です。しばらくお待ちください。");
 const QStringList kSignInTexts = {QStringLiteral("ページ内容の確認中1..."), QStringLiteral("ページ内容の確認中2...")};

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "HttpFetchTestKit.h"
+#include "support/ResultCsv.h"
 #include "demo-market/DemoMarket.h"
 #include "engine/JobTestKit.h"
 #include "engine/Unithread.h"
@@ -94,46 +95,7 @@ class DemoTest : public ::testing::Test {
   // The CSV file's rows after the header: fields unquoted (doubled quotes made
   // single) and read back from Shift-JIS.
   static std::vector<std::vector<std::string>> ReadRows(const std::string& path) {
-    const std::string bytes = ReadBytes(path);
-    std::vector<std::vector<std::string>> rows;
-    size_t pos = 0;
-    bool header = true;
-    while (pos < bytes.size()) {
-      size_t end = bytes.find("\r\n", pos);
-      if (end == std::string::npos) end = bytes.size();
-      const std::string line = bytes.substr(pos, end - pos);
-      pos = end + 2;
-      if (header) {
-        header = false;
-        continue;
-      }
-      std::vector<std::string> fields;
-      std::string field;
-      bool quoted = false;
-      for (size_t i = 0; i < line.size(); ++i) {
-        const char c = line[i];
-        if (quoted) {
-          if (c == '"' && i + 1 < line.size() && line[i + 1] == '"') {
-            field += '"';
-            ++i;
-          } else if (c == '"') {
-            quoted = false;
-          } else {
-            field += c;
-          }
-        } else if (c == '"') {
-          quoted = true;
-        } else if (c == ',') {
-          fields.push_back(SjisToUtf8(field));
-          field.clear();
-        } else {
-          field += c;
-        }
-      }
-      fields.push_back(SjisToUtf8(field));
-      rows.push_back(std::move(fields));
-    }
-    return rows;
+    return ItemRowsUtf8(ReadBytes(path));
   }
 
   // Compares the rows column by column, naming the item and column of a difference.

@@ -18,6 +18,8 @@
 #include <utility>
 #include <vector>
 
+#include "support/LocalPorts.h"
+
 namespace vormla::testing {
 
 // What the server saw of one request. Headers in arrival order, names as sent.
@@ -177,19 +179,6 @@ class HttpTestServer {
   bool release_ = false;
   std::vector<SeenRequest> seen_;
 };
-
-// A port on 127.0.0.1 where nothing listens (bound once, then closed).
-inline int ClosedPort() {
-  const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
-  sockaddr_in address{};
-  address.sin_family = AF_INET;
-  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  socklen_t length = sizeof address;
-  ::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address);
-  ::getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length);
-  ::close(fd);
-  return ntohs(address.sin_port);
-}
 
 // A plain TCP listener standing in for a proxy: takes one connection (waiting at
 // most waitMs for it), keeps the request head it receives and refuses with 403.
