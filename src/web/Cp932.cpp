@@ -162,17 +162,18 @@ inline char* PutUtf8(char* o, char16_t unit) {
 
 inline bool IsContinuation(unsigned char c) { return (c & 0xC0) == 0x80; }
 
-// Copies a run of ASCII bytes eight at a time; returns how many were copied.
-inline std::size_t CopyAscii(const unsigned char* p, const unsigned char* end, char* o) {
-  std::size_t n = 0;
-  while (end - (p + n) >= 8) {
+// Copies the run of ASCII bytes at p (the caller saw one there), eight at a time where it can,
+// and moves both pointers past it. ASCII is the same in both encodings.
+inline void CopyAscii(const unsigned char*& p, const unsigned char* end, char*& o) {
+  while (end - p >= 8) {
     std::uint64_t word;
-    std::memcpy(&word, p + n, 8);
+    std::memcpy(&word, p, 8);
     if (word & 0x8080808080808080ULL) break;
-    std::memcpy(o + n, &word, 8);
-    n += 8;
+    std::memcpy(o, &word, 8);
+    p += 8;
+    o += 8;
   }
-  return n;
+  while (p < end && *p < 0x80) *o++ = static_cast<char>(*p++);
 }
 
 }  // namespace
@@ -200,14 +201,7 @@ std::string Utf8ToSjis(std::string_view utf8) {
   while (p < end) {
     const unsigned char c = *p;
     if (c < 0x80) {
-      const std::size_t run = cp932::CopyAscii(p, end, o);
-      if (run != 0) {
-        p += run;
-        o += run;
-        continue;
-      }
-      *o++ = static_cast<char>(c);
-      ++p;
+      cp932::CopyAscii(p, end, o);
       continue;
     }
     const std::ptrdiff_t left = end - p;
@@ -259,14 +253,7 @@ std::string SjisToUtf8(std::string_view sjis) {
   while (p < end) {
     const unsigned char c = *p;
     if (c < 0x80) {
-      const std::size_t run = cp932::CopyAscii(p, end, o);
-      if (run != 0) {
-        p += run;
-        o += run;
-        continue;
-      }
-      *o++ = static_cast<char>(c);
-      ++p;
+      cp932::CopyAscii(p, end, o);
       continue;
     }
     char16_t unit;

@@ -142,6 +142,18 @@ TEST(Utf8ToSjisTest, LongAsciiRunsAroundMultiByteCharacters) {
   EXPECT_EQ(Utf8ToSjis(ascii + "\xE3\x81\x82" + ascii + "\xE3\x81\x82"), ascii + "\x82\xA0" + ascii + "\x82\xA0");
 }
 
+// ASCII is copied in eight-byte words: runs that end exactly on a word boundary
+// must still hand the next byte to the multi-byte path, in both directions.
+TEST(Cp932RoundTripTest, AsciiRunsOfEveryLengthAroundAWordBoundary) {
+  for (size_t n = 0; n <= 17; ++n) {
+    const std::string ascii(n, 'a');
+    const std::string utf8 = ascii + "\xE3\x81\x82" + ascii;  // あ
+    const std::string sjis = ascii + "\x82\xA0" + ascii;
+    EXPECT_EQ(Utf8ToSjis(utf8), sjis) << n;
+    EXPECT_EQ(SjisToUtf8(sjis), utf8) << n;
+  }
+}
+
 TEST(Utf8ToSjisTest, FourByteCharacterBecomesOneQuestionMark) {
   EXPECT_EQ(Utf8ToSjis("a\xF0\x9F\x98\x80" "b"), "a?b");     // U+1F600
   EXPECT_EQ(Utf8ToSjis("\xF0\x90\x80\x80"), "?");             // U+10000
