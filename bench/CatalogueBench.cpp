@@ -10,7 +10,7 @@
 
 int main(int argc, char** argv) {
   using Clock = std::chrono::steady_clock;
-  const std::string path = argc > 1 ? argv[1] : vormla::TCategoryDatabase::DefaultPath();
+  const std::string path = argc > 1 ? argv[1] : vormla::CategoryDatabase::DefaultPath();
   const int rounds = argc > 2 ? std::max(1, std::atoi(argv[2])) : 20;
   double best = 1e300;
   double total = 0;
@@ -19,7 +19,7 @@ int main(int argc, char** argv) {
   try {
     for (int r = 0; r < rounds; ++r) {
       const auto start = Clock::now();
-      vormla::TCategoryDatabase db(path);
+      vormla::CategoryDatabase db(path);
       if (!db.Locate()) {
         std::fprintf(stderr, "no catalogue at %s\n", path.c_str());
         return 1;

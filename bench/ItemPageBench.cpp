@@ -70,7 +70,7 @@ void BM_ItemPageWalk(benchmark::State& state) {
   const std::string url = testing::kItemUrl;
   web.bodies.emplace_back(url, LargeItemPage());
   const size_t pageBytes = web.bodies.back().second.size();
-  TMyThread worker({}, {}, observer, web, folder / "tmp.dat", "https://www.vormla.jp");
+  RetrievalJob worker({}, {}, observer, web, folder / "tmp.dat", "https://www.vormla.jp");
   worker.CsvFile.Open("/dev/null");
   for (auto _ : state) {
     worker.Record = {};
@@ -102,7 +102,7 @@ void BM_ResultListItems(benchmark::State& state) {
   }
   const std::string listUrl = "https://www.vormla.jp/search";
   web.bodies.emplace_back(listUrl, PageOf(list));
-  TMyThread worker({}, {}, observer, web, folder / "tmp.dat", "https://www.vormla.jp");
+  RetrievalJob worker({}, {}, observer, web, folder / "tmp.dat", "https://www.vormla.jp");
   worker.CsvFile.Open("/dev/null");
   for (auto _ : state) {
     worker.ReadResultList(listUrl);

@@ -9,7 +9,7 @@
 #include <fstream>
 #include <string>
 
-#include "web/Unicommon.h"
+#include "web/TextOps.h"
 
 namespace {
 

@@ -11,7 +11,7 @@
 #include <string>
 #include <string_view>
 
-#include "engine/Unithread.h"
+#include "engine/RetrievalJob.h"
 
 namespace vormla::fuzzing {
 

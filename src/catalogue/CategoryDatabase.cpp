@@ -18,7 +18,7 @@
 #include <mdbtools.h>
 
 #include "web/SiteConfig.h"
-#include "web/Unicommon.h"
+#include "web/TextOps.h"
 
 namespace vormla {
 
@@ -224,7 +224,7 @@ std::vector<CategoryNode> ToEngineNodes(const std::vector<CatalogueNode>& nodes)
 
 // ----------------------------------------------------------------------------
 
-struct TCategoryDatabase::Connection {
+struct CategoryDatabase::Connection {
   MdbHandle* mdb = nullptr;
   std::string path;
 
@@ -235,7 +235,7 @@ struct TCategoryDatabase::Connection {
   TableData Read(const char* tableName, const std::vector<const char*>& columns);
 };
 
-TableData TCategoryDatabase::Connection::Read(const char* tableName, const std::vector<const char*>& columns) {
+TableData CategoryDatabase::Connection::Read(const char* tableName, const std::vector<const char*>& columns) {
   MdbCatalogEntry* entry = nullptr;
   for (guint i = 0; mdb->catalog != nullptr && i < mdb->catalog->len; ++i) {
     auto* e = static_cast<MdbCatalogEntry*>(g_ptr_array_index(mdb->catalog, i));
@@ -301,19 +301,19 @@ TableData TCategoryDatabase::Connection::Read(const char* tableName, const std::
   return data;
 }
 
-std::string TCategoryDatabase::DefaultPath() { return ProgramFolder() + "db/vm_data.db"; }
+std::string CategoryDatabase::DefaultPath() { return ProgramFolder() + "db/vm_data.db"; }
 
-TCategoryDatabase::TCategoryDatabase(std::string path) : path_(std::move(path)) {}
+CategoryDatabase::CategoryDatabase(std::string path) : path_(std::move(path)) {}
 
-TCategoryDatabase::~TCategoryDatabase() = default;
+CategoryDatabase::~CategoryDatabase() = default;
 
-bool TCategoryDatabase::Locate() {
+bool CategoryDatabase::Locate() {
   struct stat st {};
   dbFound_ = ::stat(path_.c_str(), &st) == 0;
   return dbFound_;
 }
 
-TCategoryDatabase::Connection& TCategoryDatabase::Connect() {
+CategoryDatabase::Connection& CategoryDatabase::Connect() {
   if (connection_) return *connection_;
   struct stat st {};
   if (::stat(path_.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) ThrowCannotOpen(path_);
@@ -340,7 +340,7 @@ TCategoryDatabase::Connection& TCategoryDatabase::Connect() {
   return *connection_;
 }
 
-std::vector<TopCategory> TCategoryDatabase::LoadTopCategories() {
+std::vector<TopCategory> CategoryDatabase::LoadTopCategories() {
   Connection& c = Connect();
   TableData t = c.Read("T01_Category1", {"CT1_KEY", "CT1_Name"});
   const bool numeric = IsNumericType(t.types[0]);
@@ -366,7 +366,7 @@ std::vector<TopCategory> TCategoryDatabase::LoadTopCategories() {
   return out;
 }
 
-std::vector<CategoryRow> TCategoryDatabase::ReadCategoryRows(int topIndex) {
+std::vector<CategoryRow> CategoryDatabase::ReadCategoryRows(int topIndex) {
   Connection& c = Connect();
   TableData t = c.Read("T03_Category2", {"CT1_Key", "CT2_Key", "CT3_Key", "CT_Name", "CT_Code"});
   if (!IsNumericType(t.types[0])) ThrowTypeMismatch();
@@ -412,7 +412,7 @@ std::vector<CategoryRow> TCategoryDatabase::ReadCategoryRows(int topIndex) {
   return rows;
 }
 
-std::vector<CatalogueNode> TCategoryDatabase::LoadCategoryTree(int topIndex) {
+std::vector<CatalogueNode> CategoryDatabase::LoadCategoryTree(int topIndex) {
   if (topIndex < 0) return {};
   return BuildCategoryNodes(ReadCategoryRows(topIndex));
 }

@@ -96,15 +96,15 @@ int CompareJetText(const std::string& a, const std::string& b);
 // query (that is where a wrong password or a damaged file shows) and stays open
 // until the object is destroyed. Not thread-safe; the window uses it on its GUI
 // thread only.
-class TCategoryDatabase {
+class CategoryDatabase {
  public:
   // ProgramFolder() + "db/vm_data.db".
   static std::string DefaultPath();
 
-  explicit TCategoryDatabase(std::string path);
-  ~TCategoryDatabase();
-  TCategoryDatabase(const TCategoryDatabase&) = delete;
-  TCategoryDatabase& operator=(const TCategoryDatabase&) = delete;
+  explicit CategoryDatabase(std::string path);
+  ~CategoryDatabase();
+  CategoryDatabase(const CategoryDatabase&) = delete;
+  CategoryDatabase& operator=(const CategoryDatabase&) = delete;
 
   const std::string& Path() const { return path_; }
 

@@ -4,7 +4,7 @@
 
 namespace vormla {
 
-void TCategoryTree::Reset(std::vector<CatalogueNode> nodes) {
+void CategoryTree::Reset(std::vector<CatalogueNode> nodes) {
   nodes_ = std::move(nodes);
   children_.assign(nodes_.size(), {});
   checked_.assign(nodes_.size(), false);
@@ -16,7 +16,7 @@ void TCategoryTree::Reset(std::vector<CatalogueNode> nodes) {
   }
 }
 
-bool TCategoryTree::Set(int index, bool state, std::vector<int>& changed) {
+bool CategoryTree::Set(int index, bool state, std::vector<int>& changed) {
   if (!Valid(index)) return false;
   const auto i = static_cast<size_t>(index);
   if (checked_[i] == state) return false;
@@ -25,13 +25,13 @@ bool TCategoryTree::Set(int index, bool state, std::vector<int>& changed) {
   return true;
 }
 
-std::vector<int> TCategoryTree::SetNodeChecked(int index, bool state) {
+std::vector<int> CategoryTree::SetNodeChecked(int index, bool state) {
   std::vector<int> changed;
   Set(index, state, changed);
   return changed;
 }
 
-std::vector<int> TCategoryTree::UpdateParentCheck(int index, bool state) {
+std::vector<int> CategoryTree::UpdateParentCheck(int index, bool state) {
   std::vector<int> changed;
   if (!Valid(index)) return changed;
   const int parent = nodes_[static_cast<size_t>(index)].Parent;
@@ -46,7 +46,7 @@ std::vector<int> TCategoryTree::UpdateParentCheck(int index, bool state) {
   return changed;
 }
 
-std::vector<int> TCategoryTree::ApplyNodeCheck(int index, bool state) {
+std::vector<int> CategoryTree::ApplyNodeCheck(int index, bool state) {
   std::vector<int> changed;
   if (!Valid(index)) return changed;
   Set(index, state, changed);
@@ -56,13 +56,13 @@ std::vector<int> TCategoryTree::ApplyNodeCheck(int index, bool state) {
   return changed;
 }
 
-std::vector<int> TCategoryTree::SetAllChecked(bool state) {
+std::vector<int> CategoryTree::SetAllChecked(bool state) {
   std::vector<int> changed;
   for (int i = 0; i < Count(); ++i) Set(i, state, changed);
   return changed;
 }
 
-bool TCategoryTree::SyncSelectAllBox(bool boxChecked) const {
+bool CategoryTree::SyncSelectAllBox(bool boxChecked) const {
   if (boxChecked) {
     for (int i = 0; i < Count(); ++i)
       if (!IsNodeChecked(i)) return false;
@@ -73,7 +73,7 @@ bool TCategoryTree::SyncSelectAllBox(bool boxChecked) const {
   return true;
 }
 
-std::string TCategoryTree::SelectedCategoryList() const {
+std::string CategoryTree::SelectedCategoryList() const {
   std::string list;
   for (int i = 0; i < Count(); ++i) {
     if (!IsNodeChecked(i)) continue;
@@ -83,14 +83,14 @@ std::string TCategoryTree::SelectedCategoryList() const {
   return list;
 }
 
-std::string TCategoryTree::TreeListText() const {
+std::string CategoryTree::TreeListText() const {
   std::string text;
   text.reserve(nodes_.size());
   for (int i = 0; i < Count(); ++i) text += IsNodeChecked(i) ? '1' : '0';
   return text;
 }
 
-TreeLoadResult TCategoryTree::ApplyTreeList(std::string_view treeList, std::vector<int>* changed) {
+TreeLoadResult CategoryTree::ApplyTreeList(std::string_view treeList, std::vector<int>* changed) {
   TreeLoadResult result;
   std::vector<int> local;
   std::vector<int>& log = changed != nullptr ? *changed : local;

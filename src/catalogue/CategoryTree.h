@@ -26,10 +26,10 @@ struct TreeLoadResult {
   int SelectNode = -1;
 };
 
-class TCategoryTree {
+class CategoryTree {
  public:
-  TCategoryTree() = default;
-  explicit TCategoryTree(std::vector<CatalogueNode> nodes) { Reset(std::move(nodes)); }
+  CategoryTree() = default;
+  explicit CategoryTree(std::vector<CatalogueNode> nodes) { Reset(std::move(nodes)); }
 
   // Replaces the nodes (a rebuild); every node starts unchecked.
   void Reset(std::vector<CatalogueNode> nodes);

@@ -10,7 +10,7 @@
 #include <optional>
 #include <vector>
 
-#include "web/Unicommon.h"
+#include "web/TextOps.h"
 
 namespace vormla {
 
@@ -201,7 +201,7 @@ int ParseProfileInteger(std::string_view text, int fallback) {
   return static_cast<int>(value);
 }
 
-std::string TProfileFile::ReadString(std::string_view section, std::string_view key,
+std::string ProfileFile::ReadString(std::string_view section, std::string_view key,
                                      std::string_view fallback) const {
   std::string value(fallback);
   if (const auto lines = LoadLines(path_, false)) {
@@ -216,21 +216,21 @@ std::string TProfileFile::ReadString(std::string_view section, std::string_view 
   return value;
 }
 
-int TProfileFile::ReadInteger(std::string_view section, std::string_view key, int fallback) const {
+int ProfileFile::ReadInteger(std::string_view section, std::string_view key, int fallback) const {
   const std::string text = ReadString(section, key, "");
   return ParseProfileInteger(text, fallback);
 }
 
-bool TProfileFile::ReadBool(std::string_view section, std::string_view key, bool fallback) const {
+bool ProfileFile::ReadBool(std::string_view section, std::string_view key, bool fallback) const {
   return ReadInteger(section, key, fallback ? 1 : 0) != 0;
 }
 
-bool TProfileFile::KeyExists(std::string_view section, std::string_view key) const {
+bool ProfileFile::KeyExists(std::string_view section, std::string_view key) const {
   const auto lines = LoadLines(path_, false);
   return lines && FindValue(*lines, section, key).has_value();
 }
 
-void TProfileFile::WriteString(std::string_view section, std::string_view key, std::string_view value) {
+void ProfileFile::WriteString(std::string_view section, std::string_view key, std::string_view value) {
   std::vector<std::string> lines = LoadLines(path_, true).value_or(std::vector<std::string>{});
   const std::string entry = std::string(Trim(key)) + "=" + std::string(value);
   if (const auto range = FindSection(lines, section)) {
@@ -254,11 +254,11 @@ void TProfileFile::WriteString(std::string_view section, std::string_view key, s
   SaveLines(path_, lines);
 }
 
-void TProfileFile::WriteInteger(std::string_view section, std::string_view key, int value) {
+void ProfileFile::WriteInteger(std::string_view section, std::string_view key, int value) {
   WriteString(section, key, std::to_string(value));
 }
 
-void TProfileFile::WriteBool(std::string_view section, std::string_view key, bool value) {
+void ProfileFile::WriteBool(std::string_view section, std::string_view key, bool value) {
   WriteString(section, key, value ? "1" : "0");
 }
 

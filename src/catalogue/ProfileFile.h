@@ -40,10 +40,10 @@ inline constexpr size_t kProfileValueMax = 2047;
 // fallback.
 int ParseProfileInteger(std::string_view text, int fallback);
 
-class TProfileFile {
+class ProfileFile {
  public:
   // path is a file-system path (UTF-8).
-  explicit TProfileFile(std::string path) : path_(std::move(path)) {}
+  explicit ProfileFile(std::string path) : path_(std::move(path)) {}
 
   const std::string& FileName() const { return path_; }
 

@@ -7,7 +7,7 @@
 #include <cstdlib>
 
 #include "web/SiteConfig.h"
-#include "web/Unicommon.h"
+#include "web/TextOps.h"
 
 namespace vormla {
 
@@ -48,7 +48,7 @@ bool WriteSettings(const std::string& path, const SettingsValues& values) {
   struct stat st {};
   if (::stat(FolderOf(path).c_str(), &st) != 0) return false;
 
-  TProfileFile ini(path);
+  ProfileFile ini(path);
   const char* s = kSettingsSection;
   ini.WriteString(s, "Word", TrimBlanks(values.Word));
   ini.WriteString(s, "Price1", TrimBlanks(values.Price1));
@@ -65,7 +65,7 @@ bool WriteSettings(const std::string& path, const SettingsValues& values) {
   return true;
 }
 
-bool SaveSettings(const std::string& path, const SettingsValues& values, const TCategoryTree& tree) {
+bool SaveSettings(const std::string& path, const SettingsValues& values, const CategoryTree& tree) {
   SettingsValues v = values;
   v.TreeList = tree.TreeListText();
   return WriteSettings(path, v);
@@ -77,7 +77,7 @@ StoredSettings ReadSettings(const std::string& path) {
   struct stat st {};
   if (::stat(path.c_str(), &st) != 0 || S_ISDIR(st.st_mode)) return out;
   out.FileFound = true;
-  const TProfileFile ini(path);
+  const ProfileFile ini(path);
   const char* s = kSettingsSection;
   SettingsValues& v = out.Values;
   v.Word = ini.ReadString(s, "Word", "");
@@ -95,7 +95,7 @@ StoredSettings ReadSettings(const std::string& path) {
   return out;
 }
 
-LoadedSettings LoadSettings(const std::string& path, TCategoryTree& tree,
+LoadedSettings LoadSettings(const std::string& path, CategoryTree& tree,
                             const std::function<void(const SettingsValues&)>& applyConditions,
                             const std::function<void(int category)>& selectCategory) {
   LoadedSettings result;

@@ -4,7 +4,7 @@
 // Section "Config"; keys in the order SaveSettings writes them: Word, Price1..4,
 // Dir, Sell1, Sell2, ImgSave, Sort, Category, TreeList. Texts are Shift-JIS bytes.
 // The window copies its controls into a SettingsValues and back; the tree's marks
-// go through TCategoryTree.
+// go through CategoryTree.
 #pragma once
 
 #include <functional>
@@ -45,7 +45,7 @@ SettingsValues DefaultSettings();
 // false and writes nothing when nothing exists at the settings file's folder.
 // Throws ProfileWriteError (path of the file) at the first key that cannot be
 // written; the keys after it are not written.
-bool SaveSettings(const std::string& path, const SettingsValues& values, const TCategoryTree& tree);
+bool SaveSettings(const std::string& path, const SettingsValues& values, const CategoryTree& tree);
 // The same with values.TreeList written as given (for callers without a tree).
 bool WriteSettings(const std::string& path, const SettingsValues& values);
 
@@ -73,11 +73,11 @@ struct LoadedSettings {
 //  3. when Category > 0: selectCategory(Category): the window sets cmbCtgr's item
 //     index (none when beyond the last item) and rebuilds the tree into `tree`
 //     (an empty tree when there is no selection);
-//  4. the TreeList marks go on `tree` (TCategoryTree::ApplyTreeList). When
+//  4. the TreeList marks go on `tree` (CategoryTree::ApplyTreeList). When
 //     Tree.CheckSelectAll, the window checks chkItem (its handler marks every
 //     node); then it expands Tree.ExpandNodes and selects Tree.SelectNode.
 // Either callback may be empty.
-LoadedSettings LoadSettings(const std::string& path, TCategoryTree& tree,
+LoadedSettings LoadSettings(const std::string& path, CategoryTree& tree,
                             const std::function<void(const SettingsValues&)>& applyConditions,
                             const std::function<void(int category)>& selectCategory);
 

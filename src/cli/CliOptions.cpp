@@ -15,7 +15,7 @@
 #include "catalogue/CategoryDatabase.h"
 #include "catalogue/CategoryTree.h"
 #include "catalogue/Settings.h"
-#include "web/Unicommon.h"
+#include "web/TextOps.h"
 
 namespace vormla::cli {
 
@@ -47,7 +47,7 @@ int ParseIndex(const std::string& flag, const std::string& text) {
 class Catalogue {
  public:
   explicit Catalogue(const std::optional<std::string>& path)
-      : db_(path.value_or(TCategoryDatabase::DefaultPath())) {
+      : db_(path.value_or(CategoryDatabase::DefaultPath())) {
     if (!db_.Locate()) throw CliFailure(kExitDatabase, std::string(kMissingDbText) + "\n" + db_.Path());
   }
 
@@ -72,7 +72,7 @@ class Catalogue {
  private:
   std::string Words(const CatalogueError& error) const { return std::string(error.what()) + "\n" + db_.Path(); }
 
-  TCategoryDatabase db_;
+  CategoryDatabase db_;
 };
 
 int CheckTop(const std::string& what, int top, const std::vector<TopCategory>& tops) {
@@ -290,7 +290,7 @@ RunPlan PrepareRun(const RunArguments& arguments) {
   if (arguments.Nodes) {
     c.CtgrList = CanonicalNodeList(*arguments.Nodes, static_cast<int>(nodes.size()));
   } else if (stored && c.CtgrIndex == storedTop) {
-    TCategoryTree tree(nodes);
+    CategoryTree tree(nodes);
     if (tree.ApplyTreeList(stored->TreeList).CheckSelectAll) tree.SetAllChecked(true);
     c.CtgrList = tree.SelectedCategoryList();
   }

@@ -6,7 +6,7 @@
 
 #include <algorithm>
 
-#include "web/Unicommon.h"
+#include "web/TextOps.h"
 
 namespace vormla::cli {
 

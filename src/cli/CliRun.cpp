@@ -9,7 +9,7 @@
 #include <filesystem>
 
 #include "cli/CliProgress.h"
-#include "engine/Unithread.h"
+#include "engine/RetrievalJob.h"
 #include "engine/WebAccess.h"
 #include "web/SiteConfig.h"
 
@@ -61,7 +61,7 @@ int RunCommand(const RunArguments& arguments, std::FILE* err) {
   });
   progress.Note("ページ情報を取得中です。しばらくお待ちください。");
 
-  TMyThread worker(plan.Conditions, plan.Nodes, progress, NetworkWebAccess(), scratchFolder + "tmp.dat",
+  RetrievalJob worker(plan.Conditions, plan.Nodes, progress, NetworkWebAccess(), scratchFolder + "tmp.dat",
                    SiteRoot());
   worker.Start();
 

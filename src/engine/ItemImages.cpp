@@ -2,7 +2,7 @@
 #include <filesystem>
 #include <system_error>
 
-#include "engine/Unithread.h"
+#include "engine/RetrievalJob.h"
 
 namespace vormla {
 
@@ -55,7 +55,7 @@ bool PathTaken(const std::filesystem::path& path) {
 
 }  // namespace
 
-void TMyThread::CollectImageUrl(const std::string& line) {
+void RetrievalJob::CollectImageUrl(const std::string& line) {
   std::string t = Utf8ToSjis(TrimBlanks(line));
   // The URL is cut at the first colon of the line, whatever attribute holds it.
   const int p = FindText(":", t);
@@ -74,7 +74,7 @@ void TMyThread::CollectImageUrl(const std::string& line) {
   }
 }
 
-void TMyThread::SaveItemImages() {
+void RetrievalJob::SaveItemImages() {
   if (!Conditions.ImgSave) return;
   const std::string& number = Record[0];
   if (number.empty()) return;

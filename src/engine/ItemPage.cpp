@@ -10,7 +10,7 @@
 
 #include "engine/PageView.h"
 #include "engine/SjisLiteral.h"
-#include "engine/Unithread.h"
+#include "engine/RetrievalJob.h"
 
 namespace vormla {
 
@@ -102,10 +102,10 @@ std::string CompanyPageUrl(std::string_view url) {
 
 // A specification table row: the heading line at j, its value on the lines below
 // up to the end of the cell, or the "OK" mark of a permitted use on the next line.
-void ReadSpecRow(TMyThread& worker, const PageView& page, size_t j) {
+void ReadSpecRow(RetrievalJob& worker, const PageView& page, size_t j) {
   const size_t count = page.Count();
   const std::string label = CleanView(page[j]);
-  const int column = TMyThread::FindLabelColumn(label);
+  const int column = RetrievalJob::FindLabelColumn(label);
   if (column < 0) return;
   if (column == kPermittedUse) {
     if (j + 1 < count && Contains(page[j + 1], "fa-circle-o")) AppendListed(worker.Record[kAboutItem], label + "OK");
@@ -129,9 +129,9 @@ void ReadSpecRow(TMyThread& worker, const PageView& page, size_t j) {
 
 }  // namespace
 
-std::string TMyThread::CleanLine(const std::string& line) { return CleanView(line); }
+std::string RetrievalJob::CleanLine(const std::string& line) { return CleanView(line); }
 
-int TMyThread::FindLabelColumn(const std::string& label) {
+int RetrievalJob::FindLabelColumn(const std::string& label) {
   const std::string* const headings[] = {
       &SjisLiteral<"消費者直送">(),   &SjisLiteral<"画像転載">(),   &SjisLiteral<"ネット販売">(),
       &SjisLiteral<"ネットオークション">(), &SjisLiteral<"CSVダイレクト注文">(),
@@ -146,7 +146,7 @@ int TMyThread::FindLabelColumn(const std::string& label) {
   return -1;
 }
 
-void TMyThread::ReadItemPage(const std::string& url) {
+void RetrievalJob::ReadItemPage(const std::string& url) {
   Record[kSalesState] = SjisLiteral<"在庫あり">();
   Record[kCompanyUrl] = CompanyPageUrl(url);
   Record[kCategory] = Conditions.CtgrIndex > 0 ? Conditions.CtgrText + " > " + StatusText : StatusText;

@@ -2,7 +2,7 @@
 #include <string>
 
 #include "engine/SjisLiteral.h"
-#include "engine/Unithread.h"
+#include "engine/RetrievalJob.h"
 
 namespace vormla {
 
@@ -63,7 +63,7 @@ std::string ItemProgressText(const std::string& statusText, int itemDone, int it
          std::to_string(itemTotal) + SjisLiteral<"件 取得中">();
 }
 
-void TMyThread::WriteItemRow() {
+void RetrievalJob::WriteItemRow() {
   if (!CsvFile.WriteLine(FormatItemRow(Record))) return;  // the failure stops the job
   ++rowsWritten_;
   itemFound_ = kItemWritten;

@@ -4,12 +4,12 @@
 #include <filesystem>
 #include <thread>
 
-#include "engine/Unithread.h"
+#include "engine/RetrievalJob.h"
 #include "web/SiteConfig.h"
 
 namespace vormla {
 
-TMyThread::TMyThread(SearchConditions conditions, std::vector<CategoryNode> nodes,
+RetrievalJob::RetrievalJob(SearchConditions conditions, std::vector<CategoryNode> nodes,
                      JobObserver& observer, WebAccess& web, std::string tmpFileName,
                      std::string siteRoot)
     : Conditions(std::move(conditions)),
@@ -19,19 +19,19 @@ TMyThread::TMyThread(SearchConditions conditions, std::vector<CategoryNode> node
       Observer(observer),
       Web(web) {}
 
-TMyThread::~TMyThread() {
+RetrievalJob::~RetrievalJob() {
   // An owner that forgot to join must not leave a thread running on a dead object.
   Terminate();
   Join();
 }
 
-void TMyThread::Start() { thread_ = std::thread([this] { Execute(); }); }
+void RetrievalJob::Start() { thread_ = std::thread([this] { Execute(); }); }
 
-void TMyThread::Join() {
+void RetrievalJob::Join() {
   if (thread_.joinable() && thread_.get_id() != std::this_thread::get_id()) thread_.join();
 }
 
-void TMyThread::Execute() {
+void RetrievalJob::Execute() {
   itemFound_ = kNoItem;
   isRunning_ = true;
   RunJob();
@@ -54,7 +54,7 @@ void TMyThread::Execute() {
   Observer.JobFinished();
 }
 
-void TMyThread::RunJob() {
+void RetrievalJob::RunJob() {
   StringList entries;
   // Nothing is fetched for a file that cannot be created or take its header.
   if (!CsvFile.Open(Conditions.FilePath)) return;
@@ -91,21 +91,21 @@ void TMyThread::RunJob() {
   CsvFile.Close();
 }
 
-FetchResult TMyThread::FetchPage(const std::string& url) {
+FetchResult RetrievalJob::FetchPage(const std::string& url) {
   const FetchResult result = Web.Get(url, TmpFileName, CancelFlag());
   ++fetchCount_;
   if (result.answered) ++answerCount_;
   return result;
 }
 
-FetchResult TMyThread::PostPage(const std::string& body, const std::string& path) {
+FetchResult RetrievalJob::PostPage(const std::string& body, const std::string& path) {
   const FetchResult result = Web.Post(body, TmpFileName, path, CancelFlag());
   ++fetchCount_;
   if (result.answered) ++answerCount_;
   return result;
 }
 
-void TMyThread::Pause(int milliseconds) {
+void RetrievalJob::Pause(int milliseconds) {
   using Clock = std::chrono::steady_clock;
   const auto total = std::chrono::duration<double, std::milli>(milliseconds * PauseScale());
   const auto end = Clock::now() + std::chrono::duration_cast<Clock::duration>(total);

@@ -8,7 +8,7 @@
 
 #include "engine/PageView.h"
 #include "engine/SjisLiteral.h"
-#include "engine/Unithread.h"
+#include "engine/RetrievalJob.h"
 
 namespace vormla {
 
@@ -49,7 +49,7 @@ std::string PriceText(std::string_view converted) {
 
 }  // namespace
 
-void TMyThread::ReadResultList(const std::string& url) {
+void RetrievalJob::ReadResultList(const std::string& url) {
   FetchPage(url);
   Pause(300);
   PageView page;

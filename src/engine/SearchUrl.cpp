@@ -1,6 +1,6 @@
 // The marketplace's search URL for one category and the window's conditions.
 #include "engine/SjisLiteral.h"
-#include "engine/Unithread.h"
+#include "engine/RetrievalJob.h"
 
 namespace vormla {
 
@@ -34,7 +34,7 @@ void AppendIfSet(std::string& tail, const char* key, const std::string& box) {
 
 }  // namespace
 
-std::string TMyThread::BuildSearchUrl(int categoryIndex) {
+std::string RetrievalJob::BuildSearchUrl(int categoryIndex) {
   std::string base;
   std::string tail;
   StatusText.clear();

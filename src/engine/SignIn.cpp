@@ -1,7 +1,7 @@
 // Signing in afresh at the start of every job: sign out, read the login page's
 // CSRF token, post the login form. The session lives on in the cookie jar.
 #include "engine/SjisLiteral.h"
-#include "engine/Unithread.h"
+#include "engine/RetrievalJob.h"
 
 namespace vormla {
 
@@ -28,7 +28,7 @@ std::string TokenOfLine(const std::string& trimmedLine) {
 
 }  // namespace
 
-void TMyThread::SignIn() {
+void RetrievalJob::SignIn() {
   std::string token;
 
   FetchPage(SiteRoot + "/logout");

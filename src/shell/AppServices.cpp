@@ -6,22 +6,22 @@
 #include <QMessageBox>
 #include <QUrl>
 
-#include "desktop/W7taskbar.h"
+#include "desktop/LauncherProgress.h"
 
 namespace vormla {
 
-TAnswer TQtServices::ShowMessage(QWidget* owner, const TMessage& message) {
+Answer QtServices::ShowMessage(QWidget* owner, const Message& message) {
   // Built by hand: the static helpers cannot keep the box on top.
   QMessageBox box(owner);
   box.setWindowFlags(box.windowFlags() | Qt::WindowStaysOnTopHint);
   box.setWindowTitle(message.Caption);
   box.setText(message.Text);
   switch (message.Symbol) {
-    case TMessage::Icon::Information: box.setIcon(QMessageBox::Information); break;
-    case TMessage::Icon::Question: box.setIcon(QMessageBox::Question); break;
-    case TMessage::Icon::Critical: box.setIcon(QMessageBox::Critical); break;
+    case Message::Icon::Information: box.setIcon(QMessageBox::Information); break;
+    case Message::Icon::Question: box.setIcon(QMessageBox::Question); break;
+    case Message::Icon::Critical: box.setIcon(QMessageBox::Critical); break;
   }
-  if (message.Kind == TMessage::Buttons::YesNo) {
+  if (message.Kind == Message::Buttons::YesNo) {
     box.setStandardButtons(QMessageBox::Yes | QMessageBox::No);
     box.setDefaultButton(message.DefaultNo ? QMessageBox::No : QMessageBox::Yes);
     // Closing the box by Escape or the close box answers No, as on Windows.
@@ -31,43 +31,43 @@ TAnswer TQtServices::ShowMessage(QWidget* owner, const TMessage& message) {
     box.setDefaultButton(QMessageBox::Ok);
   }
   const int result = box.exec();
-  if (message.Kind == TMessage::Buttons::Ok) return TAnswer::Ok;
-  return result == QMessageBox::Yes ? TAnswer::Yes : TAnswer::No;
+  if (message.Kind == Message::Buttons::Ok) return Answer::Ok;
+  return result == QMessageBox::Yes ? Answer::Yes : Answer::No;
 }
 
-QString TQtServices::ChooseFolder(QWidget* owner, const QString& title) {
+QString QtServices::ChooseFolder(QWidget* owner, const QString& title) {
   return QFileDialog::getExistingDirectory(owner, title, QString(), QFileDialog::ShowDirsOnly);
 }
 
-QString TQtServices::ChooseSaveFile(QWidget* owner, const QString& title, const QString& filter,
+QString QtServices::ChooseSaveFile(QWidget* owner, const QString& title, const QString& filter,
                                     const QString& proposedName) {
   return QFileDialog::getSaveFileName(owner, title, proposedName, filter);
 }
 
-void TQtServices::Beep() { QApplication::beep(); }
+void QtServices::Beep() { QApplication::beep(); }
 
-void TQtServices::Alert(QWidget* window) { QApplication::alert(window, 0); }
+void QtServices::Alert(QWidget* window) { QApplication::alert(window, 0); }
 
-bool TQtServices::OpenFile(const QString& path) {
+bool QtServices::OpenFile(const QString& path) {
   return QDesktopServices::openUrl(QUrl::fromLocalFile(path));
 }
 
-void TQtServices::SetBusyCursor() { QGuiApplication::setOverrideCursor(Qt::BusyCursor); }
+void QtServices::SetBusyCursor() { QGuiApplication::setOverrideCursor(Qt::BusyCursor); }
 
-void TQtServices::RestoreCursor() {
+void QtServices::RestoreCursor() {
   if (QGuiApplication::overrideCursor() != nullptr) QGuiApplication::restoreOverrideCursor();
 }
 
-bool TQtServices::InitializeTaskbarAPI() { return vormla::InitializeTaskbarAPI(); }
+bool QtServices::InitializeTaskbarAPI() { return vormla::InitializeTaskbarAPI(); }
 
-bool TQtServices::SetTaskbarProgressValue(std::int64_t current, std::int64_t maximum) {
+bool QtServices::SetTaskbarProgressValue(std::int64_t current, std::int64_t maximum) {
   return vormla::SetTaskbarProgressValue(current, maximum);
 }
 
-bool TQtServices::SetTaskbarProgressState(TTaskBarProgressState state) {
+bool QtServices::SetTaskbarProgressState(TaskBarProgressState state) {
   return vormla::SetTaskbarProgressState(state);
 }
 
-void TQtServices::TerminateApplication() { QCoreApplication::exit(0); }
+void QtServices::TerminateApplication() { QCoreApplication::exit(0); }
 
 }  // namespace vormla

@@ -1,13 +1,13 @@
 // Everything the window does outside itself: modal boxes and dialogs, sounds,
 // the taskbar, opening a file, the screen cursor and ending the application.
 // The window is given one of these; tests hand it a recording substitute, and
-// TQtServices is the only code that calls the Qt facilities behind it.
+// QtServices is the only code that calls the Qt facilities behind it.
 #pragma once
 
 #include <QString>
 #include <cstdint>
 
-#include "desktop/W7taskbar.h"
+#include "desktop/LauncherProgress.h"
 
 class QWidget;
 
@@ -16,7 +16,7 @@ namespace vormla {
 // A message box as the program asks for it. Questions are Yes/No with the
 // question icon, notices OK with the information icon; the standard error box
 // shows an error with the critical icon. Boxes are always topmost.
-struct TMessage {
+struct Message {
   enum class Buttons { Ok, YesNo };
   enum class Icon { Information, Question, Critical };
   QString Text;     // lines separated by "\n"
@@ -26,13 +26,13 @@ struct TMessage {
   bool DefaultNo = false;  // Yes/No boxes: No is the default button
 };
 
-enum class TAnswer { Ok, Yes, No };
+enum class Answer { Ok, Yes, No };
 
-class TAppServices {
+class AppServices {
  public:
-  virtual ~TAppServices() = default;
+  virtual ~AppServices() = default;
 
-  virtual TAnswer ShowMessage(QWidget* owner, const TMessage& message) = 0;
+  virtual Answer ShowMessage(QWidget* owner, const Message& message) = 0;
   // The chosen folder, or an empty text when the user cancelled.
   virtual QString ChooseFolder(QWidget* owner, const QString& title) = 0;
   // The chosen file, or an empty text when the user cancelled. The dialog asks
@@ -50,15 +50,15 @@ class TAppServices {
   virtual bool InitializeTaskbarAPI() = 0;
   // Launcher progress: current of maximum, or a state (tbpsNone removes it).
   virtual bool SetTaskbarProgressValue(std::int64_t current, std::int64_t maximum) = 0;
-  virtual bool SetTaskbarProgressState(TTaskBarProgressState state) = 0;
+  virtual bool SetTaskbarProgressState(TaskBarProgressState state) = 0;
   // Ends the event loop without a close request.
   virtual void TerminateApplication() = 0;
 };
 
 // The real services over Qt.
-class TQtServices : public TAppServices {
+class QtServices : public AppServices {
  public:
-  TAnswer ShowMessage(QWidget* owner, const TMessage& message) override;
+  Answer ShowMessage(QWidget* owner, const Message& message) override;
   QString ChooseFolder(QWidget* owner, const QString& title) override;
   QString ChooseSaveFile(QWidget* owner, const QString& title, const QString& filter,
                          const QString& proposedName) override;
@@ -69,7 +69,7 @@ class TQtServices : public TAppServices {
   void RestoreCursor() override;
   bool InitializeTaskbarAPI() override;
   bool SetTaskbarProgressValue(std::int64_t current, std::int64_t maximum) override;
-  bool SetTaskbarProgressState(TTaskBarProgressState state) override;
+  bool SetTaskbarProgressState(TaskBarProgressState state) override;
   void TerminateApplication() override;
 };
 

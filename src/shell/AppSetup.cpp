@@ -5,7 +5,7 @@
 #include <QLibraryInfo>
 #include <QTranslator>
 
-#include "shell/Univormla.h"
+#include "shell/MainWindow.h"
 
 namespace vormla {
 

@@ -1,7 +1,7 @@
 // The window's side of a run: Start, the progress routines the worker calls,
 // Cancel and the end of a run.
 //
-// Threads: the worker reaches the window only through TRunObserver, which runs
+// Threads: the worker reaches the window only through RunObserver, which runs
 // each routine on the GUI thread and blocks the worker until it has run. The GUI
 // thread never blocks on a worker without serving those calls, so joining is
 // done with the event queue running (ReapWorkers), never inside a routine.
@@ -21,29 +21,29 @@
 #include <chrono>
 #include <thread>
 
-#include "desktop/Myedit.h"
-#include "engine/Unithread.h"
+#include "desktop/DigitsEdit.h"
+#include "engine/RetrievalJob.h"
 #include "engine/WebAccess.h"
 #include "shell/RunObserver.h"
-#include "shell/Univormla.h"
+#include "shell/MainWindow.h"
 #include "web/SiteConfig.h"
-#include "web/Unicommon.h"
+#include "web/TextOps.h"
 
 namespace vormla {
 
 namespace {
 
-TMessage Notice(const QString& text, const QString& caption) {
-  TMessage message;
+Message Notice(const QString& text, const QString& caption) {
+  Message message;
   message.Text = text;
   message.Caption = caption;
   return message;
 }
 
-TMessage Question(const QString& text, const QString& caption) {
-  TMessage message = Notice(text, caption);
-  message.Kind = TMessage::Buttons::YesNo;
-  message.Symbol = TMessage::Icon::Question;
+Message Question(const QString& text, const QString& caption) {
+  Message message = Notice(text, caption);
+  message.Kind = Message::Buttons::YesNo;
+  message.Symbol = Message::Icon::Question;
   return message;
 }
 
@@ -70,19 +70,19 @@ QString WithCsvExtension(const QString& path) {
 
 }  // namespace
 
-TFrmMain::~TFrmMain() {
+MainWindow::~MainWindow() {
   // A worker still going is told to stop and waited for: it must not outlive
   // the window it reports to.
   if (MyThread) MyThread->Terminate();
   LeaveRun();
-  for (TRetiredRun& run : retired_) run.Worker->Terminate();
+  for (RetiredRun& run : retired_) run.Worker->Terminate();
   ReapWorkers(true);
 }
 
 // ---------------------------------------------------------------------------
 // Start
 
-void TFrmMain::btnActionClick() {
+void MainWindow::btnActionClick() {
   strCtgrList = tree_.SelectedCategoryList();
   OrderPricePair(txtPrice1, txtPrice2);
   OrderPricePair(txtPrice3, txtPrice4);
@@ -133,13 +133,13 @@ void TFrmMain::btnActionClick() {
   activeRun_ = ++runCounter_;
   IsRunning = true;
   ItemFound = kNoItem;
-  observer_ = std::make_unique<TRunObserver>(*this, activeRun_);
-  MyThread = std::make_unique<TMyThread>(SnapshotConditions(), SnapshotNodes(), *observer_, NetworkWebAccess(),
+  observer_ = std::make_unique<RunObserver>(*this, activeRun_);
+  MyThread = std::make_unique<RetrievalJob>(SnapshotConditions(), SnapshotNodes(), *observer_, NetworkWebAccess(),
                                          TmpFileName, SiteRoot());
   MyThread->Start();
 }
 
-void TFrmMain::SetRunningMode() {
+void MainWindow::SetRunningMode() {
   btnAction->setEnabled(false);
   btnClear->setEnabled(false);
   btnCancel->setEnabled(true);
@@ -152,7 +152,7 @@ void TFrmMain::SetRunningMode() {
   }
 }
 
-void TFrmMain::SetIdleMode() {
+void MainWindow::SetIdleMode() {
   btnAction->setEnabled(true);
   btnClear->setEnabled(true);
   btnCancel->setEnabled(false);
@@ -171,22 +171,22 @@ void TFrmMain::SetIdleMode() {
 // ---------------------------------------------------------------------------
 // Progress routines (GUI thread, current run only)
 
-void TFrmMain::InitProgress(int categoryTotal) {
+void MainWindow::InitProgress(int categoryTotal) {
   prgBar->setValue(0);
   prgBar->setMinimum(0);
   prgBar->setMaximum(categoryTotal);
 }
 
-void TFrmMain::StepProgress() {
+void MainWindow::StepProgress() {
   prgBar->setValue(prgBar->value() + 1);
   if (TaskbarReady) services_.SetTaskbarProgressValue(prgBar->value(), prgBar->maximum());
 }
 
-void TFrmMain::ShowItemProgress(const QString& text) { SetStatusText(text); }
+void MainWindow::ShowItemProgress(const QString& text) { SetStatusText(text); }
 
-void TFrmMain::ShowProgressStatus(const QString& text) { SetStatusText(text); }
+void MainWindow::ShowProgressStatus(const QString& text) { SetStatusText(text); }
 
-void TFrmMain::JobFinished() {
+void MainWindow::JobFinished() {
   IsRunning = false;
   if (MyThread) ItemFound = MyThread->ItemFound();
   btnCancelClick();
@@ -195,13 +195,13 @@ void TFrmMain::JobFinished() {
 // ---------------------------------------------------------------------------
 // Cancel and finish
 
-void TFrmMain::btnCancelClick() {
+void MainWindow::btnCancelClick() {
   if (activeRun_ == 0) return;  // no run to cancel or finish
 
   if (RunResult == 0 && IsRunning) {
     const int run = activeRun_;
     if (Ask(Question(QStringLiteral("取得処理を中断します。\nよろしいですか？"), QStringLiteral("中断確認"))) !=
-        TAnswer::Yes) {
+        Answer::Yes) {
       return;
     }
     // The run may have ended while the question was up; then there is nothing to stop.
@@ -241,16 +241,16 @@ void TFrmMain::btnCancelClick() {
   FinishRun(static_cast<unsigned>(RunResult));
 }
 
-void TFrmMain::FinishRun(unsigned code) {
+void MainWindow::FinishRun(unsigned code) {
   services_.RestoreCursor();
   switch (code) {
     case 0: {
       services_.Beep();
       services_.Alert(this);
-      TMessage open = Question(QStringLiteral("商品情報の取得が完了しました。\n保存したファイルを開きますか？"),
+      Message open = Question(QStringLiteral("商品情報の取得が完了しました。\n保存したファイルを開きますか？"),
                                QStringLiteral("処理確認"));
       open.DefaultNo = true;
-      if (Ask(open) == TAnswer::Yes) {
+      if (Ask(open) == Answer::Yes) {
         if (QFileInfo::exists(strFilePath)) {
           services_.OpenFile(strFilePath);
         } else {
@@ -294,7 +294,7 @@ void TFrmMain::FinishRun(unsigned code) {
 // ---------------------------------------------------------------------------
 // Workers
 
-void TFrmMain::LeaveRun() {
+void MainWindow::LeaveRun() {
   activeRun_ = 0;
   IsRunning = false;
   if (MyThread) retired_.push_back({std::move(observer_), std::move(MyThread)});
@@ -308,9 +308,9 @@ void TFrmMain::LeaveRun() {
   reaper_->start();
 }
 
-void TFrmMain::ReapWorkers(bool wait) {
+void MainWindow::ReapWorkers(bool wait) {
   for (;;) {
-    std::erase_if(retired_, [](TRetiredRun& run) {
+    std::erase_if(retired_, [](RetiredRun& run) {
       if (!run.Observer->Finished()) return false;
       if (run.Worker->Joinable()) run.Worker->Join();
       return true;

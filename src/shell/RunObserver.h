@@ -8,34 +8,34 @@
 #include <string>
 
 #include "engine/JobTypes.h"
-#include "shell/Univormla.h"
-#include "web/Unicommon.h"
+#include "shell/MainWindow.h"
+#include "web/TextOps.h"
 
 namespace vormla {
 
 // One per run. A call that arrives after the window has left its run (a second
 // Cancel press, the window going away) is dropped on the GUI thread, so an old
 // worker never touches a newer run.
-class TRunObserver : public JobObserver {
+class RunObserver : public JobObserver {
  public:
-  TRunObserver(TFrmMain& window, int run) : window_(window), run_(run) {}
+  RunObserver(MainWindow& window, int run) : window_(window), run_(run) {}
 
   void InitProgress(int categoryTotal) override {
-    Post([categoryTotal](TFrmMain& w) { w.InitProgress(categoryTotal); });
+    Post([categoryTotal](MainWindow& w) { w.InitProgress(categoryTotal); });
   }
   void StepProgress() override {
-    Post([](TFrmMain& w) { w.StepProgress(); });
+    Post([](MainWindow& w) { w.StepProgress(); });
   }
   void ShowItemProgress(const std::string& statusText, int itemDone, int itemTotal) override {
     const QString text = QString::fromStdString(SjisToUtf8(ItemProgressText(statusText, itemDone, itemTotal)));
-    Post([text](TFrmMain& w) { w.ShowItemProgress(text); });
+    Post([text](MainWindow& w) { w.ShowItemProgress(text); });
   }
   void ShowStatusText(const std::string& statusText) override {
     const QString text = QString::fromStdString(SjisToUtf8(statusText));
-    Post([text](TFrmMain& w) { w.ShowProgressStatus(text); });
+    Post([text](MainWindow& w) { w.ShowProgressStatus(text); });
   }
   void JobFinished() override {
-    Post([](TFrmMain& w) { w.JobFinished(); });
+    Post([](MainWindow& w) { w.JobFinished(); });
     // The worker's last act: after this its thread only returns.
     finished_ = true;
   }
@@ -53,7 +53,7 @@ class TRunObserver : public JobObserver {
         Qt::BlockingQueuedConnection);
   }
 
-  TFrmMain& window_;
+  MainWindow& window_;
   const int run_;
   std::atomic<bool> finished_{false};
 };

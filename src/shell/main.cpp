@@ -9,7 +9,7 @@
 #include "catalogue/Settings.h"
 #include "shell/AppServices.h"
 #include "shell/AppSetup.h"
-#include "shell/Univormla.h"
+#include "shell/MainWindow.h"
 
 namespace {
 
@@ -29,21 +29,21 @@ int main(int argc, char* argv[]) {
 
   QApplication app(argc, argv);
   vormla::PrepareApplication(app);
-  vormla::TQtServices services;
+  vormla::QtServices services;
   try {
-    vormla::TFrmMain window(services, vormla::TCategoryDatabase::DefaultPath(), vormla::SettingsPath());
+    vormla::MainWindow window(services, vormla::CategoryDatabase::DefaultPath(), vormla::SettingsPath());
     window.show();
     QApplication::exec();
   } catch (const std::exception& error) {
-    vormla::TMessage message;
+    vormla::Message message;
     message.Text = QString::fromStdString(error.what());
     message.Caption = vormla::ApplicationTitle();
-    message.Symbol = vormla::TMessage::Icon::Critical;
+    message.Symbol = vormla::Message::Icon::Critical;
     services.ShowMessage(nullptr, message);
   } catch (...) {
-    vormla::TMessage message;
+    vormla::Message message;
     message.Caption = vormla::ApplicationTitle();
-    message.Symbol = vormla::TMessage::Icon::Critical;
+    message.Symbol = vormla::Message::Icon::Critical;
     services.ShowMessage(nullptr, message);
   }
   lock.unlock();

@@ -13,7 +13,7 @@
 #include <string>
 #include <string_view>
 
-#include "web/Unicommon.h"
+#include "web/TextOps.h"
 
 namespace vormla {
 

@@ -1,6 +1,6 @@
 // Code page 932 (Shift-JIS as Windows writes it) at the level of single characters.
 //
-// Utf8ToSjis and SjisToUtf8 (Unicommon.h) are built on these. The mapping is glibc
+// Utf8ToSjis and SjisToUtf8 (TextOps.h) are built on these. The mapping is glibc
 // iconv's "CP932" with the rows where Windows' converter differs laid over it, plus
 // four rows where we keep data that Windows turns into "?":
 //   U+301C -> 8160, U+2016 -> 8161, U+2212 -> 817C, U+2014 -> 815C

@@ -5,7 +5,7 @@
 #include "CatalogueTestKit.h"
 #include "catalogue/CategoryDatabase.h"
 #include "catalogue/CategoryTree.h"
-#include "web/Unicommon.h"
+#include "web/TextOps.h"
 
 namespace vormla {
 namespace {
@@ -14,7 +14,7 @@ using test::CatalogueFile;
 using test::ReadTsv;
 
 // Every top-level entry's rows, in statement order, one entry after the other.
-std::vector<CategoryRow> AllRows(TCategoryDatabase& db, size_t topCount) {
+std::vector<CategoryRow> AllRows(CategoryDatabase& db, size_t topCount) {
   std::vector<CategoryRow> all;
   for (size_t i = 0; i < topCount; ++i) {
     auto rows = db.ReadCategoryRows(static_cast<int>(i));
@@ -27,7 +27,7 @@ class TruthFiles : public ::testing::TestWithParam<const char*> {};
 
 TEST_P(TruthFiles, YieldExactlyTheRowsOfTheTruthFiles) {
   const std::string base = GetParam();
-  TCategoryDatabase db(CatalogueFile(base + ".db"));
+  CategoryDatabase db(CatalogueFile(base + ".db"));
   ASSERT_TRUE(db.Locate());
 
   const auto top = ReadTsv(CatalogueFile(base + ".top.tsv"));
@@ -58,7 +58,7 @@ INSTANTIATE_TEST_SUITE_P(Catalogues, TruthFiles,
                          ::testing::Values("vm_data", "catalogue-edge", "catalogue-empty", "catalogue-no-password"));
 
 TEST(CategoryDatabase, ShippedCatalogueHasItsDocumentedShape) {
-  TCategoryDatabase db(CatalogueFile("vm_data.db"));
+  CategoryDatabase db(CatalogueFile("vm_data.db"));
   const auto top = db.LoadTopCategories();
   ASSERT_EQ(top.size(), 17u);
   EXPECT_EQ(top[0].NameUtf8, "すべてのカテゴリ");
@@ -73,7 +73,7 @@ TEST(CategoryDatabase, ShippedCatalogueHasItsDocumentedShape) {
 // catalogue-edge.db, one top-level entry at a time.
 class EdgeCatalogue : public ::testing::Test {
  protected:
-  TCategoryDatabase db{CatalogueFile("catalogue-edge.db")};
+  CategoryDatabase db{CatalogueFile("catalogue-edge.db")};
 };
 
 TEST_F(EdgeCatalogue, EntryWithoutRowsGivesAnEmptyTree) { EXPECT_TRUE(db.LoadCategoryTree(1).empty()); }
@@ -88,7 +88,7 @@ TEST_F(EdgeCatalogue, SingleRowGroupIsAChildlessTopNode) {
   EXPECT_EQ(nodes[2].Parent, 0);
   EXPECT_EQ(nodes[3].CaptionUtf8, " セール");
   EXPECT_EQ(nodes[3].Level, 0);
-  TCategoryTree tree(nodes);
+  CategoryTree tree(nodes);
   EXPECT_FALSE(tree.HasChildren(3));
 
   const auto kitchen = db.LoadCategoryTree(5);
@@ -149,7 +149,7 @@ TEST_F(EdgeCatalogue, HalfWidthKanaConvertToShiftJisSingleBytes) {
 }
 
 TEST(CategoryDatabase, EngineSnapshotKeepsCaptionCodeLevelAndParent) {
-  TCategoryDatabase db(CatalogueFile("catalogue-edge.db"));
+  CategoryDatabase db(CatalogueFile("catalogue-edge.db"));
   const auto nodes = db.LoadCategoryTree(2);
   const auto engine = ToEngineNodes(nodes);
   ASSERT_EQ(engine.size(), nodes.size());
@@ -162,15 +162,15 @@ TEST(CategoryDatabase, EngineSnapshotKeepsCaptionCodeLevelAndParent) {
 }
 
 TEST(CategoryDatabase, EmptyCatalogueLeavesNoSelection) {
-  TCategoryDatabase db(CatalogueFile("catalogue-empty.db"));
+  CategoryDatabase db(CatalogueFile("catalogue-empty.db"));
   EXPECT_TRUE(db.LoadTopCategories().empty());
   EXPECT_TRUE(db.ReadCategoryRows(0).empty());
-  TCategoryTree tree(db.LoadCategoryTree(-1));
+  CategoryTree tree(db.LoadCategoryTree(-1));
   EXPECT_EQ(tree.ApplyTreeList("").SelectNode, -1);
 }
 
 TEST(CategoryDatabase, MissingTreeTableIsAnErrorButTheTopListStays) {
-  TCategoryDatabase db(CatalogueFile("catalogue-no-t03.db"));
+  CategoryDatabase db(CatalogueFile("catalogue-no-t03.db"));
   const auto top = db.LoadTopCategories();
   const auto truth = ReadTsv(CatalogueFile("catalogue-no-t03.top.tsv"));
   ASSERT_EQ(top.size(), truth.size());
@@ -186,7 +186,7 @@ TEST(CategoryDatabase, MissingTreeTableIsAnErrorButTheTopListStays) {
 }
 
 TEST(CategoryDatabase, WrongPasswordIsRefused) {
-  TCategoryDatabase db(CatalogueFile("catalogue-wrong-password.db"));
+  CategoryDatabase db(CatalogueFile("catalogue-wrong-password.db"));
   EXPECT_TRUE(db.Locate());
   try {
     db.LoadTopCategories();
@@ -206,23 +206,23 @@ TEST(CategoryDatabase, PasswordsReadFromTheHeader) {
 
 TEST(CategoryDatabase, MissingFileIsNotFound) {
   test::ScratchDir dir;
-  TCategoryDatabase db(dir / "vm_data.db");
+  CategoryDatabase db(dir / "vm_data.db");
   EXPECT_FALSE(db.Locate());
   EXPECT_FALSE(db.DbFound());
-  TCategoryDatabase present(CatalogueFile("vm_data.db"));
+  CategoryDatabase present(CatalogueFile("vm_data.db"));
   EXPECT_TRUE(present.Locate());
   EXPECT_TRUE(present.DbFound());
 }
 
 TEST(CategoryDatabase, DefaultPathIsBesideTheProgram) {
-  const std::string path = TCategoryDatabase::DefaultPath();
+  const std::string path = CategoryDatabase::DefaultPath();
   ASSERT_GE(path.size(), 14u);
   EXPECT_EQ(path.substr(path.size() - 14), "/db/vm_data.db");
 }
 
 TEST(CategoryDatabase, FolderInPlaceOfTheFileCannotBeOpened) {
   test::ScratchDir dir;
-  TCategoryDatabase db(dir.Path());
+  CategoryDatabase db(dir.Path());
   try {
     db.LoadTopCategories();
     FAIL() << "opened";
@@ -235,7 +235,7 @@ TEST(CategoryDatabase, OtherFilesAreNotRecognised) {
   test::ScratchDir dir;
   const std::string text = dir / "text.db";
   test::WriteAll(text, std::string(8192, 'x'));
-  TCategoryDatabase a(text);
+  CategoryDatabase a(text);
   EXPECT_THROW(a.LoadTopCategories(), CatalogueError);
 
   // The same catalogue claiming a newer format (ACCDB) is not a Jet 4 file.
@@ -243,7 +243,7 @@ TEST(CategoryDatabase, OtherFilesAreNotRecognised) {
   bytes[0x14] = 0x02;
   const std::string newer = dir / "newer.db";
   test::WriteAll(newer, bytes);
-  TCategoryDatabase b(newer);
+  CategoryDatabase b(newer);
   try {
     b.LoadTopCategories();
     FAIL() << "opened";
@@ -254,7 +254,7 @@ TEST(CategoryDatabase, OtherFilesAreNotRecognised) {
 
 // Reads everything a window would read; a CatalogueError is an acceptable end.
 bool ReadsCleanlyOrFails(const std::string& path) {
-  TCategoryDatabase db(path);
+  CategoryDatabase db(path);
   try {
     const auto top = db.LoadTopCategories();
     for (size_t i = 0; i < top.size() && i < 64; ++i) {

@@ -13,7 +13,7 @@ TEST(ProfileRead, NamesIgnoreLetterCase) {
   test::ScratchDir dir;
   const std::string path = dir / "a.ini";
   WriteAll(path, "[config]\nWORD=towel\n");
-  TProfileFile ini(path);
+  ProfileFile ini(path);
   EXPECT_EQ(ini.ReadString("Config", "Word", "-"), "towel");
   EXPECT_EQ(ini.ReadString("CONFIG", "word", "-"), "towel");
   EXPECT_EQ(ini.ReadString("Other", "Word", "-"), "-");
@@ -24,7 +24,7 @@ TEST(ProfileRead, CrLfAndLfLinesBlanksAndComments) {
   test::ScratchDir dir;
   const std::string path = dir / "a.ini";
   WriteAll(path, "; note\r\n[A]\r\n  Key1 =  one  \r\n;Key2=x\n\nKey2=two\n[B]\nKey1=b");
-  TProfileFile ini(path);
+  ProfileFile ini(path);
   EXPECT_EQ(ini.ReadString("A", "Key1", ""), "one");
   EXPECT_EQ(ini.ReadString("A", "Key2", ""), "two");
   EXPECT_EQ(ini.ReadString("B", "Key1", ""), "b");
@@ -34,7 +34,7 @@ TEST(ProfileRead, FirstSectionAndKeyWinAndQuotesAreDropped) {
   test::ScratchDir dir;
   const std::string path = dir / "a.ini";
   WriteAll(path, "[A]\nK=first\nK=second\nQ=\"quoted\"\nH='half\n[a]\nK=third\n");
-  TProfileFile ini(path);
+  ProfileFile ini(path);
   EXPECT_EQ(ini.ReadString("A", "K", ""), "first");
   EXPECT_EQ(ini.ReadString("A", "Q", ""), "quoted");
   EXPECT_EQ(ini.ReadString("A", "H", ""), "'half");
@@ -46,14 +46,14 @@ TEST(ProfileRead, ValuesAreCutAt2047Bytes) {
   const std::string exact(2047, 'x');
   const std::string longer = std::string(2047, 'y') + "zz";
   WriteAll(path, "[A]\nExact=" + exact + "\nLonger=" + longer + "\n");
-  TProfileFile ini(path);
+  ProfileFile ini(path);
   EXPECT_EQ(ini.ReadString("A", "Exact", ""), exact);
   EXPECT_EQ(ini.ReadString("A", "Longer", ""), std::string(2047, 'y'));
 }
 
 TEST(ProfileRead, MissingFileGivesTheDefaults) {
   test::ScratchDir dir;
-  TProfileFile ini(dir / "none.ini");
+  ProfileFile ini(dir / "none.ini");
   EXPECT_EQ(ini.ReadString("A", "K", "dflt"), "dflt");
   EXPECT_EQ(ini.ReadInteger("A", "K", 7), 7);
   EXPECT_TRUE(ini.ReadBool("A", "K", true));
@@ -83,7 +83,7 @@ TEST(ProfileInteger, ReadThroughTheFile) {
   test::ScratchDir dir;
   const std::string path = dir / "a.ini";
   WriteAll(path, "[A]\nHex=0x1F\nBad=1x\nNeg=-2\nOn=5\nOff=0\n");
-  TProfileFile ini(path);
+  ProfileFile ini(path);
   EXPECT_EQ(ini.ReadInteger("A", "Hex", 0), 31);
   EXPECT_EQ(ini.ReadInteger("A", "Bad", 8), 8);
   EXPECT_EQ(ini.ReadInteger("A", "Neg", 0), -2);
@@ -95,7 +95,7 @@ TEST(ProfileInteger, ReadThroughTheFile) {
 TEST(ProfileWrite, NewFileListsKeysInWrittenOrderWithCrLf) {
   test::ScratchDir dir;
   const std::string path = dir / "new.ini";
-  TProfileFile ini(path);
+  ProfileFile ini(path);
   ini.WriteString("Config", "Word", "x");
   ini.WriteInteger("Config", "Sort", 2);
   ini.WriteBool("Config", "Sell1", true);
@@ -108,7 +108,7 @@ TEST(ProfileWrite, UpdateKeepsEverythingElseInPlace) {
   const std::string path = dir / "old.ini";
   WriteAll(path,
            "; kept\n[Other]\nA=1\n\n[CONFIG]\nSort=1\nword=old\nKeep=yes\n\n[Last]\nZ=9\n");
-  TProfileFile ini(path);
+  ProfileFile ini(path);
   ini.WriteString("Config", "Word", "new");
   ini.WriteString("Config", "Added", "a");
   ini.WriteString("Fresh", "K", "v");
@@ -122,7 +122,7 @@ TEST(ProfileWrite, ShiftJisBytesPassThrough) {
   test::ScratchDir dir;
   const std::string path = dir / "sjis.ini";
   const std::string towel = "\x83\x5E\x83\x49\x83\x8B";  // タオル
-  TProfileFile ini(path);
+  ProfileFile ini(path);
   ini.WriteString("Config", "Word", towel);
   EXPECT_EQ(ini.ReadString("Config", "Word", ""), towel);
   EXPECT_EQ(ReadAll(path), "[Config]\r\nWord=" + towel + "\r\n");
@@ -133,7 +133,7 @@ TEST(ProfileWrite, RefusedWriteNamesTheFile) {
   WriteAll(dir / "plain", "x");
   const std::string under = dir / "plain/vm.ini";
   try {
-    TProfileFile(under).WriteString("Config", "Word", "x");
+    ProfileFile(under).WriteString("Config", "Word", "x");
     FAIL() << "written";
   } catch (const ProfileWriteError& e) {
     EXPECT_EQ(std::string(e.what()), under + " に書き込めません");
@@ -141,8 +141,8 @@ TEST(ProfileWrite, RefusedWriteNamesTheFile) {
     EXPECT_EQ(e.SjisText(), under + " \x82\xC9\x8F\x91\x82\xAB\x8D\x9E\x82\xDF\x82\xDC\x82\xB9\x82\xF1");
   }
   std::filesystem::create_directory(dir / "folder.ini");
-  EXPECT_THROW(TProfileFile(dir / "folder.ini").WriteString("A", "K", "v"), ProfileWriteError);
-  EXPECT_THROW(TProfileFile("/dev/full").WriteString("A", "K", "v"), ProfileWriteError);
+  EXPECT_THROW(ProfileFile(dir / "folder.ini").WriteString("A", "K", "v"), ProfileWriteError);
+  EXPECT_THROW(ProfileFile("/dev/full").WriteString("A", "K", "v"), ProfileWriteError);
 }
 
 }  // namespace

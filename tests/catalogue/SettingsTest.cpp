@@ -36,7 +36,7 @@ TEST(SaveSettings, WritesTheDocumentedFile) {
   v.Sort = 2;
   v.Category = 2;
   std::vector<CatalogueNode> five(5);
-  TCategoryTree tree(five);
+  CategoryTree tree(five);
   tree.SetNodeChecked(1, true);
   tree.SetNodeChecked(2, true);
   ASSERT_TRUE(SaveSettings(path, v, tree));
@@ -105,7 +105,7 @@ TEST(SaveSettings, UpdateKeepsOtherSectionsAndKeys) {
 
 TEST(LoadSettings, NoFileSelectsNodeZeroAndCallsNothing) {
   test::ScratchDir dir;
-  TCategoryTree tree(SampleNodes());
+  CategoryTree tree(SampleNodes());
   bool called = false;
   const auto r = LoadSettings(dir / "vm.ini", tree, [&](const SettingsValues&) { called = true; },
                               [&](int) { called = true; });
@@ -113,7 +113,7 @@ TEST(LoadSettings, NoFileSelectsNodeZeroAndCallsNothing) {
   EXPECT_FALSE(called);
   EXPECT_EQ(r.Tree.SelectNode, 0);
   EXPECT_EQ(r.Values.Dir, DefaultImageFolderSjis());
-  TCategoryTree empty;
+  CategoryTree empty;
   EXPECT_EQ(LoadSettings(dir / "vm.ini", empty, nullptr, nullptr).Tree.SelectNode, -1);
 }
 
@@ -155,12 +155,12 @@ TEST(LoadSettings, RoundTripRestoresEverything) {
   v.ImgSave = true;
   v.Sort = 4;
   v.Category = 3;
-  TCategoryTree saved(SampleNodes());
+  CategoryTree saved(SampleNodes());
   saved.ApplyNodeCheck(2, true);
   saved.ApplyNodeCheck(4, true);
   ASSERT_TRUE(SaveSettings(path, v, saved));
 
-  TCategoryTree tree(std::vector<CatalogueNode>(3));  // the tree of item 0
+  CategoryTree tree(std::vector<CatalogueNode>(3));  // the tree of item 0
   std::vector<std::string> calls;
   SettingsValues applied;
   const auto r = LoadSettings(
@@ -192,7 +192,7 @@ TEST(LoadSettings, CategoryZeroKeepsTheStartUpTree) {
   test::ScratchDir dir;
   const std::string path = dir / "vm.ini";
   WriteAll(path, "[Config]\r\nCategory=0\r\nTreeList=111\r\n");
-  TCategoryTree tree(std::vector<CatalogueNode>(3));
+  CategoryTree tree(std::vector<CatalogueNode>(3));
   bool rebuilt = false;
   const auto r = LoadSettings(path, tree, nullptr, [&](int) { rebuilt = true; });
   EXPECT_FALSE(rebuilt);
@@ -205,8 +205,8 @@ TEST(LoadSettings, StoredCategoryRestoresThatTreeFromTheCatalogue) {
   test::ScratchDir dir;
   const std::string path = dir / "vm.ini";
   WriteAll(path, "[Config]\nCategory=2\nTreeList=00011\n");
-  TCategoryDatabase db(test::CatalogueFile("catalogue-edge.db"));
-  TCategoryTree tree(db.LoadCategoryTree(0));
+  CategoryDatabase db(test::CatalogueFile("catalogue-edge.db"));
+  CategoryTree tree(db.LoadCategoryTree(0));
   const auto r = LoadSettings(path, tree, nullptr, [&](int c) { tree.Reset(db.LoadCategoryTree(c)); });
   ASSERT_EQ(tree.Count(), 8);
   EXPECT_EQ(tree.Node(3).CaptionUtf8, " 子カテゴリ５");

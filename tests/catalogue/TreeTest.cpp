@@ -23,9 +23,9 @@ std::vector<CatalogueNode> Nodes(const std::vector<int>& levels) {
 }
 
 // 0 [1 2], 3 (no children), 4 [5 6 7]
-TCategoryTree Sample() { return TCategoryTree(Nodes({0, 1, 1, 0, 0, 1, 1, 1})); }
+CategoryTree Sample() { return CategoryTree(Nodes({0, 1, 1, 0, 0, 1, 1, 1})); }
 
-void Mark(TCategoryTree& tree, const std::string& marks) {
+void Mark(CategoryTree& tree, const std::string& marks) {
   for (size_t i = 0; i < marks.size(); ++i) tree.SetNodeChecked(static_cast<int>(i), marks[i] == '1');
 }
 
@@ -108,10 +108,10 @@ TEST(SelectAllBox, UncheckedBoxLooksAtChildrenOnly) {
 }
 
 TEST(SelectAllBox, TreeOfTopNodesOnlyChecksTheBox) {
-  TCategoryTree tree(Nodes({0, 0, 0}));
+  CategoryTree tree(Nodes({0, 0, 0}));
   tree.ApplyNodeCheck(1, true);
   EXPECT_TRUE(tree.SyncSelectAllBox(false));
-  TCategoryTree empty;
+  CategoryTree empty;
   EXPECT_TRUE(empty.SyncSelectAllBox(false));
   EXPECT_TRUE(empty.SyncSelectAllBox(true));
 }
@@ -138,7 +138,7 @@ TEST(SelectedCategoryList, ChildrenAndChildlessTopNodes) {
 TEST(SelectedCategoryList, DecimalIndicesPastNine) {
   std::vector<int> levels(12, 1);
   levels[0] = 0;
-  TCategoryTree tree(Nodes(levels));
+  CategoryTree tree(Nodes(levels));
   tree.SetNodeChecked(10, true);
   tree.SetNodeChecked(11, true);
   EXPECT_EQ(tree.SelectedCategoryList(), "10,11,");
@@ -200,7 +200,7 @@ TEST(TreeListLoad, EmptyTextChangesNoMark) {
 }
 
 TEST(TreeListLoad, NonEmptyTextOnAnEmptyTreeChecksTheBox) {
-  TCategoryTree tree;
+  CategoryTree tree;
   const auto r = tree.ApplyTreeList("0101");
   EXPECT_TRUE(r.CheckSelectAll);
   EXPECT_EQ(r.SelectNode, -1);

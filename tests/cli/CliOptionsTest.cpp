@@ -8,7 +8,7 @@
 #include "catalogue/Settings.h"
 #include "cli/CliOptions.h"
 #include "CliTestKit.h"
-#include "web/Unicommon.h"
+#include "web/TextOps.h"
 
 namespace vormla::cli {
 namespace {

@@ -6,7 +6,7 @@
 #include <cstdlib>
 
 #include "cli/CliProgress.h"
-#include "web/Unicommon.h"
+#include "web/TextOps.h"
 
 namespace vormla::cli {
 namespace {

@@ -12,8 +12,8 @@
 #include "cli/CliOptions.h"
 #include "CliTestKit.h"
 #include "demo-market/DemoMarket.h"
-#include "engine/Unithread.h"
-#include "web/Unicommon.h"
+#include "engine/RetrievalJob.h"
+#include "web/TextOps.h"
 
 #include "support/LocalPorts.h"
 
@@ -35,7 +35,7 @@ using testing::ClosedPort;
 // The category column the engine writes for node `index` of top-level entry `top`
 // (UTF-8, before entity decoding).
 std::string CategoryColumn(int top, int index) {
-  TCategoryDatabase db(kCatalogue);
+  CategoryDatabase db(kCatalogue);
   const std::vector<TopCategory> tops = db.LoadTopCategories();
   const std::vector<CatalogueNode> nodes = db.LoadCategoryTree(top);
   const CatalogueNode& node = nodes.at(static_cast<size_t>(index));

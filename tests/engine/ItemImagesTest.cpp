@@ -5,7 +5,7 @@
 
 #include "FakeWebAccess.h"
 #include "JobTestKit.h"
-#include "engine/Unithread.h"
+#include "engine/RetrievalJob.h"
 
 namespace vormla {
 namespace {
@@ -31,11 +31,11 @@ class ItemImagesTest : public ::testing::Test {
  protected:
   ItemImagesTest() { std::filesystem::create_directory(images); }
 
-  std::unique_ptr<TMyThread> MakeJob(bool save = true) {
+  std::unique_ptr<RetrievalJob> MakeJob(bool save = true) {
     SearchConditions c;
     c.ImgSave = save;
     c.DirPath = images.string() + "/";
-    return std::make_unique<TMyThread>(c, std::vector<CategoryNode>{}, observer, web,
+    return std::make_unique<RetrievalJob>(c, std::vector<CategoryNode>{}, observer, web,
                                        folder / "tmp.dat", "https://market.test");
   }
   // Serves a body for every URL so that each download leaves a file.
@@ -238,7 +238,7 @@ TEST_F(ItemImagesTest, FolderStandingAsAFileOrMissingParentSkipsTheItem) {
   SearchConditions c;
   c.ImgSave = true;
   c.DirPath = (images / "missing" / "").string();
-  TMyThread deeper(c, {}, observer, web, folder / "tmp.dat", "https://market.test");
+  RetrievalJob deeper(c, {}, observer, web, folder / "tmp.dat", "https://market.test");
   deeper.Record[0] = "M7";
   deeper.CollectImageUrl(ImageLine("https://img.test/1.jpg"));
   deeper.SaveItemImages();

@@ -327,21 +327,21 @@ INSTANTIATE_TEST_SUITE_P(
                       std::make_tuple(0, "全てのカテゴリー", "全てのカテゴリー", "全てのカテゴリー")));
 
 TEST(FindLabelColumnTest, HeadingsAndCase) {
-  EXPECT_EQ(TMyThread::FindLabelColumn(Sjis("消費者直送")), 17);
-  EXPECT_EQ(TMyThread::FindLabelColumn(Sjis("CSVダイレクト注文")), 17);
-  EXPECT_EQ(TMyThread::FindLabelColumn(Sjis("サイズ・容量")), 9);
-  EXPECT_EQ(TMyThread::FindLabelColumn(Sjis("JANコード")), 15);
-  EXPECT_EQ(TMyThread::FindLabelColumn(Sjis("Janコード")), 15);
-  EXPECT_EQ(TMyThread::FindLabelColumn(Sjis("JANコード ")), -1);
-  EXPECT_EQ(TMyThread::FindLabelColumn(""), -1);
+  EXPECT_EQ(RetrievalJob::FindLabelColumn(Sjis("消費者直送")), 17);
+  EXPECT_EQ(RetrievalJob::FindLabelColumn(Sjis("CSVダイレクト注文")), 17);
+  EXPECT_EQ(RetrievalJob::FindLabelColumn(Sjis("サイズ・容量")), 9);
+  EXPECT_EQ(RetrievalJob::FindLabelColumn(Sjis("JANコード")), 15);
+  EXPECT_EQ(RetrievalJob::FindLabelColumn(Sjis("Janコード")), 15);
+  EXPECT_EQ(RetrievalJob::FindLabelColumn(Sjis("JANコード ")), -1);
+  EXPECT_EQ(RetrievalJob::FindLabelColumn(""), -1);
   // "コ" is 0x83 0x52; a trail byte is never case-folded, so 0x83 0x72 stays a different character.
-  EXPECT_EQ(TMyThread::FindLabelColumn("JAN\x83\x72" + Sjis("ード")), -1);
+  EXPECT_EQ(RetrievalJob::FindLabelColumn("JAN\x83\x72" + Sjis("ード")), -1);
 }
 
 TEST(CleanLineTest, TrimsConvertsAndStrips) {
-  EXPECT_EQ(TMyThread::CleanLine("  <td class=\"x\"> 値 <b>1</b> </td>\t"), Sjis("値 1"));
-  EXPECT_EQ(TMyThread::CleanLine("<p>\xe3\x81</p>"), "");
-  EXPECT_EQ(TMyThread::CleanLine(""), "");
+  EXPECT_EQ(RetrievalJob::CleanLine("  <td class=\"x\"> 値 <b>1</b> </td>\t"), Sjis("値 1"));
+  EXPECT_EQ(RetrievalJob::CleanLine("<p>\xe3\x81</p>"), "");
+  EXPECT_EQ(RetrievalJob::CleanLine(""), "");
 }
 
 }  // namespace

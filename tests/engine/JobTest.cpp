@@ -7,7 +7,7 @@
 
 #include "FakeWebAccess.h"
 #include "JobTestKit.h"
-#include "engine/Unithread.h"
+#include "engine/RetrievalJob.h"
 
 namespace vormla {
 namespace {
@@ -31,17 +31,17 @@ std::vector<CategoryNode> SmallTree() {
 
 // A job whose sign-in and result-list reading only record what they were asked,
 // unless a test hands them something to do.
-class ScriptedJob : public TMyThread {
+class ScriptedJob : public RetrievalJob {
  public:
   ScriptedJob(SearchConditions conditions, RecordingObserver& observer, WebAccess& web,
               std::string tmpFileName)
-      : TMyThread(std::move(conditions), SmallTree(), observer, web, std::move(tmpFileName),
+      : RetrievalJob(std::move(conditions), SmallTree(), observer, web, std::move(tmpFileName),
                   kRoot),
         recorder(observer) {}
 
   void SignIn() override {
     ++signIns;
-    if (realSignIn) TMyThread::SignIn();
+    if (realSignIn) RetrievalJob::SignIn();
   }
   void ReadResultList(const std::string& url) override {
     urls.push_back(url);
@@ -306,7 +306,7 @@ TEST(PauseTest, CancelCutsALongPauseShort) {
   ::setenv("VORMLA_PAUSE_SCALE", "1", 1);
   RecordingObserver observer;
   FakeWebAccess web;
-  TMyThread job(SearchConditions{}, {}, observer, web, "/nonexistent/tmp.dat", kRoot);
+  RetrievalJob job(SearchConditions{}, {}, observer, web, "/nonexistent/tmp.dat", kRoot);
   job.Terminate();
   const auto start = std::chrono::steady_clock::now();
   job.Pause(10 * 60 * 1000);

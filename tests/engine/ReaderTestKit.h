@@ -9,8 +9,8 @@
 
 #include "FakeWebAccess.h"
 #include "JobTestKit.h"
-#include "engine/Unithread.h"
-#include "web/Unicommon.h"
+#include "engine/RetrievalJob.h"
+#include "web/TextOps.h"
 
 namespace vormla::testing {
 
@@ -32,7 +32,7 @@ class ReaderHarness {
   explicit ReaderHarness(SearchConditions conditions = {}) {
     ::setenv("VORMLA_PAUSE_SCALE", "0", 1);
     csvPath = folder / "result.csv";
-    worker = std::make_unique<TMyThread>(std::move(conditions), std::vector<CategoryNode>{}, observer, web,
+    worker = std::make_unique<RetrievalJob>(std::move(conditions), std::vector<CategoryNode>{}, observer, web,
                                          folder / "tmp.dat", "https://www.vormla.jp");
     worker->CsvFile.Open(csvPath);
   }
@@ -85,7 +85,7 @@ class ReaderHarness {
   FakeWebAccess web;
   RecordingObserver observer;
   std::string csvPath;
-  std::unique_ptr<TMyThread> worker;
+  std::unique_ptr<RetrievalJob> worker;
 };
 
 // An item page as the site lays it out, with every kind of line the reader picks

@@ -3,7 +3,7 @@
 
 #include "FakeWebAccess.h"
 #include "JobTestKit.h"
-#include "engine/Unithread.h"
+#include "engine/RetrievalJob.h"
 
 namespace vormla {
 namespace {
@@ -81,7 +81,7 @@ class WriteItemRowTest : public ::testing::Test {
   TempFolder folder;
   RecordingObserver observer;
   FakeWebAccess web;
-  TMyThread job;
+  RetrievalJob job;
 };
 
 TEST_F(WriteItemRowTest, RowEndsInCrLfAndMarksItemFound) {

@@ -3,7 +3,7 @@
 
 #include "FakeWebAccess.h"
 #include "JobTestKit.h"
-#include "engine/Unithread.h"
+#include "engine/RetrievalJob.h"
 
 namespace vormla {
 namespace {
@@ -15,7 +15,7 @@ class SearchUrlTest : public ::testing::Test {
  protected:
   // The URL for the conditions and nodes set up by the test; the label lands in label.
   std::string Url(int index) {
-    TMyThread job(conditions, nodes, observer, web, "/nonexistent/tmp.dat", kRoot);
+    RetrievalJob job(conditions, nodes, observer, web, "/nonexistent/tmp.dat", kRoot);
     const std::string url = job.BuildSearchUrl(index);
     label = job.StatusText;
     return url;

@@ -3,7 +3,7 @@
 
 #include "FakeWebAccess.h"
 #include "JobTestKit.h"
-#include "engine/Unithread.h"
+#include "engine/RetrievalJob.h"
 
 namespace vormla {
 namespace {
@@ -30,7 +30,7 @@ class SignInTest : public ::testing::Test {
   TempFolder folder;
   RecordingObserver observer;
   FakeWebAccess web;
-  TMyThread job;
+  RetrievalJob job;
 };
 
 TEST_F(SignInTest, FortyCharacterTokenIsPosted) {

@@ -9,7 +9,7 @@
 
 #include "GuiTestKit.h"
 #include "catalogue/Settings.h"
-#include "desktop/Myedit.h"
+#include "desktop/DigitsEdit.h"
 
 namespace vormla::test {
 
@@ -19,7 +19,7 @@ class ConditionTest : public QObject {
  private:
   // Every condition changed away from its initial value, top-level item 2 chosen
   // by the user, some nodes checked and expanded.
-  static void ChangeEverything(TFrmMain& w) {
+  static void ChangeEverything(MainWindow& w) {
     w.txtWord->setText(QStringLiteral("タオル"));
     w.txtPrice1->setText(QStringLiteral("100"));
     w.txtPrice2->setText(QStringLiteral("5000"));
@@ -39,19 +39,19 @@ class ConditionTest : public QObject {
 
  private slots:
   void clearAnsweredNoChangesNothing() {
-    TWindowFixture f;
-    TFrmMain& w = *f.Window;
+    WindowFixture f;
+    MainWindow& w = *f.Window;
     ChangeEverything(w);
     const QString marks = WidgetMarks(w);
-    f.Services.Answers = {TAnswer::No};
+    f.Services.Answers = {Answer::No};
     QTest::mouseClick(w.btnClear, Qt::LeftButton);
 
     QCOMPARE(f.Services.Messages.size(), 1);
-    const TMessage& asked = f.Services.Messages[0];
+    const Message& asked = f.Services.Messages[0];
     QCOMPARE(asked.Text, QStringLiteral("設定した条件を初期化します。\nよろしいですか？"));
     QCOMPARE(asked.Caption, QStringLiteral("変更確認"));
-    QVERIFY(asked.Kind == TMessage::Buttons::YesNo);
-    QVERIFY(asked.Symbol == TMessage::Icon::Question);
+    QVERIFY(asked.Kind == Message::Buttons::YesNo);
+    QVERIFY(asked.Symbol == Message::Icon::Question);
     QVERIFY(!asked.DefaultNo);
 
     QCOMPARE(w.txtWord->text(), QStringLiteral("タオル"));
@@ -68,10 +68,10 @@ class ConditionTest : public QObject {
   }
 
   void clearAnsweredYesResetsEveryCondition() {
-    TWindowFixture f;
-    TFrmMain& w = *f.Window;
+    WindowFixture f;
+    MainWindow& w = *f.Window;
     ChangeEverything(w);
-    f.Services.Answers = {TAnswer::Yes};
+    f.Services.Answers = {Answer::Yes};
     QTest::mouseClick(w.btnClear, Qt::LeftButton);
 
     QCOMPARE(f.Services.Messages.size(), 1);
@@ -91,7 +91,7 @@ class ConditionTest : public QObject {
     QCOMPARE(w.cmbCtgr->currentIndex(), 0);
     // The first item's tree: 新着商品 (with two children) and セール, all unchecked
     // and collapsed, node 0 selected and at the top.
-    QCOMPARE(w.CategoryTree().Count(), 4);
+    QCOMPARE(w.Tree().Count(), 4);
     QCOMPARE(w.NodeItem(0)->text(0), QStringLiteral(" 新着商品"));
     QCOMPARE(w.NodeItem(3)->text(0), QStringLiteral(" セール"));
     QCOMPARE(WidgetMarks(w), QStringLiteral("0000"));
@@ -106,21 +106,21 @@ class ConditionTest : public QObject {
 
   void clearWithAnEmptyFirstTreeSelectsNothing() {
     // The shipped catalogue's first item (all categories) has no sub-categories.
-    TWindowFixture f(QStringLiteral("vm_data.db"));
-    TFrmMain& w = *f.Window;
+    WindowFixture f(QStringLiteral("vm_data.db"));
+    MainWindow& w = *f.Window;
     w.cmbCtgr->setCurrentIndex(1);
     w.cmbCtgrClick();
-    QVERIFY(w.CategoryTree().Count() > 0);
+    QVERIFY(w.Tree().Count() > 0);
     QTest::mouseClick(w.btnClear, Qt::LeftButton);
     QCOMPARE(w.cmbCtgr->currentIndex(), 0);
-    QCOMPARE(w.CategoryTree().Count(), 0);
+    QCOMPARE(w.Tree().Count(), 0);
     QCOMPARE(w.TreeView->topLevelItemCount(), 0);
     QCOMPARE(w.TreeView->currentItem(), nullptr);
   }
 
   void chosenFolderEndsInOneSlash() {
-    TWindowFixture f;
-    TFrmMain& w = *f.Window;
+    WindowFixture f;
+    MainWindow& w = *f.Window;
     QTest::mouseClick(w.chkImgSave, Qt::LeftButton);
     QVERIFY(w.btnDirPath->isEnabled());
 
@@ -144,8 +144,8 @@ class ConditionTest : public QObject {
   }
 
   void imageSwitchFollowsEveryChange() {
-    TWindowFixture f;
-    TFrmMain& w = *f.Window;
+    WindowFixture f;
+    MainWindow& w = *f.Window;
     const QColor buttonFace = w.palette().color(QPalette::Button);
     const QColor window = w.palette().color(QPalette::Base);
 

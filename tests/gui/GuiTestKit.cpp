@@ -14,7 +14,7 @@ QString TestDataFolder() {
   return env.isEmpty() ? QStringLiteral(VORMLA_TEST_DATA_DIR) : QString::fromLocal8Bit(env);
 }
 
-TProgramFolder::TProgramFolder(const QString& catalogue) {
+TestProgramFolder::TestProgramFolder(const QString& catalogue) {
   QDir().mkpath(Db());
   if (!catalogue.isEmpty()) {
     QFile::copy(TestDataFolder() + QStringLiteral("/catalogue/") + catalogue,
@@ -22,26 +22,26 @@ TProgramFolder::TProgramFolder(const QString& catalogue) {
   }
 }
 
-void TProgramFolder::WriteIni(const QStringList& lines) const {
+void TestProgramFolder::WriteIni(const QStringList& lines) const {
   QFile file(IniFile());
   if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate)) qFatal("cannot write the settings file");
   for (const QString& line : lines) file.write(line.toLatin1() + "\r\n");
 }
 
-QByteArray TProgramFolder::ReadIni() const {
+QByteArray TestProgramFolder::ReadIni() const {
   QFile file(IniFile());
   if (!file.open(QIODevice::ReadOnly)) return {};
   return file.readAll();
 }
 
-TWindowFixture::TWindowFixture(const QString& catalogue, bool showAndLoad) : Folder(catalogue) {
+WindowFixture::WindowFixture(const QString& catalogue, bool showAndLoad) : Folder(catalogue) {
   if (showAndLoad) ShowAndLoad();
 }
 
-TWindowFixture::~TWindowFixture() = default;
+WindowFixture::~WindowFixture() = default;
 
-void TWindowFixture::ShowAndLoad() {
-  Window = std::make_unique<TFrmMain>(Services, Folder.DbPath(), Folder.IniPath());
+void WindowFixture::ShowAndLoad() {
+  Window = std::make_unique<MainWindow>(Services, Folder.DbPath(), Folder.IniPath());
   Window->show();
   if (!QTest::qWaitForWindowExposed(Window.get())) qWarning("window not exposed");
   // The deferred start-up runs from the event loop after the first show.
@@ -49,19 +49,19 @@ void TWindowFixture::ShowAndLoad() {
   QCoreApplication::processEvents();
 }
 
-bool TLauncherListener::Listen() {
+bool LauncherListener::Listen() {
   return QDBusConnection::sessionBus().connect(QString(), QString::fromLatin1(kLauncherEntryPath),
                                                QString::fromLatin1(kLauncherEntryInterface), QStringLiteral("Update"),
                                                this, SLOT(OnUpdate(QString, QVariantMap)));
 }
 
-void TLauncherListener::Stop() {
+void LauncherListener::Stop() {
   QDBusConnection::sessionBus().disconnect(QString(), QString::fromLatin1(kLauncherEntryPath),
                                            QString::fromLatin1(kLauncherEntryInterface), QStringLiteral("Update"), this,
                                            SLOT(OnUpdate(QString, QVariantMap)));
 }
 
-void TLauncherListener::OnUpdate(const QString& uri, const QVariantMap& properties) {
+void LauncherListener::OnUpdate(const QString& uri, const QVariantMap& properties) {
   Update update;
   update.Uri = uri;
   update.Progress = properties.value(QStringLiteral("progress"), -1.0).toDouble();
@@ -70,23 +70,23 @@ void TLauncherListener::OnUpdate(const QString& uri, const QVariantMap& properti
   Updates << update;
 }
 
-bool WidgetChecked(const TFrmMain& window, int index) {
+bool WidgetChecked(const MainWindow& window, int index) {
   return window.NodeItem(index)->checkState(0) == Qt::Checked;
 }
 
-QString WidgetMarks(const TFrmMain& window) {
+QString WidgetMarks(const MainWindow& window) {
   QString marks;
-  for (int i = 0; i < window.CategoryTree().Count(); ++i) marks += WidgetChecked(window, i) ? '1' : '0';
+  for (int i = 0; i < window.Tree().Count(); ++i) marks += WidgetChecked(window, i) ? '1' : '0';
   return marks;
 }
 
-QString ModelMarks(const TFrmMain& window) {
-  return QString::fromStdString(window.CategoryTree().TreeListText());
+QString ModelMarks(const MainWindow& window) {
+  return QString::fromStdString(window.Tree().TreeListText());
 }
 
 namespace {
 
-QRect CheckRect(TFrmMain& window, int index) {
+QRect CheckRect(MainWindow& window, int index) {
   QTreeWidget* tree = window.TreeView;
   QTreeWidgetItem* item = window.NodeItem(index);
   tree->scrollToItem(item);
@@ -101,13 +101,13 @@ QRect CheckRect(TFrmMain& window, int index) {
 
 }  // namespace
 
-void ClickCheckBox(TFrmMain& window, int index) {
+void ClickCheckBox(MainWindow& window, int index) {
   const QPoint at = CheckRect(window, index).center();
   QTest::mouseMove(window.TreeView->viewport(), at);
   QTest::mouseClick(window.TreeView->viewport(), Qt::LeftButton, Qt::NoModifier, at);
 }
 
-void ClickCaption(TFrmMain& window, int index) {
+void ClickCaption(MainWindow& window, int index) {
   const QRect box = CheckRect(window, index);
   const QRect row = window.TreeView->visualItemRect(window.NodeItem(index));
   const QPoint at(box.right() + 30, row.center().y());

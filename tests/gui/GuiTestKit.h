@@ -16,19 +16,19 @@
 #include <string>
 
 #include "shell/AppServices.h"
-#include "shell/Univormla.h"
+#include "shell/MainWindow.h"
 
 namespace vormla::test {
 
 // Records every box and answers from a queue (Yes/Ok when the queue is empty).
-class TFakeServices : public TAppServices {
+class FakeServices : public AppServices {
  public:
-  TAnswer ShowMessage(QWidget*, const TMessage& message) override {
+  Answer ShowMessage(QWidget*, const Message& message) override {
     Messages.push_back(message);
     if (OnMessage) OnMessage(message);
-    if (message.Kind == TMessage::Buttons::Ok) return TAnswer::Ok;
-    if (Answers.empty()) return TAnswer::Yes;
-    const TAnswer answer = Answers.front();
+    if (message.Kind == Message::Buttons::Ok) return Answer::Ok;
+    if (Answers.empty()) return Answer::Yes;
+    const Answer answer = Answers.front();
     Answers.pop_front();
     return answer;
   }
@@ -55,15 +55,15 @@ class TFakeServices : public TAppServices {
     TaskbarCalls << QStringLiteral("value %1/%2").arg(current).arg(maximum);
     return TaskbarAvailable && vormla::SetTaskbarProgressValue(current, maximum);
   }
-  bool SetTaskbarProgressState(TTaskBarProgressState state) override {
+  bool SetTaskbarProgressState(TaskBarProgressState state) override {
     TaskbarCalls << QStringLiteral("state %1").arg(static_cast<int>(state));
     return TaskbarAvailable && vormla::SetTaskbarProgressState(state);
   }
   void TerminateApplication() override { ++Terminations; }
 
-  QList<TMessage> Messages;
-  std::function<void(const TMessage&)> OnMessage;  // runs while the box is "up"
-  std::deque<TAnswer> Answers;
+  QList<Message> Messages;
+  std::function<void(const Message&)> OnMessage;  // runs while the box is "up"
+  std::deque<Answer> Answers;
   QString FolderChoice;
   QStringList FolderTitles;
   QString SaveChoice;
@@ -75,7 +75,7 @@ class TFakeServices : public TAppServices {
 };
 
 // What arrives on the launcher-entry signal.
-class TLauncherListener : public QObject {
+class LauncherListener : public QObject {
   Q_OBJECT
 
  public:
@@ -98,9 +98,9 @@ class TLauncherListener : public QObject {
 
 // A program folder of its own: db/vm_data.db copied from a test catalogue
 // (none when catalogue is empty), db/vm.ini as the settings path.
-class TProgramFolder {
+class TestProgramFolder {
  public:
-  explicit TProgramFolder(const QString& catalogue = QStringLiteral("catalogue-edge.db"));
+  explicit TestProgramFolder(const QString& catalogue = QStringLiteral("catalogue-edge.db"));
   QString Db() const { return dir_.path() + QStringLiteral("/db"); }
   std::string DbPath() const { return (Db() + QStringLiteral("/vm_data.db")).toStdString(); }
   std::string IniPath() const { return (Db() + QStringLiteral("/vm.ini")).toStdString(); }
@@ -117,25 +117,25 @@ class TProgramFolder {
 QString TestDataFolder();
 
 // A window over a program folder, shown, with its deferred start-up done.
-struct TWindowFixture {
-  explicit TWindowFixture(const QString& catalogue = QStringLiteral("catalogue-edge.db"),
+struct WindowFixture {
+  explicit WindowFixture(const QString& catalogue = QStringLiteral("catalogue-edge.db"),
                           bool showAndLoad = true);
-  ~TWindowFixture();
+  ~WindowFixture();
   void ShowAndLoad();
 
-  TFakeServices Services;
-  TProgramFolder Folder;
-  std::unique_ptr<TFrmMain> Window;
+  FakeServices Services;
+  TestProgramFolder Folder;
+  std::unique_ptr<MainWindow> Window;
 };
 
 // The widget's own check state of a node.
-bool WidgetChecked(const TFrmMain& window, int index);
+bool WidgetChecked(const MainWindow& window, int index);
 // "1"/"0" per node from the widget, and the same from the model.
-QString WidgetMarks(const TFrmMain& window);
-QString ModelMarks(const TFrmMain& window);
+QString WidgetMarks(const MainWindow& window);
+QString ModelMarks(const MainWindow& window);
 // A left click in the middle of a node's check box, or on its caption text.
-void ClickCheckBox(TFrmMain& window, int index);
-void ClickCaption(TFrmMain& window, int index);
+void ClickCheckBox(MainWindow& window, int index);
+void ClickCaption(MainWindow& window, int index);
 
 // Test classes, run one after another by the test program.
 QObject* NewLayoutTest();

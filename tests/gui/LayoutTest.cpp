@@ -15,7 +15,7 @@
 #include <QTreeWidget>
 
 #include "GuiTestKit.h"
-#include "desktop/Myedit.h"
+#include "desktop/DigitsEdit.h"
 #include "catalogue/Settings.h"
 
 namespace vormla::test {
@@ -42,11 +42,11 @@ class LayoutTest : public QObject {
   Q_OBJECT
 
  private slots:
-  void init() { fixture_ = std::make_unique<TWindowFixture>(); }
+  void init() { fixture_ = std::make_unique<WindowFixture>(); }
   void cleanup() { fixture_.reset(); }
 
   void windowFrame() {
-    TFrmMain& w = *fixture_->Window;
+    MainWindow& w = *fixture_->Window;
     QCOMPARE(w.windowTitle(), QStringLiteral("VORMLA商品情報取得ソフト"));
     QCOMPARE(w.size(), QSize(449, 426));
     QCOMPARE(w.minimumSize(), QSize(449, 426));
@@ -57,7 +57,7 @@ class LayoutTest : public QObject {
   }
 
   void controlsSitWhereDesigned() {
-    TFrmMain& w = *fixture_->Window;
+    MainWindow& w = *fixture_->Window;
     struct Place {
       QWidget* widget;
       QWidget* parent;
@@ -122,7 +122,7 @@ class LayoutTest : public QObject {
   }
 
   void fontsResolveToJapaneseFaces() {
-    TFrmMain& w = *fixture_->Window;
+    MainWindow& w = *fixture_->Window;
     QCOMPARE(w.font().family(), QStringLiteral("ＭＳ Ｐゴシック"));
     QCOMPARE(w.font().pixelSize(), 12);
     QCOMPARE(QFontInfo(w.font()).family(), QStringLiteral("IPAPGothic"));
@@ -136,7 +136,7 @@ class LayoutTest : public QObject {
   }
 
   void initialStates() {
-    TFrmMain& w = *fixture_->Window;
+    MainWindow& w = *fixture_->Window;
     QVERIFY(!w.lblImgDir->isEnabled());
     QVERIFY(!w.btnDirPath->isEnabled());
     QVERIFY(!w.btnCancel->isEnabled());
@@ -159,7 +159,7 @@ class LayoutTest : public QObject {
     QCOMPARE(w.TreeView->indentation(), 15);
     QCOMPARE(w.TreeView->editTriggers(), QAbstractItemView::NoEditTriggers);
     for (int i = 0; i < 4; ++i) {
-      TMyEdit* edit = w.txtPrice[static_cast<size_t>(i)];
+      DigitsEdit* edit = w.txtPrice[static_cast<size_t>(i)];
       QVERIFY(edit != nullptr);
       QCOMPARE(edit->objectName(), QStringLiteral("txtPrice%1").arg(i + 1));
       QCOMPARE(edit->property("Tag").toInt(), i + 1);
@@ -175,7 +175,7 @@ class LayoutTest : public QObject {
   }
 
   void tabOrderFollowsTheDesign() {
-    TFrmMain& w = *fixture_->Window;
+    MainWindow& w = *fixture_->Window;
     const QList<QWidget*> expected = {w.txtWord,    w.txtPrice1,  w.txtPrice2, w.txtPrice3,
                                       w.txtPrice4,  w.cmbSort,    w.chkSell1,  w.chkSell2,
                                       w.txtDirPath, w.btnDirPath, w.chkImgSave, w.cmbCtgr,
@@ -205,8 +205,8 @@ class LayoutTest : public QObject {
   }
 
   void priceBoxesTakeNineDigitsOnly() {
-    TFrmMain& w = *fixture_->Window;
-    for (TMyEdit* edit : w.txtPrice) {
+    MainWindow& w = *fixture_->Window;
+    for (DigitsEdit* edit : w.txtPrice) {
       QTest::keyClicks(edit, "12a3-b4.5 67890");
       QCOMPARE(edit->text(), QStringLiteral("123456789"));
     }
@@ -218,7 +218,7 @@ class LayoutTest : public QObject {
   }
 
   void keywordHoldsFortyShiftJisBytes() {
-    TFrmMain& w = *fixture_->Window;
+    MainWindow& w = *fixture_->Window;
     QTest::keyClicks(w.txtWord, QByteArray(45, 'a').constData());
     QCOMPARE(w.txtWord->text(), QString(40, QLatin1Char('a')));
 
@@ -241,14 +241,14 @@ class LayoutTest : public QObject {
   }
 
   void doubleClickSelectsTheWholeKeyword() {
-    TFrmMain& w = *fixture_->Window;
+    MainWindow& w = *fixture_->Window;
     w.txtWord->setText(QStringLiteral("タオル ハンカチ set"));
     QTest::mouseDClick(w.txtWord, Qt::LeftButton, Qt::NoModifier, QPoint(5, 10));
     QCOMPARE(w.txtWord->selectedText(), w.txtWord->text());
   }
 
   void altKeysPressTheButtons() {
-    TFrmMain& w = *fixture_->Window;
+    MainWindow& w = *fixture_->Window;
     w.activateWindow();
     QVERIFY(QTest::qWaitForWindowActive(&w));
     w.txtWord->setFocus();
@@ -257,7 +257,7 @@ class LayoutTest : public QObject {
     QTest::keyClick(w.txtWord, Qt::Key_R, Qt::AltModifier);
     QTRY_COMPARE(action.count(), 1);
 
-    fixture_->Services.Answers = {TAnswer::No};
+    fixture_->Services.Answers = {Answer::No};
     QTest::keyClick(w.txtWord, Qt::Key_N, Qt::AltModifier);
     QTRY_COMPARE(fixture_->Services.Messages.size(), 1);
     QCOMPARE(fixture_->Services.Messages[0].Caption, QStringLiteral("変更確認"));
@@ -273,7 +273,7 @@ class LayoutTest : public QObject {
   }
 
  private:
-  std::unique_ptr<TWindowFixture> fixture_;
+  std::unique_ptr<WindowFixture> fixture_;
 };
 
 QObject* NewLayoutTest() { return new LayoutTest; }

@@ -19,10 +19,10 @@
 #include "support/LocalPorts.h"
 #include "support/ResultCsv.h"
 #include "demo-market/DemoMarket.h"
-#include "desktop/Myedit.h"
-#include "desktop/W7taskbar.h"
-#include "engine/Unithread.h"
-#include "web/Unicommon.h"
+#include "desktop/DigitsEdit.h"
+#include "desktop/LauncherProgress.h"
+#include "engine/RetrievalJob.h"
+#include "web/TextOps.h"
 
 namespace vormla::test {
 
@@ -58,13 +58,13 @@ QString ItemText(const QString& label, int done, long long total) {
 bool IsItemText(const QString& text) { return text.startsWith(QStringLiteral("分類 : ")); }
 
 // A window over the shipped catalogue with what a run shows recorded.
-struct TRunWindow : TWindowFixture {
-  explicit TRunWindow(bool taskbar = false) : TWindowFixture(QStringLiteral("vm_data.db"), false) {
+struct RunWindow : WindowFixture {
+  explicit RunWindow(bool taskbar = false) : WindowFixture(QStringLiteral("vm_data.db"), false) {
     Services.TaskbarAvailable = taskbar;
     ShowAndLoad();
     // A scratch file of its own, not the one beside the built programs.
     Window->TmpFileName = (Folder.Db() + QStringLiteral("/tmp.dat")).toStdString();
-    QObject::connect(Window.get(), &TFrmMain::StatusShown, Window.get(), [this](const QString& text) {
+    QObject::connect(Window.get(), &MainWindow::StatusShown, Window.get(), [this](const QString& text) {
       Texts << text;
       if (OnText) OnText(text);
     });
@@ -107,7 +107,7 @@ class RunTest : public QObject {
   int csvCounter_ = 0;
 
   QString NewCsv() { return work_.filePath(QStringLiteral("run%1.csv").arg(++csvCounter_)); }
-  static QString Scratch(const TRunWindow& run) { return QString::fromStdString(run.Window->TmpFileName); }
+  static QString Scratch(const RunWindow& run) { return QString::fromStdString(run.Window->TmpFileName); }
 
   // The rows the market expects for the searches served since the last clear,
   // each search with its category label.
@@ -142,7 +142,7 @@ class RunTest : public QObject {
     return texts;
   }
 
-  static void CheckIdle(const TRunWindow& run) {
+  static void CheckIdle(const RunWindow& run) {
     QVERIFY(run.Idle());
     QCOMPARE(run.Window->lblStatus->text(), QString());
     QCOMPARE(run.Window->prgBar->value(), 0);
@@ -155,7 +155,7 @@ class RunTest : public QObject {
   }
 
   // Checks child nodes of top-level entry 1 of the shipped catalogue.
-  static QStringList ChooseCategories(TRunWindow& run, const QList<int>& nodes) {
+  static QStringList ChooseCategories(RunWindow& run, const QList<int>& nodes) {
     run.Window->cmbCtgr->setCurrentIndex(1);
     run.Window->cmbCtgrClick();
     run.Window->TreeView->expandAll();
@@ -191,7 +191,7 @@ class RunTest : public QObject {
   void init() { market_->ClearRecords(); }
 
   void wholeSiteRunWritesItsRowsAndAsksToOpenTheFile() {
-    TRunWindow run;
+    RunWindow run;
     bool checkedRunning = false;
     run.AtItem(1, [&] {
       // Running mode while the worker waits.
@@ -208,7 +208,7 @@ class RunTest : public QObject {
       QVERIFY(QFileInfo::exists(Scratch(run)));
       checkedRunning = true;
     });
-    run.Services.Answers = {TAnswer::No};
+    run.Services.Answers = {Answer::No};
     const QString csv = NewCsv();
     run.Start(csv);
     QCOMPARE(run.Services.SaveDialogs.size(), 1);
@@ -243,11 +243,11 @@ class RunTest : public QObject {
     QCOMPARE(run.Services.Beeps, 1);
     QCOMPARE(run.Services.Alerts, 1);
     QCOMPARE(run.Services.Messages.size(), 1);
-    const TMessage& open = run.Services.Messages[0];
+    const Message& open = run.Services.Messages[0];
     QCOMPARE(open.Text, QStringLiteral("商品情報の取得が完了しました。\n保存したファイルを開きますか？"));
     QCOMPARE(open.Caption, QStringLiteral("処理確認"));
-    QVERIFY(open.Kind == TMessage::Buttons::YesNo);
-    QVERIFY(open.Symbol == TMessage::Icon::Question);
+    QVERIFY(open.Kind == Message::Buttons::YesNo);
+    QVERIFY(open.Symbol == Message::Icon::Question);
     QVERIFY(open.DefaultNo);
     QVERIFY(run.Services.Opened.isEmpty());
     QCOMPARE(run.Services.RestoredCursors, 1);
@@ -258,13 +258,13 @@ class RunTest : public QObject {
   }
 
   void categoryRunStepsTheBarAndTheLauncher() {
-    TLauncherListener listener;
+    LauncherListener listener;
     QVERIFY(listener.Listen());
-    TRunWindow run(true);
+    RunWindow run(true);
     QVERIFY(run.Window->TaskbarReady);
     const QStringList labels = ChooseCategories(run, {1, 2});
-    QCOMPARE(run.Window->CategoryTree().SelectedCategoryList(), std::string("1,2,"));
-    run.Services.Answers = {TAnswer::Yes};
+    QCOMPARE(run.Window->Tree().SelectedCategoryList(), std::string("1,2,"));
+    run.Services.Answers = {Answer::Yes};
     const QString csv = NewCsv();
     run.Start(csv);
     QCOMPARE(run.Window->strCtgrList, std::string("1,2,"));
@@ -293,24 +293,24 @@ class RunTest : public QObject {
   }
 
   void openAnsweredYesWhenTheFileIsGone() {
-    TRunWindow run;
+    RunWindow run;
     const QString csv = NewCsv();
     // The file goes away while the open question is up.
-    run.Services.OnMessage = [&](const TMessage& message) {
+    run.Services.OnMessage = [&](const Message& message) {
       if (message.Caption == QStringLiteral("処理確認")) QFile::remove(csv);
     };
-    run.Services.Answers = {TAnswer::Yes};
+    run.Services.Answers = {Answer::Yes};
     run.Start(csv);
     QTRY_VERIFY_WITH_TIMEOUT(run.Idle(), 30000);
     QVERIFY(run.Services.Opened.isEmpty());
     QCOMPARE(run.Services.Messages.size(), 2);
     QCOMPARE(run.Services.Messages[1].Text, QStringLiteral("該当するファイルが見つかりませんでした。"));
     QCOMPARE(run.Services.Messages[1].Caption, QStringLiteral("Error"));
-    QVERIFY(run.Services.Messages[1].Kind == TMessage::Buttons::Ok);
+    QVERIFY(run.Services.Messages[1].Kind == Message::Buttons::Ok);
   }
 
   void nothingFoundLeavesTheHeaderOnly() {
-    TRunWindow run;
+    RunWindow run;
     QTemporaryDir pictures;
     run.Window->chkImgSave->setChecked(true);
     run.Window->txtDirPath->setText(pictures.path());
@@ -323,7 +323,7 @@ class RunTest : public QObject {
     QCOMPARE(run.Services.Messages.size(), 1);
     QCOMPARE(run.Services.Messages[0].Text, QStringLiteral("該当する商品情報は見つかりませんでした。"));
     QCOMPARE(run.Services.Messages[0].Caption, QStringLiteral("検索終了"));
-    QVERIFY(run.Services.Messages[0].Kind == TMessage::Buttons::Ok);
+    QVERIFY(run.Services.Messages[0].Kind == Message::Buttons::Ok);
     QCOMPARE(run.Window->RunResult, 1);
     QCOMPARE(ReadAll(csv), QByteArray::fromStdString(CsvHeader() + "\r\n"));
     QCOMPARE(run.Services.Beeps, 0);
@@ -333,16 +333,16 @@ class RunTest : public QObject {
   }
 
   void cancelAnsweredNoLeavesTheRunGoing() {
-    TRunWindow run;
+    RunWindow run;
     run.AtItem(2, [&] { run.Window->btnCancel->click(); });
-    run.Services.Answers = {TAnswer::No, TAnswer::No};
+    run.Services.Answers = {Answer::No, Answer::No};
     const QString csv = NewCsv();
     run.Start(csv);
     QTRY_VERIFY_WITH_TIMEOUT(run.Idle(), 30000);
     QCOMPARE(run.Services.Messages.size(), 2);
     QCOMPARE(run.Services.Messages[0].Text, QStringLiteral("取得処理を中断します。\nよろしいですか？"));
     QCOMPARE(run.Services.Messages[0].Caption, QStringLiteral("中断確認"));
-    QVERIFY(run.Services.Messages[0].Kind == TMessage::Buttons::YesNo);
+    QVERIFY(run.Services.Messages[0].Kind == Message::Buttons::YesNo);
     QCOMPARE(run.Services.Messages[1].Caption, QStringLiteral("処理確認"));
     QCOMPARE(run.Window->RunResult, 0);
     const auto expected = Expected(QString(), {QStringLiteral("全カテゴリ")});
@@ -350,9 +350,9 @@ class RunTest : public QObject {
   }
 
   void cancelAnsweredYesKeepsTheRowsSoFar() {
-    TRunWindow run;
+    RunWindow run;
     run.AtItem(3, [&] { run.Window->btnCancel->click(); });
-    run.Services.Answers = {TAnswer::Yes};
+    run.Services.Answers = {Answer::Yes};
     const QString csv = NewCsv();
     run.Start(csv);
     QTRY_VERIFY_WITH_TIMEOUT(run.Idle(), 30000);
@@ -371,7 +371,7 @@ class RunTest : public QObject {
   }
 
   void secondCancelReturnsToIdleAtOnceAndTheNextRunIsClean() {
-    TRunWindow run;
+    RunWindow run;
     bool idleAtOnce = false;
     run.AtItem(2, [&] {
       run.Window->btnCancel->click();  // Yes: stopping
@@ -380,7 +380,7 @@ class RunTest : public QObject {
       // Idle at once, the worker (waiting on this very call) left to stop on its own.
       idleAtOnce = run.Idle() && run.Window->StoppingWorkers() == 1 && !run.Window->MyThread;
     });
-    run.Services.Answers = {TAnswer::Yes};
+    run.Services.Answers = {Answer::Yes};
     run.Start(NewCsv());
     QTRY_VERIFY_WITH_TIMEOUT(run.Idle(), 30000);
     QVERIFY(idleAtOnce);
@@ -392,7 +392,7 @@ class RunTest : public QObject {
     market_->ClearRecords();
     run.Texts.clear();
     run.Bar.clear();
-    run.Services.Answers = {TAnswer::No};
+    run.Services.Answers = {Answer::No};
     const QString csv = NewCsv();
     run.Start(csv);
     QVERIFY(run.Window->StoppingWorkers() == 0);
@@ -407,9 +407,9 @@ class RunTest : public QObject {
   }
 
   void closeAnsweredNoKeepsTheRun() {
-    TRunWindow run;
+    RunWindow run;
     run.AtItem(2, [&] { QVERIFY(!run.Window->close()); });
-    run.Services.Answers = {TAnswer::No, TAnswer::No};
+    run.Services.Answers = {Answer::No, Answer::No};
     run.Start(NewCsv());
     QTRY_VERIFY_WITH_TIMEOUT(run.Idle(), 30000);
     QCOMPARE(run.Services.Messages.size(), 2);
@@ -422,7 +422,7 @@ class RunTest : public QObject {
   }
 
   void closeAnsweredYesEndsTheProgramOnceTheWorkerStopped() {
-    TRunWindow run;
+    RunWindow run;
     bool sawRefusal = false;
     run.AtItem(2, [&] {
       sawRefusal = !run.Window->close();
@@ -432,7 +432,7 @@ class RunTest : public QObject {
       QCOMPARE(run.Services.Terminations, 0);
       QVERIFY(run.Folder.ReadIni().isEmpty());
     });
-    run.Services.Answers = {TAnswer::Yes};
+    run.Services.Answers = {Answer::Yes};
     const QString csv = NewCsv();
     run.Start(csv);
     QTRY_COMPARE_WITH_TIMEOUT(run.Services.Terminations, 1, 30000);
@@ -448,14 +448,14 @@ class RunTest : public QObject {
   }
 
   void secondCancelAfterAConfirmedCloseEndsAtOnce() {
-    TRunWindow run;
+    RunWindow run;
     bool endedAtOnce = false;
     run.AtItem(2, [&] {
       run.Window->close();
       run.Window->btnCancel->click();
       endedAtOnce = run.Services.Terminations == 1 && run.Window->StoppingWorkers() == 1;
     });
-    run.Services.Answers = {TAnswer::Yes};
+    run.Services.Answers = {Answer::Yes};
     run.Start(NewCsv());
     QTRY_COMPARE_WITH_TIMEOUT(run.Services.Terminations, 1, 30000);
     QVERIFY(endedAtOnce);
@@ -468,12 +468,12 @@ class RunTest : public QObject {
   // The worker's end is served while a question is up (as any call from the
   // worker is); the answer then finds the run over and must not act on it.
   void runEndingWhileTheCancelQuestionIsUp() {
-    TRunWindow run;
+    RunWindow run;
     run.AtItem(2, [&] { QTimer::singleShot(0, run.Window->btnCancel, &QPushButton::click); });
-    run.Services.OnMessage = [&](const TMessage& message) {
+    run.Services.OnMessage = [&](const Message& message) {
       if (message.Caption == QStringLiteral("中断確認")) QVERIFY(QTest::qWaitFor([&] { return run.Idle(); }, 30000));
     };
-    run.Services.Answers = {TAnswer::No, TAnswer::Yes};  // open question: No; cancel question: Yes
+    run.Services.Answers = {Answer::No, Answer::Yes};  // open question: No; cancel question: Yes
     const QString csv = NewCsv();
     run.Start(csv);
     QTRY_VERIFY_WITH_TIMEOUT(run.Idle(), 30000);
@@ -487,13 +487,13 @@ class RunTest : public QObject {
   }
 
   void runEndingWhileTheCloseQuestionIsUpClosesNormally() {
-    TRunWindow run;
+    RunWindow run;
     bool closed = false;
     run.AtItem(2, [&] { QTimer::singleShot(0, run.Window.get(), [&] { closed = run.Window->close(); }); });
-    run.Services.OnMessage = [&](const TMessage& message) {
+    run.Services.OnMessage = [&](const Message& message) {
       if (message.Caption == QStringLiteral("終了確認")) QVERIFY(QTest::qWaitFor([&] { return run.Idle(); }, 30000));
     };
-    run.Services.Answers = {TAnswer::No, TAnswer::Yes};
+    run.Services.Answers = {Answer::No, Answer::Yes};
     run.Start(NewCsv());
     QTRY_VERIFY_WITH_TIMEOUT(closed, 30000);
     QVERIFY(!run.Window->isVisible());
@@ -502,7 +502,7 @@ class RunTest : public QObject {
   }
 
   void pricePairsAreOrderedOnStart() {
-    TRunWindow run;
+    RunWindow run;
     run.Services.SaveChoice.clear();  // the dialog is cancelled: no run
     run.Window->txtPrice1->setText(QStringLiteral("5000"));
     run.Window->txtPrice2->setText(QStringLiteral("1000"));
@@ -529,7 +529,7 @@ class RunTest : public QObject {
   }
 
   void missingPictureFolderStartsNothing() {
-    TRunWindow run;
+    RunWindow run;
     run.Window->chkImgSave->setChecked(true);
     run.Window->txtDirPath->setText(work_.filePath(QStringLiteral("no-such-folder")));
     run.Services.SaveChoice = NewCsv();
@@ -537,7 +537,7 @@ class RunTest : public QObject {
     QCOMPARE(run.Services.Messages.size(), 1);
     QCOMPARE(run.Services.Messages[0].Text, QStringLiteral("指定された商品画像保存フォルダが見つかりません。"));
     QCOMPARE(run.Services.Messages[0].Caption, QStringLiteral("Error"));
-    QVERIFY(run.Services.Messages[0].Kind == TMessage::Buttons::Ok);
+    QVERIFY(run.Services.Messages[0].Kind == Message::Buttons::Ok);
     QVERIFY(run.Services.SaveDialogs.isEmpty());
     QVERIFY(run.Idle());
     QVERIFY(market_->Requests().empty());
@@ -553,7 +553,7 @@ class RunTest : public QObject {
   }
 
   void extensionRulesAndAFileThatCannotGo() {
-    TRunWindow run;
+    RunWindow run;
     // A non-empty folder standing where the file would go cannot be deleted.
     const QList<QPair<QString, QString>> cases = {
         {QStringLiteral("plain"), QStringLiteral("plain.csv")},
@@ -582,7 +582,7 @@ class RunTest : public QObject {
   }
 
   void anExistingFileIsReplaced() {
-    TRunWindow run;
+    RunWindow run;
     const QString csv = NewCsv();
     {
       QFile old(csv);
@@ -596,7 +596,7 @@ class RunTest : public QObject {
   }
 
   void unwritableResultFileIsReported() {
-    TRunWindow run;
+    RunWindow run;
     const QString plain = work_.filePath(QStringLiteral("plain-file"));
     {
       QFile file(plain);
@@ -616,7 +616,7 @@ class RunTest : public QObject {
   void unreachableSiteIsReported() {
     const QByteArray root = qgetenv("VORMLA_SITE_ROOT");
     qputenv("VORMLA_SITE_ROOT", QByteArray("https://127.0.0.1:") + QByteArray::number(ClosedPort()));
-    TRunWindow run;
+    RunWindow run;
     const QString csv = NewCsv();
     run.Start(csv);
     const bool idle = QTest::qWaitFor([&] { return run.Idle(); }, 30000);

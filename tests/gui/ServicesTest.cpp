@@ -11,8 +11,8 @@
 #include <functional>
 
 #include "GuiTestKit.h"
-#include "desktop/Myedit.h"
-#include "web/Unicommon.h"
+#include "desktop/DigitsEdit.h"
+#include "web/TextOps.h"
 
 namespace vormla::test {
 
@@ -28,7 +28,7 @@ class ServicesTest : public QObject {
 
   // Shows the box through the real services and answers it by pressing `press`
   // (or Escape when press is NoButton) once it is up.
-  static TAnswer ShowAndAnswer(const TMessage& message, QMessageBox::StandardButton press, SeenBox& seen) {
+  static Answer ShowAndAnswer(const Message& message, QMessageBox::StandardButton press, SeenBox& seen) {
     auto* poll = new QTimer;
     QObject::connect(poll, &QTimer::timeout, [poll, press, &seen] {
       auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
@@ -49,22 +49,22 @@ class ServicesTest : public QObject {
       }
     });
     poll->start(20);
-    TQtServices services;
-    const TAnswer answer = services.ShowMessage(nullptr, message);
+    QtServices services;
+    const Answer answer = services.ShowMessage(nullptr, message);
     delete poll;
     return answer;
   }
 
  private slots:
   void questionBoxIsTopmostAndJapanese() {
-    TMessage message;
+    Message message;
     message.Text = QStringLiteral("商品情報の取得が完了しました。\n保存したファイルを開きますか？");
     message.Caption = QStringLiteral("処理確認");
-    message.Kind = TMessage::Buttons::YesNo;
-    message.Symbol = TMessage::Icon::Question;
+    message.Kind = Message::Buttons::YesNo;
+    message.Symbol = Message::Icon::Question;
     message.DefaultNo = true;
     SeenBox seen;
-    QVERIFY(ShowAndAnswer(message, QMessageBox::Yes, seen) == TAnswer::Yes);
+    QVERIFY(ShowAndAnswer(message, QMessageBox::Yes, seen) == Answer::Yes);
     QCOMPARE(seen.Title, message.Caption);
     QCOMPARE(seen.Text, message.Text);
     QVERIFY(seen.OnTop);
@@ -74,18 +74,18 @@ class ServicesTest : public QObject {
     QCOMPARE(seen.Default, seen.No);
 
     message.DefaultNo = false;
-    QVERIFY(ShowAndAnswer(message, QMessageBox::No, seen) == TAnswer::No);
+    QVERIFY(ShowAndAnswer(message, QMessageBox::No, seen) == Answer::No);
     QCOMPARE(seen.Default, seen.Yes);
     // Escape answers No.
-    QVERIFY(ShowAndAnswer(message, QMessageBox::NoButton, seen) == TAnswer::No);
+    QVERIFY(ShowAndAnswer(message, QMessageBox::NoButton, seen) == Answer::No);
   }
 
   void noticeBoxHasOneButton() {
-    TMessage message;
+    Message message;
     message.Text = QStringLiteral("該当する商品情報は見つかりませんでした。");
     message.Caption = QStringLiteral("検索終了");
     SeenBox seen;
-    QVERIFY(ShowAndAnswer(message, QMessageBox::Ok, seen) == TAnswer::Ok);
+    QVERIFY(ShowAndAnswer(message, QMessageBox::Ok, seen) == Answer::Ok);
     QCOMPARE(seen.Icon, QMessageBox::Information);
     QVERIFY(seen.OnTop);
     QVERIFY(!seen.Ok.isEmpty());
@@ -94,19 +94,19 @@ class ServicesTest : public QObject {
 
   void taskbarNeedsASessionBus() {
     // The tests run inside dbus-run-session.
-    TQtServices services;
+    QtServices services;
     QCOMPARE(services.InitializeTaskbarAPI(), !qEnvironmentVariableIsEmpty("DBUS_SESSION_BUS_ADDRESS"));
-    TWindowFixture off;
+    WindowFixture off;
     QVERIFY(!off.Window->TaskbarReady);
-    TWindowFixture on(QStringLiteral("catalogue-edge.db"), false);
+    WindowFixture on(QStringLiteral("catalogue-edge.db"), false);
     on.Services.TaskbarAvailable = true;
     on.ShowAndLoad();
     QVERIFY(on.Window->TaskbarReady);
   }
 
   void snapshotsCarryShiftJisTexts() {
-    TWindowFixture f(QStringLiteral("vm_data.db"));
-    TFrmMain& w = *f.Window;
+    WindowFixture f(QStringLiteral("vm_data.db"));
+    MainWindow& w = *f.Window;
     w.txtWord->setText(QStringLiteral("タオル"));
     w.txtPrice1->setText(QStringLiteral("100"));
     w.txtPrice4->setText(QStringLiteral("900"));
@@ -145,9 +145,9 @@ class ServicesTest : public QObject {
   }
 
   void settingsWaitForTheFirstShow() {
-    TWindowFixture f(QStringLiteral("catalogue-edge.db"), false);
+    WindowFixture f(QStringLiteral("catalogue-edge.db"), false);
     f.Folder.WriteIni({QStringLiteral("[Config]"), QStringLiteral("Price1=42")});
-    f.Window = std::make_unique<TFrmMain>(f.Services, f.Folder.DbPath(), f.Folder.IniPath());
+    f.Window = std::make_unique<MainWindow>(f.Services, f.Folder.DbPath(), f.Folder.IniPath());
     QCoreApplication::processEvents();
     QCOMPARE(f.Window->txtPrice1->text(), QString());  // created, not yet shown
     QCOMPARE(f.Window->cmbCtgr->count(), 6);         // the catalogue is read at creation

@@ -10,8 +10,8 @@
 
 #include "GuiTestKit.h"
 #include "catalogue/Settings.h"
-#include "desktop/Myedit.h"
-#include "web/Unicommon.h"
+#include "desktop/DigitsEdit.h"
+#include "web/TextOps.h"
 
 namespace vormla::test {
 
@@ -20,8 +20,8 @@ class SettingsTest : public QObject {
 
  private slots:
   void closingIdleWritesEveryKeyInOrder() {
-    TWindowFixture f(QStringLiteral("vm_data.db"));
-    TFrmMain& w = *f.Window;
+    WindowFixture f(QStringLiteral("vm_data.db"));
+    MainWindow& w = *f.Window;
     QVERIFY(!QFile::exists(f.Folder.IniFile()));
     w.txtWord->setText(QStringLiteral("  タオル "));
     w.txtPrice1->setText(QStringLiteral("100"));
@@ -46,9 +46,9 @@ class SettingsTest : public QObject {
   }
 
   void savedConditionsComeBack() {
-    TWindowFixture first(QStringLiteral("vm_data.db"));
+    WindowFixture first(QStringLiteral("vm_data.db"));
     {
-      TFrmMain& w = *first.Window;
+      MainWindow& w = *first.Window;
       w.txtWord->setText(QStringLiteral("ハンカチ 綿"));
       w.txtPrice1->setText(QStringLiteral("1"));
       w.txtPrice2->setText(QStringLiteral("2"));
@@ -66,11 +66,11 @@ class SettingsTest : public QObject {
       QVERIFY(w.close());
     }
     // A second window over the same folder.
-    TWindowFixture second(QString(), false);
+    WindowFixture second(QString(), false);
     QFile::copy(QString::fromStdString(first.Folder.DbPath()), QString::fromStdString(second.Folder.DbPath()));
     QFile::copy(first.Folder.IniFile(), second.Folder.IniFile());
     second.ShowAndLoad();
-    TFrmMain& w = *second.Window;
+    MainWindow& w = *second.Window;
     QVERIFY(second.Services.Messages.isEmpty());
     QCOMPARE(w.txtWord->text(), QStringLiteral("ハンカチ 綿"));
     QCOMPARE(w.txtPrice1->text(), QStringLiteral("1"));
@@ -95,13 +95,13 @@ class SettingsTest : public QObject {
   }
 
   void storedImageSavingMakesTheFolderEditable() {
-    TWindowFixture f(QString(), false);
+    WindowFixture f(QString(), false);
     QFile::copy(TestDataFolder() + QStringLiteral("/catalogue/vm_data.db"),
                 QString::fromStdString(f.Folder.DbPath()));
     f.Folder.WriteIni({QStringLiteral("[Config]"), QStringLiteral("Dir=/var/tmp/pictures/"),
                        QStringLiteral("ImgSave=1")});
     f.ShowAndLoad();
-    TFrmMain& w = *f.Window;
+    MainWindow& w = *f.Window;
     QCOMPARE(w.txtDirPath->text(), QStringLiteral("/var/tmp/pictures/"));
     QVERIFY(!w.txtDirPath->isReadOnly());
     QCOMPARE(w.txtDirPath->palette().color(QPalette::Base), w.palette().color(QPalette::Base));
@@ -110,16 +110,16 @@ class SettingsTest : public QObject {
   }
 
   void storedCategoryShowsItsTreeWithTheMarks() {
-    TWindowFixture f(QString(), false);
+    WindowFixture f(QString(), false);
     QFile::copy(TestDataFolder() + QStringLiteral("/catalogue/vm_data.db"),
                 QString::fromStdString(f.Folder.DbPath()));
     f.Folder.WriteIni({QStringLiteral("[Config]"), QStringLiteral("Category=3"),
                        QStringLiteral("TreeList=0000000000000000000000001")});
     f.ShowAndLoad();
-    TFrmMain& w = *f.Window;
+    MainWindow& w = *f.Window;
     QCOMPARE(w.cmbCtgr->currentIndex(), 3);
     QCOMPARE(w.cmbCtgr->currentText(), QStringLiteral("バッグ・財布"));
-    QCOMPARE(w.CategoryTree().Count(), 25);
+    QCOMPARE(w.Tree().Count(), 25);
     QCOMPARE(w.NodeItem(0)->text(0), QStringLiteral(" レディースバッグ"));
     QCOMPARE(WidgetMarks(w), QStringLiteral("0000000000000000000000001"));
     QCOMPARE(w.TreeView->currentItem(), w.NodeItem(24));
@@ -136,8 +136,8 @@ class SettingsTest : public QObject {
   }
 
   void noSettingsFileSelectsNodeZero() {
-    TWindowFixture f;
-    TFrmMain& w = *f.Window;
+    WindowFixture f;
+    MainWindow& w = *f.Window;
     QCOMPARE(w.TreeView->currentItem(), w.NodeItem(0));
     QCOMPARE(w.txtDirPath->text(), QDir::homePath() + QStringLiteral("/"));
     QVERIFY(f.Services.Messages.isEmpty());
@@ -145,17 +145,17 @@ class SettingsTest : public QObject {
   }
 
   void missingDatabaseEndsWithoutSettings() {
-    TWindowFixture f(QString(), false);
+    WindowFixture f(QString(), false);
     f.ShowAndLoad();
-    TFrmMain& w = *f.Window;
+    MainWindow& w = *f.Window;
     QVERIFY(!w.DbFound());
     QVERIFY(w.isVisible());
     QCOMPARE(f.Services.Messages.size(), 1);
-    const TMessage& shown = f.Services.Messages[0];
+    const Message& shown = f.Services.Messages[0];
     QCOMPARE(shown.Text, QStringLiteral("DBファイルの設定が正しくありません。\n管理者に確認してください。"));
     QCOMPARE(shown.Caption, QStringLiteral("設定エラー"));
-    QVERIFY(shown.Kind == TMessage::Buttons::Ok);
-    QVERIFY(shown.Symbol == TMessage::Icon::Information);
+    QVERIFY(shown.Kind == Message::Buttons::Ok);
+    QVERIFY(shown.Symbol == Message::Icon::Information);
     QCOMPARE(f.Services.Terminations, 1);
     QCOMPARE(w.cmbCtgr->count(), 0);
     QCOMPARE(w.TreeView->topLevelItemCount(), 0);
@@ -163,21 +163,21 @@ class SettingsTest : public QObject {
   }
 
   void databaseErrorShowsTheStandardBox() {
-    TWindowFixture f(QStringLiteral("catalogue-wrong-password.db"));
-    TFrmMain& w = *f.Window;
+    WindowFixture f(QStringLiteral("catalogue-wrong-password.db"));
+    MainWindow& w = *f.Window;
     QVERIFY(w.DbFound());
     QVERIFY(w.isVisible());
     QCOMPARE(f.Services.Messages.size(), 1);
     QCOMPARE(f.Services.Messages[0].Text, QStringLiteral("Not a valid password."));
     QCOMPARE(f.Services.Messages[0].Caption, QStringLiteral("VORMLA商品情報取得ソフト"));
-    QVERIFY(f.Services.Messages[0].Kind == TMessage::Buttons::Ok);
+    QVERIFY(f.Services.Messages[0].Kind == Message::Buttons::Ok);
     QCOMPARE(f.Services.Terminations, 0);
     QCOMPARE(w.cmbCtgr->count(), 0);
   }
 
   void refusedWriteKeepsTheWindowOpen() {
-    TWindowFixture f;
-    TFrmMain& w = *f.Window;
+    WindowFixture f;
+    MainWindow& w = *f.Window;
     // A folder stands where the settings file should be.
     QVERIFY(QDir().mkpath(f.Folder.IniFile()));
     QVERIFY(!w.close());
@@ -193,10 +193,10 @@ class SettingsTest : public QObject {
   }
 
   void missingDbFolderClosesWithoutSaving() {
-    TFakeServices services;
-    TProgramFolder folder;
+    FakeServices services;
+    TestProgramFolder folder;
     const std::string iniPath = (folder.Db() + QStringLiteral("/gone/vm.ini")).toStdString();
-    TFrmMain w(services, folder.DbPath(), iniPath);
+    MainWindow w(services, folder.DbPath(), iniPath);
     w.show();
     QCoreApplication::processEvents();
     QVERIFY(w.close());
@@ -205,10 +205,10 @@ class SettingsTest : public QObject {
   }
 
   void closingDuringARunAsksFirst() {
-    TWindowFixture f;
-    TFrmMain& w = *f.Window;
+    WindowFixture f;
+    MainWindow& w = *f.Window;
     w.btnCancel->setEnabled(true);  // the running mode as far as closing cares
-    f.Services.Answers = {TAnswer::No, TAnswer::Yes, TAnswer::Yes};
+    f.Services.Answers = {Answer::No, Answer::Yes, Answer::Yes};
     QVERIFY(!w.close());
     QCOMPARE(w.RunResult, 0);
     QVERIFY(!w.close());
@@ -218,7 +218,7 @@ class SettingsTest : public QObject {
     QCOMPARE(f.Services.Messages.size(), 3);
     QCOMPARE(f.Services.Messages[0].Text, QStringLiteral("取得処理の実行中ですが終了しますか？"));
     QCOMPARE(f.Services.Messages[0].Caption, QStringLiteral("終了確認"));
-    QVERIFY(f.Services.Messages[0].Kind == TMessage::Buttons::YesNo);
+    QVERIFY(f.Services.Messages[0].Kind == Message::Buttons::YesNo);
     QVERIFY(!QFile::exists(f.Folder.IniFile()));
   }
 };

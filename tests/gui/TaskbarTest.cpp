@@ -6,7 +6,7 @@
 #include <cstdio>
 
 #include "GuiTestKit.h"
-#include "desktop/W7taskbar.h"
+#include "desktop/LauncherProgress.h"
 
 namespace vormla::test {
 
@@ -21,7 +21,7 @@ class TaskbarTest : public QObject {
   }
 
   void valuesAndStatesReachTheLauncher() {
-    TLauncherListener listener;
+    LauncherListener listener;
     QVERIFY(listener.Listen());
     QVERIFY(InitializeTaskbarAPI());
     QVERIFY(SetTaskbarProgressValue(1, 4));
@@ -64,9 +64,9 @@ int TaskbarProbe(int argc, char* argv[]) {
   const bool value = SetTaskbarProgressValue(1, 2);
   const bool state = SetTaskbarProgressState(tbpsNone);
   // The window comes up without launcher progress.
-  TQtServices services;
-  TProgramFolder folder;
-  TFrmMain window(services, folder.DbPath(), folder.IniPath());
+  QtServices services;
+  TestProgramFolder folder;
+  MainWindow window(services, folder.DbPath(), folder.IniPath());
   const bool retry = InitializeTaskbarAPI();
   std::printf("init %d value %d state %d window %d retry %d\n", init, value, state, window.TaskbarReady, retry);
   return 0;

@@ -19,8 +19,8 @@ class TreeTest : public QObject {
   // Top-level item 3 of the shipped catalogue: 25 nodes, group 0 with children
   // 1..6, group 7 with 8..11, group 12 with 13..18, group 19 with 20..22, and
   // the childless groups 23 and 24.
-  static std::unique_ptr<TWindowFixture> BagsTree() {
-    auto f = std::make_unique<TWindowFixture>(QStringLiteral("vm_data.db"));
+  static std::unique_ptr<WindowFixture> BagsTree() {
+    auto f = std::make_unique<WindowFixture>(QStringLiteral("vm_data.db"));
     f->Window->cmbCtgr->setCurrentIndex(3);
     f->Window->cmbCtgrClick();
     f->Window->TreeView->expandAll();
@@ -28,9 +28,9 @@ class TreeTest : public QObject {
   }
 
   // The model's answer for the same toggle, to compare the widget with.
-  static QString ModelAfter(const TFrmMain& w, int index, bool state, bool* selectAll) {
-    TCategoryTree model(w.CategoryTree().Nodes());
-    for (int i = 0; i < w.CategoryTree().Count(); ++i) model.SetNodeChecked(i, w.CategoryTree().IsNodeChecked(i));
+  static QString ModelAfter(const MainWindow& w, int index, bool state, bool* selectAll) {
+    CategoryTree model(w.Tree().Nodes());
+    for (int i = 0; i < w.Tree().Count(); ++i) model.SetNodeChecked(i, w.Tree().IsNodeChecked(i));
     model.ApplyNodeCheck(index, state);
     *selectAll = model.SyncSelectAllBox(w.chkItem->isChecked());
     return QString::fromStdString(model.TreeListText());
@@ -39,14 +39,14 @@ class TreeTest : public QObject {
  private slots:
   void boxClickSpreadsLikeTheModel() {
     auto f = BagsTree();
-    TFrmMain& w = *f->Window;
-    QCOMPARE(w.CategoryTree().Count(), 25);
+    MainWindow& w = *f->Window;
+    QCOMPARE(w.Tree().Count(), 25);
     // Children of group 7 one by one, then the parent of group 0, then a child
     // off again, then a childless group.
     const int clicks[] = {8, 9, 10, 11, 0, 3, 23, 7};
     for (int index : clicks) {
       bool selectAll = false;
-      const QString expected = ModelAfter(w, index, !w.CategoryTree().IsNodeChecked(index), &selectAll);
+      const QString expected = ModelAfter(w, index, !w.Tree().IsNodeChecked(index), &selectAll);
       ClickCheckBox(w, index);
       QCOMPARE(ModelMarks(w), expected);
       QCOMPARE(WidgetMarks(w), expected);
@@ -64,12 +64,12 @@ class TreeTest : public QObject {
 
   void spaceKeySpreadsLikeABoxClick() {
     auto f = BagsTree();
-    TFrmMain& w = *f->Window;
+    MainWindow& w = *f->Window;
     w.TreeView->setFocus();
     for (int index : {12, 15, 15, 20, 21, 22}) {
       w.TreeView->setCurrentItem(w.NodeItem(index));
       bool selectAll = false;
-      const QString expected = ModelAfter(w, index, !w.CategoryTree().IsNodeChecked(index), &selectAll);
+      const QString expected = ModelAfter(w, index, !w.Tree().IsNodeChecked(index), &selectAll);
       QTest::keyClick(w.TreeView, Qt::Key_Space);
       QCOMPARE(WidgetMarks(w), expected);
       QCOMPARE(ModelMarks(w), expected);
@@ -82,13 +82,13 @@ class TreeTest : public QObject {
                                             "1111111"
                                             "1111"
                                             "00"));
-    QCOMPARE(QString::fromStdString(w.CategoryTree().SelectedCategoryList()),
+    QCOMPARE(QString::fromStdString(w.Tree().SelectedCategoryList()),
              QStringLiteral("13,14,15,16,17,18,20,21,22,"));
   }
 
   void captionClickChangesNoMark() {
     auto f = BagsTree();
-    TFrmMain& w = *f->Window;
+    MainWindow& w = *f->Window;
     ClickCheckBox(w, 2);
     const QString before = WidgetMarks(w);
     for (int index : {0, 2, 5, 23}) {
@@ -101,7 +101,7 @@ class TreeTest : public QObject {
 
   void selectAllBoxBothWays() {
     auto f = BagsTree();
-    TFrmMain& w = *f->Window;
+    MainWindow& w = *f->Window;
     QTest::mouseClick(w.chkItem, Qt::LeftButton);
     QVERIFY(w.chkItem->isChecked());
     QCOMPARE(WidgetMarks(w), QString(25, QLatin1Char('1')));
@@ -124,8 +124,8 @@ class TreeTest : public QObject {
 
   void selectAllIgnoresUncheckedTopLevelNodes() {
     // Top-level item 0 of the edge catalogue: 新着商品 with two children, セール alone.
-    TWindowFixture f;
-    TFrmMain& w = *f.Window;
+    WindowFixture f;
+    MainWindow& w = *f.Window;
     w.TreeView->expandAll();
     ClickCheckBox(w, 1);
     QVERIFY(!w.chkItem->isChecked());
@@ -141,7 +141,7 @@ class TreeTest : public QObject {
 
   void expandAndCollapseButtons() {
     auto f = BagsTree();
-    TFrmMain& w = *f->Window;
+    MainWindow& w = *f->Window;
     w.TreeView->collapseAll();
     w.TreeView->setCurrentItem(w.NodeItem(24));
     QTest::mouseClick(w.spbExpand, Qt::LeftButton);  // "-" expands
@@ -159,17 +159,17 @@ class TreeTest : public QObject {
   }
 
   void expandOnAnEmptyTreeDoesNothing() {
-    TWindowFixture f(QStringLiteral("vm_data.db"));
-    TFrmMain& w = *f.Window;
-    QCOMPARE(w.CategoryTree().Count(), 0);
+    WindowFixture f(QStringLiteral("vm_data.db"));
+    MainWindow& w = *f.Window;
+    QCOMPARE(w.Tree().Count(), 0);
     QTest::mouseClick(w.spbExpand, Qt::LeftButton);
     QTest::mouseClick(w.spbCollapse, Qt::LeftButton);
     QCOMPARE(w.TreeView->currentItem(), nullptr);
   }
 
   void choosingATopLevelItemRebuildsTheTree() {
-    TWindowFixture f;
-    TFrmMain& w = *f.Window;
+    WindowFixture f;
+    MainWindow& w = *f.Window;
     w.activateWindow();
     QVERIFY(QTest::qWaitForWindowActive(&w));
     QTest::mouseClick(w.chkItem, Qt::LeftButton);
@@ -193,8 +193,8 @@ class TreeTest : public QObject {
   }
 
   void treeTakesTheFocusWithoutInputMethod() {
-    TWindowFixture f;
-    TFrmMain& w = *f.Window;
+    WindowFixture f;
+    MainWindow& w = *f.Window;
     w.activateWindow();
     QVERIFY(QTest::qWaitForWindowActive(&w));
     w.TreeView->setAttribute(Qt::WA_InputMethodEnabled, true);

@@ -14,8 +14,8 @@
 #include "support/ResultCsv.h"
 #include "demo-market/DemoMarket.h"
 #include "engine/JobTestKit.h"
-#include "engine/Unithread.h"
-#include "web/Unicommon.h"
+#include "engine/RetrievalJob.h"
+#include "web/TextOps.h"
 
 namespace vormla::testing {
 
@@ -86,7 +86,7 @@ class DemoTest : public ::testing::Test {
   std::vector<std::vector<std::string>> RunJob(const SearchConditions& conditions,
                                                const std::vector<CategoryNode>& nodes, int* itemFound = nullptr) {
     RecordingObserver observer;
-    TMyThread job(conditions, nodes, observer, NetworkWebAccess(), scratch_ / "tmp.dat", Root());
+    RetrievalJob job(conditions, nodes, observer, NetworkWebAccess(), scratch_ / "tmp.dat", Root());
     job.Execute();
     if (itemFound) *itemFound = job.ItemFound();
     return ReadRows(conditions.FilePath);

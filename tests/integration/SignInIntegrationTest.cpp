@@ -12,8 +12,8 @@ using ::testing::Not;
 
 class SignInIntegrationTest : public DemoTest {
  protected:
-  std::unique_ptr<TMyThread> Job(const SearchConditions& c, const std::vector<CategoryNode>& nodes) {
-    return std::make_unique<TMyThread>(c, nodes, observer_, NetworkWebAccess(), scratch_ / "tmp.dat", Root());
+  std::unique_ptr<RetrievalJob> Job(const SearchConditions& c, const std::vector<CategoryNode>& nodes) {
+    return std::make_unique<RetrievalJob>(c, nodes, observer_, NetworkWebAccess(), scratch_ / "tmp.dat", Root());
   }
   RecordingObserver observer_;
 };

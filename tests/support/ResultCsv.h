@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "web/Unicommon.h"
+#include "web/TextOps.h"
 
 namespace vormla::testing {
 

@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "web/Cp932.h"
-#include "web/Unicommon.h"
+#include "web/TextOps.h"
 
 namespace vormla {
 namespace {

@@ -6,7 +6,7 @@
 #include <fstream>
 #include <string>
 
-#include "web/Unicommon.h"
+#include "web/TextOps.h"
 
 namespace vormla {
 namespace {

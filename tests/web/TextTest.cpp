@@ -5,7 +5,7 @@
 #include <climits>
 #include <string>
 
-#include "web/Unicommon.h"
+#include "web/TextOps.h"
 
 namespace vormla {
 namespace {

@@ -1,11 +1,11 @@
-#include "desktop/Myedit.h"
+#include "desktop/DigitsEdit.h"
 
 #include <QRegularExpression>
 #include <QRegularExpressionValidator>
 
 namespace vormla {
 
-TMyEdit::TMyEdit(QWidget* parent) : QLineEdit(parent) {
+DigitsEdit::DigitsEdit(QWidget* parent) : QLineEdit(parent) {
   // Only ASCII digits: \d would also let full-width and other scripts' digits in.
   setValidator(new QRegularExpressionValidator(QRegularExpression(QStringLiteral("[0-9]*")), this));
   setAlignment(Qt::AlignRight | Qt::AlignVCenter);

@@ -6,10 +6,10 @@
 
 namespace vormla {
 
-class TMyEdit : public QLineEdit {
+class DigitsEdit : public QLineEdit {
   Q_OBJECT
  public:
-  explicit TMyEdit(QWidget* parent = nullptr);
+  explicit DigitsEdit(QWidget* parent = nullptr);
 };
 
 }  // namespace vormla

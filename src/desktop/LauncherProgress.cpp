@@ -1,4 +1,4 @@
-#include "desktop/W7taskbar.h"
+#include "desktop/LauncherProgress.h"
 
 #include <QDBusConnection>
 #include <QDBusMessage>
@@ -34,7 +34,7 @@ bool InitializeTaskbarAPI() {
   return taskbarReady;
 }
 
-bool SetTaskbarProgressState(TTaskBarProgressState state) {
+bool SetTaskbarProgressState(TaskBarProgressState state) {
   if (!taskbarReady) return false;
   switch (state) {
     case tbpsIndeterminate: return SendUpdate(0.0, true);

@@ -1,4 +1,4 @@
-#include "shell/Univormla.h"
+#include "shell/MainWindow.h"
 
 #include <QCheckBox>
 #include <QCloseEvent>
@@ -18,12 +18,11 @@
 #include <QTreeWidget>
 #include <QValidator>
 
-#include "desktop/Myedit.h"
-#include "desktop/Vistaaltfixunit.h"
-#include "engine/Unithread.h"
+#include "desktop/DigitsEdit.h"
+#include "engine/RetrievalJob.h"
 #include "shell/RunObserver.h"
 #include "web/SiteConfig.h"
-#include "web/Unicommon.h"
+#include "web/TextOps.h"
 
 namespace vormla {
 
@@ -32,9 +31,9 @@ namespace {
 // The keyword's limit counts bytes of its Shift-JIS text, as the site receives it.
 constexpr int kWordLimitBytes = 40;
 
-class TSjisLengthValidator : public QValidator {
+class SjisLengthValidator : public QValidator {
  public:
-  TSjisLengthValidator(int limit, QObject* parent) : QValidator(parent), limit_(limit) {}
+  SjisLengthValidator(int limit, QObject* parent) : QValidator(parent), limit_(limit) {}
   State validate(QString& input, int& /*pos*/) const override {
     const std::string sjis = Utf8ToSjis(input.toStdString());
     return static_cast<int>(sjis.size()) <= limit_ ? Acceptable : Invalid;
@@ -72,7 +71,7 @@ QLabel* MakeLabel(QWidget* parent, const QString& text, int left, int top) {
 
 QString ApplicationTitle() { return QStringLiteral("VORMLA商品情報取得ソフト"); }
 
-TFrmMain::TFrmMain(TAppServices& services, std::string dbPath, std::string iniPath, QWidget* parent)
+MainWindow::MainWindow(AppServices& services, std::string dbPath, std::string iniPath, QWidget* parent)
     : QWidget(parent, Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                           Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint |
                           Qt::MSWindowsFixedSizeDialogHint),
@@ -86,7 +85,7 @@ TFrmMain::TFrmMain(TAppServices& services, std::string dbPath, std::string iniPa
   FormCreate();
 }
 
-void TFrmMain::CreateControls() {
+void MainWindow::CreateControls() {
   setObjectName(QStringLiteral("FrmMain"));
   setWindowTitle(ApplicationTitle());
   setFont(ProportionalFont(12));
@@ -110,7 +109,7 @@ void TFrmMain::CreateControls() {
     button->setFont(ProportionalFont(20));
     button->setProperty("Tag", tag);
     button->setGeometry(left, 66, 15, 15);
-    connect(button, &QToolButton::clicked, this, &TFrmMain::spbButtonClick);
+    connect(button, &QToolButton::clicked, this, &MainWindow::spbButtonClick);
     return button;
   };
   spbExpand = makeSpeedButton("spbExpand", QStringLiteral("-"), 424, 1);
@@ -133,19 +132,19 @@ void TFrmMain::CreateControls() {
   btnAction->setObjectName(QStringLiteral("btnAction"));
   btnAction->setGeometry(10, 331, 84, 30);
   btnAction->setAutoDefault(false);
-  connect(btnAction, &QPushButton::clicked, this, &TFrmMain::btnActionClick);
+  connect(btnAction, &QPushButton::clicked, this, &MainWindow::btnActionClick);
 
   btnCancel = new QPushButton(QStringLiteral("キャンセル (&C)"), this);
   btnCancel->setObjectName(QStringLiteral("btnCancel"));
   btnCancel->setGeometry(10, 361, 169, 30);
   btnCancel->setAutoDefault(false);
   btnCancel->setEnabled(false);
-  connect(btnCancel, &QPushButton::clicked, this, &TFrmMain::btnCancelClick);
+  connect(btnCancel, &QPushButton::clicked, this, &MainWindow::btnCancelClick);
 
   chkItem = new QCheckBox(QStringLiteral(" 全選択 / 全解除"), this);
   chkItem->setObjectName(QStringLiteral("chkItem"));
   chkItem->setGeometry(190, 66, 121, 14);
-  connect(chkItem, &QCheckBox::toggled, this, &TFrmMain::chkItemClick);
+  connect(chkItem, &QCheckBox::toggled, this, &MainWindow::chkItemClick);
 
   TreeView = new QTreeWidget(this);
   TreeView->setObjectName(QStringLiteral("TreeView"));
@@ -167,14 +166,14 @@ void TFrmMain::CreateControls() {
     TreeView->setPalette(palette);
   }
   TreeView->installEventFilter(this);
-  connect(TreeView, &QTreeWidget::itemChanged, this, &TFrmMain::TreeViewItemChanged);
+  connect(TreeView, &QTreeWidget::itemChanged, this, &MainWindow::TreeViewItemChanged);
 
   cmbCtgr = new QComboBox(this);
   cmbCtgr->setObjectName(QStringLiteral("cmbCtgr"));
   cmbCtgr->setGeometry(190, 32, 250, 20);
   cmbCtgr->setMaxVisibleItems(40);
   // activated: only the user's choice, never a selection made by the program.
-  connect(cmbCtgr, &QComboBox::activated, this, &TFrmMain::cmbCtgrClick);
+  connect(cmbCtgr, &QComboBox::activated, this, &MainWindow::cmbCtgrClick);
 
   grp01 = new QGroupBox(QStringLiteral(" データ絞り込み設定 "), this);
   grp01->setObjectName(QStringLiteral("grp01"));
@@ -185,7 +184,7 @@ void TFrmMain::CreateControls() {
   txtWord = new QLineEdit(grp01);
   txtWord->setObjectName(QStringLiteral("txtWord"));
   txtWord->setGeometry(12, 38, 145, 20);
-  txtWord->setValidator(new TSjisLengthValidator(kWordLimitBytes, txtWord));
+  txtWord->setValidator(new SjisLengthValidator(kWordLimitBytes, txtWord));
   txtWord->installEventFilter(this);
   lblWsprice = MakeLabel(grp01, QStringLiteral("卸価格帯 :"), 14, 66);
   lblWsprice->setObjectName(QStringLiteral("lblWsprice"));
@@ -218,14 +217,14 @@ void TFrmMain::CreateControls() {
   btnClear->setObjectName(QStringLiteral("btnClear"));
   btnClear->setGeometry(95, 331, 84, 30);
   btnClear->setAutoDefault(false);
-  connect(btnClear, &QPushButton::clicked, this, &TFrmMain::btnClearClick);
+  connect(btnClear, &QPushButton::clicked, this, &MainWindow::btnClearClick);
 
   btnDirPath = new QPushButton(QStringLiteral("..."), this);
   btnDirPath->setObjectName(QStringLiteral("btnDirPath"));
   btnDirPath->setGeometry(154, 283, 25, 20);
   btnDirPath->setAutoDefault(false);
   btnDirPath->setEnabled(false);
-  connect(btnDirPath, &QPushButton::clicked, this, &TFrmMain::btnDirPathClick);
+  connect(btnDirPath, &QPushButton::clicked, this, &MainWindow::btnDirPathClick);
 
   txtDirPath = new QLineEdit(QString::fromStdString(DefaultImageFolder()), this);
   txtDirPath->setObjectName(QStringLiteral("txtDirPath"));
@@ -238,13 +237,13 @@ void TFrmMain::CreateControls() {
   chkImgSave->setObjectName(QStringLiteral("chkImgSave"));
   chkImgSave->setGeometry(10, 307, 129, 17);
   // toggled: the user's clicks and every change the program makes alike.
-  connect(chkImgSave, &QCheckBox::toggled, this, &TFrmMain::chkImgSaveClick);
+  connect(chkImgSave, &QCheckBox::toggled, this, &MainWindow::chkImgSaveClick);
 }
 
-void TFrmMain::CreatePriceEdits() {
+void MainWindow::CreatePriceEdits() {
   static constexpr int kBounds[4][2] = {{12, 82}, {91, 82}, {12, 126}, {91, 126}};
   for (int i = 0; i < 4; ++i) {
-    auto* edit = new TMyEdit(grp01);
+    auto* edit = new DigitsEdit(grp01);
     edit->setObjectName(QStringLiteral("txtPrice%1").arg(i + 1));
     edit->setText(QString());
     edit->setProperty("Tag", i + 1);
@@ -259,7 +258,7 @@ void TFrmMain::CreatePriceEdits() {
   txtPrice4 = txtPrice[3];
 }
 
-void TFrmMain::SetTabOrder() {
+void MainWindow::SetTabOrder() {
   // Inside the group box, then the top-level controls in their designed order.
   const QList<QWidget*> order = {txtWord,    txtPrice1,  txtPrice2, txtPrice3, txtPrice4,
                                  cmbSort,    chkSell1,   chkSell2,  txtDirPath, btnDirPath,
@@ -271,8 +270,7 @@ void TFrmMain::SetTabOrder() {
 // ---------------------------------------------------------------------------
 // Creation, first show, closing
 
-void TFrmMain::FormCreate() {
-  vistaAltFix_ = new TVistaAltFix(this);
+void MainWindow::FormCreate() {
   TaskbarReady = false;
   TaskbarReady = services_.InitializeTaskbarAPI();
   try {
@@ -283,16 +281,16 @@ void TFrmMain::FormCreate() {
   }
 }
 
-void TFrmMain::showEvent(QShowEvent* event) {
+void MainWindow::showEvent(QShowEvent* event) {
   QWidget::showEvent(event);
   if (!startupPosted_) {
     startupPosted_ = true;
     // Runs from the event loop once the window is on screen.
-    QTimer::singleShot(0, this, &TFrmMain::StartupLoad);
+    QTimer::singleShot(0, this, &MainWindow::StartupLoad);
   }
 }
 
-void TFrmMain::StartupLoad() {
+void MainWindow::StartupLoad() {
   if (DbFound()) {
     try {
       LoadSettings();
@@ -301,14 +299,14 @@ void TFrmMain::StartupLoad() {
     }
     return;
   }
-  TMessage message;
+  Message message;
   message.Text = QStringLiteral("DBファイルの設定が正しくありません。\n管理者に確認してください。");
   message.Caption = QStringLiteral("設定エラー");
   Ask(message);
   services_.TerminateApplication();
 }
 
-void TFrmMain::closeEvent(QCloseEvent* event) {
+void MainWindow::closeEvent(QCloseEvent* event) {
   if (!btnCancel->isEnabled()) {
     try {
       SaveSettings();
@@ -320,12 +318,12 @@ void TFrmMain::closeEvent(QCloseEvent* event) {
     event->accept();
     return;
   }
-  TMessage message;
+  Message message;
   message.Text = QStringLiteral("取得処理の実行中ですが終了しますか？");
   message.Caption = QStringLiteral("終了確認");
-  message.Kind = TMessage::Buttons::YesNo;
-  message.Symbol = TMessage::Icon::Question;
-  if (Ask(message) == TAnswer::Yes) {
+  message.Kind = Message::Buttons::YesNo;
+  message.Symbol = Message::Icon::Question;
+  if (Ask(message) == Answer::Yes) {
     if (!btnCancel->isEnabled()) {
       // The run ended while the question was up: an ordinary close now.
       closeEvent(event);
@@ -337,17 +335,17 @@ void TFrmMain::closeEvent(QCloseEvent* event) {
   event->ignore();
 }
 
-void TFrmMain::ShowException(const std::exception& error) {
-  TMessage message;
+void MainWindow::ShowException(const std::exception& error) {
+  Message message;
   message.Text = QString::fromStdString(error.what());
   message.Caption = ApplicationTitle();
-  message.Symbol = TMessage::Icon::Critical;
+  message.Symbol = Message::Icon::Critical;
   Ask(message);
 }
 
-TAnswer TFrmMain::Ask(const TMessage& message) { return services_.ShowMessage(this, message); }
+Answer MainWindow::Ask(const Message& message) { return services_.ShowMessage(this, message); }
 
-bool TFrmMain::eventFilter(QObject* watched, QEvent* event) {
+bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
   if (watched == txtWord && event->type() == QEvent::MouseButtonDblClick) {
     txtWordDblClick();
     return true;
@@ -359,7 +357,7 @@ bool TFrmMain::eventFilter(QObject* watched, QEvent* event) {
 // ---------------------------------------------------------------------------
 // Condition controls
 
-void TFrmMain::SetStatusText(const QString& text) {
+void MainWindow::SetStatusText(const QString& text) {
   const int right = lblStatus->x() + lblStatus->width();
   lblStatus->setText(text);
   lblStatus->adjustSize();
@@ -367,7 +365,7 @@ void TFrmMain::SetStatusText(const QString& text) {
   emit StatusShown(text);
 }
 
-void TFrmMain::SetFolderEditable(bool editable) {
+void MainWindow::SetFolderEditable(bool editable) {
   QPalette palette = txtDirPath->palette();
   palette.setColor(QPalette::Base, editable ? QWidget::palette().color(QPalette::Base)
                                             : QWidget::palette().color(QPalette::Button));
@@ -375,13 +373,13 @@ void TFrmMain::SetFolderEditable(bool editable) {
   txtDirPath->setReadOnly(!editable);
 }
 
-void TFrmMain::btnClearClick() {
-  TMessage message;
+void MainWindow::btnClearClick() {
+  Message message;
   message.Text = QStringLiteral("設定した条件を初期化します。\nよろしいですか？");
   message.Caption = QStringLiteral("変更確認");
-  message.Kind = TMessage::Buttons::YesNo;
-  message.Symbol = TMessage::Icon::Question;
-  if (Ask(message) != TAnswer::Yes) return;
+  message.Kind = Message::Buttons::YesNo;
+  message.Symbol = Message::Icon::Question;
+  if (Ask(message) != Answer::Yes) return;
 
   {
     QPalette palette = lblStatus->palette();
@@ -390,7 +388,7 @@ void TFrmMain::btnClearClick() {
   }
   SetStatusText(QString());
   txtWord->clear();
-  for (TMyEdit* edit : txtPrice) edit->clear();
+  for (DigitsEdit* edit : txtPrice) edit->clear();
   txtDirPath->setText(QString::fromStdString(DefaultImageFolder()));
   chkSell1->setChecked(false);
   chkSell2->setChecked(false);
@@ -413,15 +411,15 @@ void TFrmMain::btnClearClick() {
   }
 }
 
-void TFrmMain::txtWordDblClick() { txtWord->selectAll(); }
+void MainWindow::txtWordDblClick() { txtWord->selectAll(); }
 
-void TFrmMain::btnDirPathClick() {
+void MainWindow::btnDirPathClick() {
   const QString chosen = services_.ChooseFolder(this, QStringLiteral("フォルダを指定して下さい。"));
   if (chosen.isEmpty()) return;
   txtDirPath->setText(chosen.endsWith(QLatin1Char('/')) ? chosen : chosen + QLatin1Char('/'));
 }
 
-void TFrmMain::chkImgSaveClick() {
+void MainWindow::chkImgSaveClick() {
   const bool on = chkImgSave->isChecked();
   lblImgDir->setEnabled(on);
   btnDirPath->setEnabled(on);
@@ -431,13 +429,13 @@ void TFrmMain::chkImgSaveClick() {
 // ---------------------------------------------------------------------------
 // Category controls
 
-void TFrmMain::OpenCatalogue() {
+void MainWindow::OpenCatalogue() {
   if (!catalogue_.Locate()) return;
   LoadTopCategories();
   LoadCategoryTree();
 }
 
-void TFrmMain::LoadTopCategories() {
+void MainWindow::LoadTopCategories() {
   cmbCtgr->clear();
   topCategories_.clear();
   topCategories_ = catalogue_.LoadTopCategories();
@@ -445,7 +443,7 @@ void TFrmMain::LoadTopCategories() {
   if (cmbCtgr->count() > 0) cmbCtgr->setCurrentIndex(0);
 }
 
-void TFrmMain::LoadCategoryTree() {
+void MainWindow::LoadCategoryTree() {
   tree_.Clear();
   RebuildTreeWidget();
   if (cmbCtgr->currentIndex() < 0) return;
@@ -453,7 +451,7 @@ void TFrmMain::LoadCategoryTree() {
   RebuildTreeWidget();
 }
 
-void TFrmMain::RebuildTreeWidget() {
+void MainWindow::RebuildTreeWidget() {
   const QSignalBlocker blocker(TreeView);
   TreeView->setUpdatesEnabled(false);
   TreeView->clear();
@@ -473,19 +471,19 @@ void TFrmMain::RebuildTreeWidget() {
   TreeView->setUpdatesEnabled(true);
 }
 
-QTreeWidgetItem* TFrmMain::NodeItem(int index) const {
+QTreeWidgetItem* MainWindow::NodeItem(int index) const {
   if (index < 0 || index >= static_cast<int>(items_.size())) return nullptr;
   return items_[static_cast<size_t>(index)];
 }
 
-int TFrmMain::NodeIndex(const QTreeWidgetItem* item) const {
+int MainWindow::NodeIndex(const QTreeWidgetItem* item) const {
   if (item == nullptr) return -1;
   bool ok = false;
   const int index = item->data(0, Qt::UserRole).toInt(&ok);
   return ok && NodeItem(index) == item ? index : -1;
 }
 
-void TFrmMain::MirrorMarks(const std::vector<int>& changed) {
+void MainWindow::MirrorMarks(const std::vector<int>& changed) {
   const QSignalBlocker blocker(TreeView);
   for (int index : changed) {
     if (QTreeWidgetItem* item = NodeItem(index)) {
@@ -494,7 +492,7 @@ void TFrmMain::MirrorMarks(const std::vector<int>& changed) {
   }
 }
 
-void TFrmMain::SelectNode(int index, bool scrollToTop) {
+void MainWindow::SelectNode(int index, bool scrollToTop) {
   QTreeWidgetItem* item = NodeItem(index);
   if (item == nullptr) return;
   TreeView->setCurrentItem(item);
@@ -504,7 +502,7 @@ void TFrmMain::SelectNode(int index, bool scrollToTop) {
 // The widget toggles a mark on a click on the box or the space key; every change
 // the program makes runs with the tree's signals blocked, so what arrives here
 // is the user's toggle.
-void TFrmMain::TreeViewItemChanged(QTreeWidgetItem* item, int column) {
+void MainWindow::TreeViewItemChanged(QTreeWidgetItem* item, int column) {
   if (column != 0) return;
   const int index = NodeIndex(item);
   if (index < 0) return;
@@ -514,15 +512,15 @@ void TFrmMain::TreeViewItemChanged(QTreeWidgetItem* item, int column) {
   SyncSelectAllBox();
 }
 
-void TFrmMain::SyncSelectAllBox() {
+void MainWindow::SyncSelectAllBox() {
   const bool state = tree_.SyncSelectAllBox(chkItem->isChecked());
   const QSignalBlocker blocker(chkItem);
   chkItem->setChecked(state);
 }
 
-void TFrmMain::chkItemClick() { MirrorMarks(tree_.SetAllChecked(chkItem->isChecked())); }
+void MainWindow::chkItemClick() { MirrorMarks(tree_.SetAllChecked(chkItem->isChecked())); }
 
-void TFrmMain::spbButtonClick() {
+void MainWindow::spbButtonClick() {
   auto* button = qobject_cast<QToolButton*>(sender());
   if (button != spbExpand && button != spbCollapse) return;
   if (items_.empty()) return;
@@ -538,7 +536,7 @@ void TFrmMain::spbButtonClick() {
   TreeView->setFocus();
 }
 
-void TFrmMain::cmbCtgrClick() {
+void MainWindow::cmbCtgrClick() {
   try {
     LoadCategoryTree();
   } catch (const std::exception& error) {
@@ -551,7 +549,7 @@ void TFrmMain::cmbCtgrClick() {
   }
 }
 
-void TFrmMain::TreeViewEnter() {
+void MainWindow::TreeViewEnter() {
   // The space key must reach the tree as a key, not as a conversion request.
   TreeView->setAttribute(Qt::WA_InputMethodEnabled, false);
   QGuiApplication::inputMethod()->update(Qt::ImEnabled);
@@ -560,7 +558,7 @@ void TFrmMain::TreeViewEnter() {
 // ---------------------------------------------------------------------------
 // Settings
 
-void TFrmMain::ApplyConditions(const SettingsValues& values) {
+void MainWindow::ApplyConditions(const SettingsValues& values) {
   txtWord->setText(Sjis(values.Word));
   txtPrice1->setText(Sjis(values.Price1));
   txtPrice2->setText(Sjis(values.Price2));
@@ -578,12 +576,12 @@ void TFrmMain::ApplyConditions(const SettingsValues& values) {
   }
 }
 
-void TFrmMain::SelectCategory(int category) {
+void MainWindow::SelectCategory(int category) {
   cmbCtgr->setCurrentIndex(category < cmbCtgr->count() ? category : -1);
   LoadCategoryTree();
 }
 
-void TFrmMain::LoadSettings() {
+void MainWindow::LoadSettings() {
   const LoadedSettings loaded = vormla::LoadSettings(
       iniPath_, tree_, [this](const SettingsValues& values) { ApplyConditions(values); },
       [this](int category) { SelectCategory(category); });
@@ -597,7 +595,7 @@ void TFrmMain::LoadSettings() {
   SelectNode(loaded.Tree.SelectNode, false);
 }
 
-void TFrmMain::SaveSettings() {
+void MainWindow::SaveSettings() {
   SettingsValues values;
   values.Word = ToSjis(txtWord->text());
   values.Price1 = ToSjis(txtPrice1->text());
@@ -616,7 +614,7 @@ void TFrmMain::SaveSettings() {
 // ---------------------------------------------------------------------------
 // Snapshots for a run
 
-SearchConditions TFrmMain::SnapshotConditions() const {
+SearchConditions MainWindow::SnapshotConditions() const {
   SearchConditions conditions;
   conditions.Word = ToSjis(txtWord->text());
   conditions.Price1 = txtPrice1->text().toStdString();
@@ -637,6 +635,6 @@ SearchConditions TFrmMain::SnapshotConditions() const {
   return conditions;
 }
 
-std::vector<CategoryNode> TFrmMain::SnapshotNodes() const { return ToEngineNodes(tree_.Nodes()); }
+std::vector<CategoryNode> MainWindow::SnapshotNodes() const { return ToEngineNodes(tree_.Nodes()); }
 
 }  // namespace vormla

@@ -13,7 +13,7 @@
 #include "engine/JobTypes.h"
 #include "engine/ResultFile.h"
 #include "engine/WebAccess.h"
-#include "web/Unicommon.h"
+#include "web/TextOps.h"
 
 namespace vormla {
 
@@ -24,15 +24,15 @@ std::string DecodeEntities(const std::string& text);
 // The row of one record: 36 quoted fields, inner double quotes doubled, no line end.
 std::string FormatItemRow(const ItemRecord& record);
 
-class TMyThread {
+class RetrievalJob {
  public:
   // tmpFileName is the full path of the scratch page file (normally the program
   // folder + "db/tmp.dat"); siteRoot is the marketplace's base address.
-  TMyThread(SearchConditions conditions, std::vector<CategoryNode> nodes, JobObserver& observer,
+  RetrievalJob(SearchConditions conditions, std::vector<CategoryNode> nodes, JobObserver& observer,
             WebAccess& web, std::string tmpFileName, std::string siteRoot);
-  virtual ~TMyThread();
-  TMyThread(const TMyThread&) = delete;
-  TMyThread& operator=(const TMyThread&) = delete;
+  virtual ~RetrievalJob();
+  RetrievalJob(const RetrievalJob&) = delete;
+  RetrievalJob& operator=(const RetrievalJob&) = delete;
 
   // Thread control. Start runs Execute on a new thread; the owner joins it.
   void Start();

@@ -1,4 +1,4 @@
-// The main window TFrmMain: the search-condition controls, the category choice
+// The main window MainWindow: the search-condition controls, the category choice
 // with its check-marked tree, the run buttons, status label and progress bar.
 //
 // The window is given its services (boxes, dialogs, cursor, ...) and the paths of
@@ -33,21 +33,20 @@ class QTimer;
 
 namespace vormla {
 
-class TMyEdit;
-class TMyThread;
-class TRunObserver;
-class TVistaAltFix;
+class DigitsEdit;
+class RetrievalJob;
+class RunObserver;
 
 // The window caption and the application title.
 QString ApplicationTitle();
 
-class TFrmMain : public QWidget {
+class MainWindow : public QWidget {
   Q_OBJECT
 
  public:
-  TFrmMain(TAppServices& services, std::string dbPath, std::string iniPath,
+  MainWindow(AppServices& services, std::string dbPath, std::string iniPath,
            QWidget* parent = nullptr);
-  ~TFrmMain() override;
+  ~MainWindow() override;
 
   // The stored controls.
   QLabel* lblWord = nullptr;
@@ -80,11 +79,11 @@ class TFrmMain : public QWidget {
 
   // The four price bounds, created by the constructor: wholesale from / to,
   // retail from / to.
-  TMyEdit* txtPrice1 = nullptr;
-  TMyEdit* txtPrice2 = nullptr;
-  TMyEdit* txtPrice3 = nullptr;
-  TMyEdit* txtPrice4 = nullptr;
-  std::array<TMyEdit*, 4> txtPrice{};
+  DigitsEdit* txtPrice1 = nullptr;
+  DigitsEdit* txtPrice2 = nullptr;
+  DigitsEdit* txtPrice3 = nullptr;
+  DigitsEdit* txtPrice4 = nullptr;
+  std::array<DigitsEdit*, 4> txtPrice{};
 
   // Run state. IsRunning: from the start of a run until the worker's end has
   // reached the window (then ItemFound holds the worker's outcome).
@@ -95,7 +94,7 @@ class TFrmMain : public QWidget {
   QString strFilePath;      // the result file, native path
   std::string strCtgrList;  // the selected-category list, "1,2,5," or ""
   // The worker of the current run, null when idle.
-  std::unique_ptr<TMyThread> MyThread;
+  std::unique_ptr<RetrievalJob> MyThread;
   // The scratch page file of a run: the program folder + "db/tmp.dat".
   std::string TmpFileName;
   // Workers still stopping after their run was left (second Cancel press) or
@@ -106,7 +105,7 @@ class TFrmMain : public QWidget {
   const std::string& DatabasePath() const { return catalogue_.Path(); }
   const std::string& SettingsFilePath() const { return iniPath_; }
   // The check marks; the tree widget mirrors them.
-  const TCategoryTree& CategoryTree() const { return tree_; }
+  const CategoryTree& Tree() const { return tree_; }
   // The widget item of a node index (nullptr when out of range).
   QTreeWidgetItem* NodeItem(int index) const;
   // The node index of a widget item (-1 when it is not one of ours).
@@ -168,10 +167,10 @@ class TFrmMain : public QWidget {
   void SelectCategory(int category);
   // The standard error box for an error a lower layer raised.
   void ShowException(const std::exception& error);
-  TAnswer Ask(const TMessage& message);
+  Answer Ask(const Message& message);
 
   // Run control.
-  friend class TRunObserver;
+  friend class RunObserver;
   void FinishRun(unsigned code);
   void SetRunningMode();
   void SetIdleMode();
@@ -184,21 +183,20 @@ class TFrmMain : public QWidget {
   void ShowProgressStatus(const QString& text);
   void JobFinished();
 
-  TAppServices& services_;
+  AppServices& services_;
   std::string iniPath_;
-  TCategoryDatabase catalogue_;
-  TCategoryTree tree_;
+  CategoryDatabase catalogue_;
+  CategoryTree tree_;
   std::vector<TopCategory> topCategories_;
   std::vector<QTreeWidgetItem*> items_;
-  TVistaAltFix* vistaAltFix_ = nullptr;
   bool startupPosted_ = false;
 
-  struct TRetiredRun {
-    std::unique_ptr<TRunObserver> Observer;
-    std::unique_ptr<TMyThread> Worker;
+  struct RetiredRun {
+    std::unique_ptr<RunObserver> Observer;
+    std::unique_ptr<RetrievalJob> Worker;
   };
-  std::unique_ptr<TRunObserver> observer_;  // the current run's
-  std::vector<TRetiredRun> retired_;
+  std::unique_ptr<RunObserver> observer_;  // the current run's
+  std::vector<RetiredRun> retired_;
   int runCounter_ = 0;
   int activeRun_ = 0;  // id of the run the window shows, 0 when none
   QTimer* reaper_ = nullptr;

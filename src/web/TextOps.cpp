@@ -1,4 +1,4 @@
-#include "web/Unicommon.h"
+#include "web/TextOps.h"
 
 #include <cstdint>
 #include <cstdio>

@@ -6,7 +6,7 @@
 
 namespace vormla {
 
-enum TTaskBarProgressState {
+enum TaskBarProgressState {
   tbpsNone,           // no indicator
   tbpsIndeterminate,  // shown, no fraction known
   tbpsNormal,
@@ -19,7 +19,7 @@ enum TTaskBarProgressState {
 bool InitializeTaskbarAPI();
 // Both false when InitializeTaskbarAPI has not succeeded or the bus refused the
 // signal. The value is shown as current / maximum (clamped to 0..1).
-bool SetTaskbarProgressState(TTaskBarProgressState state);
+bool SetTaskbarProgressState(TaskBarProgressState state);
 bool SetTaskbarProgressValue(std::int64_t current, std::int64_t maximum);
 
 // The signal's address, for listeners (tests).
