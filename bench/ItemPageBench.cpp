@@ -3,8 +3,6 @@
 #include <benchmark/benchmark.h>
 
 #include <cstdlib>
-#include <filesystem>
-#include <fstream>
 #include <string>
 #include <vector>
 
@@ -16,34 +14,27 @@ namespace {
 using testing::PageOf;
 using testing::SampleItemPage;
 
-// Serves one body per URL; writes the scratch file only when the body differs
-// from what it last wrote there, so a repeated item page costs no file write. The
-// old file is removed first: truncating it in place makes ext4 start writeback on
-// close (auto_da_alloc), which stalls each fetch by milliseconds of waiting that
-// have nothing to do with the readers.
+// Serves one body per URL, copied into the page as a fetch fills it.
 class CannedWeb : public WebAccess {
  public:
   std::vector<std::pair<std::string, std::string>> bodies;
 
-  FetchResult Get(const std::string& url, const std::string& fileName, const std::atomic<bool>*) override {
+  FetchResult Get(const std::string& url, std::string& page, const std::atomic<bool>*) override {
+    page.clear();
+    FetchResult result;
     for (const auto& [u, body] : bodies) {
       if (u != url) continue;
-      if (&body != lastWritten_) {
-        std::remove(fileName.c_str());
-        std::ofstream(fileName, std::ios::binary | std::ios::trunc) << body;
-        lastWritten_ = &body;
-      }
-      return {true, 200};
+      page = body;
+      result.answered = true;
+      result.status = 200;
     }
-    return {};
+    return result;
   }
-  FetchResult Post(const std::string&, const std::string&, const std::string&, const std::atomic<bool>*) override {
+  FetchResult Post(const std::string&, const std::string&, std::string& page, const std::atomic<bool>*) override {
+    page.clear();
     return {};
   }
   FetchResult Download(const std::string&, const std::string&, const std::atomic<bool>*) override { return {}; }
-
- private:
-  const std::string* lastWritten_ = nullptr;
 };
 
 class NullObserver : public JobObserver {
@@ -64,13 +55,12 @@ std::string LargeItemPage() {
 }
 
 void BM_ItemPageWalk(benchmark::State& state) {
-  testing::TempFolder folder;
   CannedWeb web;
   NullObserver observer;
   const std::string url = testing::kItemUrl;
   web.bodies.emplace_back(url, LargeItemPage());
   const size_t pageBytes = web.bodies.back().second.size();
-  RetrievalJob worker({}, {}, observer, web, folder / "tmp.dat", "https://www.vormla.jp");
+  RetrievalJob worker({}, {}, observer, web, "https://www.vormla.jp");
   worker.CsvFile.Open("/dev/null");
   for (auto _ : state) {
     worker.Record = {};
@@ -83,10 +73,8 @@ void BM_ItemPageWalk(benchmark::State& state) {
 }
 BENCHMARK(BM_ItemPageWalk)->Unit(benchmark::kMicrosecond);
 
-// A result page of 20 items, each with its own item page of the given size; every
-// item page fetch rewrites the scratch file as a real fetch does.
+// A result page of 20 items, each with its own item page of the given size.
 void BM_ResultListItems(benchmark::State& state) {
-  testing::TempFolder folder;
   CannedWeb web;
   NullObserver observer;
   constexpr int kItems = 20;
@@ -102,7 +90,7 @@ void BM_ResultListItems(benchmark::State& state) {
   }
   const std::string listUrl = "https://www.vormla.jp/search";
   web.bodies.emplace_back(listUrl, PageOf(list));
-  RetrievalJob worker({}, {}, observer, web, folder / "tmp.dat", "https://www.vormla.jp");
+  RetrievalJob worker({}, {}, observer, web, "https://www.vormla.jp");
   worker.CsvFile.Open("/dev/null");
   for (auto _ : state) {
     worker.ReadResultList(listUrl);
@@ -119,9 +107,6 @@ BENCHMARK(BM_ResultListItems)->Arg(200)->Arg(1000)->Unit(benchmark::kMillisecond
 int main(int argc, char** argv) {
   // The fixed pauses after each fetch are not what is measured.
   ::setenv("VORMLA_PAUSE_SCALE", "0", 1);
-  // Scratch files in memory when possible: the file system's cost of a fetch's
-  // write is not the readers' either.
-  if (std::getenv("TMPDIR") == nullptr && std::filesystem::is_directory("/dev/shm")) ::setenv("TMPDIR", "/dev/shm", 1);
   benchmark::Initialize(&argc, argv);
   if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
   benchmark::RunSpecifiedBenchmarks();

@@ -2,11 +2,16 @@
 // second, CPU time per item of vormla-cli alone and its peak memory.
 //
 //   bench_run [--items N] [--runs R] [--min-bytes B] [--max-bytes B] [--images]
+//   bench_run --line-break-pages
 //
 // The market runs in a child process and lists N items (default 1000) for the one
 // whole-site search, with item pages padded to 30-80 KB. One warm-up run fills
 // the market's page cache; the figures of the following runs are printed, then
 // their median. VORMLA_BENCH_CLI names another vormla-cli to measure. Targets: >= 2000 items/s, <= 0.26 ms CPU per item, < 15 MB peak.
+//
+// --line-break-pages: the memory bound instead. The search lists one item, and
+// both the result page and the item page are 16 MiB of bare line breaks (the
+// result page is held while the item page is read). Target: < 128 MB peak.
 #include <fcntl.h>
 #include <signal.h>
 #include <spawn.h>
@@ -112,6 +117,7 @@ int main(int argc, char** argv) {
   int minBytes = 30 * 1024;
   int maxBytes = 80 * 1024;
   bool images = false;
+  bool lineBreakPages = false;
   for (int i = 1; i < argc; ++i) {
     const std::string arg = argv[i];
     auto next = [&](int& value) {
@@ -122,8 +128,10 @@ int main(int argc, char** argv) {
     else if (arg == "--min-bytes") next(minBytes);
     else if (arg == "--max-bytes") next(maxBytes);
     else if (arg == "--images") images = true;
+    else if (arg == "--line-break-pages") lineBreakPages = true;
     else {
-      std::fprintf(stderr, "usage: bench_run [--items N] [--runs R] [--min-bytes B] [--max-bytes B] [--images]\n");
+      std::fprintf(stderr, "usage: bench_run [--items N] [--runs R] [--min-bytes B] [--max-bytes B] [--images]\n"
+                           "       bench_run --line-break-pages\n");
       return 2;
     }
   }
@@ -151,6 +159,7 @@ int main(int argc, char** argv) {
     options.catalogue.pageBytesMax = maxBytes;
     vormla::demo::DemoMarket market(options);
     const std::string root = market.Start() && market.WriteCaFile(caFile) ? market.SiteRoot() : std::string();
+    if (lineBreakPages) market.ServeLineBreakPages();
     const ssize_t written = ::write(pipeFds[1], root.data(), root.size());
     ::close(pipeFds[1]);
     if (written > 0) {
@@ -170,6 +179,20 @@ int main(int argc, char** argv) {
   }
   const std::string siteRoot(buffer, static_cast<size_t>(length));
 
+  const auto stopMarket = [&] {
+    ::kill(marketPid, SIGTERM);
+    ::waitpid(marketPid, nullptr, 0);
+    std::filesystem::remove_all(folder);
+  };
+  if (lineBreakPages) {
+    std::printf("vormla-cli, a result page and an item page of 16 MiB of bare line breaks each, pauses off\n");
+    for (int r = 0; r < std::max(runs, 1); ++r) {
+      Print(("run " + std::to_string(r + 1)).c_str(), RunOnce(siteRoot, folder, caFile, false));
+    }
+    std::printf("target: < 128 MB peak\n");
+    stopMarket();
+    return 0;
+  }
   std::printf("vormla-cli, one whole-site search of %d items, item pages %d-%d bytes, pauses off%s\n", items,
               minBytes, maxBytes, images ? ", pictures saved" : "");
   Print("warm-up", RunOnce(siteRoot, folder, caFile, images));
@@ -183,9 +206,6 @@ int main(int argc, char** argv) {
   const RunFigures& median = measured[measured.size() / 2];
   Print("median", median);
   std::printf("targets: >= 2000 items/s, <= 0.26 ms CPU/item, < 15 MB peak\n");
-
-  ::kill(marketPid, SIGTERM);
-  ::waitpid(marketPid, nullptr, 0);
-  std::filesystem::remove_all(folder);
+  stopMarket();
   return 0;
 }

@@ -1,13 +1,8 @@
 // What both reader fuzzers share: a worker whose every fetch answers with the
-// fuzz input, its scratch file in a private temporary folder, rows to /dev/null.
+// fuzz input, rows to /dev/null.
 #pragma once
 
-#include <unistd.h>
-
-#include <cstdio>
 #include <cstdlib>
-#include <filesystem>
-#include <fstream>
 #include <string>
 #include <string_view>
 
@@ -19,13 +14,15 @@ class InputWeb : public WebAccess {
  public:
   std::string_view page;
 
-  FetchResult Get(const std::string&, const std::string& fileName, const std::atomic<bool>*) override {
-    // A fresh file rather than a truncated one: ext4 flushes a truncated file on close.
-    std::remove(fileName.c_str());
-    std::ofstream(fileName, std::ios::binary | std::ios::trunc).write(page.data(), static_cast<std::streamsize>(page.size()));
-    return {true, 200};
+  FetchResult Get(const std::string&, std::string& out, const std::atomic<bool>*) override {
+    out.assign(page);
+    FetchResult result;
+    result.answered = true;
+    result.status = 200;
+    return result;
   }
-  FetchResult Post(const std::string&, const std::string&, const std::string&, const std::atomic<bool>*) override {
+  FetchResult Post(const std::string&, const std::string&, std::string& out, const std::atomic<bool>*) override {
+    out.clear();
     return {};
   }
   FetchResult Download(const std::string&, const std::string&, const std::atomic<bool>*) override { return {}; }
@@ -40,21 +37,6 @@ class QuietObserver : public JobObserver {
   void ShowStatusText(const std::string&) override {}
   void JobFinished() override {}
 };
-
-// The scratch file, in a folder made once per process and removed at exit.
-inline const std::string& ScratchFile() {
-  static const std::string path = [] {
-    std::string pattern = (std::filesystem::temp_directory_path() / "vormla-fuzz-XXXXXX").string();
-    if (::mkdtemp(pattern.data()) == nullptr) std::abort();
-    static const std::string folder = pattern;
-    std::atexit([] {
-      std::error_code ignored;
-      std::filesystem::remove_all(folder, ignored);
-    });
-    return pattern + "/tmp.dat";
-  }();
-  return path;
-}
 
 // No value the readers store may hold a line break: every row stays one line.
 inline void CheckRecord(const ItemRecord& record) {

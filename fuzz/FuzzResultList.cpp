@@ -19,7 +19,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   SearchConditions conditions;
   conditions.CtgrIndex = 1;
   conditions.CtgrText = "top";
-  RetrievalJob worker(conditions, {}, observer, web, fuzzing::ScratchFile(), "https://www.vormla.jp");
+  RetrievalJob worker(conditions, {}, observer, web, "https://www.vormla.jp");
   worker.CsvFile.Open("/dev/null");
   worker.StatusText = "label";
   worker.ReadResultList("https://www.vormla.jp/search");

@@ -15,6 +15,7 @@
 #include "catalogue/CategoryDatabase.h"
 #include "catalogue/CategoryTree.h"
 #include "catalogue/Settings.h"
+#include "web/KeywordText.h"
 #include "web/TextOps.h"
 
 namespace vormla::cli {
@@ -28,7 +29,6 @@ constexpr int kSortChoices = 5;       // cmbSort items
 // The window's own words for the failures it also knows.
 constexpr const char* kMissingDbText = "DBファイルの設定が正しくありません。\n管理者に確認してください。";
 constexpr const char* kMissingFolderText = "指定された商品画像保存フォルダが見つかりません。";
-constexpr const char* kFileInUseText = "選択されたファイルが他のアプリケーションで使用中の為\n開くことができませんでした。";
 
 [[noreturn]] void Usage(const std::string& message) { throw CliFailure(kExitUsage, message); }
 
@@ -81,6 +81,39 @@ int CheckTop(const std::string& what, int top, const std::vector<TopCategory>& t
           " top-level categories (0 to " + std::to_string(static_cast<int>(tops.size()) - 1) + ")");
   }
   return top;
+}
+
+// The UTF-8 bytes of one code point (below U+110000).
+std::string Utf8Of(char32_t c) {
+  std::string out;
+  if (c < 0x80) {
+    out += static_cast<char>(c);
+  } else if (c < 0x800) {
+    out += static_cast<char>(0xC0 | c >> 6);
+    out += static_cast<char>(0x80 | (c & 0x3F));
+  } else if (c < 0x10000) {
+    out += static_cast<char>(0xE0 | c >> 12);
+    out += static_cast<char>(0x80 | (c >> 6 & 0x3F));
+    out += static_cast<char>(0x80 | (c & 0x3F));
+  } else {
+    out += static_cast<char>(0xF0 | c >> 18);
+    out += static_cast<char>(0x80 | (c >> 12 & 0x3F));
+    out += static_cast<char>(0x80 | (c >> 6 & 0x3F));
+    out += static_cast<char>(0x80 | (c & 0x3F));
+  }
+  return out;
+}
+
+// A keyword searched as something else than it says is refused: a character that
+// code page 932 cannot write would go out as "?", a control character as %01.
+void CheckKeywordCharacters(const std::string& where, const std::string& utf8) {
+  const std::optional<char32_t> refused = RefusedKeywordCharacter(utf8);
+  if (!refused) return;
+  const char32_t c = *refused;
+  if (IsControlCharacter(c)) {
+    Usage(where + " に制御文字 " + CodePointName(c) + " があります。キーワードには使えません。");
+  }
+  Usage(where + " の「" + Utf8Of(c) + "」(" + CodePointName(c) + ") はShift-JISで表せない文字です。キーワードには使えません。");
 }
 
 void CheckKeyword(const std::string& where, const std::string& sjis) {
@@ -209,14 +242,6 @@ std::string CanonicalNodeList(const std::string& text, int nodeCount) {
   return list;
 }
 
-void ClearOldResultFile(const std::string& path) {
-  struct stat st {};
-  if (::lstat(path.c_str(), &st) != 0) return;  // nothing there (or not reachable: the job reports that)
-  if (S_ISDIR(st.st_mode) || ::unlink(path.c_str()) != 0) {
-    throw CliFailure(kExitFileError, std::string(kFileInUseText) + "\n" + path);
-  }
-}
-
 RunPlan PrepareRun(const RunArguments& arguments) {
   RunPlan plan;
   SearchConditions& c = plan.Conditions;
@@ -242,8 +267,10 @@ RunPlan PrepareRun(const RunArguments& arguments) {
   if (arguments.Keyword) {
     c.Word = Utf8ToSjis(*arguments.Keyword);
     if (c.Word.empty() && !arguments.Keyword->empty()) Usage("--keyword is not valid UTF-8");
+    CheckKeywordCharacters("--keyword", *arguments.Keyword);
     CheckKeyword("--keyword", c.Word);
   } else {
+    CheckKeywordCharacters("設定ファイルの Word", SjisToUtf8(c.Word));
     CheckKeyword("the settings file's Word", c.Word);
   }
   if (arguments.WholesaleFrom) c.Price1 = *arguments.WholesaleFrom;

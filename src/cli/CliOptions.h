@@ -1,8 +1,8 @@
 // vormla-cli's command line: parsing the two commands and turning the flags of
 // `run` into the search conditions a job gets, with the start button's rules.
 //
-// Everything here is free of side effects on the outside world except
-// ClearOldResultFile, so the rules can be checked without starting processes.
+// Everything here is free of side effects on the outside world, so the rules can
+// be checked without starting processes.
 #pragma once
 
 #include <iosfwd>
@@ -102,8 +102,5 @@ void CheckPrice(const std::string& flag, const std::string& text);
 // nodeCount. Returns the canonical list (ascending, no duplicates, each index
 // followed by ","). Throws CliFailure.
 std::string CanonicalNodeList(const std::string& text, int nodeCount);
-// Deletes an existing result file so the run writes a fresh one. Throws
-// CliFailure(kExitFileError) when something stands there that cannot be deleted.
-void ClearOldResultFile(const std::string& path);
 
 }  // namespace vormla::cli

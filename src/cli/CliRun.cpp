@@ -6,9 +6,11 @@
 #include <unistd.h>
 
 #include <atomic>
-#include <filesystem>
+#include <memory>
 
 #include "cli/CliProgress.h"
+#include "cli/CliReport.h"
+#include "cli/PendingResult.h"
 #include "engine/RetrievalJob.h"
 #include "engine/WebAccess.h"
 #include "web/SiteConfig.h"
@@ -30,6 +32,22 @@ void PrintFailure(std::FILE* err, const CliFailure& failure) {
   std::fprintf(err, "vormla-cli: %s\n", failure.what());
 }
 
+// Takes a SIGINT or SIGTERM that arrived while the run's signals were blocked.
+bool TakePendingStop() {
+  sigset_t pending;
+  sigemptyset(&pending);
+  if (sigpending(&pending) != 0) return false;
+  if (!sigismember(&pending, SIGINT) && !sigismember(&pending, SIGTERM)) return false;
+  sigset_t stops;
+  sigemptyset(&stops);
+  sigaddset(&stops, SIGINT);
+  sigaddset(&stops, SIGTERM);
+  const timespec now{};
+  while (sigtimedwait(&stops, nullptr, &now) > 0) {
+  }
+  return true;
+}
+
 }  // namespace
 
 void BlockRunSignals() {
@@ -39,19 +57,22 @@ void BlockRunSignals() {
 
 int RunCommand(const RunArguments& arguments, std::FILE* err) {
   RunPlan plan;
+  std::unique_ptr<PendingResult> result;
   try {
     plan = PrepareRun(arguments);
-    ClearOldResultFile(plan.Conditions.FilePath);
+    // A stop asked for while the conditions were read ends here, before anything
+    // is written or fetched.
+    if (TakePendingStop()) {
+      std::fprintf(err, "取得処理を中断しました。\nvormla-cli: 開始前に中断したため、結果ファイルには手を付けていません\n");
+      return kExitCancelled;
+    }
+    result = std::make_unique<PendingResult>(plan.Conditions.FilePath);
   } catch (const CliFailure& failure) {
     PrintFailure(err, failure);
     return failure.ExitCode();
   }
   const std::string filePath = plan.Conditions.FilePath;
-
-  // The scratch page file lives where the window keeps it.
-  const std::string scratchFolder = ProgramFolder() + "db/";
-  std::error_code ignored;
-  std::filesystem::create_directories(scratchFolder, ignored);
+  plan.Conditions.FilePath = result->TemporaryPath();
 
   const pthread_t mainThread = pthread_self();
   std::atomic<bool> finished{false};
@@ -61,8 +82,7 @@ int RunCommand(const RunArguments& arguments, std::FILE* err) {
   });
   progress.Note("ページ情報を取得中です。しばらくお待ちください。");
 
-  RetrievalJob worker(plan.Conditions, plan.Nodes, progress, NetworkWebAccess(), scratchFolder + "tmp.dat",
-                   SiteRoot());
+  RetrievalJob worker(plan.Conditions, plan.Nodes, progress, NetworkWebAccess(), SiteRoot());
   worker.Start();
 
   const sigset_t set = RunSignals();
@@ -83,28 +103,41 @@ int RunCommand(const RunArguments& arguments, std::FILE* err) {
   progress.Close();
 
   const int rows = worker.RowsWritten();
-  switch (worker.ItemFound()) {
-    case kFileError:
+  const auto counts = [&](int rowsKept) {
+    std::fprintf(err, "%s\n", CountsLine(rowsKept, worker.PagesNotRead(), worker.PicturesNotSaved()).c_str());
+  };
+  const int outcome = worker.ItemFound();
+  // The previous result stays when this run has none to put in its place.
+  if (outcome == kFileError || (outcome == kSiteUnreachable && !cancelled)) {
+    result->Discard();
+    if (outcome == kFileError) {
       std::fprintf(err, "結果ファイルに書き込めませんでした。\n%s\n", filePath.c_str());
+      counts(0);
       return kExitFileError;
-    case kSiteUnreachable:
-      if (!cancelled) {
-        std::fprintf(err, "サイトへのアクセスができませんでした。\nしばらく時間を置いてから再度実行してください。\n");
-        return kExitUnreachable;
-      }
-      break;
-    default:
-      break;
+    }
+    std::fprintf(err, "サイトへのアクセスができませんでした。\nしばらく時間を置いてから再度実行してください。\n");
+    const RetrievalJob::FailedFetch& failure = worker.LastFailure();
+    std::fprintf(err, "%s\n", CauseLine(failure.url, failure.result, ExtraCaFile()).c_str());
+    counts(0);
+    return kExitUnreachable;
+  }
+  if (!result->Commit()) {
+    std::fprintf(err, "結果ファイルに書き込めませんでした。\n%s\n", filePath.c_str());
+    counts(0);
+    return kExitFileError;
   }
   if (cancelled) {
     std::fprintf(err, "取得処理を中断しました。\n%s (%d件)\n", filePath.c_str(), rows);
+    counts(rows);
     return kExitCancelled;
   }
-  if (worker.ItemFound() == kItemWritten) {
+  if (outcome == kItemWritten) {
     std::fprintf(err, "商品情報の取得が完了しました。\n%s (%d件)\n", filePath.c_str(), rows);
+    counts(rows);
     return kExitRows;
   }
   std::fprintf(err, "該当する商品情報は見つかりませんでした。\n%s\n", filePath.c_str());
+  counts(rows);
   return kExitNoRows;
 }
 

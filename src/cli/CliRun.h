@@ -12,9 +12,12 @@ namespace vormla::cli {
 // wait takes them.
 void BlockRunSignals();
 
-// One retrieval: conditions, fresh result file, the worker, cancel on SIGINT or
+// One retrieval: conditions, the result written beside the target and put in
+// place at the end (not at all for exit 4 or 9), the worker, cancel on SIGINT or
 // SIGTERM (a second signal while stopping is only acknowledged: the worker ends
-// within about a second and the rows written stay complete). Messages go to err.
+// within about a second and the rows written stay complete); a stop that came
+// before the run began ends it untouched. Messages go to err, ending with the
+// counts line of the run.
 int RunCommand(const RunArguments& arguments, std::FILE* err);
 
 // The catalogue's lines on out; failures on err. An output that cannot be

@@ -3,6 +3,7 @@
 #include <system_error>
 
 #include "engine/RetrievalJob.h"
+#include "web/UrlText.h"
 
 namespace vormla {
 
@@ -47,6 +48,14 @@ bool IsSafeFileName(const std::string& name) {
          name.find('/') == std::string::npos;
 }
 
+// The file name of a picture: the last non-empty piece of the URL's path, that is
+// of the URL cut before its query ("?") or fragment ("#").
+std::string PictureFileName(const std::string& url) {
+  StringList pieces;
+  SplitText(std::string_view(url).substr(0, url.find_first_of("?#")), "/", pieces);
+  return pieces.empty() ? std::string() : pieces.back();
+}
+
 // Anything at all at the path, a dangling link included, counts as there.
 bool PathTaken(const std::filesystem::path& path) {
   std::error_code ec;
@@ -76,32 +85,40 @@ void RetrievalJob::CollectImageUrl(const std::string& line) {
 
 void RetrievalJob::SaveItemImages() {
   if (!Conditions.ImgSave) return;
+  // From here on every picture of the item is either on disk or counted.
+  const auto notSaved = [this](size_t count) { picturesNotSaved_ += static_cast<int>(count); };
   const std::string& number = Record[0];
-  if (number.empty()) return;
+  if (number.empty()) return notSaved(ImageUrls.size());
 
   // The checks run on the name as it reaches the file system, so a 0x5C trail
   // byte of a double-byte character is no backslash here.
   const std::string folderName = SjisToUtf8(number);
-  if (HasControlByte(number) || !IsSafeFolderName(folderName)) return;
+  if (HasControlByte(number) || !IsSafeFolderName(folderName)) return notSaved(ImageUrls.size());
   const std::filesystem::path folder = TrimBlanks(Conditions.DirPath) + folderName + "/";
 
   std::error_code ec;
   if (!std::filesystem::is_directory(folder, ec)) {
     // One level only: a missing image folder is not made up here.
-    if (!std::filesystem::create_directory(folder, ec) || ec) return;
+    if (!std::filesystem::create_directory(folder, ec) || ec) return notSaved(ImageUrls.size());
   }
 
-  for (const std::string& url : ImageUrls) {
-    StringList pieces;
-    SplitText(url, "/", pieces);
-    if (!pieces.empty()) {
-      const std::string name = SjisToUtf8(pieces.back());
-      if (IsSafeFileName(name)) {
-        const std::filesystem::path target = folder / name;
-        if (!PathTaken(target)) Web.Download(SjisToUtf8(url), target.string(), CancelFlag());
+  for (size_t i = 0; i < ImageUrls.size(); ++i) {
+    const std::string& url = ImageUrls[i];
+    const std::string name = SjisToUtf8(PictureFileName(url));
+    bool saved = false;
+    if (IsSafeFileName(name)) {
+      const std::filesystem::path target = folder / name;
+      if (PathTaken(target)) {
+        saved = std::filesystem::is_regular_file(target, ec);  // the first one saved stays
+      } else {
+        saved = Web.Download(BrowserUrl(SjisToUtf8(url)), target.string(), CancelFlag()).saved;
       }
     }
-    if (Terminated()) return;
+    if (Terminated()) {
+      // A cancel may have cut this download short; the item gets no row anyway.
+      return;
+    }
+    if (!saved) notSaved(1);
   }
 }
 

@@ -11,6 +11,7 @@
 #include "engine/PageView.h"
 #include "engine/SjisLiteral.h"
 #include "engine/RetrievalJob.h"
+#include "web/UrlText.h"
 
 namespace vormla {
 
@@ -151,12 +152,13 @@ void RetrievalJob::ReadItemPage(const std::string& url) {
   Record[kCompanyUrl] = CompanyPageUrl(url);
   Record[kCategory] = Conditions.CtgrIndex > 0 ? Conditions.CtgrText + " > " + StatusText : StatusText;
 
-  FetchPage(url);
-  Pause(300);
   ImageUrls.clear();
   ImageCount = 0;
-  PageView page;
-  page.Load(TmpFileName);
+  // The URL as read from the list goes to the CSV; the request carries it as a
+  // browser would send it. An item whose page could not be read gets no row.
+  std::string bytes;
+  if (!FetchListedPage(BrowserUrl(SjisToUtf8(url)), bytes)) return;
+  const PageView page(std::move(bytes));
   const size_t count = page.Count();
 
   // Shared tail of rules B to E: full-width blanks become blanks, entities decoded.

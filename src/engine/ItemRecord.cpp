@@ -40,7 +40,11 @@ std::string DecodeEntities(const std::string& text) {
   // The ampersand goes first, so a reference escaped once more ("&amp;#039;") ends as "'".
   std::string out = ReplaceAll(text, "&amp;", "&");
   out = ReplaceAll(out, "&#039;", "'");
-  return ReplaceAll(out, "&#12316;", "\x81\x60");  // wave dash
+  out = ReplaceAll(out, "&#12316;", "\x81\x60");  // wave dash
+  // The other three that HTML escaping writes.
+  out = ReplaceAll(out, "&quot;", "\"");
+  out = ReplaceAll(out, "&lt;", "<");
+  return ReplaceAll(out, "&gt;", ">");
 }
 
 std::string FormatItemRow(const ItemRecord& record) {

@@ -1,21 +1,27 @@
 // The worker thread and the job driver.
 #include <algorithm>
 #include <chrono>
-#include <filesystem>
 #include <thread>
 
 #include "engine/RetrievalJob.h"
 #include "web/SiteConfig.h"
+#include "web/UrlText.h"
 
 namespace vormla {
 
-RetrievalJob::RetrievalJob(SearchConditions conditions, std::vector<CategoryNode> nodes,
-                     JobObserver& observer, WebAccess& web, std::string tmpFileName,
-                     std::string siteRoot)
+namespace {
+
+constexpr int kPagePause = 300;
+
+bool Is2xx(long status) { return status >= 200 && status <= 299; }
+
+}  // namespace
+
+RetrievalJob::RetrievalJob(SearchConditions conditions, std::vector<CategoryNode> nodes, JobObserver& observer,
+                           WebAccess& web, std::string siteRoot)
     : Conditions(std::move(conditions)),
       Nodes(std::move(nodes)),
       SiteRoot(std::move(siteRoot)),
-      TmpFileName(std::move(tmpFileName)),
       Observer(observer),
       Web(web) {}
 
@@ -36,16 +42,14 @@ void RetrievalJob::Execute() {
   isRunning_ = true;
   RunJob();
 
-  std::error_code ignored;
-  std::filesystem::remove(TmpFileName, ignored);  // a missing scratch file is fine
-
   // The outcome the owner reads once IsRunning drops: a file error outranks
-  // everything, then rows written, then a site that never answered at all.
+  // everything, then rows written, then a site that could not be read (a page not
+  // read, or no answer to any fetch at all).
   if (CsvFile.Failed())
     itemFound_ = kFileError;
   else if (rowsWritten_ > 0)
     itemFound_ = kItemWritten;
-  else if (fetchCount_ > 0 && answerCount_ == 0)
+  else if (pagesNotRead_ > 0 || (fetchCount_ > 0 && answerCount_ == 0))
     itemFound_ = kSiteUnreachable;
   else
     itemFound_ = kNoItem;
@@ -91,18 +95,46 @@ void RetrievalJob::RunJob() {
   CsvFile.Close();
 }
 
-FetchResult RetrievalJob::FetchPage(const std::string& url) {
-  const FetchResult result = Web.Get(url, TmpFileName, CancelFlag());
-  ++fetchCount_;
-  if (result.answered) ++answerCount_;
+FetchResult RetrievalJob::FetchPage(const std::string& url, std::string& page) {
+  const FetchResult result = Web.Get(url, page, CancelFlag());
+  NoteFetch(url, result);
   return result;
 }
 
-FetchResult RetrievalJob::PostPage(const std::string& body, const std::string& path) {
-  const FetchResult result = Web.Post(body, TmpFileName, path, CancelFlag());
+FetchResult RetrievalJob::PostPage(const std::string& body, const std::string& path, std::string& page) {
+  const FetchResult result = Web.Post(body, path, page, CancelFlag());
+  NoteFetch(SiteRoot + path, result);
+  return result;
+}
+
+void RetrievalJob::NoteFetch(const std::string& url, const FetchResult& result) {
   ++fetchCount_;
   if (result.answered) ++answerCount_;
-  return result;
+  if (result.failure == FetchFailure::kCancelled) return;
+  if (!result.answered || !Is2xx(result.status)) lastFailure_ = {url, result};
+}
+
+bool RetrievalJob::FetchListedPage(const std::string& url, std::string& page) {
+  page.clear();
+  if (!IsHttpsUrl(url)) {
+    // Not fetched at all: nothing leaves the machine in clear.
+    FetchResult refused;
+    refused.failure = FetchFailure::kNotHttps;
+    lastFailure_ = {url, refused};
+    ++pagesNotRead_;
+    return false;
+  }
+  FetchResult result = FetchPage(url, page);
+  Pause(kPagePause);
+  const bool worthAnotherTry = !result.answered || (result.status >= 500 && result.status <= 599);
+  if (worthAnotherTry && !Terminated()) {
+    result = FetchPage(url, page);
+    Pause(kPagePause);
+  }
+  if (result.answered && Is2xx(result.status)) return true;
+  page.clear();
+  if (!Terminated()) ++pagesNotRead_;
+  return false;
 }
 
 void RetrievalJob::Pause(int milliseconds) {

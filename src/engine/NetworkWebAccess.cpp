@@ -7,13 +7,12 @@ namespace {
 
 class CurlWebAccess final : public WebAccess {
  public:
-  FetchResult Get(const std::string& url, const std::string& fileName,
-                  const std::atomic<bool>* cancel) override {
-    return HttpGetToFile(url, fileName, cancel);
+  FetchResult Get(const std::string& url, std::string& page, const std::atomic<bool>* cancel) override {
+    return HttpGetPage(url, page, cancel);
   }
-  FetchResult Post(const std::string& body, const std::string& fileName, const std::string& path,
+  FetchResult Post(const std::string& body, const std::string& path, std::string& page,
                    const std::atomic<bool>* cancel) override {
-    return HttpPostToFile(body, fileName, path, cancel);
+    return HttpPostPage(body, path, page, cancel);
   }
   FetchResult Download(const std::string& url, const std::string& target,
                        const std::atomic<bool>* cancel) override {

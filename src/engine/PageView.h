@@ -1,12 +1,18 @@
-// A fetched page held as one buffer with its lines as views into it.
+// A fetched page held as one buffer, its lines found in place.
 //
-// The readers walk every line of pages of a few hundred kilobytes but take values
-// out of only a few of them, so the page is not copied line by line. The lines
-// follow LoadPageLines' rules exactly (CR LF, LF or CR end a line; a zero byte
-// ends the text; no empty line after a final break).
+// The readers walk every line of a page but take values out of only a few, so no
+// line is copied. Nor is there one entry per line: a page of 16 MiB of bare line
+// breaks has 16 million lines, and a view per line would cost 256 MiB. Instead the
+// start of every eighth line is kept (4 bytes each) and a line is found from the
+// nearest of those, or from the line looked up last; walking forward, as the
+// readers do, finds each line once. The lines follow LoadPageLines' rules exactly
+// (CR LF, LF or CR end a line; a zero byte ends the text; no empty line after a
+// final break).
+//
+// Lookups move a cursor, so one view is for one thread.
 #pragma once
 
-#include <cstdio>
+#include <cstdint>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -16,49 +22,71 @@ namespace vormla {
 class PageView {
  public:
   PageView() = default;
+  explicit PageView(std::string bytes) { Assign(std::move(bytes)); }
   PageView(const PageView&) = delete;
   PageView& operator=(const PageView&) = delete;
 
-  // Loads the file; a file that cannot be opened gives no lines.
-  void Load(const std::string& fileName) {
-    bytes_.clear();
-    lines_.clear();
-    std::FILE* file = std::fopen(fileName.c_str(), "rb");
-    if (file == nullptr) return;
-    // Read in one go when the size is known; the loop still takes whatever follows.
-    if (std::fseek(file, 0, SEEK_END) == 0) {
-      const long size = std::ftell(file);
-      if (size > 0) bytes_.reserve(static_cast<size_t>(size) + 1);
-      std::rewind(file);
+  // Takes the page's bytes (a page is at most 16 MiB; anything past 4 GiB is not
+  // looked at).
+  void Assign(std::string bytes) {
+    bytes_ = std::move(bytes);
+    marks_.clear();
+    count_ = 0;
+    size_t size = bytes_.find('\0');
+    if (size == std::string::npos) size = bytes_.size();
+    size_ = size < kMaxSize ? size : kMaxSize;
+    for (size_t start = 0; start < size_; start = NextStart(start)) {
+      if (count_ % kStride == 0) marks_.push_back(static_cast<std::uint32_t>(start));
+      ++count_;
     }
-    char chunk[65536];
-    size_t got;
-    while ((got = std::fread(chunk, 1, sizeof chunk, file)) > 0) bytes_.append(chunk, got);
-    std::fclose(file);
-    Split();
+    cursorLine_ = 0;
+    cursorStart_ = 0;
+    cursorEnd_ = count_ > 0 ? LineEnd(0) : 0;
   }
 
-  size_t Count() const { return lines_.size(); }
-  std::string_view operator[](size_t index) const { return lines_[index]; }
+  size_t Count() const { return count_; }
+
+  std::string_view operator[](size_t index) const {
+    if (index < cursorLine_ || index / kStride > cursorLine_ / kStride + 1) {
+      cursorLine_ = index - index % kStride;
+      cursorStart_ = marks_[index / kStride];
+      cursorEnd_ = LineEnd(cursorStart_);
+    }
+    while (cursorLine_ < index) {
+      cursorStart_ = AfterBreak(cursorEnd_);
+      cursorEnd_ = LineEnd(cursorStart_);
+      ++cursorLine_;
+    }
+    return std::string_view(bytes_).substr(cursorStart_, cursorEnd_ - cursorStart_);
+  }
 
  private:
-  void Split() {
-    std::string_view text(bytes_);
-    const size_t nul = text.find('\0');
-    if (nul != std::string_view::npos) text = text.substr(0, nul);
-    const size_t n = text.size();
-    size_t start = 0;
-    while (start < n) {
-      size_t end = start;
-      while (end < n && text[end] != '\r' && text[end] != '\n') ++end;
-      lines_.push_back(text.substr(start, end - start));
-      start = end + 1;
-      if (end < n && text[end] == '\r' && start < n && text[start] == '\n') ++start;
-    }
+  static constexpr size_t kStride = 8;
+  static constexpr size_t kMaxSize = 0xFFFFFFFFu;
+
+  size_t LineEnd(size_t start) const {
+    const char* text = bytes_.data();
+    size_t end = start;
+    while (end < size_ && text[end] != '\r' && text[end] != '\n') ++end;
+    return end;
   }
 
+  // The start of the next line, given the end of one; a CR LF pair is one break.
+  size_t AfterBreak(size_t end) const {
+    size_t next = end + 1;
+    if (end < size_ && bytes_[end] == '\r' && next < size_ && bytes_[next] == '\n') ++next;
+    return next;
+  }
+
+  size_t NextStart(size_t start) const { return AfterBreak(LineEnd(start)); }
+
   std::string bytes_;
-  std::vector<std::string_view> lines_;
+  size_t size_ = 0;   // bytes before the first zero byte
+  size_t count_ = 0;
+  std::vector<std::uint32_t> marks_;  // start of line k * kStride
+  mutable size_t cursorLine_ = 0;
+  mutable size_t cursorStart_ = 0;
+  mutable size_t cursorEnd_ = 0;
 };
 
 // The line without its leading and trailing bytes of value 0x20 or below, as a view.

@@ -1,34 +1,55 @@
 #include "engine/ResultFile.h"
 
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cerrno>
+
 namespace vormla {
 
 ResultFile::~ResultFile() {
-  if (file_) std::fclose(file_);
+  if (fd_ >= 0) ::close(fd_);
 }
 
 bool ResultFile::Open(const std::string& path) {
-  if (file_) Close();
-  // Binary mode: the line ends are written as CR LF by WriteLine itself.
-  file_ = std::fopen(path.c_str(), "wb");
-  if (!file_) failed_ = true;
-  return file_ != nullptr;
+  if (fd_ >= 0) Close();
+  fd_ = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+  complete_ = 0;
+  if (fd_ < 0) failed_ = true;
+  return fd_ >= 0;
 }
 
 bool ResultFile::WriteLine(const std::string& text) {
   // A file that never opened has already recorded its failure.
-  if (!file_) return false;
-  // Each row goes to disk at once so that a full disk shows on the row it hits.
-  const bool ok = std::fwrite(text.data(), 1, text.size(), file_) == text.size() &&
-                  std::fwrite("\r\n", 1, 2, file_) == 2 && std::fflush(file_) == 0 &&
-                  !std::ferror(file_);
-  if (!ok) failed_ = true;
-  return ok;
+  if (fd_ < 0 || failed_) return false;
+  // One write per line, unbuffered, so a full disk shows on the line it hits and
+  // nothing of that line is left waiting to be written later.
+  std::string line;
+  line.reserve(text.size() + 2);
+  line += text;
+  line += "\r\n";
+  const char* data = line.data();
+  size_t left = line.size();
+  while (left > 0) {
+    const ssize_t n = ::write(fd_, data, left);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) {
+      // Take the broken line back; if even that fails the file is no use anyway.
+      failed_ = true;
+      if (::ftruncate(fd_, static_cast<off_t>(complete_)) == 0) ::lseek(fd_, static_cast<off_t>(complete_), SEEK_SET);
+      return false;
+    }
+    data += n;
+    left -= static_cast<size_t>(n);
+  }
+  complete_ += line.size();
+  return true;
 }
 
 bool ResultFile::Close() {
-  if (!file_) return !failed_;
-  const bool ok = std::fclose(file_) == 0;
-  file_ = nullptr;
+  if (fd_ < 0) return !failed_;
+  const bool ok = ::close(fd_) == 0;
+  fd_ = -1;
   if (!ok) failed_ = true;
   return ok;
 }

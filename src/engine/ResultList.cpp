@@ -1,8 +1,8 @@
 // The result list reader: the first result page of one search, its hit count and
 // its item blocks, each handed on to the item page reader.
 //
-// The page stays in memory while the item pages are read: every item fetch
-// overwrites the scratch file, and the list is never loaded again.
+// The page stays in memory while the item pages are read, each into a buffer of
+// its own.
 #include <string>
 #include <string_view>
 
@@ -50,10 +50,10 @@ std::string PriceText(std::string_view converted) {
 }  // namespace
 
 void RetrievalJob::ReadResultList(const std::string& url) {
-  FetchPage(url);
-  Pause(300);
-  PageView page;
-  page.Load(TmpFileName);
+  // A page that could not be read holds no items.
+  std::string bytes;
+  FetchListedPage(url, bytes);
+  const PageView page(std::move(bytes));
   const size_t count = page.Count();
   ItemTotal = 0;
   ItemDone = 0;

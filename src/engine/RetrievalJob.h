@@ -19,17 +19,18 @@ namespace vormla {
 
 // "商品管理番号","商品ID",... : the 36 header names, quoted, comma-joined (486 bytes).
 const std::string& CsvHeader();
-// "&amp;" -> "&", "&#039;" -> "'", "&#12316;" -> 0x81 0x60, in that order, case ignored.
+// "&amp;" -> "&", "&#039;" -> "'", "&#12316;" -> 0x81 0x60, "&quot;" -> '"', "&lt;" -> "<",
+// "&gt;" -> ">", in that order, case ignored, each replacement one scan.
 std::string DecodeEntities(const std::string& text);
 // The row of one record: 36 quoted fields, inner double quotes doubled, no line end.
 std::string FormatItemRow(const ItemRecord& record);
 
 class RetrievalJob {
  public:
-  // tmpFileName is the full path of the scratch page file (normally the program
-  // folder + "db/tmp.dat"); siteRoot is the marketplace's base address.
-  RetrievalJob(SearchConditions conditions, std::vector<CategoryNode> nodes, JobObserver& observer,
-            WebAccess& web, std::string tmpFileName, std::string siteRoot);
+  // siteRoot is the marketplace's base address. Every page the job fetches stays
+  // in its own memory: two jobs never see each other's pages.
+  RetrievalJob(SearchConditions conditions, std::vector<CategoryNode> nodes, JobObserver& observer, WebAccess& web,
+               std::string siteRoot);
   virtual ~RetrievalJob();
   RetrievalJob(const RetrievalJob&) = delete;
   RetrievalJob& operator=(const RetrievalJob&) = delete;
@@ -45,8 +46,19 @@ class RetrievalJob {
   bool IsRunning() const { return isRunning_; }
   int ItemFound() const { return itemFound_; }
   int RowsWritten() const { return rowsWritten_; }
+  // Result and item pages that gave no answer or no 2xx answer after their retry.
+  int PagesNotRead() const { return pagesNotRead_; }
+  // Pictures that were to be saved and are not on disk, whatever the cause.
+  int PicturesNotSaved() const { return picturesNotSaved_; }
+  // The last fetch that gave no usable page (sign-in included), once the job has
+  // ended: url empty when every fetch went well.
+  struct FailedFetch {
+    std::string url;
+    FetchResult result;
+  };
+  const FailedFetch& LastFailure() const { return lastFailure_; }
 
-  // The thread body: RunJob, scratch file removed, JobFinished.
+  // The thread body: RunJob, the outcome, JobFinished.
   void Execute();
   void RunJob();
 
@@ -62,9 +74,14 @@ class RetrievalJob {
   void SaveItemImages();
   void WriteItemRow();
 
-  // Fetch into the scratch page file, counting answered and unanswered fetches.
-  FetchResult FetchPage(const std::string& url);
-  FetchResult PostPage(const std::string& body, const std::string& path);
+  // One fetch into page (which starts empty), noting answers and failures.
+  FetchResult FetchPage(const std::string& url, std::string& page);
+  FetchResult PostPage(const std::string& body, const std::string& path, std::string& page);
+  // A result or item page: an https URL fetched after the pause that follows it,
+  // once more when it got no answer or a 5xx one. False (and counted as not read)
+  // unless a 2xx answer came; page then holds nothing. A fetch cut short by a
+  // cancel is neither retried nor counted.
+  bool FetchListedPage(const std::string& url, std::string& page);
   // The fixed pauses, scaled by VORMLA_PAUSE_SCALE; cut short by a cancel.
   void Pause(int milliseconds);
 
@@ -72,7 +89,6 @@ class RetrievalJob {
   const SearchConditions Conditions;
   const std::vector<CategoryNode> Nodes;
   const std::string SiteRoot;
-  const std::string TmpFileName;
   std::string StatusText;
   int CategoryTotal = 0;
   int ItemTotal = 0;
@@ -89,13 +105,18 @@ class RetrievalJob {
   WebAccess& Web;
 
  private:
+  void NoteFetch(const std::string& url, const FetchResult& result);
+
   std::thread thread_;
   std::atomic<bool> terminated_{false};
   std::atomic<bool> isRunning_{false};
   std::atomic<int> itemFound_{kNoItem};
   std::atomic<int> rowsWritten_{0};
+  std::atomic<int> pagesNotRead_{0};
+  std::atomic<int> picturesNotSaved_{0};
   int fetchCount_ = 0;
   int answerCount_ = 0;
+  FailedFetch lastFailure_;
 };
 
 }  // namespace vormla

@@ -1,7 +1,8 @@
 // Signing in afresh at the start of every job: sign out, read the login page's
 // CSRF token, post the login form. The session lives on in the cookie jar.
-#include "engine/SjisLiteral.h"
+#include "engine/PageView.h"
 #include "engine/RetrievalJob.h"
+#include "engine/SjisLiteral.h"
 
 namespace vormla {
 
@@ -15,7 +16,7 @@ constexpr int kSignInPause = 500;
 constexpr size_t kTokenWindow = 48;
 
 // The token of a candidate line, or "" when its tail lacks the two quotes.
-std::string TokenOfLine(const std::string& trimmedLine) {
+std::string TokenOfLine(std::string_view trimmedLine) {
   std::string window = Utf8ToSjis(trimmedLine);
   if (window.size() > kTokenWindow) window = window.substr(window.size() - kTokenWindow);
   const int open = FindText("\"", window);
@@ -30,19 +31,21 @@ std::string TokenOfLine(const std::string& trimmedLine) {
 
 void RetrievalJob::SignIn() {
   std::string token;
+  std::string page;
 
-  FetchPage(SiteRoot + "/logout");
+  FetchPage(SiteRoot + "/logout", page);
   Pause(kSignInPause);
 
   StatusText = SjisLiteral<"ページ内容の確認中1...">();
   Observer.ShowStatusText(StatusText);
 
-  FetchPage(SiteRoot + "/login");
+  FetchPage(SiteRoot + "/login", page);
   Pause(kSignInPause);
 
-  const StringList lines = LoadPageLines(TmpFileName);
-  for (const std::string& line : lines) {
-    const std::string trimmed = TrimBlanks(line);
+  const PageView lines(std::move(page));
+  for (size_t n = 0; n < lines.Count(); ++n) {
+    const std::string_view line = lines[n];
+    const std::string_view trimmed = TrimView(line);
     // The first byte is not looked at: "<meta" and " meta" alike.
     if (HasMarkerAt(trimmed, 2, "met") && FindText("csrf-token", line) > 0) {
       token = TokenOfLine(trimmed);
@@ -57,7 +60,8 @@ void RetrievalJob::SignIn() {
   Observer.ShowStatusText(StatusText);
   const std::string body = "&_token=" + token + "&bookmark=on&login_id=" + kLoginId +
                            "&password=" + kPassword + "&refererURL=" + SiteRoot + "/";
-  PostPage(body, "/login");
+  std::string answer;  // nothing in it is read; the session lives on in the cookies
+  PostPage(body, "/login", answer);
   Pause(kSignInPause);
 }
 

@@ -12,10 +12,11 @@ namespace vormla {
 class WebAccess {
  public:
   virtual ~WebAccess() = default;
-  virtual FetchResult Get(const std::string& url, const std::string& fileName,
-                          const std::atomic<bool>* cancel) = 0;
-  virtual FetchResult Post(const std::string& body, const std::string& fileName,
-                           const std::string& path, const std::atomic<bool>* cancel) = 0;
+  // A page into memory: page starts empty and stays empty without an answer.
+  virtual FetchResult Get(const std::string& url, std::string& page, const std::atomic<bool>* cancel) = 0;
+  virtual FetchResult Post(const std::string& body, const std::string& path, std::string& page,
+                           const std::atomic<bool>* cancel) = 0;
+  // A picture into target; FetchResult::saved tells whether it stands there now.
   virtual FetchResult Download(const std::string& url, const std::string& target,
                                const std::atomic<bool>* cancel) = 0;
 };

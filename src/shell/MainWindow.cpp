@@ -21,7 +21,6 @@
 #include "desktop/DigitsEdit.h"
 #include "engine/RetrievalJob.h"
 #include "shell/RunObserver.h"
-#include "web/SiteConfig.h"
 #include "web/TextOps.h"
 
 namespace vormla {
@@ -78,7 +77,6 @@ MainWindow::MainWindow(AppServices& services, std::string dbPath, std::string in
       services_(services),
       iniPath_(std::move(iniPath)),
       catalogue_(std::move(dbPath)) {
-  TmpFileName = ProgramFolder() + "db/tmp.dat";
   CreateControls();
   CreatePriceEdits();
   SetTabOrder();

@@ -95,8 +95,6 @@ class MainWindow : public QWidget {
   std::string strCtgrList;  // the selected-category list, "1,2,5," or ""
   // The worker of the current run, null when idle.
   std::unique_ptr<RetrievalJob> MyThread;
-  // The scratch page file of a run: the program folder + "db/tmp.dat".
-  std::string TmpFileName;
   // Workers still stopping after their run was left (second Cancel press) or
   // ending after their last call; each is joined once it has returned.
   int StoppingWorkers() const { return static_cast<int>(retired_.size()); }

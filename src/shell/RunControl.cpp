@@ -128,14 +128,15 @@ void MainWindow::btnActionClick() {
   repaint();
 
   if (MyThread) return;
-  // The job-wide scratch file is shared: a worker left stopping must be gone first.
+  // A worker left stopping shares the process's cookie jar: it must be gone
+  // before the next one signs in.
   ReapWorkers(true);
   activeRun_ = ++runCounter_;
   IsRunning = true;
   ItemFound = kNoItem;
   observer_ = std::make_unique<RunObserver>(*this, activeRun_);
   MyThread = std::make_unique<RetrievalJob>(SnapshotConditions(), SnapshotNodes(), *observer_, NetworkWebAccess(),
-                                         TmpFileName, SiteRoot());
+                                            SiteRoot());
   MyThread->Start();
 }
 

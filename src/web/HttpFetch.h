@@ -1,8 +1,13 @@
-// Fetching one resource into a local file over libcurl.
+// Fetching one resource over HTTPS with libcurl: pages into memory, pictures into
+// a file.
 //
 // One cookie jar serves the whole process: every call stores the cookies that any
-// response (redirects included) sets and sends the matching ones. DNS, TLS sessions
-// and connections are shared the same way. TLS verification is always on.
+// response (redirects included) sets and sends the matching ones. DNS and TLS
+// sessions are shared the same way. TLS verification is always on, and nothing
+// but https is fetched or followed, so a cookie never travels in clear.
+//
+// Time limits: 60 s to connect; a transfer that receives nothing for 30 s, or
+// that averages under 1 KB/s over 60 s, is given up.
 #pragma once
 
 #include <atomic>
@@ -10,25 +15,47 @@
 
 namespace vormla {
 
-struct FetchResult {
-  bool answered = false;   // some HTTP answer arrived (any status)
-  long status = 0;         // status of the final response, 0 when none
+// Why a fetch got no usable answer, in the terms a person can act on.
+enum class FetchFailure {
+  kNone,           // the final answer arrived whole (its status may still be an error)
+  kNotHttps,       // the URL, or a redirect, leads to another scheme than https
+  kCertificate,    // the server's certificate is not trusted
+  kTls,            // the secure connection could not be set up otherwise
+  kHostNotFound,   // the host name could not be resolved
+  kRefused,        // nothing listens at the address
+  kUnreachable,    // no connection for another reason
+  kTimedOut,       // connect time-out, nothing received for 30 s, or under 1 KB/s for 60 s
+  kDropped,        // the connection closed before the answer was complete
+  kRedirectLoop,   // too many redirects
+  kBadAnswer,      // the server's answer was not readable HTTP
+  kCancelled,      // the cancel flag stopped it
+  kLocal,          // a failure on this side (memory, the target file)
+  kOther,
 };
 
-// GET of an absolute URL, never through a proxy. The output file is left untouched
-// when no answer came, otherwise replaced by the body (the status is not examined).
-// A set cancel flag aborts the transfer within about a second.
-FetchResult HttpGetToFile(const std::string& url, const std::string& fileName,
-                          const std::atomic<bool>* cancel = nullptr);
+struct FetchResult {
+  bool answered = false;   // the final response arrived whole (a page cut at 16 MiB counts)
+  long status = 0;         // status of the final response, 0 when none
+  bool saved = false;      // picture download: the picture now stands at the target
+  FetchFailure failure = FetchFailure::kNone;  // why the transfer did not end well
+  std::string detail;      // libcurl's words for that failure, when it had any
+};
 
-// Form POST as HTTP/1.0 to path on the site host (SiteRoot's host and port), with
-// the one Content-Type header and the body sent byte for byte. Follows the usual
-// proxy environment variables.
-FetchResult HttpPostToFile(const std::string& body, const std::string& fileName,
-                           const std::string& path, const std::atomic<bool>* cancel = nullptr);
+// GET of an absolute https URL into page, never through a proxy. The page starts
+// empty and holds the final response's body (cut at 16 MiB); it is empty when no
+// whole answer came. A set cancel flag aborts the transfer within about a second.
+FetchResult HttpGetPage(const std::string& url, std::string& page, const std::atomic<bool>* cancel = nullptr);
 
-// Picture download: GET into a temporary file beside target, renamed onto target
-// only for a complete 2xx answer; nothing is left behind otherwise.
+// Form POST as HTTP/1.0 to path on the site host (SiteRoot's host and port) over
+// https, with the one Content-Type header and the body sent byte for byte. Follows
+// the usual proxy environment variables. The answer's body goes to page as above.
+FetchResult HttpPostPage(const std::string& body, const std::string& path, std::string& page,
+                         const std::atomic<bool>* cancel = nullptr);
+
+// Picture download: GET into a temporary file in target's folder (a short name of
+// its own, so any name that fits the folder fits), renamed onto target only for a
+// complete 2xx answer and only when nothing stands there; nothing is left behind
+// otherwise. A picture over 64 MiB is dropped.
 FetchResult HttpDownloadFile(const std::string& url, const std::string& target,
                              const std::atomic<bool>* cancel = nullptr);
 

@@ -13,6 +13,9 @@ namespace vormla {
 
 namespace {
 
+// Beyond this a pause would run for days; such a factor is taken as a typing error.
+constexpr double kMaxPauseScale = 1000;
+
 std::string EnvOr(const char* name, const std::string& fallback) {
   const char* value = std::getenv(name);
   return (value && *value) ? std::string(value) : fallback;
@@ -61,7 +64,9 @@ double PauseScale() {
   if (!value || !*value) return 1.0;
   char* end = nullptr;
   const double scale = std::strtod(value, &end);
-  return (end && *end == '\0' && scale >= 0) ? scale : 1.0;
+  // NaN fails both comparisons; infinity and absurd factors fail the upper one.
+  const bool valid = end && *end == '\0' && scale >= 0 && scale <= kMaxPauseScale;
+  return valid ? scale : 1.0;
 }
 
 std::string ProgramFolder() {

@@ -14,6 +14,7 @@ int SitePort();
 // Extra PEM certificates to trust besides the system store (VORMLA_CA_FILE), or "".
 std::string ExtraCaFile();
 // Factor applied to the fixed pauses (VORMLA_PAUSE_SCALE, default 1; 0 = no pause).
+// Anything but a number from 0 to 1000 counts as not given.
 double PauseScale();
 // Folder of the running executable, ending in "/".
 std::string ProgramFolder();

@@ -7,6 +7,7 @@
 
 #include "catalogue/Settings.h"
 #include "cli/CliOptions.h"
+#include "cli/PendingResult.h"
 #include "CliTestKit.h"
 #include "web/TextOps.h"
 
@@ -108,6 +109,37 @@ TEST(CliKeyword, ConvertedToShiftJisAndLimitedTo40Bytes) {
 
   arguments.Keyword = "\xE3\x81";  // a cut-off character
   EXPECT_THAT(Refusal(arguments).second, HasSubstr("UTF-8"));
+}
+
+TEST(CliKeyword, CharacterShiftJisCannotHoldOrAControlIsRefusedByName) {
+  RunArguments arguments = EdgeRun();
+  arguments.Keyword = "タオル😀";
+  auto [code, message] = Refusal(arguments);
+  EXPECT_EQ(code, kExitUsage);
+  EXPECT_EQ(message, "--keyword の「😀」(U+1F600) はShift-JISで表せない文字です。キーワードには使えません。");
+
+  arguments.Keyword = "한";
+  std::tie(code, message) = Refusal(arguments);
+  EXPECT_EQ(code, kExitUsage);
+  EXPECT_THAT(message, HasSubstr("「한」(U+D55C)"));
+
+  arguments.Keyword = "a\x01" "b";
+  std::tie(code, message) = Refusal(arguments);
+  EXPECT_EQ(code, kExitUsage);
+  EXPECT_EQ(message, "--keyword に制御文字 U+0001 があります。キーワードには使えません。");
+
+  // What the code page writes through a best-fit row is a keyword like any other.
+  arguments.Keyword = "café";
+  EXPECT_EQ(PrepareRun(arguments).Conditions.Word, "cafe");
+
+  // A stored keyword is held to the same rule.
+  TempFolder folder;
+  clitest::WriteBytes(folder / "vm.ini", "[Config]\r\nWord=a\x02" "b\r\n");
+  RunArguments stored = EdgeRun();
+  stored.Settings = folder / "vm.ini";
+  std::tie(code, message) = Refusal(stored);
+  EXPECT_EQ(code, kExitUsage);
+  EXPECT_THAT(message, HasSubstr("U+0002"));
 }
 
 TEST(CliPrice, DigitsOnlyAtMostNine) {
@@ -243,23 +275,52 @@ TEST(CliOutput, CsvExtensionRule) {
   EXPECT_EQ(Refusal(arguments).first, kExitUsage);
 }
 
-TEST(CliOutput, AnOldResultFileIsDeletedUnlessItCannotBe) {
+TEST(CliOutput, ResultIsWrittenBesideTheTargetAndPutInPlaceOnlyOnCommit) {
   TempFolder folder;
   const std::string file = folder / "old.csv";
   clitest::WriteBytes(file, "old rows");
-  ClearOldResultFile(file);
-  EXPECT_FALSE(std::filesystem::exists(file));
-  EXPECT_NO_THROW(ClearOldResultFile(file));  // nothing there
+  {
+    PendingResult result(file);
+    EXPECT_EQ(std::filesystem::path(result.TemporaryPath()).parent_path(), std::filesystem::path(folder.Path()));
+    clitest::WriteBytes(result.TemporaryPath(), "new rows");
+    EXPECT_EQ(clitest::ReadBytes(file), "old rows");
+    EXPECT_TRUE(result.Commit());
+  }
+  EXPECT_EQ(clitest::ReadBytes(file), "new rows");
+  {
+    PendingResult dropped(file);
+    clitest::WriteBytes(dropped.TemporaryPath(), "never seen");
+  }
+  EXPECT_EQ(clitest::ReadBytes(file), "new rows");
+  // Nothing else is left in the folder.
+  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(folder.Path()), std::filesystem::directory_iterator()), 1);
 
+  // A name as long as the folder takes leaves room for the temporary one.
+  const std::string longName = folder / (std::string(251, 'r') + ".csv");
+  PendingResult longer(longName);
+  EXPECT_TRUE(longer.Commit());
+  EXPECT_TRUE(std::filesystem::is_regular_file(longName));
+}
+
+TEST(CliOutput, AFolderInTheWayOrNoFolderIsAFileError) {
+  TempFolder folder;
   std::filesystem::create_directory(folder / "dir.csv");
   try {
-    ClearOldResultFile(folder / "dir.csv");
+    PendingResult result(folder / "dir.csv");
     ADD_FAILURE() << "a folder in the way was not reported";
   } catch (const CliFailure& failure) {
     EXPECT_EQ(failure.ExitCode(), kExitFileError);
     EXPECT_THAT(failure.what(), HasSubstr("選択されたファイルが他のアプリケーションで使用中の為\n開くことができませんでした。"));
   }
   EXPECT_TRUE(std::filesystem::is_directory(folder / "dir.csv"));
+  clitest::WriteBytes(folder / "plain", "x");
+  try {
+    PendingResult result(folder / "plain/out.csv");
+    ADD_FAILURE() << "a file standing as the folder was not reported";
+  } catch (const CliFailure& failure) {
+    EXPECT_EQ(failure.ExitCode(), kExitFileError);
+    EXPECT_STREQ(failure.what(), ("結果ファイルに書き込めませんでした。\n" + folder / "plain/out.csv").c_str());
+  }
 }
 
 TEST(CliDatabase, MissingOrUnreadableCatalogueExitsFive) {

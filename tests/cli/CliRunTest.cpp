@@ -5,8 +5,12 @@
 
 #include <netinet/in.h>
 #include <sys/socket.h>
+#include <sys/stat.h>
 
+#include <chrono>
+#include <cstdio>
 #include <memory>
+#include <thread>
 
 #include "catalogue/CategoryDatabase.h"
 #include "cli/CliOptions.h"
@@ -16,6 +20,7 @@
 #include "web/TextOps.h"
 
 #include "support/LocalPorts.h"
+#include "support/SmallFileSystem.h"
 
 namespace vormla::cli {
 namespace {
@@ -67,6 +72,16 @@ void ExpectRows(const CsvText& csv, const std::vector<demo::ExpectedItem>& expec
 
 class CliRun : public ::testing::Test {
  protected:
+  // The run's file beside the target while it runs ("" when there is none).
+  std::string TemporaryResult() const {
+    for (const auto& entry : std::filesystem::directory_iterator(work_.Path())) {
+      if (entry.path().filename().string().rfind(".vormla-run-", 0) == 0) return entry.path().string();
+    }
+    return "";
+  }
+  // The whole-site search of a run without conditions.
+  static std::string PlainTarget() { return "/search?category_id=80&ex_so=N&sort=score&sort_operate_flg=Y"; }
+
   static void SetUpTestSuite() {
     folder_ = std::make_unique<TempFolder>();
     market_ = std::make_unique<demo::DemoMarket>();
@@ -80,8 +95,7 @@ class CliRun : public ::testing::Test {
   void SetUp() override {
     ASSERT_TRUE(started_) << "the demo market did not start";
     market_->ClearRecords();
-    std::error_code ignored;
-    std::filesystem::remove(clitest::ScratchFile(), ignored);
+    market_->ClearRoutes();
   }
 
   static std::map<std::string, std::string> Environment(const std::string& pauseScale = "0") {
@@ -138,14 +152,21 @@ TEST_F(CliRun, WritesEveryServedItemWithItsPictures) {
   EXPECT_THAT(run.err, HasSubstr("(" + std::to_string(expected.size()) + "件)"));
 
   int pictures = 0;
+  int notSaved = 0;
   for (const demo::ExpectedItem& item : expected) {
-    if (!item.picturesSaved) continue;
+    if (!item.picturesSaved) {
+      notSaved += static_cast<int>(item.pictureUrls.size());
+      continue;
+    }
     for (const std::string& url : item.pictureUrls) {
       const bool missing = std::find(item.missingPictureUrls.begin(), item.missingPictureUrls.end(), url) !=
                            item.missingPictureUrls.end();
-      const std::string file = work_ / ("pictures/" + item.columns[0] + "/" + url.substr(url.rfind('/') + 1));
+      // The file name is the path's last piece, without a query.
+      const std::string path = url.substr(0, url.find('?'));
+      const std::string file = work_ / ("pictures/" + item.columns[0] + "/" + path.substr(path.rfind('/') + 1));
       if (missing) {
         EXPECT_FALSE(std::filesystem::exists(file)) << file;
+        ++notSaved;
       } else {
         EXPECT_EQ(ReadBytes(file), market_->PictureBytes(url)) << file;
         ++pictures;
@@ -153,7 +174,9 @@ TEST_F(CliRun, WritesEveryServedItemWithItsPictures) {
     }
   }
   EXPECT_GT(pictures, 0);
-  EXPECT_FALSE(std::filesystem::exists(clitest::ScratchFile()));
+  EXPECT_THAT(run.err, ::testing::EndsWith("vormla-cli: 書き込んだ行 " + std::to_string(expected.size()) +
+                                           "、読めなかったページ 0、保存できなかった画像 " + std::to_string(notSaved) +
+                                           "\n"));
 }
 
 TEST_F(CliRun, NothingFoundLeavesTheHeaderAndExitsOne) {
@@ -161,32 +184,35 @@ TEST_F(CliRun, NothingFoundLeavesTheHeaderAndExitsOne) {
       {"run", "--output", work_ / "none.csv", "--db", kCatalogue, "--wholesale-from", "999999999"}, work_.Path(),
       Environment());
   EXPECT_EQ(run.exitCode, kExitNoRows) << run.err;
-  EXPECT_THAT(run.err, HasSubstr("該当する商品情報は見つかりませんでした。"));
+  EXPECT_THAT(run.err, ::testing::EndsWith("該当する商品情報は見つかりませんでした。\n" + work_ / "none.csv" +
+                                           "\nvormla-cli: 書き込んだ行 0、読めなかったページ 0、保存できなかった画像 0\n"));
   EXPECT_EQ(ReadBytes(work_ / "none.csv"), CsvHeader() + "\r\n");
   ASSERT_EQ(market_->Searches().size(), 1u);
   EXPECT_TRUE(market_->Searches()[0].query.allCategories);
-  EXPECT_FALSE(std::filesystem::exists(clitest::ScratchFile()));
 }
 
 class CliCancel : public CliRun, public ::testing::WithParamInterface<int> {};
 
-TEST_P(CliCancel, SignalKeepsCompleteRowsAndRemovesTheScratchFile) {
+TEST_P(CliCancel, SignalKeepsTheCompleteRowsWrittenSoFar) {
   // Slow pauses and several categories, so the run is well under way when the
   // signal comes and far from its end.
   const std::string csvPath = work_ / "cancel.csv";
+  clitest::WriteBytes(csvPath, "previous result\r\n");
   clitest::CliProcess process({"run", "--output", csvPath, "--db", kCatalogue, "--top", "1", "--nodes",
                                "1,2,3,4,5,6"},
                               Environment("0.2"), work_.Path());
   ASSERT_TRUE(process.Started());
+  // The rows go to a file of the run's own beside the target, until the end.
   const bool twoRows = clitest::WaitFor(
       [&] {
-        const std::string bytes = ReadBytes(csvPath);
+        const std::string bytes = ReadBytes(TemporaryResult());
         size_t lines = 0;
         for (size_t at = bytes.find("\r\n"); at != std::string::npos; at = bytes.find("\r\n", at + 2)) ++lines;
         return lines >= 3;
       },
       std::chrono::seconds(30));
   ASSERT_TRUE(twoRows) << "the run wrote no rows";
+  EXPECT_EQ(ReadBytes(csvPath), "previous result\r\n");
   process.Signal(GetParam());
   const Finished run = process.Wait();
   EXPECT_EQ(run.exitCode, kExitCancelled) << run.err;
@@ -202,7 +228,8 @@ TEST_P(CliCancel, SignalKeepsCompleteRowsAndRemovesTheScratchFile) {
   const std::vector<demo::ExpectedItem> expected = market_->ExpectedRunRows(columns);
   ASSERT_GE(csv.records.size(), 3u);
   ExpectRows(csv, expected, csv.records.size() - 1);
-  EXPECT_FALSE(std::filesystem::exists(clitest::ScratchFile()));
+  EXPECT_THAT(run.err, HasSubstr("vormla-cli: 書き込んだ行 " + std::to_string(csv.records.size() - 1) + "、"));
+  EXPECT_EQ(TemporaryResult(), "");
 }
 
 INSTANTIATE_TEST_SUITE_P(Signals, CliCancel, ::testing::Values(SIGINT, SIGTERM),
@@ -210,16 +237,124 @@ INSTANTIATE_TEST_SUITE_P(Signals, CliCancel, ::testing::Values(SIGINT, SIGTERM),
                            return std::string(info.param == SIGINT ? "Interrupt" : "Terminate");
                          });
 
-TEST_F(CliRun, UnreachableSiteExitsNine) {
+TEST_F(CliRun, UnreachableSiteLeavesTheResultFileAsItWasAndSaysWhy) {
+  const std::string root = "https://127.0.0.1:" + std::to_string(ClosedPort());
   std::map<std::string, std::string> environment = Environment();
-  environment["VORMLA_SITE_ROOT"] = "https://127.0.0.1:" + std::to_string(ClosedPort());
-  const Finished run = clitest::RunCli({"run", "--output", work_ / "down.csv", "--db", kCatalogue}, work_.Path(),
-                                       environment);
+  environment["VORMLA_SITE_ROOT"] = root;
+  // No file before: none after.
+  Finished run = clitest::RunCli({"run", "--output", work_ / "down.csv", "--db", kCatalogue}, work_.Path(),
+                                 environment);
   EXPECT_EQ(run.exitCode, kExitUnreachable) << run.err;
-  EXPECT_THAT(run.err,
-              HasSubstr("サイトへのアクセスができませんでした。\nしばらく時間を置いてから再度実行してください。"));
-  EXPECT_EQ(ReadBytes(work_ / "down.csv"), CsvHeader() + "\r\n");
-  EXPECT_FALSE(std::filesystem::exists(clitest::ScratchFile()));
+  EXPECT_FALSE(std::filesystem::exists(work_ / "down.csv"));
+  EXPECT_THAT(run.err, ::testing::EndsWith(
+                           "サイトへのアクセスができませんでした。\nしばらく時間を置いてから再度実行してください。\n"
+                           "vormla-cli: 原因: 接続を拒否されました (" + root + PlainTarget() + ")\n"
+                           "vormla-cli: 書き込んだ行 0、読めなかったページ 1、保存できなかった画像 0\n"));
+
+  // A result of an earlier run stays byte for byte.
+  const std::string earlier = CsvHeader() + "\r\n\"a\",\"b\"\r\n";
+  clitest::WriteBytes(work_ / "kept.csv", earlier);
+  run = clitest::RunCli({"run", "--output", work_ / "kept.csv", "--db", kCatalogue}, work_.Path(), environment);
+  EXPECT_EQ(run.exitCode, kExitUnreachable) << run.err;
+  EXPECT_EQ(ReadBytes(work_ / "kept.csv"), earlier);
+  EXPECT_EQ(TemporaryResult(), "");
+}
+
+TEST_F(CliRun, UntrustedCertificateIsNamedWithTheCaFileInUse) {
+  const std::string earlier = "an earlier result\r\n";
+  clitest::WriteBytes(work_ / "kept.csv", earlier);
+  // A CA file of another authority, then one that is not there at all.
+  const demo::ThrowawayCa other = demo::MakeThrowawayCa();
+  ASSERT_TRUE(demo::WriteCaFile(other, work_ / "other.pem"));
+  for (const std::string& caFile : {work_ / "other.pem", work_ / "absent.pem"}) {
+    std::map<std::string, std::string> environment = Environment();
+    environment["VORMLA_CA_FILE"] = caFile;
+    const Finished run =
+        clitest::RunCli({"run", "--output", work_ / "kept.csv", "--db", kCatalogue}, work_.Path(), environment);
+    EXPECT_EQ(run.exitCode, kExitUnreachable) << run.err;
+    const std::string note = caFile == work_ / "absent.pem" ? " (このファイルはありません)" : "";
+    EXPECT_THAT(run.err, HasSubstr("\nvormla-cli: 原因: サーバー証明書を信頼できません (" + market_->SiteRoot() +
+                                   PlainTarget() + ")。VORMLA_CA_FILE=" + caFile + note + "\n"));
+    EXPECT_EQ(ReadBytes(work_ / "kept.csv"), earlier);
+  }
+  EXPECT_TRUE(market_->Requests().empty());
+}
+
+TEST_F(CliRun, StopBeforeTheRunLeavesTheResultFileUntouched) {
+  const std::string earlier = "an earlier result\r\n";
+  clitest::WriteBytes(work_ / "kept.csv", earlier);
+  clitest::CliProcess process({"run", "--output", work_ / "kept.csv", "--db", kCatalogue}, Environment(), work_.Path(),
+                              true);
+  ASSERT_TRUE(process.Started());
+  const Finished run = process.Wait();
+  EXPECT_EQ(run.exitCode, kExitCancelled) << run.err;
+  EXPECT_EQ(run.err, "取得処理を中断しました。\nvormla-cli: 開始前に中断したため、結果ファイルには手を付けていません\n");
+  EXPECT_EQ(ReadBytes(work_ / "kept.csv"), earlier);
+  EXPECT_TRUE(market_->Requests().empty());
+  EXPECT_EQ(TemporaryResult(), "");
+}
+
+TEST_F(CliRun, KeywordThatCannotBeSearchedAsWrittenIsRefused) {
+  for (const auto& [keyword, words] : std::vector<std::pair<std::string, std::string>>{
+           {"😀", "--keyword の「😀」(U+1F600) はShift-JISで表せない文字です。"},
+           {"a\x01", "--keyword に制御文字 U+0001 があります。"}}) {
+    const Finished run = clitest::RunCli({"run", "--output", work_ / "x.csv", "--db", kCatalogue, "--keyword", keyword},
+                                         work_.Path(), Environment());
+    EXPECT_EQ(run.exitCode, kExitUsage);
+    EXPECT_THAT(run.err, ::testing::StartsWith("vormla-cli: " + words));
+  }
+  EXPECT_FALSE(std::filesystem::exists(work_ / "x.csv"));
+  EXPECT_TRUE(market_->Requests().empty());
+}
+
+TEST_F(CliRun, TwoRunsAtOnceEachWriteWhatTheyWriteAlone) {
+  const std::vector<std::string> first = {"run", "--db", kCatalogue, "--top", "1", "--nodes", "1,2,3"};
+  const std::vector<std::string> second = {"run", "--db", kCatalogue, "--top", "3", "--nodes", "1,2", "--keyword", "セット"};
+  auto with = [](std::vector<std::string> arguments, const std::string& output) {
+    arguments.insert(arguments.end(), {"--output", output});
+    return arguments;
+  };
+  ASSERT_EQ(clitest::RunCli(with(first, work_ / "first-alone.csv"), work_.Path(), Environment()).exitCode, kExitRows);
+  ASSERT_EQ(clitest::RunCli(with(second, work_ / "second-alone.csv"), work_.Path(), Environment()).exitCode, kExitRows);
+  for (int round = 0; round < 3; ++round) {
+    clitest::TempFolder a, b;
+    clitest::CliProcess one(with(first, work_ / "first-together.csv"), Environment(), a.Path());
+    clitest::CliProcess two(with(second, work_ / "second-together.csv"), Environment(), b.Path());
+    const Finished oneDone = one.Wait();
+    const Finished twoDone = two.Wait();
+    ASSERT_EQ(oneDone.exitCode, kExitRows) << oneDone.err;
+    ASSERT_EQ(twoDone.exitCode, kExitRows) << twoDone.err;
+    EXPECT_EQ(ReadBytes(work_ / "first-together.csv"), ReadBytes(work_ / "first-alone.csv")) << "round " << round;
+    EXPECT_EQ(ReadBytes(work_ / "second-together.csv"), ReadBytes(work_ / "second-alone.csv")) << "round " << round;
+  }
+}
+
+TEST_F(CliRun, PagesOfBareLineBreaksStayUnderTheMemoryBound) {
+  // A result page and an item page of 16 MiB of line breaks each, the first held
+  // while the second is read.
+  market_->ServeLineBreakPages();
+  const Finished run =
+      clitest::RunCli({"run", "--output", work_ / "breaks.csv", "--db", kCatalogue}, work_.Path(), Environment());
+  EXPECT_EQ(run.exitCode, kExitRows) << run.err;
+  EXPECT_EQ(ParseCsv(ReadBytes(work_ / "breaks.csv")).records.size(), 2u);
+  EXPECT_LT(run.maxRssKb, 128 * 1024) << "peak " << run.maxRssKb << " KB";
+  std::printf("peak resident memory of the run: %.1f MB\n", run.maxRssKb / 1024.0);
+}
+
+TEST_F(CliRun, FullDiskLeavesTheResultFileAsItWas) {
+  testing::SmallFileSystem disk(16 * 1024);
+  if (!disk.Mounted()) GTEST_SKIP() << disk.WhyNot();
+  const std::string earlier = "an earlier result\r\n";
+  clitest::WriteBytes(disk / "result.csv", earlier);
+  const Finished run = clitest::RunCli({"run", "--output", disk / "result.csv", "--db", kCatalogue, "--top", "1",
+                                        "--nodes", "1,2,3,4,5,6"},
+                                       work_.Path(), Environment());
+  EXPECT_EQ(run.exitCode, kExitFileError) << run.err;
+  EXPECT_THAT(run.err, HasSubstr("結果ファイルに書き込めませんでした。\n" + disk / "result.csv" + "\n"));
+  EXPECT_EQ(ReadBytes(disk / "result.csv"), earlier);
+  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(std::filesystem::path(disk / "result.csv").parent_path()),
+                          std::filesystem::directory_iterator()),
+            1) << "no temporary file is left behind";
 }
 
 TEST_F(CliRun, UnwritableResultFileExitsFourBeforeAnyFetch) {

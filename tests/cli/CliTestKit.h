@@ -5,6 +5,7 @@
 #include <fcntl.h>
 #include <signal.h>
 #include <spawn.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -66,13 +67,17 @@ struct Finished {
   int exitCode = -1;  // -1 when it did not exit normally
   std::string out;
   std::string err;
+  long maxRssKb = 0;  // its peak resident memory
 };
 
 // A running vormla-cli with its standard output and error going into files.
 class CliProcess {
  public:
+  // interruptedAtStart: the program begins with a SIGINT already waiting for it
+  // (blocked and pending across the exec), as when Ctrl-C comes while it is still
+  // preparing the run.
   CliProcess(const std::vector<std::string>& arguments, const std::map<std::string, std::string>& environment,
-             const std::string& workFolder)
+             const std::string& workFolder, bool interruptedAtStart = false)
       : outPath_(workFolder + "/cli.out"), errPath_(workFolder + "/cli.err") {
     std::vector<std::string> args{VORMLA_CLI_PATH};
     args.insert(args.end(), arguments.begin(), arguments.end());
@@ -93,6 +98,10 @@ class CliProcess {
     for (std::string& e : envText) envp.push_back(e.data());
     envp.push_back(nullptr);
 
+    if (interruptedAtStart) {
+      StartInterrupted(argv, envp);
+      return;
+    }
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
     posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
@@ -126,7 +135,11 @@ class CliProcess {
   Finished Wait() {
     Finished done;
     int status = 0;
-    if (pid_ > 0 && ::waitpid(pid_, &status, 0) == pid_ && WIFEXITED(status)) done.exitCode = WEXITSTATUS(status);
+    rusage usage{};
+    if (pid_ > 0 && ::wait4(pid_, &status, 0, &usage) == pid_) {
+      if (WIFEXITED(status)) done.exitCode = WEXITSTATUS(status);
+      done.maxRssKb = usage.ru_maxrss;
+    }
     pid_ = -1;
     done.out = ReadBytes(outPath_);
     done.err = ReadBytes(errPath_);
@@ -134,6 +147,29 @@ class CliProcess {
   }
 
  private:
+  void StartInterrupted(const std::vector<char*>& argv, const std::vector<char*>& envp) {
+    const int in = ::open("/dev/null", O_RDONLY | O_CLOEXEC);
+    const int out = ::open(outPath_.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+    const int err = ::open(errPath_.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+    pid_ = ::fork();
+    if (pid_ == 0) {  // only async-signal-safe calls from here to the exec
+      sigset_t interrupt;
+      sigemptyset(&interrupt);
+      sigaddset(&interrupt, SIGINT);
+      ::sigprocmask(SIG_SETMASK, &interrupt, nullptr);
+      ::signal(SIGINT, SIG_DFL);
+      ::kill(::getpid(), SIGINT);
+      ::dup2(in, 0);
+      ::dup2(out, 1);
+      ::dup2(err, 2);
+      ::execve(argv[0], argv.data(), envp.data());
+      ::_exit(127);
+    }
+    ::close(in);
+    ::close(out);
+    ::close(err);
+  }
+
   std::string outPath_;
   std::string errPath_;
   pid_t pid_ = -1;
@@ -153,11 +189,6 @@ inline bool WaitFor(const std::function<bool()>& condition, std::chrono::millise
     std::this_thread::sleep_for(std::chrono::milliseconds(10));
   }
   return condition();
-}
-
-// The scratch page file of the built program (its folder + "db/tmp.dat").
-inline std::string ScratchFile() {
-  return (std::filesystem::path(VORMLA_CLI_PATH).parent_path() / "db" / "tmp.dat").string();
 }
 
 }  // namespace vormla::clitest

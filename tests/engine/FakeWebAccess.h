@@ -1,5 +1,5 @@
-// A WebAccess that serves canned bodies from memory and records every call, so the
-// engine's readers and job driver can be tested without a network.
+// A WebAccess that serves canned answers from memory and records every call, so
+// the engine's readers and job driver can be tested without a network.
 #pragma once
 
 #include <fstream>
@@ -16,29 +16,35 @@ struct RecordedCall {
   std::string method;   // "GET", "POST" or "DOWNLOAD"
   std::string target;   // URL, or the path for a POST
   std::string body;     // POST body
-  std::string file;     // output file
+  std::string file;     // download target
+};
+
+// One canned answer: a status and a body. Status 0 is no answer at all.
+struct CannedAnswer {
+  long status = 200;
+  std::string body;
 };
 
 class FakeWebAccess : public WebAccess {
  public:
-  // Bodies by exact URL (or POST path). A URL without a body gets no answer: the
-  // output file is left untouched, as a failed fetch does.
+  // 200 answers by exact URL (or POST path). A URL without a body, and without a
+  // script below, gets no answer: the page stays empty.
   std::map<std::string, std::string> bodies;
+  // Answers by URL taken one per request, the last one repeated (e.g. 500 then 200).
+  std::map<std::string, std::vector<CannedAnswer>> scripts;
   std::vector<RecordedCall> calls;
   // Runs before each call is answered (e.g. to request a cancel mid-job).
   std::function<void(const RecordedCall&)> onCall;
 
-  FetchResult Get(const std::string& url, const std::string& fileName,
-                  const std::atomic<bool>*) override {
-    return Answer({"GET", url, "", fileName});
+  FetchResult Get(const std::string& url, std::string& page, const std::atomic<bool>*) override {
+    return Answer({"GET", url, "", ""}, &page);
   }
-  FetchResult Post(const std::string& body, const std::string& fileName, const std::string& path,
+  FetchResult Post(const std::string& body, const std::string& path, std::string& page,
                    const std::atomic<bool>*) override {
-    return Answer({"POST", path, body, fileName});
+    return Answer({"POST", path, body, ""}, &page);
   }
-  FetchResult Download(const std::string& url, const std::string& target,
-                       const std::atomic<bool>*) override {
-    return Answer({"DOWNLOAD", url, "", target});
+  FetchResult Download(const std::string& url, const std::string& target, const std::atomic<bool>*) override {
+    return Answer({"DOWNLOAD", url, "", target}, nullptr);
   }
 
   std::vector<RecordedCall> CallsOf(const std::string& method) const {
@@ -47,15 +53,39 @@ class FakeWebAccess : public WebAccess {
       if (c.method == method) out.push_back(c);
     return out;
   }
+  size_t CountOf(const std::string& target) const {
+    size_t n = 0;
+    for (const auto& c : calls) n += c.target == target;
+    return n;
+  }
 
  private:
-  FetchResult Answer(const RecordedCall& call) {
+  FetchResult Answer(const RecordedCall& call, std::string* page) {
+    if (page) page->clear();
+    const size_t earlier = CountOf(call.target);
     calls.push_back(call);
     if (onCall) onCall(call);
-    const auto it = bodies.find(call.target);
-    if (it == bodies.end()) return {};
-    std::ofstream(call.file, std::ios::binary | std::ios::trunc) << it->second;
-    return {true, 200};
+    CannedAnswer answer{0, {}};
+    if (const auto script = scripts.find(call.target); script != scripts.end() && !script->second.empty()) {
+      answer = script->second[std::min(earlier, script->second.size() - 1)];
+    } else if (const auto it = bodies.find(call.target); it != bodies.end()) {
+      answer = {200, it->second};
+    }
+    FetchResult result;
+    if (answer.status == 0) {
+      result.failure = FetchFailure::kRefused;
+      return result;
+    }
+    result.answered = true;
+    result.status = answer.status;
+    if (page) {
+      *page = answer.body;
+    } else if (answer.status >= 200 && answer.status < 300) {
+      std::ofstream file(call.file, std::ios::binary | std::ios::trunc);
+      file << answer.body;
+      result.saved = static_cast<bool>(file.flush());
+    }
+    return result;
   }
 };
 

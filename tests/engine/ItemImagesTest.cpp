@@ -36,7 +36,7 @@ class ItemImagesTest : public ::testing::Test {
     c.ImgSave = save;
     c.DirPath = images.string() + "/";
     return std::make_unique<RetrievalJob>(c, std::vector<CategoryNode>{}, observer, web,
-                                       folder / "tmp.dat", "https://market.test");
+                                       "https://market.test");
   }
   // Serves a body for every URL so that each download leaves a file.
   void Serve(const std::string& url) { web.bodies[url] = "body of " + url; }
@@ -130,6 +130,8 @@ TEST_F(ItemImagesTest, EmptyManagementNumberOrSavingOffCreatesNothing) {
     job->CollectImageUrl(ImageLine("https://img.test/1.jpg"));
     job->SaveItemImages();
     EXPECT_EQ(job->Record[25], "https://img.test/1.jpg");
+    // Asked for and not saved counts; not asked for does not.
+    EXPECT_EQ(job->PicturesNotSaved(), save ? 1 : 0);
   }
   EXPECT_TRUE(web.CallsOf("DOWNLOAD").empty());
   EXPECT_TRUE(Tree(images).empty());
@@ -164,6 +166,7 @@ TEST_F(ItemImagesTest, ManagementNumbersThatAreNoPlainFolderNameWriteNothing) {
     job->CollectImageUrl(ImageLine("https://img.test/1.jpg"));
     job->SaveItemImages();
     EXPECT_EQ(job->Record[25], "https://img.test/1.jpg") << number;
+    EXPECT_EQ(job->PicturesNotSaved(), 1) << number;
   }
   EXPECT_TRUE(web.CallsOf("DOWNLOAD").empty());
   EXPECT_TRUE(Tree(images).empty());
@@ -181,17 +184,19 @@ TEST_F(ItemImagesTest, ShiftJisNumberBecomesAUtf8Folder) {
   EXPECT_TRUE(std::filesystem::is_regular_file(images / "ソフト表" / "1.jpg"));
 }
 
-TEST_F(ItemImagesTest, JapanesePictureNameIsFetchedAndStoredAsUtf8) {
+TEST_F(ItemImagesTest, JapanesePictureNameIsFetchedAsABrowserSendsItAndStoredAsUtf8) {
   auto job = MakeJob();
   job->Record[0] = "M10";
-  Serve("https://img.test/写真.jpg");
-  job->CollectImageUrl(ImageLine("https://img.test/写真.jpg"));
-  EXPECT_EQ(job->Record[25], Utf8ToSjis("https://img.test/写真.jpg"));
+  const std::string sent = "https://img.test/%E5%86%99%E7%9C%9F%20%E5%A4%A7.jpg";
+  Serve(sent);
+  job->CollectImageUrl(ImageLine("https://img.test/写真 大.jpg"));
+  EXPECT_EQ(job->Record[25], Utf8ToSjis("https://img.test/写真 大.jpg"));  // the CSV keeps it as read
   job->SaveItemImages();
   const auto downloads = web.CallsOf("DOWNLOAD");
   ASSERT_EQ(downloads.size(), 1u);
-  EXPECT_EQ(downloads[0].target, "https://img.test/写真.jpg");
-  EXPECT_TRUE(std::filesystem::is_regular_file(images / "M10" / "写真.jpg"));
+  EXPECT_EQ(downloads[0].target, sent);
+  EXPECT_TRUE(std::filesystem::is_regular_file(images / "M10" / "写真 大.jpg"));
+  EXPECT_EQ(job->PicturesNotSaved(), 0);
 }
 
 TEST_F(ItemImagesTest, PictureNamesThatAreNoPlainFileNameAreSkipped) {
@@ -208,6 +213,7 @@ TEST_F(ItemImagesTest, PictureNamesThatAreNoPlainFileNameAreSkipped) {
   ASSERT_EQ(downloads.size(), 1u);
   EXPECT_EQ(downloads[0].target, "https://img.test/ok.jpg");
   EXPECT_EQ(Tree(folder.Path()), (std::set<std::string>{"images", "images/M4", "images/M4/ok.jpg"}));
+  EXPECT_EQ(job->PicturesNotSaved(), 3);
 }
 
 TEST_F(ItemImagesTest, ExistingFileIsNeverOverwritten) {
@@ -234,16 +240,54 @@ TEST_F(ItemImagesTest, FolderStandingAsAFileOrMissingParentSkipsTheItem) {
   job->CollectImageUrl(ImageLine("https://img.test/1.jpg"));
   job->SaveItemImages();
   EXPECT_TRUE(web.CallsOf("DOWNLOAD").empty());
+  EXPECT_EQ(job->PicturesNotSaved(), 1);
 
   SearchConditions c;
   c.ImgSave = true;
   c.DirPath = (images / "missing" / "").string();
-  RetrievalJob deeper(c, {}, observer, web, folder / "tmp.dat", "https://market.test");
+  RetrievalJob deeper(c, {}, observer, web, "https://market.test");
   deeper.Record[0] = "M7";
   deeper.CollectImageUrl(ImageLine("https://img.test/1.jpg"));
   deeper.SaveItemImages();
   EXPECT_TRUE(web.CallsOf("DOWNLOAD").empty());
   EXPECT_FALSE(std::filesystem::exists(images / "missing"));
+  EXPECT_EQ(deeper.PicturesNotSaved(), 1);
+}
+
+TEST_F(ItemImagesTest, QueryAndFragmentAreNoPartOfTheFileName) {
+  auto job = MakeJob();
+  job->Record[0] = "M11";
+  const std::vector<std::string> urls = {"https://img.test/p/82DA1AA178_06.png?v=2", "https://img.test/p/82DA1AA178_06.png?v=3",
+                                         "https://img.test/p/b.png#top", "https://img.test/p/c/?v=1/x"};
+  for (const std::string& url : urls) {
+    Serve(url);
+    job->CollectImageUrl(ImageLine(url));
+  }
+  EXPECT_EQ(job->Record[25], urls[0]);  // the CSV keeps the address as read
+  job->SaveItemImages();
+  EXPECT_EQ(Tree(images), (std::set<std::string>{"M11", "M11/82DA1AA178_06.png", "M11/b.png", "M11/c"}));
+  // The two that differ only in the query share one file: the first one saved stays.
+  EXPECT_EQ(ReadBytes((images / "M11" / "82DA1AA178_06.png").string()), "body of " + urls[0]);
+  EXPECT_EQ(web.CallsOf("DOWNLOAD").size(), 3u);
+  EXPECT_EQ(job->PicturesNotSaved(), 0);
+}
+
+TEST_F(ItemImagesTest, PicturesThatFailAreCounted) {
+  auto job = MakeJob();
+  job->Record[0] = "M12";
+  web.scripts["https://img.test/gone.jpg"] = {{404, "not found"}};
+  const std::string tooLong = "https://img.test/" + std::string(256, 'n') + ".jpg";
+  Serve(tooLong);
+  Serve("https://img.test/ok.jpg");
+  for (const std::string url : {"https://img.test/unanswered.jpg", "https://img.test/gone.jpg", tooLong.c_str(),
+                                "https://img.test/ok.jpg"}) {
+    job->CollectImageUrl(ImageLine(url));
+  }
+  job->SaveItemImages();
+  // A name longer than any file name can be is not even fetched.
+  EXPECT_EQ(web.CallsOf("DOWNLOAD").size(), 3u);
+  EXPECT_EQ(Tree(images), (std::set<std::string>{"M12", "M12/ok.jpg"}));
+  EXPECT_EQ(job->PicturesNotSaved(), 3);
 }
 
 TEST_F(ItemImagesTest, CancelStopsAfterTheCurrentDownload) {

@@ -86,11 +86,13 @@ TEST_F(ItemPageTest, PageWithoutMarkersStillGivesTheFixedColumns) {
   EXPECT_EQ(h.ResultBytes(), row + "\r\n");
 }
 
-TEST_F(ItemPageTest, UnansweredFetchStillWritesTheRow) {
-  // No body for the URL and no scratch file: the page has no lines.
+TEST_F(ItemPageTest, UnansweredFetchWritesNoRowAndSavesNoPicture) {
+  // No answer, twice: the item is not read; its row would hold nothing of its own.
   h.worker->ReadItemPage(kItemUrl);
-  EXPECT_EQ(h.worker->Record[22], Sjis("在庫あり"));
-  EXPECT_EQ(h.worker->RowsWritten(), 1);
+  EXPECT_EQ(h.web.CountOf(kItemUrl), 2u);
+  EXPECT_EQ(h.worker->RowsWritten(), 0);
+  EXPECT_EQ(h.worker->PagesNotRead(), 1);
+  EXPECT_TRUE(h.web.CallsOf("DOWNLOAD").empty());
 }
 
 TEST_F(ItemPageTest, HeaderBlock) {

@@ -33,10 +33,8 @@ std::vector<CategoryNode> SmallTree() {
 // unless a test hands them something to do.
 class ScriptedJob : public RetrievalJob {
  public:
-  ScriptedJob(SearchConditions conditions, RecordingObserver& observer, WebAccess& web,
-              std::string tmpFileName)
-      : RetrievalJob(std::move(conditions), SmallTree(), observer, web, std::move(tmpFileName),
-                  kRoot),
+  ScriptedJob(SearchConditions conditions, RecordingObserver& observer, WebAccess& web)
+      : RetrievalJob(std::move(conditions), SmallTree(), observer, web, kRoot),
         recorder(observer) {}
 
   void SignIn() override {
@@ -65,14 +63,13 @@ class JobTest : public ::testing::Test {
     return c;
   }
   std::unique_ptr<ScriptedJob> MakeJob(const std::string& list) {
-    return std::make_unique<ScriptedJob>(Conditions(list), observer, web, scratch);
+    return std::make_unique<ScriptedJob>(Conditions(list), observer, web);
   }
   std::string Header() const { return CsvHeader() + "\r\n"; }
 
   TempFolder folder;
   RecordingObserver observer;
   FakeWebAccess web;
-  const std::string scratch = folder / "tmp.dat";
 };
 
 TEST_F(JobTest, NothingSelectedSearchesOnceWithAFullBar) {
@@ -135,7 +132,6 @@ TEST_F(JobTest, CancelDuringSignInLeavesOnlyTheHeader) {
   EXPECT_TRUE(job->urls.empty());
   EXPECT_EQ(observer.Count("step"), 0);
   EXPECT_EQ(ReadBytes(folder / "result.csv"), Header());
-  EXPECT_FALSE(std::filesystem::exists(scratch));
   EXPECT_EQ(observer.finished, 1);
   EXPECT_EQ(job->ItemFound(), kNoItem);
 }
@@ -153,29 +149,6 @@ TEST_F(JobTest, CancelDuringACategoryStopsBeforeTheNext) {
   const std::string row = FormatItemRow(ItemRecord{}) + "\r\n";
   EXPECT_EQ(ReadBytes(folder / "result.csv"), Header() + row + row);
   EXPECT_EQ(job->ItemFound(), kItemWritten);
-}
-
-TEST_F(JobTest, ScratchFileRemovedAfterEveryRun) {
-  web.bodies[kRoot + "/logout"] = "bye";
-  {
-    auto job = MakeJob("");
-    job->realSignIn = true;
-    job->onRead = [&](ScriptedJob& j) {
-      j.FetchPage(kRoot + "/logout");
-      EXPECT_TRUE(std::filesystem::exists(scratch));
-    };
-    job->Execute();
-    EXPECT_EQ(job->urls.size(), 1u);
-    EXPECT_FALSE(std::filesystem::exists(scratch));
-  }
-  {
-    auto job = MakeJob("0,1,");
-    job->realSignIn = true;
-    web.onCall = [&](const testing::RecordedCall&) { job->Terminate(); };
-    job->Execute();
-    EXPECT_TRUE(job->urls.empty());
-    EXPECT_FALSE(std::filesystem::exists(scratch));
-  }
 }
 
 TEST_F(JobTest, IsRunningDuringTheJobAndItemFoundStartsAtZero) {
@@ -208,7 +181,7 @@ TEST_F(JobTest, ResultFileUnderARegularFileGivesFileError) {
   testing::WriteBytes(folder / "plain", "x");
   SearchConditions c = Conditions("1,");
   c.FilePath = folder / "plain/result.csv";
-  ScriptedJob job(c, observer, web, scratch);
+  ScriptedJob job(c, observer, web);
   job.realSignIn = true;
   job.Execute();
   EXPECT_EQ(job.ItemFound(), kFileError);
@@ -222,7 +195,7 @@ TEST_F(JobTest, ResultFileUnderARegularFileGivesFileError) {
 TEST_F(JobTest, HeaderThatCannotBeWrittenGivesFileError) {
   SearchConditions c = Conditions("");
   c.FilePath = "/dev/full";
-  ScriptedJob job(c, observer, web, scratch);
+  ScriptedJob job(c, observer, web);
   job.Execute();
   EXPECT_EQ(job.ItemFound(), kFileError);
   EXPECT_EQ(job.signIns, 0);
@@ -246,7 +219,10 @@ TEST_F(JobTest, RowThatCannotBeWrittenStopsTheJob) {
 TEST_F(JobTest, SiteThatNeverAnsweredGivesUnreachable) {
   auto job = MakeJob("");
   job->realSignIn = true;
-  job->onRead = [](ScriptedJob& j) { j.FetchPage(j.urls.back()); };
+  job->onRead = [](ScriptedJob& j) {
+    std::string page;
+    j.FetchPage(j.urls.back(), page);
+  };
   job->Execute();
   EXPECT_EQ(web.CallsOf("GET").size(), 3u);
   EXPECT_EQ(job->ItemFound(), kSiteUnreachable);
@@ -258,6 +234,34 @@ TEST_F(JobTest, OneAnswerIsEnoughToRuleOutUnreachable) {
   web.bodies[kRoot + "/logout"] = "bye";
   job->Execute();
   EXPECT_EQ(job->ItemFound(), kNoItem);
+}
+
+TEST_F(JobTest, APageNotReadWithoutAnyRowIsUnreachableEvenAfterOtherAnswers) {
+  web.bodies[kRoot + "/logout"] = "bye";
+  web.scripts[kRoot + "/item"] = {{404, "gone"}};
+  auto job = MakeJob("");
+  job->realSignIn = true;
+  job->onRead = [](ScriptedJob& j) {
+    std::string page;
+    EXPECT_FALSE(j.FetchListedPage(kRoot + "/item", page));
+  };
+  job->Execute();
+  EXPECT_EQ(job->PagesNotRead(), 1);
+  EXPECT_EQ(job->ItemFound(), kSiteUnreachable);
+  EXPECT_EQ(job->LastFailure().url, kRoot + "/item");
+  EXPECT_EQ(job->LastFailure().result.status, 404);
+}
+
+TEST_F(JobTest, RowsWrittenOutrankPagesNotRead) {
+  auto job = MakeJob("");
+  job->onRead = [](ScriptedJob& j) {
+    std::string page;
+    j.FetchListedPage(kRoot + "/item", page);
+    j.WriteItemRow();
+  };
+  job->Execute();
+  EXPECT_EQ(job->PagesNotRead(), 1);
+  EXPECT_EQ(job->ItemFound(), kItemWritten);
 }
 
 TEST_F(JobTest, NoFetchAtAllIsNotUnreachable) {
@@ -279,24 +283,25 @@ TEST_F(JobTest, FileErrorOutranksUnreachable) {
   EXPECT_EQ(job->ItemFound(), kFileError);
 }
 
-TEST_F(JobTest, FetchesGoToTheScratchFileWithTheCancelFlag) {
+TEST_F(JobTest, FetchesFillThePageTheyAreGivenAndCarryTheCancelFlag) {
   struct FlagWeb : FakeWebAccess {
     const std::atomic<bool>* seen = nullptr;
-    FetchResult Get(const std::string& url, const std::string& fileName,
-                    const std::atomic<bool>* cancel) override {
+    FetchResult Get(const std::string& url, std::string& page, const std::atomic<bool>* cancel) override {
       seen = cancel;
-      return FakeWebAccess::Get(url, fileName, cancel);
+      return FakeWebAccess::Get(url, page, cancel);
     }
   } flagWeb;
-  ScriptedJob job(Conditions(""), observer, flagWeb, scratch);
+  ScriptedJob job(Conditions(""), observer, flagWeb);
   flagWeb.bodies["u"] = "page";
-  const FetchResult result = job.FetchPage("u");
+  std::string page = "left over";
+  const FetchResult result = job.FetchPage("u", page);
   EXPECT_TRUE(result.answered);
   EXPECT_EQ(flagWeb.seen, job.CancelFlag());
-  EXPECT_EQ(ReadBytes(scratch), "page");
-  EXPECT_FALSE(job.PostPage("body", "/p").answered);
+  EXPECT_EQ(page, "page");
+  // No answer: the page is empty, never the one before.
+  EXPECT_FALSE(job.PostPage("body", "/p", page).answered);
+  EXPECT_EQ(page, "");
   ASSERT_EQ(flagWeb.calls.size(), 2u);
-  EXPECT_EQ(flagWeb.calls[1].file, scratch);
   EXPECT_EQ(flagWeb.calls[1].body, "body");
 }
 
@@ -306,7 +311,7 @@ TEST(PauseTest, CancelCutsALongPauseShort) {
   ::setenv("VORMLA_PAUSE_SCALE", "1", 1);
   RecordingObserver observer;
   FakeWebAccess web;
-  RetrievalJob job(SearchConditions{}, {}, observer, web, "/nonexistent/tmp.dat", kRoot);
+  RetrievalJob job(SearchConditions{}, {}, observer, web, kRoot);
   job.Terminate();
   const auto start = std::chrono::steady_clock::now();
   job.Pause(10 * 60 * 1000);

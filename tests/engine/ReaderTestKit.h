@@ -33,7 +33,7 @@ class ReaderHarness {
     ::setenv("VORMLA_PAUSE_SCALE", "0", 1);
     csvPath = folder / "result.csv";
     worker = std::make_unique<RetrievalJob>(std::move(conditions), std::vector<CategoryNode>{}, observer, web,
-                                         folder / "tmp.dat", "https://www.vormla.jp");
+                                         "https://www.vormla.jp");
     worker->CsvFile.Open(csvPath);
   }
 

@@ -29,18 +29,23 @@ TEST(CsvHeaderTest, NamesInOrderQuotedAndCommaJoined) {
   EXPECT_EQ(CsvHeader().find('\n'), std::string::npos);
 }
 
-TEST(DecodeEntitiesTest, TheThreeReferencesAnyCase) {
+TEST(DecodeEntitiesTest, TheSixReferencesAnyCase) {
   EXPECT_EQ(DecodeEntities("A&amp;B &AMP; C&Amp;"), "A&B & C&");
   EXPECT_EQ(DecodeEntities("it&#039;s"), "it's");
   EXPECT_EQ(DecodeEntities("10&#12316;20"), "10\x81\x60" "20");
+  EXPECT_EQ(DecodeEntities(Utf8ToSjis("&quot;特価&quot;")), Utf8ToSjis("\"特価\""));
+  EXPECT_EQ(DecodeEntities("a &LT;b&Gt; &Quot;c&QUOT;"), "a <b> \"c\"");
   // The ampersand goes first: a reference escaped twice decodes once more.
   EXPECT_EQ(DecodeEntities("&amp;#039;"), "'");
-  // Each pass scans once, so "&amp;amp;" keeps one level.
+  EXPECT_EQ(DecodeEntities("&amp;quot;&amp;lt;&amp;gt;"), "\"<>");
+  // Each pass scans once, so "&amp;amp;" keeps one level, and what one pass
+  // makes is not taken up by the same pass.
   EXPECT_EQ(DecodeEntities("&amp;amp;"), "&amp;");
+  EXPECT_EQ(DecodeEntities("&lt;lt;"), "<lt;");
 }
 
 TEST(DecodeEntitiesTest, OtherReferencesStay) {
-  const std::string text = "&nbsp;&lt;&gt;&quot;&#038;&#12317;&#39;";
+  const std::string text = "&nbsp;&#038;&#12317;&#39;&#34;&apos;&lt&QUOT";
   EXPECT_EQ(DecodeEntities(text), text);
   EXPECT_EQ(DecodeEntities(""), "");
 }
@@ -77,7 +82,7 @@ TEST(ItemProgressTextTest, ExactLabel) {
 
 class WriteItemRowTest : public ::testing::Test {
  protected:
-  WriteItemRowTest() : job(SearchConditions{}, {}, observer, web, folder / "tmp.dat", "https://x") {}
+  WriteItemRowTest() : job(SearchConditions{}, {}, observer, web, "https://x") {}
   TempFolder folder;
   RecordingObserver observer;
   FakeWebAccess web;

@@ -99,7 +99,7 @@ TEST_F(ResultListTest, MissingPageGivesOneProgressRefresh) {
   h.worker->ReadResultList(kListUrl);
   EXPECT_EQ(h.worker->ItemTotal, 0);
   EXPECT_EQ(h.observer.events, std::vector<std::string>{"item:0/0"});
-  EXPECT_EQ(h.Fetched(), std::vector<std::string>{kListUrl});
+  EXPECT_EQ(h.Fetched(), (std::vector<std::string>{kListUrl, kListUrl}));  // no answer: one more try
 }
 
 TEST_F(ResultListTest, StopsWhenTheHitCountIsReached) {
@@ -254,6 +254,98 @@ TEST_F(ResultListTest, CancelBeforeTheCountLineTakesNothing) {
   h.worker->ReadResultList(kListUrl);
   EXPECT_EQ(h.worker->ItemTotal, 0);
   EXPECT_EQ(h.observer.events, std::vector<std::string>{"item:0/0"});
+}
+
+// ---------------------------------------------------------------- pages not read
+
+TEST_F(ResultListTest, ItemWithoutAnswerIsTriedTwiceAndGetsNoRowNeverTheEarlierPage) {
+  ServeList("全3件中", {Block(ItemUrl(1)), Block(ItemUrl(2)), Block(ItemUrl(3))});
+  h.web.bodies[ItemUrl(1)] = PageOf({"<h1>item 1</h1>"});
+  h.web.bodies[ItemUrl(3)] = PageOf({"<h1>item 3</h1>"});
+  h.worker->ReadResultList(kListUrl);
+  EXPECT_EQ(ItemFetches(), (std::vector<std::string>{ItemUrl(1), ItemUrl(2), ItemUrl(2), ItemUrl(3)}));
+  const auto rows = h.Rows();
+  ASSERT_EQ(rows.size(), 2u);
+  EXPECT_EQ(rows[0][3], "item 1");
+  EXPECT_EQ(rows[1][3], "item 3");
+  EXPECT_EQ(rows[1][35], ItemUrl(3));
+  EXPECT_EQ(h.worker->PagesNotRead(), 1);
+  EXPECT_EQ(h.worker->ItemDone, 3);  // counted and shown all the same
+}
+
+TEST_F(ResultListTest, OnlyNoAnswerAndServerErrorsAreTriedAgain) {
+  struct Case {
+    std::vector<CannedAnswer> answers;
+    size_t requests;
+    bool row;
+  };
+  const std::vector<Case> cases = {
+      {{{404, "<h1>not found</h1>"}}, 1, false},
+      {{{500, "<h1>error</h1>"}, {200, "<h1>item 1</h1>"}}, 2, true},
+      {{{500, "<h1>error</h1>"}, {500, "<h1>error</h1>"}}, 2, false},
+      {{{503, "<h1>busy</h1>"}, {404, "<h1>not found</h1>"}}, 2, false},
+      {{{0, ""}, {200, "<h1>item 1</h1>"}}, 2, true},
+      {{{302, "<h1>moved</h1>"}}, 1, false},
+      {{{204, ""}}, 1, true},
+  };
+  for (const Case& c : cases) {
+    ReaderHarness run;
+    std::vector<std::string> lines = {Pagination("全1件中")};
+    const auto block = Block(ItemUrl(1));
+    lines.insert(lines.end(), block.begin(), block.end());
+    run.web.bodies[kListUrl] = PageOf(lines);
+    run.web.scripts[ItemUrl(1)] = c.answers;
+    run.worker->ReadResultList(kListUrl);
+    const std::string label = "first status " + std::to_string(c.answers[0].status);
+    EXPECT_EQ(run.web.CountOf(ItemUrl(1)), c.requests) << label;
+    const auto rows = run.Rows();
+    ASSERT_EQ(rows.size(), c.row ? 1u : 0u) << label;
+    if (c.row) {
+      EXPECT_EQ(rows[0][3], c.answers.back().body.empty() ? "" : "item 1") << label;
+    }
+    EXPECT_EQ(run.worker->PagesNotRead(), c.row ? 0 : 1) << label;
+  }
+}
+
+TEST_F(ResultListTest, ResultPageWithoutAnAnswerHoldsNoItems) {
+  h.web.scripts[kListUrl] = {{0, ""}, {500, PageOf({Pagination("全1件中")} )}};
+  h.worker->ReadResultList(kListUrl);
+  EXPECT_EQ(h.web.CountOf(kListUrl), 2u);
+  EXPECT_EQ(h.worker->ItemTotal, 0);
+  EXPECT_EQ(h.observer.events, std::vector<std::string>{"item:0/0"});
+  EXPECT_EQ(h.worker->PagesNotRead(), 1);
+}
+
+TEST_F(ResultListTest, LinksThatAreNotHttpsAreNotFetched) {
+  ServeList("全3件中", {Block("http://www.vormla.jp/shop/12/plain"), Block("/shop/12/relative"), Block(ItemUrl(1))});
+  ServeItems(1);
+  h.worker->ReadResultList(kListUrl);
+  EXPECT_EQ(ItemFetches(), std::vector<std::string>{ItemUrl(1)});
+  EXPECT_EQ(h.Rows().size(), 1u);
+  EXPECT_EQ(h.worker->PagesNotRead(), 2);
+}
+
+TEST_F(ResultListTest, LinkWithABlankIsFetchedAsABrowserSendsIt) {
+  const std::string url = "https://www.vormla.jp/shop/12/item 1\x7f\xe5\x93\x81";
+  ServeList("全1件中", {Block(url)});
+  h.web.bodies["https://www.vormla.jp/shop/12/item%201%7F%E5%93%81"] = PageOf({"<h1>encoded</h1>"});
+  h.worker->ReadResultList(kListUrl);
+  EXPECT_EQ(ItemFetches(), std::vector<std::string>{"https://www.vormla.jp/shop/12/item%201%7F%E5%93%81"});
+  const auto rows = h.Rows();
+  ASSERT_EQ(rows.size(), 1u);
+  EXPECT_EQ(rows[0][3], "encoded");
+  EXPECT_EQ(rows[0][35], Sjis("https://www.vormla.jp/shop/12/item 1\x7f品"));  // the CSV keeps it as read
+}
+
+TEST_F(ResultListTest, FetchCutShortByACancelIsNeitherRetriedNorCounted) {
+  ServeList("全2件中", {Block(ItemUrl(1)), Block(ItemUrl(2))});
+  h.web.onCall = [&](const RecordedCall& call) {
+    if (call.target == ItemUrl(1)) h.worker->Terminate();
+  };
+  h.worker->ReadResultList(kListUrl);
+  EXPECT_EQ(ItemFetches(), std::vector<std::string>{ItemUrl(1)});
+  EXPECT_TRUE(h.Rows().empty());
+  EXPECT_EQ(h.worker->PagesNotRead(), 0);
 }
 
 }  // namespace

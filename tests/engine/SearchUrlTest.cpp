@@ -15,7 +15,7 @@ class SearchUrlTest : public ::testing::Test {
  protected:
   // The URL for the conditions and nodes set up by the test; the label lands in label.
   std::string Url(int index) {
-    RetrievalJob job(conditions, nodes, observer, web, "/nonexistent/tmp.dat", kRoot);
+    RetrievalJob job(conditions, nodes, observer, web, kRoot);
     const std::string url = job.BuildSearchUrl(index);
     label = job.StatusText;
     return url;

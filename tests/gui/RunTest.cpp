@@ -62,8 +62,6 @@ struct RunWindow : WindowFixture {
   explicit RunWindow(bool taskbar = false) : WindowFixture(QStringLiteral("vm_data.db"), false) {
     Services.TaskbarAvailable = taskbar;
     ShowAndLoad();
-    // A scratch file of its own, not the one beside the built programs.
-    Window->TmpFileName = (Folder.Db() + QStringLiteral("/tmp.dat")).toStdString();
     QObject::connect(Window.get(), &MainWindow::StatusShown, Window.get(), [this](const QString& text) {
       Texts << text;
       if (OnText) OnText(text);
@@ -107,7 +105,6 @@ class RunTest : public QObject {
   int csvCounter_ = 0;
 
   QString NewCsv() { return work_.filePath(QStringLiteral("run%1.csv").arg(++csvCounter_)); }
-  static QString Scratch(const RunWindow& run) { return QString::fromStdString(run.Window->TmpFileName); }
 
   // The rows the market expects for the searches served since the last clear,
   // each search with its category label.
@@ -204,8 +201,6 @@ class RunTest : public QObject {
         QVERIFY(!control->isEnabled());
       QCOMPARE(run.Services.BusyCursors, 1);
       QCOMPARE(run.Services.RestoredCursors, 0);
-      // The worker fetches into the window's scratch file.
-      QVERIFY(QFileInfo::exists(Scratch(run)));
       checkedRunning = true;
     });
     run.Services.Answers = {Answer::No};
@@ -251,7 +246,6 @@ class RunTest : public QObject {
     QVERIFY(open.DefaultNo);
     QVERIFY(run.Services.Opened.isEmpty());
     QCOMPARE(run.Services.RestoredCursors, 1);
-    QVERIFY(!QFileInfo::exists(Scratch(run)));
     // Launcher progress was off for this window.
     QVERIFY(run.Services.TaskbarCalls.isEmpty());
     QTRY_COMPARE_WITH_TIMEOUT(run.Window->StoppingWorkers(), 0, 5000);
@@ -367,7 +361,6 @@ class RunTest : public QObject {
     QVERIFY(rows.size() >= 1 && rows.size() <= 3);
     CompareRows(rows, expected, rows.size());
     QVERIFY(rows.size() < static_cast<qsizetype>(expected.size()));
-    QVERIFY(!QFileInfo::exists(Scratch(run)));
   }
 
   void secondCancelReturnsToIdleAtOnceAndTheNextRunIsClean() {
@@ -440,7 +433,6 @@ class RunTest : public QObject {
     QVERIFY(!run.Window->btnCancel->isEnabled());
     QVERIFY(run.Folder.ReadIni().contains("[Config]"));
     QCOMPARE(run.Services.Messages.size(), 1);
-    QVERIFY(!QFileInfo::exists(Scratch(run)));
     const QList<QStringList> rows = CsvRows(csv);
     const auto expected = Expected(QString(), {QStringLiteral("全カテゴリ")});
     CompareRows(rows, expected, rows.size());

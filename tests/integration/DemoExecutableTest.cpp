@@ -50,10 +50,10 @@ TEST(DemoExecutableTest, PrintsItsRootServesAndStopsOnSigterm) {
   {
     ScopedEnv caFile("VORMLA_CA_FILE", ca.c_str());
     ScopedEnv proxy("https_proxy", nullptr);
-    const std::string page = folder / "login.html";
-    const FetchResult result = HttpGetToFile(root + "/login", page);
+    std::string page;
+    const FetchResult result = HttpGetPage(root + "/login", page);
     EXPECT_EQ(result.status, 200);
-    EXPECT_THAT(ReadBytes(page), HasSubstr("<meta name=\"csrf-token\" content=\""));
+    EXPECT_THAT(page, HasSubstr("<meta name=\"csrf-token\" content=\""));
   }
 
   ::kill(child, SIGTERM);

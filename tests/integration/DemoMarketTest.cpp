@@ -23,11 +23,10 @@ using ::testing::Not;
 class DemoMarketTest : public DemoTest {
  protected:
   std::string Get(const std::string& pathOrUrl) {
-    const std::string file = scratch_ / "page.html";
-    std::filesystem::remove(file);
     const std::string url = pathOrUrl.rfind("https://", 0) == 0 ? pathOrUrl : Root() + pathOrUrl;
-    last_ = HttpGetToFile(url, file);
-    return ReadBytes(file);
+    std::string page;
+    last_ = HttpGetPage(url, page);
+    return page;
   }
 
   // The token of the login page's csrf meta line, "" when there is none.
@@ -54,10 +53,10 @@ TEST_F(DemoMarketTest, LoginWithTheRightFormSignsInAndShowsWholesalePrices) {
   // The token stands on a meta line of its own, its value closing the line.
   EXPECT_THAT(login, HasSubstr("\n    <meta name=\"csrf-token\" content=\"" + token + "\">\n"));
 
-  const std::string file = scratch_ / "post.html";
-  const FetchResult posted = HttpPostToFile(LoginBody(token), file, "/login");
+  std::string answer;
+  const FetchResult posted = HttpPostPage(LoginBody(token), "/login", answer);
   EXPECT_EQ(posted.status, 200);  // the redirect to the top page was followed
-  EXPECT_THAT(ReadBytes(file), HasSubstr("ようこそ"));
+  EXPECT_THAT(answer, HasSubstr("ようこそ"));
   ASSERT_EQ(Market().LoginAttempts().size(), 1u);
   EXPECT_TRUE(Market().LoginAttempts()[0].accepted) << Market().LoginAttempts()[0].reason;
 
@@ -76,10 +75,11 @@ TEST_F(DemoMarketTest, WrongTokenOrStaleLoginPageLeavesTheVisitorSignedOut) {
   Get("/logout");
   const std::string token = TokenOf(Get("/login"));
   ASSERT_FALSE(token.empty());
-  HttpPostToFile(LoginBody(std::string(40, 'x')), scratch_ / "post.html", "/login");
+  std::string answer;
+  HttpPostPage(LoginBody(std::string(40, 'x')), "/login", answer);
   // A second login page replaces the token: the first one no longer counts.
   Get("/login");
-  HttpPostToFile(LoginBody(token), scratch_ / "post.html", "/login");
+  HttpPostPage(LoginBody(token), "/login", answer);
 
   const auto attempts = Market().LoginAttempts();
   ASSERT_EQ(attempts.size(), 2u);

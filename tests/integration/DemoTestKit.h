@@ -86,7 +86,7 @@ class DemoTest : public ::testing::Test {
   std::vector<std::vector<std::string>> RunJob(const SearchConditions& conditions,
                                                const std::vector<CategoryNode>& nodes, int* itemFound = nullptr) {
     RecordingObserver observer;
-    RetrievalJob job(conditions, nodes, observer, NetworkWebAccess(), scratch_ / "tmp.dat", Root());
+    RetrievalJob job(conditions, nodes, observer, NetworkWebAccess(), Root());
     job.Execute();
     if (itemFound) *itemFound = job.ItemFound();
     return ReadRows(conditions.FilePath);

@@ -28,6 +28,7 @@ class HttpDownloadTest : public HttpFetchTest {
 TEST_F(HttpDownloadTest, CompleteAnswerIsStored) {
   const FetchResult result = HttpDownloadFile(server().Url("/bytes?n=70000"), Path("a.jpg"));
   EXPECT_TRUE(result.answered);
+  EXPECT_TRUE(result.saved);
   EXPECT_EQ(result.status, 200);
   EXPECT_THAT(ReadFile(Path("a.jpg")), Optional(HttpTestServer::Bytes(70000)));
   EXPECT_THAT(FolderContents(), ElementsAre("a.jpg"));
@@ -36,6 +37,7 @@ TEST_F(HttpDownloadTest, CompleteAnswerIsStored) {
 TEST_F(HttpDownloadTest, ErrorStatusLeavesNothing) {
   const FetchResult result = HttpDownloadFile(server().Url("/missing"), Path("a.jpg"));
   EXPECT_TRUE(result.answered);
+  EXPECT_FALSE(result.saved);
   EXPECT_EQ(result.status, 404);
   EXPECT_TRUE(FolderContents().empty());
 }
@@ -44,6 +46,7 @@ TEST_F(HttpDownloadTest, ExistingFileIsNeverReplaced) {
   WriteFile(Path("a.jpg"), "first picture");
   const FetchResult result = HttpDownloadFile(server().Url("/bytes?n=500"), Path("a.jpg"));
   EXPECT_TRUE(result.answered);
+  EXPECT_TRUE(result.saved);  // the one already there counts as the picture
   EXPECT_THAT(ReadFile(Path("a.jpg")), Optional(std::string("first picture")));
   EXPECT_THAT(FolderContents(), ElementsAre("a.jpg"));
 }
@@ -61,11 +64,27 @@ TEST_F(HttpDownloadTest, FailuresLeaveNothing) {
   canceller.join();
 
   // A 200 whose body breaks off is not a picture.
-  EXPECT_TRUE(HttpDownloadFile(server().Url("/truncated"), Path("d.jpg")).answered);
+  const FetchResult broken = HttpDownloadFile(server().Url("/truncated"), Path("d.jpg"));
+  EXPECT_EQ(broken.failure, FetchFailure::kDropped);
+  EXPECT_FALSE(broken.saved);
 
   // Into a folder that does not exist: nothing to create, nothing fetched.
-  EXPECT_FALSE(HttpDownloadFile(server().Url("/bytes?n=5"), Path("none/c.jpg")).answered);
+  const FetchResult nowhere = HttpDownloadFile(server().Url("/bytes?n=5"), Path("none/c.jpg"));
+  EXPECT_FALSE(nowhere.answered);
+  EXPECT_EQ(nowhere.failure, FetchFailure::kLocal);
+
+  // Redirected to http: not followed, nothing saved.
+  EXPECT_FALSE(HttpDownloadFile(server().Url("/fault/to-http"), Path("e.jpg")).saved);
   EXPECT_TRUE(FolderContents().empty());
+}
+
+TEST_F(HttpDownloadTest, NameOf255BytesIsSaved) {
+  // The temporary name must fit wherever the final one does.
+  const std::string name = std::string(251, 'n') + ".jpg";
+  const FetchResult result = HttpDownloadFile(server().Url("/bytes?n=100"), Path(name));
+  EXPECT_TRUE(result.saved);
+  EXPECT_THAT(FolderContents(), ElementsAre(name));
+  EXPECT_THAT(ReadFile(Path(name)), Optional(HttpTestServer::Bytes(100)));
 }
 
 TEST_F(HttpDownloadTest, PictureOver64MiBIsDropped) {
@@ -73,7 +92,8 @@ TEST_F(HttpDownloadTest, PictureOver64MiBIsDropped) {
   const std::string oversize = std::to_string((size_t{64} << 20) + 1);
   const FetchResult result =
       HttpDownloadFile(server().Url("/chunked?n=" + oversize), Path("huge.jpg"));
-  EXPECT_TRUE(result.answered);
+  EXPECT_EQ(result.failure, FetchFailure::kLocal);
+  EXPECT_FALSE(result.saved);
   EXPECT_TRUE(FolderContents().empty());
 
   // Exactly at the limit is still a picture.

@@ -86,6 +86,7 @@ class HttpFetchTest : public ::testing::Test {
   }
 
   static HttpTestServer& server() { return *server_; }
+  static const demo::ThrowawayCa& Ca() { return *ca_; }
   static std::string TrustedCaFile() { return (caDir_ / "trusted.pem").string(); }
   std::string Path(const std::string& name) const { return (dir_ / name).string(); }
   const std::filesystem::path& dir() const { return dir_; }

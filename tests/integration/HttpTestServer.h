@@ -1,5 +1,8 @@
 // A small in-process HTTPS server on 127.0.0.1 for the fetch tests: fixed routes
-// that set and echo cookies, redirect, stall, and record what the client sent.
+// that set and echo cookies, redirect, stall, and record what the client sent;
+// and a whole small market (sign-in pages, one result page, item pages) whose
+// result page can list fault routes: 404, 500 then 200, 500 every time, a stall
+// of 45 s, a redirect loop, redirects to http:// and file://.
 #pragma once
 
 #include "demo-market/ThrowawayCa.h"
@@ -12,6 +15,7 @@
 
 #include <chrono>
 #include <condition_variable>
+#include <map>
 #include <mutex>
 #include <string>
 #include <thread>
@@ -107,11 +111,9 @@ class HttpTestServer {
                                  return sink.write("0123456789", 10);
                                });
     }));
-    server_.Get("/stall", Recorded([this](const httplib::Request&, httplib::Response& res) {
-      std::unique_lock<std::mutex> lock(mutex_);
-      released_.wait_for(lock, std::chrono::seconds(20), [this] { return release_; });
-      res.set_content("late", "text/plain");
-    }));
+    server_.Get("/stall", Recorded([this](const httplib::Request&, httplib::Response& res) { Stall(res, 20); }));
+    AddMarketRoutes();
+    AddFaultRoutes();
     port_ = server_.bind_to_any_port("127.0.0.1");
     thread_ = std::thread([this] { server_.listen_after_bind(); });
   }
@@ -142,6 +144,37 @@ class HttpTestServer {
     return seen_.empty() ? SeenRequest{} : seen_.back();
   }
 
+  // The items the market's result page ("/search") lists, as absolute URLs.
+  void SetListing(std::vector<std::string> itemUrls) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    listing_ = std::move(itemUrls);
+  }
+  // Requests seen for one path (query ignored).
+  size_t CountOf(const std::string& path) const {
+    std::lock_guard<std::mutex> lock(mutex_);
+    size_t n = 0;
+    for (const SeenRequest& seen : seen_) n += seen.target.substr(0, seen.target.find('?')) == path;
+    return n;
+  }
+  void ClearSeen() {
+    std::lock_guard<std::mutex> lock(mutex_);
+    seen_.clear();
+    hits_.clear();
+  }
+  // Where "/fault/to-http" sends the client; nothing should ever arrive there.
+  void SetPlainTarget(const std::string& url) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    plainTarget_ = url;
+  }
+
+  // The item page of "/item/NAME": management number NAME, item id 1, its name
+  // "NAME 特価 &quot;限定&quot;".
+  static std::string ItemPage(const std::string& name) {
+    return "<html>\n<body>\n<ul class=\"colItemData\">\n<li>商品管理番号：" + name +
+           "（登録/更新：2024/01/01）</li>\n<li>商品ID：1</li>\n<li>[ブランド]&nbsp;B</li>\n</ul>\n<h1>" + name +
+           " 特価 &quot;限定&quot;</h1>\n</body>\n</html>\n";
+  }
+
   // n bytes running through every value 0..255, starting at value start % 256.
   static std::string Bytes(size_t n, size_t start = 0) {
     std::string bytes(n, '\0');
@@ -150,6 +183,74 @@ class HttpTestServer {
   }
 
  private:
+  // Sign-in pages, the result page and the item pages of a small market.
+  void AddMarketRoutes() {
+    server_.Get("/logout", Recorded([](const httplib::Request&, httplib::Response& res) {
+      res.set_content("signed out", "text/html");
+    }));
+    server_.Get("/login", Recorded([](const httplib::Request&, httplib::Response& res) {
+      res.set_content("<html>\n<meta name=\"csrf-token\" content=\"0123456789abcdef0123456789abcdef01234567\">\n</html>\n",
+                      "text/html");
+    }));
+    server_.Get("/search", Recorded([this](const httplib::Request&, httplib::Response& res) {
+      std::vector<std::string> listing;
+      {
+        std::lock_guard<std::mutex> lock(mutex_);
+        listing = listing_;
+      }
+      const std::string count = std::to_string(listing.size());
+      std::string page = "<html>\n<body>\n<p class=\"paginationTxt\">全" + count + "件中 1～" + count + "件を表示</p>\n";
+      for (const std::string& url : listing) {
+        page += "<section class=\"showcase\">\n<h3 class=\"showcaseHd\">\n<a href=\"" + url +
+                "\">品名</a></h3>\n<p class=\"afterPrice\">卸価格&nbsp;1,200円</p>\n</section>\n";
+      }
+      res.set_content(page + "</body>\n</html>\n", "text/html");
+    }));
+    server_.Get(R"(/item/(.+))", Recorded([](const httplib::Request& req, httplib::Response& res) {
+      res.set_content(ItemPage(req.matches[1]), "text/html");
+    }));
+  }
+
+  void AddFaultRoutes() {
+    server_.Get("/fault/404", Recorded([](const httplib::Request&, httplib::Response& res) {
+      res.status = 404;
+      res.set_content(ItemPage("from-404"), "text/html");
+    }));
+    server_.Get(R"(/fault/500-then-200/(.+))", Recorded([this](const httplib::Request& req, httplib::Response& res) {
+      int hit = 0;
+      {
+        std::lock_guard<std::mutex> lock(mutex_);
+        hit = ++hits_[req.path];
+      }
+      res.status = hit == 1 ? 500 : 200;
+      res.set_content(ItemPage(hit == 1 ? "from-500" : std::string(req.matches[1])), "text/html");
+    }));
+    server_.Get("/fault/500", Recorded([](const httplib::Request&, httplib::Response& res) {
+      res.status = 500;
+      res.set_content(ItemPage("from-500"), "text/html");
+    }));
+    // Past the 30 s without data after which a fetch is given up.
+    server_.Get("/fault/stall", Recorded([this](const httplib::Request&, httplib::Response& res) { Stall(res, 45); }));
+    server_.Get("/fault/loop", Recorded([](const httplib::Request&, httplib::Response& res) {
+      res.set_redirect("/fault/loop");
+    }));
+    server_.Get("/fault/to-http", Recorded([this](const httplib::Request&, httplib::Response& res) {
+      res.set_header("Set-Cookie", "clear=never; Path=/");
+      std::lock_guard<std::mutex> lock(mutex_);
+      res.set_redirect(plainTarget_);
+    }));
+    server_.Get("/fault/to-file", Recorded([](const httplib::Request&, httplib::Response& res) {
+      res.set_redirect("file:///etc/hostname");
+    }));
+  }
+
+  // Answers after the given time, or at once when the server stops.
+  void Stall(httplib::Response& res, int seconds) {
+    std::unique_lock<std::mutex> lock(mutex_);
+    released_.wait_for(lock, std::chrono::seconds(seconds), [this] { return release_; });
+    res.set_content(ItemPage("late"), "text/html");
+  }
+
   template <typename Handler>
   httplib::Server::Handler Recorded(Handler handler) {
     return [this, handler](const httplib::Request& req, httplib::Response& res) {
@@ -178,6 +279,9 @@ class HttpTestServer {
   std::condition_variable released_;
   bool release_ = false;
   std::vector<SeenRequest> seen_;
+  std::vector<std::string> listing_;
+  std::map<std::string, int> hits_;
+  std::string plainTarget_ = "http://127.0.0.1:9/";
 };
 
 // A plain TCP listener standing in for a proxy: takes one connection (waiting at

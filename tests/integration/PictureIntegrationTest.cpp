@@ -12,8 +12,9 @@ namespace {
 
 namespace fs = std::filesystem;
 
+// The file name a picture URL is saved under: its path's last piece, no query.
 std::string LastPiece(const std::string& url) {
-  std::string trimmed = url;
+  std::string trimmed = url.substr(0, url.find_first_of("?#"));
   while (!trimmed.empty() && trimmed.back() == '/') trimmed.pop_back();
   return trimmed.substr(trimmed.rfind('/') + 1);
 }

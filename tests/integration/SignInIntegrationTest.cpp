@@ -13,7 +13,7 @@ using ::testing::Not;
 class SignInIntegrationTest : public DemoTest {
  protected:
   std::unique_ptr<RetrievalJob> Job(const SearchConditions& c, const std::vector<CategoryNode>& nodes) {
-    return std::make_unique<RetrievalJob>(c, nodes, observer_, NetworkWebAccess(), scratch_ / "tmp.dat", Root());
+    return std::make_unique<RetrievalJob>(c, nodes, observer_, NetworkWebAccess(), Root());
   }
   RecordingObserver observer_;
 };
@@ -26,8 +26,8 @@ TEST_F(SignInIntegrationTest, SessionCookieOfTheLoginReachesLaterFetches) {
   ASSERT_EQ(attempts.size(), 1u);
   EXPECT_TRUE(attempts[0].accepted) << attempts[0].reason;
 
-  job->FetchPage(Root() + PlainTarget("3003"));
-  const std::string page = ReadBytes(scratch_ / "tmp.dat");
+  std::string page;
+  job->FetchPage(Root() + PlainTarget("3003"), page);
   EXPECT_THAT(page, HasSubstr("卸価格&nbsp;"));
   const auto requests = Market().Requests();
   ASSERT_FALSE(requests.empty());

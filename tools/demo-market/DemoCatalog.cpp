@@ -123,7 +123,10 @@ void AppendJoined(std::string& column, const std::string& piece) {
 std::string ModelDecode(const std::string& text) {
   std::string t = ReplaceNoCase(text, "&amp;", "&");
   t = ReplaceNoCase(t, "&#039;", "'");
-  return ReplaceNoCase(t, "&#12316;", "\xEF\xBD\x9E");  // U+FF5E, what 0x81 0x60 reads back as
+  t = ReplaceNoCase(t, "&#12316;", "\xEF\xBD\x9E");  // U+FF5E, what 0x81 0x60 reads back as
+  t = ReplaceNoCase(t, "&quot;", "\"");
+  t = ReplaceNoCase(t, "&lt;", "<");
+  return ReplaceNoCase(t, "&gt;", ">");
 }
 
 std::string FormDecode(const std::string& text) {

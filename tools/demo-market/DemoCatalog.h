@@ -113,7 +113,8 @@ class Catalog {
 // A small valid PNG, different for every path.
 std::string PngFor(const std::string& seed);
 
-// The entity decoding every CSV value goes through ("&amp;", "&#039;", "&#12316;").
+// The entity decoding every CSV value goes through ("&amp;", "&#039;", "&#12316;",
+// "&quot;", "&lt;", "&gt;", in that order).
 std::string ModelDecode(const std::string& text);
 
 }  // namespace vormla::demo

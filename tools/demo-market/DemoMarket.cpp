@@ -349,6 +349,15 @@ void DemoMarket::Serve(const httplib::Request& req, httplib::Response& res, Reco
   res.set_content(SimplePage("ページが見つかりません", "お探しのページは見つかりませんでした。"), kHtml);
 }
 
+void DemoMarket::ServeLineBreakPages() {
+  constexpr std::size_t kPageLimit = std::size_t{16} << 20;
+  std::string list = "<p class=\"paginationTxt\">全1件中 1～1件を表示</p>\n<h3 class=\"showcaseHd\">\n<a href=\"" +
+                     SiteRoot() + "/shop/1/PAD\">品名</a></h3>\n</section>\n";
+  list.append(kPageLimit - list.size(), '\n');
+  SetRoute("/search", {200, kHtml, std::move(list), {}});
+  SetRoute("/shop/1/PAD", {200, kHtml, std::string(kPageLimit, '\n'), {}});
+}
+
 void DemoMarket::ClearRoutes() {
   std::lock_guard<std::mutex> lock(mutex_);
   routes_.clear();

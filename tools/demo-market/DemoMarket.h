@@ -128,6 +128,9 @@ class DemoMarket {
   // Test routes: an exact answer for a path (GET), replacing any earlier one.
   void SetRoute(const std::string& path, CannedResponse response);
   void ClearRoutes();
+  // Test routes for the memory bound: "/search" lists one item and is padded with
+  // bare line breaks to 16 MiB; the item's page ("/shop/1/PAD") is 16 MiB of them.
+  void ServeLineBreakPages();
   // A new signed-in session, as if the login form had been posted; its cookie value.
   std::string OpenSignedInSession();
 

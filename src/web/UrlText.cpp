@@ -1,0 +1,33 @@
+#include "web/UrlText.h"
+
+namespace vormla {
+
+bool IsHttpsUrl(std::string_view url) {
+  constexpr std::string_view kScheme = "https://";
+  if (url.size() < kScheme.size()) return false;
+  for (size_t i = 0; i < kScheme.size(); ++i) {
+    char c = url[i];
+    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+    if (c != kScheme[i]) return false;
+  }
+  return true;
+}
+
+std::string BrowserUrl(std::string_view url) {
+  static constexpr char kHex[] = "0123456789ABCDEF";
+  std::string out;
+  out.reserve(url.size());
+  for (const char c : url) {
+    const auto byte = static_cast<unsigned char>(c);
+    if (byte <= 0x20 || byte >= 0x7F) {
+      out += '%';
+      out += kHex[byte >> 4];
+      out += kHex[byte & 0x0F];
+    } else {
+      out += c;
+    }
+  }
+  return out;
+}
+
+}  // namespace vormla
