@@ -156,9 +156,8 @@ void RetrievalJob::ReadItemPage(const std::string& url) {
   ImageCount = 0;
   // The URL as read from the list goes to the CSV; the request carries it as a
   // browser would send it. An item whose page could not be read gets no row.
-  std::string bytes;
-  if (!FetchListedPage(BrowserUrl(SjisToUtf8(url)), bytes)) return;
-  const PageView page(std::move(bytes));
+  if (!FetchListedPage(BrowserUrl(SjisToUtf8(url)), itemPage_)) return;
+  const PageView page(itemPage_);
   const size_t count = page.Count();
 
   // Shared tail of rules B to E: full-width blanks become blanks, entities decoded.

@@ -1,4 +1,5 @@
-// A fetched page held as one buffer, its lines found in place.
+// The lines of a fetched page, found in place in the caller's buffer (which must
+// outlive the view and stay unchanged).
 //
 // The readers walk every line of a page but take values out of only a few, so no
 // line is copied. Nor is there one entry per line: a page of 16 MiB of bare line
@@ -13,6 +14,7 @@
 #pragma once
 
 #include <cstdint>
+#include <cstring>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -21,28 +23,19 @@ namespace vormla {
 
 class PageView {
  public:
-  PageView() = default;
-  explicit PageView(std::string bytes) { Assign(std::move(bytes)); }
-  PageView(const PageView&) = delete;
-  PageView& operator=(const PageView&) = delete;
-
-  // Takes the page's bytes (a page is at most 16 MiB; anything past 4 GiB is not
-  // looked at).
-  void Assign(std::string bytes) {
-    bytes_ = std::move(bytes);
-    marks_.clear();
-    count_ = 0;
+  // A page is at most 16 MiB; anything past 4 GiB is not looked at.
+  explicit PageView(std::string_view bytes) : bytes_(bytes) {
     size_t size = bytes_.find('\0');
-    if (size == std::string::npos) size = bytes_.size();
+    if (size == std::string_view::npos) size = bytes_.size();
     size_ = size < kMaxSize ? size : kMaxSize;
     for (size_t start = 0; start < size_; start = NextStart(start)) {
       if (count_ % kStride == 0) marks_.push_back(static_cast<std::uint32_t>(start));
       ++count_;
     }
-    cursorLine_ = 0;
-    cursorStart_ = 0;
     cursorEnd_ = count_ > 0 ? LineEnd(0) : 0;
   }
+  PageView(const PageView&) = delete;
+  PageView& operator=(const PageView&) = delete;
 
   size_t Count() const { return count_; }
 
@@ -57,16 +50,27 @@ class PageView {
       cursorEnd_ = LineEnd(cursorStart_);
       ++cursorLine_;
     }
-    return std::string_view(bytes_).substr(cursorStart_, cursorEnd_ - cursorStart_);
+    return bytes_.substr(cursorStart_, cursorEnd_ - cursorStart_);
   }
 
  private:
   static constexpr size_t kStride = 8;
   static constexpr size_t kMaxSize = 0xFFFFFFFFu;
 
+  // The first CR or LF at or after start (or the end of the text). Eight bytes
+  // are looked at in one go where no break is among them.
   size_t LineEnd(size_t start) const {
+    constexpr std::uint64_t kOnes = 0x0101010101010101ULL;
+    constexpr std::uint64_t kHighs = 0x8080808080808080ULL;
     const char* text = bytes_.data();
     size_t end = start;
+    for (; end + 8 <= size_; end += 8) {
+      std::uint64_t word;
+      std::memcpy(&word, text + end, 8);
+      const std::uint64_t lf = word ^ (kOnes * '\n');
+      const std::uint64_t cr = word ^ (kOnes * '\r');
+      if (((lf - kOnes) & ~lf & kHighs) != 0 || ((cr - kOnes) & ~cr & kHighs) != 0) break;
+    }
     while (end < size_ && text[end] != '\r' && text[end] != '\n') ++end;
     return end;
   }
@@ -80,7 +84,7 @@ class PageView {
 
   size_t NextStart(size_t start) const { return AfterBreak(LineEnd(start)); }
 
-  std::string bytes_;
+  const std::string_view bytes_;
   size_t size_ = 0;   // bytes before the first zero byte
   size_t count_ = 0;
   std::vector<std::uint32_t> marks_;  // start of line k * kStride

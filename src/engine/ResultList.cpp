@@ -51,9 +51,8 @@ std::string PriceText(std::string_view converted) {
 
 void RetrievalJob::ReadResultList(const std::string& url) {
   // A page that could not be read holds no items.
-  std::string bytes;
-  FetchListedPage(url, bytes);
-  const PageView page(std::move(bytes));
+  FetchListedPage(url, listPage_);
+  const PageView page(listPage_);
   const size_t count = page.Count();
   ItemTotal = 0;
   ItemDone = 0;

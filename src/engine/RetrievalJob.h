@@ -117,6 +117,10 @@ class RetrievalJob {
   int fetchCount_ = 0;
   int answerCount_ = 0;
   FailedFetch lastFailure_;
+  // The pages being read, kept from one fetch to the next so that their memory is
+  // not given back to the system and taken again for every item.
+  std::string listPage_;
+  std::string itemPage_;
 };
 
 }  // namespace vormla

@@ -42,7 +42,7 @@ void RetrievalJob::SignIn() {
   FetchPage(SiteRoot + "/login", page);
   Pause(kSignInPause);
 
-  const PageView lines(std::move(page));
+  const PageView lines(page);
   for (size_t n = 0; n < lines.Count(); ++n) {
     const std::string_view line = lines[n];
     const std::string_view trimmed = TrimView(line);

@@ -49,7 +49,8 @@ TEST(PageViewTest, RandomPagesOfBreaksAndText) {
 }
 
 TEST(PageViewTest, MillionsOfEmptyLinesAreCounted) {
-  const PageView page(std::string(3'000'001, '\n'));
+  const std::string bytes(3'000'001, '\n');
+  const PageView page(bytes);
   EXPECT_EQ(page.Count(), 3'000'001u);
   EXPECT_EQ(page[2'999'999], "");
   EXPECT_EQ(page[17], "");
