@@ -4,6 +4,9 @@
 // The window is given its services (boxes, dialogs, cursor, ...) and the paths of
 // the category database and the settings file, so that tests can run it against
 // a copy of the catalogue and a settings file of their own.
+//
+// MainWindowLayout.cpp builds the fixed layout; MainWindow.cpp holds the handlers,
+// the category tree and the settings; RunControl.cpp starts and ends runs.
 #pragma once
 
 #include <QWidget>
@@ -152,9 +155,12 @@ class MainWindow : public QWidget {
   bool eventFilter(QObject* watched, QEvent* event) override;
 
  private:
+  // The fixed layout (MainWindowLayout.cpp): controls, bounds, fonts, captions.
   void CreateControls();
   void CreatePriceEdits();
   void SetTabOrder();
+  // The handlers, event filters and validator on those controls.
+  void ConnectControls();
   void FormCreate();
   void StartupLoad();
   void TreeViewEnter();
