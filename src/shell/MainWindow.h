@@ -48,7 +48,7 @@ class MainWindow : public QWidget {
 
  public:
   MainWindow(AppServices& services, std::string dbPath, std::string iniPath,
-           QWidget* parent = nullptr);
+             QWidget* parent = nullptr);
   ~MainWindow() override;
 
   // The stored controls.
@@ -97,7 +97,7 @@ class MainWindow : public QWidget {
   QString strFilePath;      // the result file, native path
   std::string strCtgrList;  // the selected-category list, "1,2,5," or ""
   // The worker of the current run, null when idle.
-  std::unique_ptr<RetrievalJob> MyThread;
+  std::unique_ptr<RetrievalJob> Worker;
   // The scratch page file of a run: the program folder + "db/tmp.dat".
   std::string TmpFileName;
   // Workers still stopping after their run was left (second Cancel press) or
