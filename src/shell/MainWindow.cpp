@@ -16,7 +16,7 @@
 #include "desktop/DigitsEdit.h"
 #include "engine/RetrievalJob.h"
 #include "shell/RunObserver.h"
-#include "shell/SjisLengthValidator.h"
+#include "shell/KeywordValidator.h"
 #include "web/TextOps.h"
 
 namespace vormla {
@@ -61,7 +61,7 @@ void MainWindow::ConnectControls() {
   connect(TreeView, &QTreeWidget::itemChanged, this, &MainWindow::TreeViewItemChanged);
   TreeView->installEventFilter(this);
   txtWord->installEventFilter(this);
-  txtWord->setValidator(new SjisLengthValidator(kWordLimitBytes, txtWord));
+  txtWord->setValidator(new KeywordValidator(kWordLimitBytes, txtWord));
   SetFolderEditable(false);
 }
 

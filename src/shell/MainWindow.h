@@ -91,6 +91,10 @@ class MainWindow : public QWidget {
   // Run state. IsRunning: from the start of a run until the worker's end has
   // reached the window (then ItemFound holds the worker's outcome).
   std::atomic<int> ItemFound{0};
+  // What the run's worker counted, taken when it has ended: result and item pages
+  // it could not read, pictures it could not save.
+  int PagesNotRead = 0;
+  int PicturesNotSaved = 0;
   bool TaskbarReady = false;
   std::atomic<bool> IsRunning{false};
   int RunResult = 0;

@@ -134,6 +134,8 @@ void MainWindow::btnActionClick() {
   activeRun_ = ++runCounter_;
   IsRunning = true;
   ItemFound = kNoItem;
+  PagesNotRead = 0;
+  PicturesNotSaved = 0;
   observer_ = std::make_unique<RunObserver>(*this, activeRun_);
   Worker = std::make_unique<RetrievalJob>(SnapshotConditions(), SnapshotNodes(), *observer_, NetworkWebAccess(),
                                           SiteRoot());
@@ -189,7 +191,11 @@ void MainWindow::ShowProgressStatus(const QString& text) { SetStatusText(text); 
 
 void MainWindow::JobFinished() {
   IsRunning = false;
-  if (Worker) ItemFound = Worker->ItemFound();
+  if (Worker) {
+    ItemFound = Worker->ItemFound();
+    PagesNotRead = Worker->PagesNotRead();
+    PicturesNotSaved = Worker->PicturesNotSaved();
+  }
   btnCancelClick();
 }
 
@@ -244,11 +250,16 @@ void MainWindow::btnCancelClick() {
 
 void MainWindow::FinishRun(unsigned code) {
   services_.RestoreCursor();
+  // A closing message gets one more line when something was not read or saved.
+  const auto withCounts = [this](const QString& text) {
+    if (PagesNotRead == 0 && PicturesNotSaved == 0) return text;
+    return text + QStringLiteral("\n読めなかったページ %1、保存できなかった画像 %2").arg(PagesNotRead).arg(PicturesNotSaved);
+  };
   switch (code) {
     case 0: {
       services_.Beep();
       services_.Alert(this);
-      Message open = Question(QStringLiteral("商品情報の取得が完了しました。\n保存したファイルを開きますか？"),
+      Message open = Question(withCounts(QStringLiteral("商品情報の取得が完了しました。\n保存したファイルを開きますか？")),
                                QStringLiteral("処理確認"));
       open.DefaultNo = true;
       if (Ask(open) == Answer::Yes) {
@@ -261,7 +272,7 @@ void MainWindow::FinishRun(unsigned code) {
       break;
     }
     case 1:
-      Ask(Notice(QStringLiteral("該当する商品情報は見つかりませんでした。"), QStringLiteral("検索終了")));
+      Ask(Notice(withCounts(QStringLiteral("該当する商品情報は見つかりませんでした。")), QStringLiteral("検索終了")));
       break;
     case 5:
     case 6:
@@ -277,10 +288,10 @@ void MainWindow::FinishRun(unsigned code) {
       services_.TerminateApplication();
       return;
     case 7:
-      Ask(Notice(QStringLiteral("結果ファイルに書き込めませんでした。\n") + strFilePath, QStringLiteral("Error")));
+      Ask(Notice(withCounts(QStringLiteral("結果ファイルに書き込めませんでした。\n") + strFilePath), QStringLiteral("Error")));
       break;
     case 9:
-      Ask(Notice(QStringLiteral("サイトへのアクセスができませんでした。\nしばらく時間を置いてから再度実行してください。"),
+      Ask(Notice(withCounts(QStringLiteral("サイトへのアクセスができませんでした。\nしばらく時間を置いてから再度実行してください。")),
                  QStringLiteral("Error")));
       break;
     default:

@@ -240,6 +240,23 @@ class LayoutTest : public QObject {
     QCOMPARE(w.txtWord->text().size(), 40);
   }
 
+  void keywordTakesNoCharacterTheSearchCannotSendAsWritten() {
+    MainWindow& w = *fixture_->Window;
+    w.txtWord->clear();
+    CommitText(w.txtWord, QStringLiteral("タオル"));
+    // No code in the code page: the search would send "?".
+    CommitText(w.txtWord, QString::fromUtf8("😀"));
+    CommitText(w.txtWord, QString::fromUtf8("한"));
+    QCOMPARE(w.txtWord->text(), QStringLiteral("タオル"));
+    // Control characters, as a paste brings them.
+    w.txtWord->insert(QStringLiteral("a\x01" "b"));
+    w.txtWord->insert(QString(QChar(0x85)));
+    QCOMPARE(w.txtWord->text(), QStringLiteral("タオル"));
+    // A best-fit character is written as its near one, and is taken.
+    CommitText(w.txtWord, QString::fromUtf8("é"));
+    QCOMPARE(w.txtWord->text(), QString::fromUtf8("タオルé"));
+  }
+
   void doubleClickSelectsTheWholeKeyword() {
     MainWindow& w = *fixture_->Window;
     w.txtWord->setText(QStringLiteral("タオル ハンカチ set"));

@@ -2,6 +2,7 @@
 // with the boxes and the save dialog answered by the recording services.
 #include <QCheckBox>
 #include <QComboBox>
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QLabel>
@@ -185,7 +186,18 @@ class RunTest : public QObject {
     market_->Stop();
   }
 
-  void init() { market_->ClearRecords(); }
+  void init() {
+    market_->ClearRecords();
+    market_->ClearRoutes();
+  }
+
+  // A whole-site result page that lists these item URLs.
+  void ServeListing(const std::vector<std::string>& urls) {
+    const std::string count = std::to_string(urls.size());
+    std::string page = "<p class=\"paginationTxt\">全" + count + "件中</p>\n";
+    for (const std::string& url : urls) page += "<h3 class=\"showcaseHd\">\n<a href=\"" + url + "\">品名</a></h3>\n</section>\n";
+    market_->SetRoute("/search", {200, "text/html; charset=UTF-8", page, {}});
+  }
 
   void wholeSiteRunWritesItsRowsAndAsksToOpenTheFile() {
     RunWindow run;
@@ -618,9 +630,55 @@ class RunTest : public QObject {
     QCOMPARE(run.Window->RunResult, 9);
     QCOMPARE(run.Services.Messages.size(), 1);
     QCOMPARE(run.Services.Messages[0].Text,
-             QStringLiteral("サイトへのアクセスができませんでした。\nしばらく時間を置いてから再度実行してください。"));
+             QStringLiteral("サイトへのアクセスができませんでした。\nしばらく時間を置いてから再度実行してください。\n"
+                            "読めなかったページ 1、保存できなかった画像 0"));
     QCOMPARE(run.Services.Messages[0].Caption, QStringLiteral("Error"));
     QCOMPARE(ReadAll(csv), QByteArray::fromStdString(CsvHeader() + "\r\n"));
+  }
+
+  void resultPageThatCannotBeReadIsNotNothingFound() {
+    // A 500, twice: the site answered, but no page of it was read.
+    market_->SetRoute("/search", {500, "text/html; charset=UTF-8", "<p class=\"paginationTxt\">全3件中</p>", {}});
+    RunWindow run;
+    const QString csv = NewCsv();
+    run.Start(csv);
+    QTRY_VERIFY_WITH_TIMEOUT(run.Idle(), 30000);
+    CheckIdle(run);
+    QCOMPARE(run.Window->RunResult, 9);
+    QCOMPARE(run.Services.Messages.size(), 1);
+    QCOMPARE(run.Services.Messages[0].Text,
+             QStringLiteral("サイトへのアクセスができませんでした。\nしばらく時間を置いてから再度実行してください。\n"
+                            "読めなかったページ 1、保存できなかった画像 0"));
+    QCOMPARE(run.Services.Messages[0].Caption, QStringLiteral("Error"));
+    size_t searches = 0;
+    for (const auto& request : market_->Requests()) searches += request.target.rfind("/search", 0) == 0;
+    QCOMPARE(searches, size_t{2});
+  }
+
+  void finishedRunNamesWhatWasNotReadOrSaved() {
+    // One item that exists and one whose page is missing; the pictures of the
+    // first go to a folder where one of them cannot be written.
+    const auto items = market_->ExpectedRows("/search/?category_id=3003&ex_so=N&sort=score&sort_operate_flg=Y", "", true);
+    const auto item = std::find_if(items.begin(), items.end(), [](const demo::ExpectedItem& i) {
+      return i.picturesSaved && i.missingPictureUrls.empty() && i.pictureUrls.size() >= 2;
+    });
+    QVERIFY(item != items.end());
+    ServeListing({item->url, market_->SiteRoot() + "/shop/9/missing"});
+    QTemporaryDir pictures;
+    const std::string first = item->pictureUrls[0].substr(0, item->pictureUrls[0].find('?'));
+    QVERIFY(QDir(pictures.path()).mkpath(QString::fromStdString(item->columns[0] + "/" + first.substr(first.rfind('/') + 1))));
+    RunWindow run;
+    run.Window->chkImgSave->setChecked(true);
+    run.Window->txtDirPath->setText(pictures.path());
+    const QString csv = NewCsv();
+    run.Services.Answers = {Answer::No};
+    run.Start(csv);
+    QTRY_VERIFY_WITH_TIMEOUT(run.Idle(), 30000);
+    QCOMPARE(run.Window->RunResult, 0);
+    QCOMPARE(CsvRows(csv).size(), 1);
+    QCOMPARE(run.Services.Messages.size(), 1);
+    QCOMPARE(run.Services.Messages[0].Text,
+             QStringLiteral("商品情報の取得が完了しました。\n保存したファイルを開きますか？\n読めなかったページ 1、保存できなかった画像 1"));
   }
 };
 

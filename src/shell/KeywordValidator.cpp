@@ -1,0 +1,16 @@
+#include "shell/KeywordValidator.h"
+
+#include <string>
+
+#include "web/KeywordText.h"
+#include "web/TextOps.h"
+
+namespace vormla {
+
+QValidator::State KeywordValidator::validate(QString& input, int& /*pos*/) const {
+  const std::string utf8 = input.toStdString();
+  if (RefusedKeywordCharacter(utf8)) return Invalid;
+  return static_cast<int>(Utf8ToSjis(utf8).size()) <= limit_ ? Acceptable : Invalid;
+}
+
+}  // namespace vormla
