@@ -155,9 +155,12 @@ class Transfer {
 
   void Header(std::string_view line) {
     lastData_ = Clock::now();
-    if (StartsWithNoCase(line, "http/")) {  // status line of a new response
+    // Only the first line of a response is its status line; a header line that
+    // happens to start the same way is just a header.
+    if (expectStatus_ && StartsWithNoCase(line, "http/")) {
       current_ = Response{};
       current_.status = StatusOf(line);
+      expectStatus_ = false;
       return;
     }
     if (StartsWithNoCase(line, "location:")) {
@@ -167,7 +170,10 @@ class Transfer {
     }
     const curl_off_t length = ContentLengthOf(line);
     if (length >= 0) current_.length = length;
-    if (line == "\r\n" || line == "\n") EndOfHeaders();
+    if (line == "\r\n" || line == "\n") {
+      expectStatus_ = true;
+      EndOfHeaders();
+    }
   }
 
   void EndOfHeaders() {
@@ -227,6 +233,7 @@ class Transfer {
   bool oversize_ = false;
   bool cut_ = false;
   bool writeFailed_ = false;
+  bool expectStatus_ = true;
   bool armed_ = false;
   bool stalled_ = false;
   Clock::time_point lastData_ = Clock::now();

@@ -251,15 +251,16 @@ TEST_F(RawFaultTest, ResetBeforeTheHeadersIsNoAnswer) {
   EXPECT_EQ(raw().CountOf("/reset"), 1);
 }
 
-TEST_F(RawFaultTest, StatusCodeOfTwentyDigitsIsNoAnswer) {
-  std::string page = "previous";
+TEST_F(RawFaultTest, HeaderLookingLikeAStatusLineWithTwentyDigitsIsJustAHeader) {
+  // libcurl passes such a line on as a header; reading it as a status code would
+  // overflow.
+  std::string page;
   const FetchResult result = HttpGetPage(raw().Url("/digits"), page);
-  EXPECT_FALSE(result.answered);
-  EXPECT_EQ(result.status, 0);
-  EXPECT_EQ(page, "");
-  std::string picture;
-  EXPECT_FALSE(HttpDownloadFile(raw().Url("/digits"), Path("d.png")).saved);
-  EXPECT_FALSE(std::filesystem::exists(Path("d.png")));
+  EXPECT_TRUE(result.answered);
+  EXPECT_EQ(result.status, 200);
+  EXPECT_EQ(page, "ok");
+  EXPECT_TRUE(HttpDownloadFile(raw().Url("/digits"), Path("d.png")).saved);
+  EXPECT_EQ(ReadFile(Path("d.png")), std::optional<std::string>("ok"));
 }
 
 // ---------------------------------------------------------------- TLS

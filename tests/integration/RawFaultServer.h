@@ -92,7 +92,8 @@ class PlainListener {
 // TLS with the throwaway CA's server certificate. By the request's path:
 //   /reset   the connection is reset once the request has arrived, before any answer
 //   /slow    the headers of a large page, then its body at two bytes a second
-//   /digits  a status line whose code is a run of twenty digits, then a short body
+//   /digits  a 200 answer with a header line that looks like a status line whose
+//            code is a run of twenty digits, then a short body
 class RawFaultServer {
  public:
   explicit RawFaultServer(const demo::ThrowawayCa& ca) : context_(SSL_CTX_new(TLS_server_method()), SSL_CTX_free) {
@@ -134,7 +135,8 @@ class RawFaultServer {
         for (int i = 0; i < 10 && !stop; ++i) std::this_thread::sleep_for(std::chrono::milliseconds(100));
       }
     } else if (path == "/digits") {
-      const std::string answer = "HTTP/1.1 20000000000000000000 OK\r\nContent-Length: 2\r\nConnection: close\r\n\r\nok";
+      const std::string answer =
+          "HTTP/1.1 200 OK\r\nHTTP/1.1 20000000000000000000 OK: sure\r\nContent-Length: 2\r\nConnection: close\r\n\r\nok";
       SSL_write(ssl, answer.data(), static_cast<int>(answer.size()));
       SSL_shutdown(ssl);
     }
