@@ -16,6 +16,7 @@
 
 #include "web/CurlSession.h"
 #include "web/SiteConfig.h"
+#include "web/UrlText.h"
 
 namespace vormla {
 
@@ -31,16 +32,6 @@ constexpr auto kNoDataLimit = std::chrono::seconds(30);
 constexpr int kCancelPollMs = 100;
 
 using Clock = std::chrono::steady_clock;
-
-bool StartsWithNoCase(std::string_view text, std::string_view prefix) {
-  if (text.size() < prefix.size()) return false;
-  for (size_t i = 0; i < prefix.size(); ++i) {
-    char c = text[i];
-    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-    if (c != prefix[i]) return false;
-  }
-  return true;
-}
 
 bool WriteAll(int fd, const char* data, size_t size) {
   while (size > 0) {
@@ -71,7 +62,7 @@ int StatusOf(std::string_view line) {
 
 // Value of a "Content-Length:" header line, or -1.
 curl_off_t ContentLengthOf(std::string_view line) {
-  if (!StartsWithNoCase(line, "content-length:")) return -1;
+  if (!StartsWithLowerCase(line, "content-length:")) return -1;
   curl_off_t length = 0;
   bool any = false;
   for (size_t i = 15; i < line.size(); ++i) {
@@ -157,13 +148,13 @@ class Transfer {
     lastData_ = Clock::now();
     // Only the first line of a response is its status line; a header line that
     // happens to start the same way is just a header.
-    if (expectStatus_ && StartsWithNoCase(line, "http/")) {
+    if (expectStatus_ && StartsWithLowerCase(line, "http/")) {
       current_ = Response{};
       current_.status = StatusOf(line);
       expectStatus_ = false;
       return;
     }
-    if (StartsWithNoCase(line, "location:")) {
+    if (StartsWithLowerCase(line, "location:")) {
       const std::string_view value = line.substr(9);
       current_.hasLocation = value.find_first_not_of(" \t\r\n") != std::string_view::npos;
       return;

@@ -2,16 +2,17 @@
 
 namespace vormla {
 
-bool IsHttpsUrl(std::string_view url) {
-  constexpr std::string_view kScheme = "https://";
-  if (url.size() < kScheme.size()) return false;
-  for (size_t i = 0; i < kScheme.size(); ++i) {
-    char c = url[i];
+bool StartsWithLowerCase(std::string_view text, std::string_view prefix) {
+  if (text.size() < prefix.size()) return false;
+  for (size_t i = 0; i < prefix.size(); ++i) {
+    char c = text[i];
     if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-    if (c != kScheme[i]) return false;
+    if (c != prefix[i]) return false;
   }
   return true;
 }
+
+bool IsHttpsUrl(std::string_view url) { return StartsWithLowerCase(url, "https://"); }
 
 std::string BrowserUrl(std::string_view url) {
   static constexpr char kHex[] = "0123456789ABCDEF";

@@ -6,6 +6,10 @@
 
 namespace vormla {
 
+// True when text starts with prefix, ASCII letters of text compared without
+// their case (prefix is written in lower case).
+bool StartsWithLowerCase(std::string_view text, std::string_view prefix);
+
 // True when the URL starts with "https://" (letter case ignored): the only scheme
 // the engine fetches.
 bool IsHttpsUrl(std::string_view url);

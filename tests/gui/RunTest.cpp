@@ -56,6 +56,11 @@ QString ItemText(const QString& label, int done, long long total) {
          QString::number(total) + QStringLiteral("件 取得中");
 }
 
+// The outcome 9 message with the counts of a run whose one page was not read.
+const QString kSiteNotReadWithOnePage =
+    QStringLiteral("サイトへのアクセスができませんでした。\nしばらく時間を置いてから再度実行してください。\n"
+                   "読めなかったページ 1、保存できなかった画像 0");
+
 bool IsItemText(const QString& text) { return text.startsWith(QStringLiteral("分類 : ")); }
 
 // A window over the shipped catalogue with what a run shows recorded.
@@ -629,9 +634,7 @@ class RunTest : public QObject {
     CheckIdle(run);
     QCOMPARE(run.Window->RunResult, 9);
     QCOMPARE(run.Services.Messages.size(), 1);
-    QCOMPARE(run.Services.Messages[0].Text,
-             QStringLiteral("サイトへのアクセスができませんでした。\nしばらく時間を置いてから再度実行してください。\n"
-                            "読めなかったページ 1、保存できなかった画像 0"));
+    QCOMPARE(run.Services.Messages[0].Text, kSiteNotReadWithOnePage);
     QCOMPARE(run.Services.Messages[0].Caption, QStringLiteral("Error"));
     QCOMPARE(ReadAll(csv), QByteArray::fromStdString(CsvHeader() + "\r\n"));
   }
@@ -646,9 +649,7 @@ class RunTest : public QObject {
     CheckIdle(run);
     QCOMPARE(run.Window->RunResult, 9);
     QCOMPARE(run.Services.Messages.size(), 1);
-    QCOMPARE(run.Services.Messages[0].Text,
-             QStringLiteral("サイトへのアクセスができませんでした。\nしばらく時間を置いてから再度実行してください。\n"
-                            "読めなかったページ 1、保存できなかった画像 0"));
+    QCOMPARE(run.Services.Messages[0].Text, kSiteNotReadWithOnePage);
     QCOMPARE(run.Services.Messages[0].Caption, QStringLiteral("Error"));
     size_t searches = 0;
     for (const auto& request : market_->Requests()) searches += request.target.rfind("/search", 0) == 0;

@@ -289,15 +289,7 @@ class HttpTestServer {
 class FakeProxy {
  public:
   explicit FakeProxy(int waitMs) : waitMs_(waitMs) {
-    listener_ = ::socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    socklen_t length = sizeof address;
-    ::bind(listener_, reinterpret_cast<sockaddr*>(&address), sizeof address);
-    ::listen(listener_, 4);
-    ::getsockname(listener_, reinterpret_cast<sockaddr*>(&address), &length);
-    port_ = ntohs(address.sin_port);
+    listener_ = BoundLoopbackSocket(&port_, true);
     thread_ = std::thread([this] { Serve(); });
   }
   ~FakeProxy() {

@@ -4,8 +4,6 @@
 // TCP listener that only counts who connects to it.
 #pragma once
 
-#include <arpa/inet.h>
-#include <netinet/in.h>
 #include <openssl/ssl.h>
 #include <poll.h>
 #include <sys/socket.h>
@@ -22,29 +20,16 @@
 #include <vector>
 
 #include "demo-market/ThrowawayCa.h"
+#include "support/LocalPorts.h"
 
 namespace vormla::testing {
-
-// A listening socket on a free port of 127.0.0.1.
-inline int ListenOnLoopback(int* port) {
-  const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-  sockaddr_in address{};
-  address.sin_family = AF_INET;
-  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  socklen_t length = sizeof address;
-  ::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address);
-  ::listen(fd, 16);
-  ::getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length);
-  *port = ntohs(address.sin_port);
-  return fd;
-}
 
 // Accepts on a thread of its own until destroyed; each connection goes to serve.
 class Acceptor {
  public:
   template <typename Serve>
   explicit Acceptor(Serve serve) {
-    listener_ = ListenOnLoopback(&port_);
+    listener_ = BoundLoopbackSocket(&port_, true);
     thread_ = std::thread([this, serve] {
       while (!stop_) {
         pollfd waiting{listener_, POLLIN, 0};
