@@ -1,6 +1,7 @@
 // Picture downloads: a file appears only for a complete 2xx answer and never
 // replaces one that is already there.
 #include "HttpFetchTestKit.h"
+#include "support/SmallFileSystem.h"
 #include "web/HttpFetch.h"
 
 #include <gmock/gmock.h>
@@ -85,6 +86,16 @@ TEST_F(HttpDownloadTest, NameOf255BytesIsSaved) {
   EXPECT_TRUE(result.saved);
   EXPECT_THAT(FolderContents(), ElementsAre(name));
   EXPECT_THAT(ReadFile(Path(name)), Optional(HttpTestServer::Bytes(100)));
+}
+
+TEST_F(HttpDownloadTest, FullFolderSavesNothingAndSaysSo) {
+  SmallFileSystem disk(16 * 1024);
+  if (!disk.Mounted()) GTEST_SKIP() << disk.WhyNot();
+  const FetchResult result = HttpDownloadFile(server().Url("/bytes?n=70000"), disk / "big.jpg");
+  EXPECT_TRUE(result.answered);
+  EXPECT_FALSE(result.saved);
+  EXPECT_EQ(result.failure, FetchFailure::kLocal);
+  EXPECT_TRUE(std::filesystem::is_empty(std::filesystem::path(disk / "big.jpg").parent_path()));
 }
 
 TEST_F(HttpDownloadTest, PictureOver64MiBIsDropped) {
