@@ -52,7 +52,7 @@ enum ItemFoundCode : int {
   kNoItem = 0,          // nothing written (or cancelled before the first row)
   kItemWritten = 1,     // at least one row
   kFileError = 7,       // the result file could not be created, written or closed
-  kSiteUnreachable = 9  // every fetch of the job failed without any HTTP answer
+  kSiteUnreachable = 9  // no row, and a result or item page not read (or no fetch answered at all)
 };
 
 // The status label text of one item: "分類 : " + label + " - " + done + "/" + total + "件 取得中".
