@@ -27,7 +27,6 @@ namespace {
 // The keyword's limit counts bytes of its Shift-JIS text, as the site receives it.
 constexpr int kWordLimitBytes = 40;
 
-QString Sjis(const std::string& bytes) { return QString::fromStdString(SjisToUtf8(bytes)); }
 std::string ToSjis(const QString& text) { return Utf8ToSjis(text.toStdString()); }
 
 }  // namespace
@@ -359,12 +358,12 @@ void MainWindow::TreeViewEnter() {
 // Settings
 
 void MainWindow::ApplyConditions(const SettingsValues& values) {
-  txtWord->setText(Sjis(values.Word));
-  txtPrice1->setText(Sjis(values.Price1));
-  txtPrice2->setText(Sjis(values.Price2));
-  txtPrice3->setText(Sjis(values.Price3));
-  txtPrice4->setText(Sjis(values.Price4));
-  txtDirPath->setText(Sjis(values.Dir));
+  txtWord->setText(QString::fromStdString(values.Word));
+  txtPrice1->setText(QString::fromStdString(values.Price1));
+  txtPrice2->setText(QString::fromStdString(values.Price2));
+  txtPrice3->setText(QString::fromStdString(values.Price3));
+  txtPrice4->setText(QString::fromStdString(values.Price4));
+  txtDirPath->setText(QString::fromStdString(values.Dir));
   chkSell1->setChecked(values.Sell1);
   chkSell2->setChecked(values.Sell2);
   chkImgSave->setChecked(values.ImgSave);
@@ -397,12 +396,12 @@ void MainWindow::LoadSettings() {
 
 void MainWindow::SaveSettings() {
   SettingsValues values;
-  values.Word = ToSjis(txtWord->text());
-  values.Price1 = ToSjis(txtPrice1->text());
-  values.Price2 = ToSjis(txtPrice2->text());
-  values.Price3 = ToSjis(txtPrice3->text());
-  values.Price4 = ToSjis(txtPrice4->text());
-  values.Dir = ToSjis(txtDirPath->text());
+  values.Word = txtWord->text().toStdString();
+  values.Price1 = txtPrice1->text().toStdString();
+  values.Price2 = txtPrice2->text().toStdString();
+  values.Price3 = txtPrice3->text().toStdString();
+  values.Price4 = txtPrice4->text().toStdString();
+  values.Dir = txtDirPath->text().toStdString();
   values.Sell1 = chkSell1->isChecked();
   values.Sell2 = chkSell2->isChecked();
   values.ImgSave = chkImgSave->isChecked();

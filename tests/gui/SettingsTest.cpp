@@ -37,9 +37,9 @@ class SettingsTest : public QObject {
     QVERIFY(w.close());
     QVERIFY(f.Services.Messages.isEmpty());
     const QByteArray expected =
-        QByteArray("[Config]\r\nWord=") + QByteArray::fromStdString(Utf8ToSjis("タオル")) +
+        QByteArray("[Config]\r\nWord=") + QStringLiteral("タオル").toUtf8() +
         "\r\nPrice1=100\r\nPrice2=5000\r\nPrice3=\r\nPrice4=\r\nDir=" +
-        QByteArray::fromStdString(Utf8ToSjis(DefaultImageFolder())) +
+        QByteArray::fromStdString(DefaultImageFolder()) +
         "\r\nSell1=1\r\nSell2=0\r\nImgSave=0\r\nSort=2\r\nCategory=3\r\nTreeList=" +
         QByteArray("0110000000000000000000000") + "\r\n";
     QCOMPARE(f.Folder.ReadIni(), expected);
