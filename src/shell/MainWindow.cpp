@@ -59,6 +59,11 @@ void MainWindow::ConnectControls() {
   connect(chkImgSave, &QCheckBox::toggled, this, &MainWindow::chkImgSaveClick);
   // activated: only the user's choice, never a selection made by the program.
   connect(cmbCtgr, &QComboBox::activated, this, &MainWindow::cmbCtgrClick);
+  // A wheel turned over the closed list on the way elsewhere must not choose
+  // another category (and so drop the tree's marks): it neither takes the focus
+  // nor, without it, changes the choice.
+  cmbCtgr->setFocusPolicy(Qt::StrongFocus);
+  cmbCtgr->installEventFilter(this);
   connect(TreeView, &QTreeWidget::itemChanged, this, &MainWindow::TreeViewItemChanged);
   TreeView->installEventFilter(this);
   txtWord->installEventFilter(this);
@@ -106,6 +111,13 @@ void MainWindow::StartupLoad() {
 }
 
 void MainWindow::closeEvent(QCloseEvent* event) {
+  if (startWaiting_) {
+    // Start is waiting for an old worker: the request is answered once the new
+    // run has started, as a close during that run.
+    closeHeld_ = true;
+    event->ignore();
+    return;
+  }
   if (!btnCancel->isEnabled()) {
     try {
       SaveSettings();
@@ -150,6 +162,7 @@ bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
     return true;
   }
   if (watched == TreeView && event->type() == QEvent::FocusIn) TreeViewEnter();
+  if (watched == cmbCtgr && event->type() == QEvent::Wheel && !cmbCtgr->hasFocus()) return true;
   return QWidget::eventFilter(watched, event);
 }
 
@@ -213,8 +226,10 @@ void MainWindow::btnClearClick() {
 void MainWindow::txtWordDblClick() { txtWord->selectAll(); }
 
 void MainWindow::btnDirPathClick() {
-  const QString chosen = services_.ChooseFolder(this, QStringLiteral("フォルダを指定して下さい。"));
+  const QString chosen =
+      services_.ChooseFolder(this, QStringLiteral("フォルダを指定して下さい。"), lastPictureFolder_);
   if (chosen.isEmpty()) return;
+  lastPictureFolder_ = chosen;
   txtDirPath->setText(chosen.endsWith(QLatin1Char('/')) ? chosen : chosen + QLatin1Char('/'));
 }
 
@@ -243,11 +258,15 @@ void MainWindow::LoadTopCategories() {
 }
 
 void MainWindow::LoadCategoryTree() {
+  treeTop_ = kNoTree;
   tree_.Clear();
   RebuildTreeWidget();
-  if (cmbCtgr->currentIndex() < 0) return;
-  tree_.Reset(catalogue_.LoadCategoryTree(cmbCtgr->currentIndex()));
-  RebuildTreeWidget();
+  const int top = cmbCtgr->currentIndex();
+  if (top >= 0) {
+    tree_.Reset(catalogue_.LoadCategoryTree(top));
+    RebuildTreeWidget();
+  }
+  treeTop_ = top;
 }
 
 void MainWindow::RebuildTreeWidget() {
@@ -336,6 +355,8 @@ void MainWindow::spbButtonClick() {
 }
 
 void MainWindow::cmbCtgrClick() {
+  // The same entry chosen again keeps the tree and its marks.
+  if (cmbCtgr->currentIndex() == treeTop_) return;
   try {
     LoadCategoryTree();
   } catch (const std::exception& error) {

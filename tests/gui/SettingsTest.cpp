@@ -94,6 +94,64 @@ class SettingsTest : public QObject {
     QCOMPARE(w.TreeView->currentItem(), w.NodeItem(7));
   }
 
+  // Every text comes back exactly: quotes, letters outside Shift-JIS, U+301C
+  // (not its full-width twin), characters beyond code page 932.
+  void textsComeBackExactly() {
+    const QString word = QStringLiteral("\"限定\"");
+    const QString folder = QStringLiteral("/home/jörg/画像〜2024/Ελλάδα 😀/");
+    WindowFixture first;
+    first.Window->txtWord->setText(word);
+    first.Window->txtDirPath->setText(folder);
+    QVERIFY(first.Window->close());
+    QVERIFY(first.Folder.ReadIni().contains(QStringLiteral("\r\nWord=\"\"限定\"\"\r\n").toUtf8()));
+    QVERIFY(first.Folder.ReadIni().contains((QStringLiteral("\r\nDir=") + folder + QStringLiteral("\r\n")).toUtf8()));
+
+    WindowFixture second(QStringLiteral("catalogue-edge.db"), false);
+    QFile::copy(first.Folder.IniFile(), second.Folder.IniFile());
+    second.ShowAndLoad();
+    QCOMPARE(second.Window->txtWord->text(), word);
+    QCOMPARE(second.Window->txtDirPath->text(), folder);
+  }
+
+  // A settings file of the Windows program (Shift-JIS) still loads.
+  void shiftJisFileLoads() {
+    WindowFixture f(QStringLiteral("catalogue-edge.db"), false);
+    {
+      QFile file(f.Folder.IniFile());
+      QVERIFY(file.open(QIODevice::WriteOnly));
+      file.write("[Config]\r\nWord=\x83\x5E\x83\x49\x83\x8B\r\nDir=/srv/\x89\xE6\x91\x9C/\r\nSort=3\r\n");
+    }
+    f.ShowAndLoad();
+    QCOMPARE(f.Window->txtWord->text(), QStringLiteral("タオル"));
+    QCOMPARE(f.Window->txtDirPath->text(), QStringLiteral("/srv/画像/"));
+    QCOMPARE(f.Window->cmbSort->currentIndex(), 3);
+  }
+
+  // A save that cannot be completed leaves the old file as it was, says so, and
+  // keeps the window open.
+  void failedSaveKeepsTheOldFileAndTheWindow() {
+    WindowFixture f;
+    MainWindow& w = *f.Window;
+    const QByteArray old("[Config]\r\nWord=old\r\nTreeList=01\r\n");
+    {
+      QFile file(f.Folder.IniFile());
+      QVERIFY(file.open(QIODevice::WriteOnly));
+      file.write(old);
+    }
+    // A folder stands where the new file is written first.
+    QVERIFY(QDir().mkpath(f.Folder.IniFile() + QStringLiteral(".tmp")));
+    w.txtWord->setText(QStringLiteral("new"));
+    QVERIFY(!w.close());
+    QVERIFY(w.isVisible());
+    QCOMPARE(f.Services.Messages.size(), 1);
+    QCOMPARE(f.Services.Messages[0].Text, f.Folder.IniFile() + QStringLiteral(" に書き込めません"));
+    QCOMPARE(f.Folder.ReadIni(), old);
+
+    QVERIFY(QDir(f.Folder.IniFile() + QStringLiteral(".tmp")).removeRecursively());
+    QVERIFY(w.close());
+    QVERIFY(f.Folder.ReadIni().startsWith("[Config]\r\nWord=new\r\n"));
+  }
+
   void storedImageSavingMakesTheFolderEditable() {
     WindowFixture f(QString(), false);
     QFile::copy(TestDataFolder() + QStringLiteral("/catalogue/vm_data.db"),
