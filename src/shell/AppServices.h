@@ -15,7 +15,8 @@ namespace vormla {
 
 // A message box as the program asks for it. Questions are Yes/No with the
 // question icon, notices OK with the information icon; the standard error box
-// shows an error with the critical icon. Boxes are always topmost.
+// shows an error with the critical icon; the save dialog's replace question,
+// which Start repeats, has the warning icon. Boxes are always topmost.
 struct Message {
   enum class Buttons { Ok, YesNo };
   enum class Icon { Information, Question, Warning, Critical };
