@@ -17,7 +17,6 @@
 #include <glib.h>
 #include <mdbtools.h>
 
-#include "web/SiteConfig.h"
 #include "web/TextOps.h"
 
 namespace vormla {
@@ -300,8 +299,6 @@ TableData CategoryDatabase::Connection::Read(const char* tableName, const std::v
   if (data.values.size() != table->num_rows) ThrowFormat(path);
   return data;
 }
-
-std::string CategoryDatabase::DefaultPath() { return ProgramFolder() + "db/vm_data.db"; }
 
 CategoryDatabase::CategoryDatabase(std::string path) : path_(std::move(path)) {}
 

@@ -1,4 +1,4 @@
-// The settings file db/vm.ini: the search conditions, the image folder, the chosen
+// The settings file (vm.ini, see AppPaths.h for where): the search conditions, the image folder, the chosen
 // top-level category and the tree's check marks, kept from one run to the next.
 //
 // Section "Config"; keys in the order SaveSettings writes them: Word, Price1..4,
@@ -31,8 +31,6 @@ struct SettingsValues {
   std::string TreeList;                        // "1"/"0" per node; "" for an empty tree
 };
 
-// ProgramFolder() + "db/vm.ini".
-std::string SettingsPath();
 // The image folder's default text: the user's home folder + "/" (UTF-8).
 std::string DefaultImageFolder();
 // The same in Shift-JIS, as txtDirPath and the Dir key hold it.
@@ -41,10 +39,12 @@ std::string DefaultImageFolderSjis();
 SettingsValues DefaultSettings();
 
 // Writes every key, in order, with TreeList taken from tree's marks (values.TreeList
-// is ignored). The five texts and Dir are written trimmed (TrimBlanks). Returns
-// false and writes nothing when nothing exists at the settings file's folder.
-// Throws ProfileWriteError (path of the file) at the first key that cannot be
-// written; the keys after it are not written.
+// is ignored). The five texts and Dir are written trimmed (TrimBlanks). The user's
+// configuration folder is made first when path lies in it (MakeSettingsFolder);
+// otherwise returns false and writes nothing when nothing exists at the settings
+// file's folder.
+// Throws ProfileWriteError (path of the file) when that folder cannot be made, or
+// at the first key that cannot be written; the keys after it are not written.
 bool SaveSettings(const std::string& path, const SettingsValues& values, const CategoryTree& tree);
 // The same with values.TreeList written as given (for callers without a tree).
 bool WriteSettings(const std::string& path, const SettingsValues& values);
