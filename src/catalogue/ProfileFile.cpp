@@ -248,7 +248,11 @@ void ProfileFile::WriteString(std::string_view section, std::string_view key, st
     lines.insert(lines.begin() + static_cast<std::ptrdiff_t>(lastFilled + 1), entry);
   } else {
     if (!lines.empty() && !Trim(lines.back()).empty()) lines.emplace_back();
-    lines.push_back("[" + std::string(Trim(section)) + "]");
+    // Appended rather than "[" + temporary: GCC 12 at -O3 sees a false overlap there.
+    std::string header = "[";
+    header += Trim(section);
+    header += ']';
+    lines.push_back(std::move(header));
     lines.push_back(entry);
   }
   SaveLines(path_, lines);
