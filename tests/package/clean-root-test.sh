@@ -134,6 +134,10 @@ start_and_close() {
     kill -0 "$APP_PID" 2>/dev/null || break
     sleep 0.1
   done
+  if kill -0 "$APP_PID" 2>/dev/null; then
+    echo "the window did not close within 10 s (a message box up?)"
+    kill -KILL "$APP_PID"
+  fi
   local status=0
   wait "$APP_PID" || status=$?
   APP_PID=""
@@ -147,7 +151,7 @@ ini_text() {  # WORD PRICE1 SELL1 SORT CATEGORY TREELIST
     "$(sjis "$1")" "$2" "$HOME"
   printf 'Sell1=%s\r\nSell2=0\r\nImgSave=0\r\nSort=%s\r\nCategory=%s\r\nTreeList=%s\r\n' "$3" "$4" "$5" "$6"
 }
-zeros() { printf '0%.0s' $(seq 1 "$1"); }
+zeros() { printf '%*s' "$1" '' | tr ' ' 0; }
 
 first_close_saves() {
   [ ! -e "$XDG_CONFIG_HOME/vormla-search" ] || return 1
