@@ -4,6 +4,9 @@
 // The window is given its services (boxes, dialogs, cursor, ...) and the paths of
 // the category database and the settings file, so that tests can run it against
 // a copy of the catalogue and a settings file of their own.
+//
+// MainWindowLayout.cpp builds the fixed layout; MainWindow.cpp holds the handlers,
+// the category tree and the settings; RunControl.cpp starts and ends runs.
 #pragma once
 
 #include <QWidget>
@@ -45,7 +48,7 @@ class MainWindow : public QWidget {
 
  public:
   MainWindow(AppServices& services, std::string dbPath, std::string iniPath,
-           QWidget* parent = nullptr);
+             QWidget* parent = nullptr);
   ~MainWindow() override;
 
   // The stored controls.
@@ -94,7 +97,7 @@ class MainWindow : public QWidget {
   QString strFilePath;      // the result file, native path
   std::string strCtgrList;  // the selected-category list, "1,2,5," or ""
   // The worker of the current run, null when idle.
-  std::unique_ptr<RetrievalJob> MyThread;
+  std::unique_ptr<RetrievalJob> Worker;
   // The scratch page file of a run: the program folder + "db/tmp.dat".
   std::string TmpFileName;
   // Workers still stopping after their run was left (second Cancel press) or
@@ -152,9 +155,12 @@ class MainWindow : public QWidget {
   bool eventFilter(QObject* watched, QEvent* event) override;
 
  private:
+  // The fixed layout (MainWindowLayout.cpp): controls, bounds, fonts, captions.
   void CreateControls();
   void CreatePriceEdits();
   void SetTabOrder();
+  // The handlers, event filters and validator on those controls.
+  void ConnectControls();
   void FormCreate();
   void StartupLoad();
   void TreeViewEnter();

@@ -73,7 +73,7 @@ QString WithCsvExtension(const QString& path) {
 MainWindow::~MainWindow() {
   // A worker still going is told to stop and waited for: it must not outlive
   // the window it reports to.
-  if (MyThread) MyThread->Terminate();
+  if (Worker) Worker->Terminate();
   LeaveRun();
   for (RetiredRun& run : retired_) run.Worker->Terminate();
   ReapWorkers(true);
@@ -127,16 +127,16 @@ void MainWindow::btnActionClick() {
   SetStatusText(QStringLiteral("ページ情報を取得中です。しばらくお待ちください。"));
   repaint();
 
-  if (MyThread) return;
+  if (Worker) return;
   // The job-wide scratch file is shared: a worker left stopping must be gone first.
   ReapWorkers(true);
   activeRun_ = ++runCounter_;
   IsRunning = true;
   ItemFound = kNoItem;
   observer_ = std::make_unique<RunObserver>(*this, activeRun_);
-  MyThread = std::make_unique<RetrievalJob>(SnapshotConditions(), SnapshotNodes(), *observer_, NetworkWebAccess(),
-                                         TmpFileName, SiteRoot());
-  MyThread->Start();
+  Worker = std::make_unique<RetrievalJob>(SnapshotConditions(), SnapshotNodes(), *observer_, NetworkWebAccess(),
+                                      TmpFileName, SiteRoot());
+  Worker->Start();
 }
 
 void MainWindow::SetRunningMode() {
@@ -188,7 +188,7 @@ void MainWindow::ShowProgressStatus(const QString& text) { SetStatusText(text); 
 
 void MainWindow::JobFinished() {
   IsRunning = false;
-  if (MyThread) ItemFound = MyThread->ItemFound();
+  if (Worker) ItemFound = Worker->ItemFound();
   btnCancelClick();
 }
 
@@ -207,7 +207,7 @@ void MainWindow::btnCancelClick() {
     // The run may have ended while the question was up; then there is nothing to stop.
     if (activeRun_ != run) return;
     RunResult = 2;
-    if (MyThread) MyThread->Terminate();
+    if (Worker) Worker->Terminate();
     return;
   }
 
@@ -230,7 +230,7 @@ void MainWindow::btnCancelClick() {
   }
 
   if (RunResult == 5) {
-    if (MyThread) MyThread->Terminate();
+    if (Worker) Worker->Terminate();
     RunResult = 6;
     return;
   }
@@ -297,7 +297,7 @@ void MainWindow::FinishRun(unsigned code) {
 void MainWindow::LeaveRun() {
   activeRun_ = 0;
   IsRunning = false;
-  if (MyThread) retired_.push_back({std::move(observer_), std::move(MyThread)});
+  if (Worker) retired_.push_back({std::move(observer_), std::move(Worker)});
   observer_.reset();
   if (retired_.empty()) return;
   if (reaper_ == nullptr) {

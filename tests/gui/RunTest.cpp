@@ -378,7 +378,7 @@ class RunTest : public QObject {
       QCOMPARE(run.Window->RunResult, 2);
       run.Window->btnCancel->click();  // again, before the worker could end
       // Idle at once, the worker (waiting on this very call) left to stop on its own.
-      idleAtOnce = run.Idle() && run.Window->StoppingWorkers() == 1 && !run.Window->MyThread;
+      idleAtOnce = run.Idle() && run.Window->StoppingWorkers() == 1 && !run.Window->Worker;
     });
     run.Services.Answers = {Answer::Yes};
     run.Start(NewCsv());

@@ -1,6 +1,8 @@
-// Tiny pictures for the demo market: a valid 4x4 RGB PNG whose colours and text
-// chunk come from the picture's path, so every picture has its own bytes.
+// The demo market's pictures: which picture paths exist, and for each a tiny valid
+// 4x4 RGB PNG whose colours and text chunk come from its path, so every picture
+// has its own bytes.
 #include <array>
+#include <cctype>
 #include <cstdint>
 #include <string>
 
@@ -38,6 +40,33 @@ void Chunk(std::string& out, const char* type, const std::string& data) {
 }
 
 }  // namespace
+
+std::optional<std::string> Catalog::Picture(const std::string& path, bool serveMissing) const {
+  // "/img/<supplier>/<code>_<nn>.png", "_t<nn>" (thumbnails) or "_x<nn>" (missing).
+  const std::string prefix = "/img/";
+  if (path.rfind(prefix, 0) != 0) return std::nullopt;
+  const std::string rest = path.substr(prefix.size());
+  const size_t slash = rest.find('/');
+  if (slash == std::string::npos) return std::nullopt;
+  const std::string supplier = rest.substr(0, slash);
+  const std::string file = rest.substr(slash + 1);
+  if (file.size() < 12 || file[10] != '_') return std::nullopt;
+  if (!KeyFromPath(supplier, file.substr(0, 10))) return std::nullopt;
+  std::string tag = file.substr(11);
+  if (tag.size() < 6 || tag.substr(tag.size() - 4) != ".png") return std::nullopt;
+  tag.resize(tag.size() - 4);
+  bool missing = false;
+  if (tag[0] == 't') tag.erase(0, 1);
+  else if (tag[0] == 'x') {
+    tag.erase(0, 1);
+    missing = true;
+  }
+  if (tag.size() != 2 || !std::isdigit(static_cast<unsigned char>(tag[0])) ||
+      !std::isdigit(static_cast<unsigned char>(tag[1])))
+    return std::nullopt;
+  if (missing && !serveMissing) return std::nullopt;
+  return PngFor(path);
+}
 
 std::string PngFor(const std::string& seed) {
   constexpr int kSide = 4;
