@@ -1,5 +1,6 @@
-// The settings file (vm.ini, see AppPaths.h for where): the search conditions, the image folder, the chosen
-// top-level category and the tree's check marks, kept from one run to the next.
+// The settings file vm.ini (AppPaths.h says where): the search conditions, the
+// image folder, the chosen top-level category and the tree's check marks, kept
+// from one run to the next.
 //
 // Section "Config"; keys in the order SaveSettings writes them: Word, Price1..4,
 // Dir, Sell1, Sell2, ImgSave, Sort, Category, TreeList. Texts are Shift-JIS bytes.
