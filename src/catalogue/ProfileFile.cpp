@@ -7,14 +7,17 @@
 #include <cerrno>
 #include <climits>
 #include <cstdint>
+#include <cstdlib>
 #include <optional>
-#include <vector>
 
+#include "web/Cp932.h"
 #include "web/TextOps.h"
 
 namespace vormla {
 
 namespace {
+
+constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";
 
 bool IsBlank(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\v' || c == '\f'; }
 
@@ -24,38 +27,58 @@ std::string_view Trim(std::string_view s) {
   return s;
 }
 
-bool IsLeadByte(unsigned char c) { return (c >= 0x81 && c <= 0x9F) || (c >= 0xE0 && c <= 0xFC); }
-
 char Lower(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
 
-// Names are equal without regard to the case of ASCII letters; the trail byte of
-// a double-byte character is compared exactly.
-bool SameName(std::string_view a, std::string_view b) {
+// Names are equal without regard to the case of ASCII letters. In Shift-JIS the
+// trail byte of a double-byte character can look like a letter: it is compared
+// exactly. (UTF-8 never puts an ASCII byte inside a character.)
+bool SameName(std::string_view a, std::string_view b, bool sjis) {
   if (a.size() != b.size()) return false;
   bool trail = false;
   for (size_t i = 0; i < a.size(); ++i) {
     if (trail ? a[i] != b[i] : Lower(a[i]) != Lower(b[i])) return false;
-    trail = !trail && IsLeadByte(static_cast<unsigned char>(a[i]));
+    trail = sjis && !trail && cp932::IsLeadByte(static_cast<unsigned char>(a[i]));
   }
   return true;
 }
 
-// The file's lines without their line ends (CR LF or LF). nullopt when no file
-// exists; throws when something else stands there or it cannot be read.
-std::optional<std::vector<std::string>> LoadLines(const std::string& path, bool forWrite) {
+// Utf8ToSjis gives the empty text exactly for malformed UTF-8.
+bool IsValidUtf8(std::string_view bytes) { return bytes.empty() || !Utf8ToSjis(bytes).empty(); }
+
+// The first max bytes of a value, never ending inside a character.
+std::string_view CutValue(std::string_view value, size_t max, bool sjis) {
+  if (value.size() <= max) return value;
+  size_t end = max;
+  if (sjis) {
+    // A double-byte character that would straddle the cut goes as a whole.
+    size_t i = 0;
+    while (i < max) {
+      const bool pair = cp932::IsLeadByte(static_cast<unsigned char>(value[i])) && i + 1 < value.size();
+      if (pair && i + 1 >= max) break;
+      i += pair ? 2 : 1;
+    }
+    end = i;
+  } else {
+    while (end > 0 && (static_cast<unsigned char>(value[end]) & 0xC0) == 0x80) --end;
+  }
+  return value.substr(0, end);
+}
+
+// The whole file, or nullopt when there is none; unreadable is set when
+// something stands there that cannot be read as a file.
+std::optional<std::string> ReadBytes(const std::string& path, bool& unreadable) {
   struct stat st {};
   if (::stat(path.c_str(), &st) != 0) {
-    if (errno == ENOENT) return std::nullopt;
-    if (forWrite) throw ProfileWriteError(path);
+    unreadable = errno != ENOENT;
     return std::nullopt;
   }
   if (!S_ISREG(st.st_mode)) {
-    if (forWrite) throw ProfileWriteError(path);
+    unreadable = true;
     return std::nullopt;
   }
   const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
   if (fd < 0) {
-    if (forWrite) throw ProfileWriteError(path);
+    unreadable = true;
     return std::nullopt;
   }
   std::string bytes;
@@ -65,22 +88,25 @@ std::optional<std::vector<std::string>> LoadLines(const std::string& path, bool 
     if (got < 0) {
       if (errno == EINTR) continue;
       ::close(fd);
-      if (forWrite) throw ProfileWriteError(path);
+      unreadable = true;
       return std::nullopt;
     }
     if (got == 0) break;
     bytes.append(buf, static_cast<size_t>(got));
   }
   ::close(fd);
+  return bytes;
+}
 
+std::vector<std::string> SplitLines(std::string_view bytes) {
   std::vector<std::string> lines;
   size_t start = 0;
   while (start < bytes.size()) {
     size_t end = bytes.find('\n', start);
-    if (end == std::string::npos) end = bytes.size();
+    if (end == std::string_view::npos) end = bytes.size();
     size_t stop = end;
     if (stop > start && bytes[stop - 1] == '\r') --stop;
-    lines.emplace_back(bytes, start, stop - start);
+    lines.emplace_back(bytes.substr(start, stop - start));
     start = end + 1;
   }
   return lines;
@@ -108,16 +134,17 @@ std::optional<KeyLine> ParseKeyLine(std::string_view line) {
   return KeyLine{Trim(trimmed.substr(0, eq)), Trim(trimmed.substr(eq + 1))};
 }
 
-// Lines [first, last) of the first section with that name; nullopt when absent.
+// Lines [header, end) of the first section with that name; nullopt when absent.
 struct SectionRange {
   size_t header;
   size_t end;
 };
 
-std::optional<SectionRange> FindSection(const std::vector<std::string>& lines, std::string_view section) {
+std::optional<SectionRange> FindSection(const std::vector<std::string>& lines, std::string_view section,
+                                        bool sjis) {
   for (size_t i = 0; i < lines.size(); ++i) {
     const auto name = SectionName(lines[i]);
-    if (!name || !SameName(*name, Trim(section))) continue;
+    if (!name || !SameName(*name, Trim(section), sjis)) continue;
     size_t end = i + 1;
     while (end < lines.size() && !SectionName(lines[end])) ++end;
     return SectionRange{i, end};
@@ -125,36 +152,47 @@ std::optional<SectionRange> FindSection(const std::vector<std::string>& lines, s
   return std::nullopt;
 }
 
-std::optional<std::string> FindValue(const std::vector<std::string>& lines, std::string_view section,
-                                     std::string_view key) {
-  const auto range = FindSection(lines, section);
+std::optional<std::string_view> FindValue(const std::vector<std::string>& lines, std::string_view section,
+                                          std::string_view key, bool sjis) {
+  const auto range = FindSection(lines, section, sjis);
   if (!range) return std::nullopt;
   for (size_t i = range->header + 1; i < range->end; ++i) {
     const auto kv = ParseKeyLine(lines[i]);
-    if (kv && SameName(kv->key, Trim(key))) return std::string(kv->value);
+    if (kv && SameName(kv->key, Trim(key), sjis)) return kv->value;
   }
   return std::nullopt;
 }
 
-void SaveLines(const std::string& path, const std::vector<std::string>& lines) {
-  std::string bytes;
-  for (const auto& line : lines) {
-    bytes += line;
-    bytes += "\r\n";
-  }
-  const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
-  if (fd < 0) throw ProfileWriteError(path);
-  size_t done = 0;
-  while (done < bytes.size()) {
-    const ssize_t put = ::write(fd, bytes.data() + done, bytes.size() - done);
+bool IsQuote(char c) { return c == '"' || c == '\''; }
+
+// The file the profile stands for: a symbolic link is followed, so that saving
+// replaces the file it points to and keeps the link.
+std::string SaveTarget(const std::string& path) {
+  struct stat st {};
+  if (::lstat(path.c_str(), &st) != 0 || !S_ISLNK(st.st_mode)) return path;
+  char* resolved = ::realpath(path.c_str(), nullptr);
+  if (resolved == nullptr) return path;
+  std::string target(resolved);
+  std::free(resolved);
+  return target;
+}
+
+std::string FolderOf(const std::string& path) {
+  const size_t slash = path.rfind('/');
+  if (slash == std::string::npos) return ".";
+  return slash == 0 ? "/" : path.substr(0, slash);
+}
+
+bool WriteWhole(int fd, std::string_view bytes) {
+  while (!bytes.empty()) {
+    const ssize_t put = ::write(fd, bytes.data(), bytes.size());
     if (put < 0) {
       if (errno == EINTR) continue;
-      ::close(fd);
-      throw ProfileWriteError(path);
+      return false;
     }
-    done += static_cast<size_t>(put);
+    bytes.remove_prefix(static_cast<size_t>(put));
   }
-  if (::close(fd) != 0) throw ProfileWriteError(path);
+  return true;
 }
 
 }  // namespace
@@ -201,19 +239,28 @@ int ParseProfileInteger(std::string_view text, int fallback) {
   return static_cast<int>(value);
 }
 
+ProfileFile::ProfileFile(std::string path) : path_(std::move(path)) {
+  std::optional<std::string> bytes = ReadBytes(path_, unreadable_);
+  if (!bytes) return;
+  std::string_view text = *bytes;
+  if (text.substr(0, kByteOrderMark.size()) == kByteOrderMark) {
+    text.remove_prefix(kByteOrderMark.size());
+  } else {
+    sjis_ = !IsValidUtf8(text);
+  }
+  lines_ = SplitLines(text);
+}
+
 std::string ProfileFile::ReadString(std::string_view section, std::string_view key,
                                      std::string_view fallback) const {
-  std::string value(fallback);
-  if (const auto lines = LoadLines(path_, false)) {
-    if (auto found = FindValue(*lines, section, key)) {
-      value = std::move(*found);
-      // A stored value wholly inside a pair of equal quotes loses them.
-      if (value.size() >= 2 && (value.front() == '"' || value.front() == '\'') && value.back() == value.front())
-        value = value.substr(1, value.size() - 2);
-    }
-  }
-  if (value.size() > kProfileValueMax) value.resize(kProfileValueMax);
-  return value;
+  const auto found = FindValue(lines_, section, key, sjis_);
+  if (!found) return std::string(CutValue(fallback, kProfileValueMax, false));
+  std::string_view value = *found;
+  // A stored value wholly inside a pair of equal quotes loses them.
+  if (value.size() >= 2 && IsQuote(value.front()) && value.back() == value.front())
+    value = value.substr(1, value.size() - 2);
+  value = CutValue(value, kProfileValueMax, sjis_);
+  return sjis_ ? SjisToUtf8(value) : std::string(value);
 }
 
 int ProfileFile::ReadInteger(std::string_view section, std::string_view key, int fallback) const {
@@ -226,36 +273,40 @@ bool ProfileFile::ReadBool(std::string_view section, std::string_view key, bool 
 }
 
 bool ProfileFile::KeyExists(std::string_view section, std::string_view key) const {
-  const auto lines = LoadLines(path_, false);
-  return lines && FindValue(*lines, section, key).has_value();
+  return FindValue(lines_, section, key, sjis_).has_value();
 }
 
 void ProfileFile::WriteString(std::string_view section, std::string_view key, std::string_view value) {
-  std::vector<std::string> lines = LoadLines(path_, true).value_or(std::vector<std::string>{});
-  const std::string entry = std::string(Trim(key)) + "=" + std::string(value);
-  if (const auto range = FindSection(lines, section)) {
+  if (sjis_) {
+    // From here on the whole profile is UTF-8, as Save writes it.
+    for (std::string& line : lines_) line = SjisToUtf8(line);
+    sjis_ = false;
+  }
+  std::string stored(value);
+  if (stored.size() >= 2 && IsQuote(stored.front()) && stored.back() == stored.front())
+    stored = stored.front() + stored + stored.back();
+  const std::string entry = std::string(Trim(key)) + "=" + stored;
+  if (const auto range = FindSection(lines_, section, false)) {
     size_t lastFilled = range->header;
     for (size_t i = range->header + 1; i < range->end; ++i) {
-      const auto kv = ParseKeyLine(lines[i]);
-      if (kv && SameName(kv->key, Trim(key))) {
+      const auto kv = ParseKeyLine(lines_[i]);
+      if (kv && SameName(kv->key, Trim(key), false)) {
         // Keep the key as the file spells it.
-        lines[i] = std::string(kv->key) + "=" + std::string(value);
-        SaveLines(path_, lines);
+        lines_[i] = std::string(kv->key) + "=" + stored;
         return;
       }
-      if (!Trim(lines[i]).empty()) lastFilled = i;
+      if (!Trim(lines_[i]).empty()) lastFilled = i;
     }
-    lines.insert(lines.begin() + static_cast<std::ptrdiff_t>(lastFilled + 1), entry);
+    lines_.insert(lines_.begin() + static_cast<std::ptrdiff_t>(lastFilled + 1), entry);
   } else {
-    if (!lines.empty() && !Trim(lines.back()).empty()) lines.emplace_back();
+    if (!lines_.empty() && !Trim(lines_.back()).empty()) lines_.emplace_back();
     // Appended rather than "[" + temporary: GCC 12 at -O3 sees a false overlap there.
     std::string header = "[";
     header += Trim(section);
     header += ']';
-    lines.push_back(std::move(header));
-    lines.push_back(entry);
+    lines_.push_back(std::move(header));
+    lines_.push_back(entry);
   }
-  SaveLines(path_, lines);
 }
 
 void ProfileFile::WriteInteger(std::string_view section, std::string_view key, int value) {
@@ -264,6 +315,36 @@ void ProfileFile::WriteInteger(std::string_view section, std::string_view key, i
 
 void ProfileFile::WriteBool(std::string_view section, std::string_view key, bool value) {
   WriteString(section, key, value ? "1" : "0");
+}
+
+void ProfileFile::Save() const {
+  // What could not be read is not replaced by what we think it held.
+  if (unreadable_) throw ProfileWriteError(path_);
+  std::string bytes;
+  for (const auto& line : lines_) {
+    bytes += sjis_ ? SjisToUtf8(line) : line;
+    bytes += "\r\n";
+  }
+
+  const std::string target = SaveTarget(path_);
+  // One fixed name beside the file: a save cut short by a kill leaves at most
+  // this one file, which the next save overwrites.
+  const std::string temporary = target + ".tmp";
+  const int fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW | O_CLOEXEC, 0666);
+  if (fd < 0) throw ProfileWriteError(path_);
+  struct stat old {};
+  if (::stat(target.c_str(), &old) == 0 && S_ISREG(old.st_mode)) ::fchmod(fd, old.st_mode & 07777);
+  const bool written = WriteWhole(fd, bytes) && ::fsync(fd) == 0;
+  if (::close(fd) != 0 || !written || ::rename(temporary.c_str(), target.c_str()) != 0) {
+    ::unlink(temporary.c_str());
+    throw ProfileWriteError(path_);
+  }
+  // The new name itself reaches the disk with its folder.
+  const int folder = ::open(FolderOf(target).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (folder >= 0) {
+    ::fsync(folder);
+    ::close(folder);
+  }
 }
 
 }  // namespace vormla

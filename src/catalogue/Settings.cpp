@@ -20,11 +20,9 @@ std::string FolderOf(const std::string& path) {
 
 std::string DefaultImageFolder() { return HomeFolder() + "/"; }
 
-std::string DefaultImageFolderSjis() { return Utf8ToSjis(DefaultImageFolder()); }
-
 SettingsValues DefaultSettings() {
   SettingsValues v;
-  v.Dir = DefaultImageFolderSjis();
+  v.Dir = DefaultImageFolder();
   return v;
 }
 
@@ -49,6 +47,7 @@ bool WriteSettings(const std::string& path, const SettingsValues& values) {
   ini.WriteInteger(s, "Sort", values.Sort);
   ini.WriteInteger(s, "Category", values.Category);
   ini.WriteString(s, "TreeList", values.TreeList);
+  ini.Save();
   return true;
 }
 
@@ -72,7 +71,7 @@ StoredSettings ReadSettings(const std::string& path) {
   v.Price2 = ini.ReadString(s, "Price2", "");
   v.Price3 = ini.ReadString(s, "Price3", "");
   v.Price4 = ini.ReadString(s, "Price4", "");
-  v.Dir = ini.ReadString(s, "Dir", DefaultImageFolderSjis());
+  v.Dir = ini.ReadString(s, "Dir", DefaultImageFolder());
   v.Sell1 = ini.ReadBool(s, "Sell1", false);
   v.Sell2 = ini.ReadBool(s, "Sell2", false);
   v.ImgSave = ini.ReadBool(s, "ImgSave", false);

@@ -3,7 +3,8 @@
 // from one run to the next.
 //
 // Section "Config"; keys in the order SaveSettings writes them: Word, Price1..4,
-// Dir, Sell1, Sell2, ImgSave, Sort, Category, TreeList. Texts are Shift-JIS bytes.
+// Dir, Sell1, Sell2, ImgSave, Sort, Category, TreeList. Texts are UTF-8, in the
+// file and here, so that every text (a path above all) comes back as it was.
 // The window copies its controls into a SettingsValues and back; the tree's marks
 // go through CategoryTree.
 #pragma once
@@ -21,9 +22,9 @@ inline constexpr const char* kSettingsSection = "Config";
 
 // The values the settings file holds, named after their controls.
 struct SettingsValues {
-  std::string Word;                            // txtWord, Shift-JIS
+  std::string Word;                            // txtWord
   std::string Price1, Price2, Price3, Price4;  // txtPrice1..4
-  std::string Dir;                             // txtDirPath, Shift-JIS, ends in "/"
+  std::string Dir;                             // txtDirPath, ends in "/"
   bool Sell1 = false;                          // chkSell1
   bool Sell2 = false;                          // chkSell2
   bool ImgSave = false;                        // chkImgSave
@@ -32,25 +33,23 @@ struct SettingsValues {
   std::string TreeList;                        // "1"/"0" per node; "" for an empty tree
 };
 
-// The image folder's default text: the user's home folder + "/" (UTF-8).
+// The image folder's default text: the user's home folder + "/".
 std::string DefaultImageFolder();
-// The same in Shift-JIS, as txtDirPath and the Dir key hold it.
-std::string DefaultImageFolderSjis();
-// The values of a window that was never changed (Dir = DefaultImageFolderSjis()).
+// The values of a window that was never changed (Dir = DefaultImageFolder()).
 SettingsValues DefaultSettings();
 
 // Writes every key, in order, with TreeList taken from tree's marks (values.TreeList
 // is ignored). The five texts and Dir are written trimmed (TrimBlanks). The user's
 // configuration folder is made first when path lies in it (MakeSettingsFolder);
 // otherwise returns false and writes nothing when nothing exists at the settings
-// file's folder.
-// Throws ProfileWriteError (path of the file) when that folder cannot be made, or
-// at the first key that cannot be written; the keys after it are not written.
+// file's folder. The file is replaced whole or not at all: ProfileWriteError (path
+// of the file) when that folder cannot be made or the file cannot be replaced, and
+// the old file stays as it was.
 bool SaveSettings(const std::string& path, const SettingsValues& values, const CategoryTree& tree);
 // The same with values.TreeList written as given (for callers without a tree).
 bool WriteSettings(const std::string& path, const SettingsValues& values);
 
-// Reads every key; a missing key gives its default (Dir: DefaultImageFolderSjis()).
+// Reads every key; a missing key gives its default (Dir: DefaultImageFolder()).
 // FileFound is false when no file exists; the values are then the defaults.
 struct StoredSettings {
   bool FileFound = false;

@@ -230,7 +230,7 @@ RunPlan PrepareRun(const RunArguments& arguments) {
     StoredSettings read = ReadSettings(*arguments.Settings);
     if (!read.FileFound) Usage("settings file not found: " + *arguments.Settings);
     stored = std::move(read.Values);
-    c.Word = stored->Word;
+    c.Word = Utf8ToSjis(stored->Word);
     c.Price1 = stored->Price1;
     c.Price2 = stored->Price2;
     c.Price3 = stored->Price3;
@@ -239,7 +239,7 @@ RunPlan PrepareRun(const RunArguments& arguments) {
     c.Sell2 = stored->Sell2;
     c.SortIndex = stored->Sort;
     c.ImgSave = stored->ImgSave;
-    c.DirPath = SjisToUtf8(stored->Dir);
+    c.DirPath = stored->Dir;
   }
 
   if (arguments.Keyword) {
@@ -253,13 +253,9 @@ RunPlan PrepareRun(const RunArguments& arguments) {
   if (arguments.WholesaleTo) c.Price2 = *arguments.WholesaleTo;
   if (arguments.RetailFrom) c.Price3 = *arguments.RetailFrom;
   if (arguments.RetailTo) c.Price4 = *arguments.RetailTo;
-  // A flag's text is UTF-8, a stored one Shift-JIS (shown as UTF-8 in the message).
   auto check = [](const std::optional<std::string>& flag, const char* name, const char* key,
                   const std::string& value) {
-    if (flag)
-      CheckPrice(name, value);
-    else
-      CheckPrice(std::string("the settings file's ") + key, SjisToUtf8(value));
+    CheckPrice(flag ? std::string(name) : std::string("the settings file's ") + key, value);
   };
   check(arguments.WholesaleFrom, "--wholesale-from", "Price1", c.Price1);
   check(arguments.WholesaleTo, "--wholesale-to", "Price2", c.Price2);

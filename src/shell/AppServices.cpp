@@ -19,6 +19,7 @@ Answer QtServices::ShowMessage(QWidget* owner, const Message& message) {
   switch (message.Symbol) {
     case Message::Icon::Information: box.setIcon(QMessageBox::Information); break;
     case Message::Icon::Question: box.setIcon(QMessageBox::Question); break;
+    case Message::Icon::Warning: box.setIcon(QMessageBox::Warning); break;
     case Message::Icon::Critical: box.setIcon(QMessageBox::Critical); break;
   }
   if (message.Kind == Message::Buttons::YesNo) {
@@ -35,13 +36,20 @@ Answer QtServices::ShowMessage(QWidget* owner, const Message& message) {
   return result == QMessageBox::Yes ? Answer::Yes : Answer::No;
 }
 
-QString QtServices::ChooseFolder(QWidget* owner, const QString& title) {
-  return QFileDialog::getExistingDirectory(owner, title, QString(), QFileDialog::ShowDirsOnly);
+QString QtServices::ChooseFolder(QWidget* owner, const QString& title, const QString& startFolder) {
+  return QFileDialog::getExistingDirectory(owner, title, startFolder, QFileDialog::ShowDirsOnly);
 }
 
 QString QtServices::ChooseSaveFile(QWidget* owner, const QString& title, const QString& filter,
-                                    const QString& proposedName) {
-  return QFileDialog::getSaveFileName(owner, title, proposedName, filter);
+                                    const QString& defaultSuffix, const QString& proposedPath) {
+  // A path given as the folder opens the dialog in its folder with its name selected.
+  QFileDialog dialog(owner, title, proposedPath, filter);
+  dialog.setAcceptMode(QFileDialog::AcceptSave);
+  dialog.setFileMode(QFileDialog::AnyFile);
+  // The overwrite question then names the file that will really be written.
+  dialog.setDefaultSuffix(defaultSuffix);
+  if (dialog.exec() != QDialog::Accepted) return QString();
+  return dialog.selectedFiles().value(0);
 }
 
 void QtServices::Beep() { QApplication::beep(); }

@@ -15,10 +15,11 @@ namespace vormla {
 
 // A message box as the program asks for it. Questions are Yes/No with the
 // question icon, notices OK with the information icon; the standard error box
-// shows an error with the critical icon. Boxes are always topmost.
+// shows an error with the critical icon; the save dialog's replace question,
+// which Start repeats, has the warning icon. Boxes are always topmost.
 struct Message {
   enum class Buttons { Ok, YesNo };
-  enum class Icon { Information, Question, Critical };
+  enum class Icon { Information, Question, Warning, Critical };
   QString Text;     // lines separated by "\n"
   QString Caption;
   Buttons Kind = Buttons::Ok;
@@ -33,12 +34,14 @@ class AppServices {
   virtual ~AppServices() = default;
 
   virtual Answer ShowMessage(QWidget* owner, const Message& message) = 0;
-  // The chosen folder, or an empty text when the user cancelled.
-  virtual QString ChooseFolder(QWidget* owner, const QString& title) = 0;
-  // The chosen file, or an empty text when the user cancelled. The dialog asks
-  // before an existing file is overwritten.
+  // The chosen folder, or an empty text when the user cancelled. The dialog opens
+  // in startFolder (none given: no folder preselected).
+  virtual QString ChooseFolder(QWidget* owner, const QString& title, const QString& startFolder) = 0;
+  // The chosen file, or an empty text when the user cancelled. The dialog opens on
+  // proposedPath (a name alone: in the working folder), adds defaultSuffix to a
+  // name typed without one, and asks before an existing file is overwritten.
   virtual QString ChooseSaveFile(QWidget* owner, const QString& title, const QString& filter,
-                                 const QString& proposedName) = 0;
+                                 const QString& defaultSuffix, const QString& proposedPath) = 0;
   virtual void Beep() = 0;
   // Draws the user's attention to the window until it is activated.
   virtual void Alert(QWidget* window) = 0;
@@ -59,9 +62,9 @@ class AppServices {
 class QtServices : public AppServices {
  public:
   Answer ShowMessage(QWidget* owner, const Message& message) override;
-  QString ChooseFolder(QWidget* owner, const QString& title) override;
+  QString ChooseFolder(QWidget* owner, const QString& title, const QString& startFolder) override;
   QString ChooseSaveFile(QWidget* owner, const QString& title, const QString& filter,
-                         const QString& proposedName) override;
+                         const QString& defaultSuffix, const QString& proposedPath) override;
   void Beep() override;
   void Alert(QWidget* window) override;
   bool OpenFile(const QString& path) override;

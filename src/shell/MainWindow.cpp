@@ -27,7 +27,6 @@ namespace {
 // The keyword's limit counts bytes of its Shift-JIS text, as the site receives it.
 constexpr int kWordLimitBytes = 40;
 
-QString Sjis(const std::string& bytes) { return QString::fromStdString(SjisToUtf8(bytes)); }
 std::string ToSjis(const QString& text) { return Utf8ToSjis(text.toStdString()); }
 
 }  // namespace
@@ -60,6 +59,11 @@ void MainWindow::ConnectControls() {
   connect(chkImgSave, &QCheckBox::toggled, this, &MainWindow::chkImgSaveClick);
   // activated: only the user's choice, never a selection made by the program.
   connect(cmbCtgr, &QComboBox::activated, this, &MainWindow::cmbCtgrClick);
+  // A wheel turned over the closed list on the way elsewhere must not choose
+  // another category (and so drop the tree's marks): it neither takes the focus
+  // nor, without it, changes the choice.
+  cmbCtgr->setFocusPolicy(Qt::StrongFocus);
+  cmbCtgr->installEventFilter(this);
   connect(TreeView, &QTreeWidget::itemChanged, this, &MainWindow::TreeViewItemChanged);
   TreeView->installEventFilter(this);
   txtWord->installEventFilter(this);
@@ -107,6 +111,13 @@ void MainWindow::StartupLoad() {
 }
 
 void MainWindow::closeEvent(QCloseEvent* event) {
+  if (startWaiting_) {
+    // Start is waiting for an old worker: the request is answered once the new
+    // run has started, as a close during that run.
+    closeHeld_ = true;
+    event->ignore();
+    return;
+  }
   if (!btnCancel->isEnabled()) {
     try {
       SaveSettings();
@@ -151,6 +162,7 @@ bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
     return true;
   }
   if (watched == TreeView && event->type() == QEvent::FocusIn) TreeViewEnter();
+  if (watched == cmbCtgr && event->type() == QEvent::Wheel && !cmbCtgr->hasFocus()) return true;
   return QWidget::eventFilter(watched, event);
 }
 
@@ -214,8 +226,10 @@ void MainWindow::btnClearClick() {
 void MainWindow::txtWordDblClick() { txtWord->selectAll(); }
 
 void MainWindow::btnDirPathClick() {
-  const QString chosen = services_.ChooseFolder(this, QStringLiteral("フォルダを指定して下さい。"));
+  const QString chosen =
+      services_.ChooseFolder(this, QStringLiteral("フォルダを指定して下さい。"), lastPictureFolder_);
   if (chosen.isEmpty()) return;
+  lastPictureFolder_ = chosen;
   txtDirPath->setText(chosen.endsWith(QLatin1Char('/')) ? chosen : chosen + QLatin1Char('/'));
 }
 
@@ -244,11 +258,15 @@ void MainWindow::LoadTopCategories() {
 }
 
 void MainWindow::LoadCategoryTree() {
+  treeTop_ = kNoTree;
   tree_.Clear();
   RebuildTreeWidget();
-  if (cmbCtgr->currentIndex() < 0) return;
-  tree_.Reset(catalogue_.LoadCategoryTree(cmbCtgr->currentIndex()));
-  RebuildTreeWidget();
+  const int top = cmbCtgr->currentIndex();
+  if (top >= 0) {
+    tree_.Reset(catalogue_.LoadCategoryTree(top));
+    RebuildTreeWidget();
+  }
+  treeTop_ = top;
 }
 
 void MainWindow::RebuildTreeWidget() {
@@ -337,6 +355,8 @@ void MainWindow::spbButtonClick() {
 }
 
 void MainWindow::cmbCtgrClick() {
+  // The same entry chosen again keeps the tree and its marks.
+  if (cmbCtgr->currentIndex() == treeTop_) return;
   try {
     LoadCategoryTree();
   } catch (const std::exception& error) {
@@ -359,12 +379,12 @@ void MainWindow::TreeViewEnter() {
 // Settings
 
 void MainWindow::ApplyConditions(const SettingsValues& values) {
-  txtWord->setText(Sjis(values.Word));
-  txtPrice1->setText(Sjis(values.Price1));
-  txtPrice2->setText(Sjis(values.Price2));
-  txtPrice3->setText(Sjis(values.Price3));
-  txtPrice4->setText(Sjis(values.Price4));
-  txtDirPath->setText(Sjis(values.Dir));
+  txtWord->setText(QString::fromStdString(values.Word));
+  txtPrice1->setText(QString::fromStdString(values.Price1));
+  txtPrice2->setText(QString::fromStdString(values.Price2));
+  txtPrice3->setText(QString::fromStdString(values.Price3));
+  txtPrice4->setText(QString::fromStdString(values.Price4));
+  txtDirPath->setText(QString::fromStdString(values.Dir));
   chkSell1->setChecked(values.Sell1);
   chkSell2->setChecked(values.Sell2);
   chkImgSave->setChecked(values.ImgSave);
@@ -397,12 +417,12 @@ void MainWindow::LoadSettings() {
 
 void MainWindow::SaveSettings() {
   SettingsValues values;
-  values.Word = ToSjis(txtWord->text());
-  values.Price1 = ToSjis(txtPrice1->text());
-  values.Price2 = ToSjis(txtPrice2->text());
-  values.Price3 = ToSjis(txtPrice3->text());
-  values.Price4 = ToSjis(txtPrice4->text());
-  values.Dir = ToSjis(txtDirPath->text());
+  values.Word = txtWord->text().toStdString();
+  values.Price1 = txtPrice1->text().toStdString();
+  values.Price2 = txtPrice2->text().toStdString();
+  values.Price3 = txtPrice3->text().toStdString();
+  values.Price4 = txtPrice4->text().toStdString();
+  values.Dir = txtDirPath->text().toStdString();
   values.Sell1 = chkSell1->isChecked();
   values.Sell2 = chkSell2->isChecked();
   values.ImgSave = chkImgSave->isChecked();

@@ -182,6 +182,8 @@ class MainWindow : public QWidget {
   void SetIdleMode();
   void LeaveRun();
   void ReapWorkers(bool wait);
+  bool ConfirmReplacing(const QString& dialogChoice);
+  void ShowResultFileError();
   // The progress routines, on the GUI thread, for the run with that id only.
   void InitProgress(int categoryTotal);
   void StepProgress();
@@ -195,7 +197,17 @@ class MainWindow : public QWidget {
   CategoryTree tree_;
   std::vector<TopCategory> topCategories_;
   std::vector<QTreeWidgetItem*> items_;
+  // The top-level index the tree was built for; kNoTree when it was not built.
+  static constexpr int kNoTree = -2;
+  int treeTop_ = kNoTree;
   bool startupPosted_ = false;
+  // Where the dialogs last left the user, for this run of the program.
+  QString lastResultFolder_;
+  QString lastPictureFolder_;
+  // Start is waiting for an old worker to stop; a close request then waits for
+  // the new run (closeHeld_).
+  bool startWaiting_ = false;
+  bool closeHeld_ = false;
 
   struct RetiredRun {
     std::unique_ptr<RunObserver> Observer;

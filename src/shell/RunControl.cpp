@@ -8,6 +8,7 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QLabel>
@@ -59,6 +60,8 @@ void OrderPricePair(QLineEdit* lower, QLineEdit* upper) {
   upper->setText(QString::number(from));
 }
 
+const QString kSaveDialogTitle = QStringLiteral("取得情報の保存先を指定してください");
+
 // ".csv" unless the file name already ends in it (any letter case).
 QString WithCsvExtension(const QString& path) {
   const QString name = QFileInfo(path).fileName();
@@ -98,10 +101,13 @@ void MainWindow::btnActionClick() {
   }
 
   strFilePath = QStringLiteral("VORMLA商品一覧.csv");
-  const QString chosen = services_.ChooseSaveFile(this, QStringLiteral("取得情報の保存先を指定してください"),
-                                                  QStringLiteral("CSVファイル (*.csv)"), strFilePath);
+  const QString proposed = lastResultFolder_.isEmpty() ? strFilePath : QDir(lastResultFolder_).filePath(strFilePath);
+  const QString chosen = services_.ChooseSaveFile(this, kSaveDialogTitle, QStringLiteral("CSVファイル (*.csv)"),
+                                                  QStringLiteral("csv"), proposed);
   if (chosen.isEmpty()) return;
+  lastResultFolder_ = QFileInfo(chosen).absolutePath();
   strFilePath = WithCsvExtension(chosen);
+  if (!ConfirmReplacing(chosen)) return;
 
   // A run always writes a fresh file; one that cannot go (held, or a folder in
   // its place) stops the start.
@@ -129,7 +135,9 @@ void MainWindow::btnActionClick() {
 
   if (Worker) return;
   // The job-wide scratch file is shared: a worker left stopping must be gone first.
+  startWaiting_ = true;
   ReapWorkers(true);
+  startWaiting_ = false;
   activeRun_ = ++runCounter_;
   IsRunning = true;
   ItemFound = kNoItem;
@@ -137,6 +145,27 @@ void MainWindow::btnActionClick() {
   Worker = std::make_unique<RetrievalJob>(SnapshotConditions(), SnapshotNodes(), *observer_, NetworkWebAccess(),
                                       TmpFileName, SiteRoot());
   Worker->Start();
+  if (closeHeld_) {
+    // A close requested during the wait: now it meets a run and is asked about.
+    closeHeld_ = false;
+    QTimer::singleShot(0, this, &QWidget::close);
+  }
+}
+
+// The dialog asked about the name it confirmed; when the ".csv" rule made another
+// name of it, a file of that name is not replaced without the same question. (A
+// folder of that name cannot be replaced: the in-use test stops the start.)
+bool MainWindow::ConfirmReplacing(const QString& dialogChoice) {
+  const QFileInfo target(strFilePath);
+  if (strFilePath == dialogChoice || target.isDir() || !(target.exists() || target.isSymLink())) return true;
+  Message question;
+  question.Text = QCoreApplication::translate("QFileDialog", "%1 already exists.\nDo you want to replace it?")
+                      .arg(target.fileName());
+  question.Caption = kSaveDialogTitle;
+  question.Kind = Message::Buttons::YesNo;
+  question.Symbol = Message::Icon::Warning;
+  question.DefaultNo = true;
+  return Ask(question) == Answer::Yes;
 }
 
 void MainWindow::SetRunningMode() {
@@ -225,6 +254,14 @@ void MainWindow::btnCancelClick() {
 
   if (!IsRunning) {
     LeaveRun();
+    // A result file that failed is reported also when the user had stopped the run.
+    if (ItemFound == kFileError) {
+      if (RunResult == 2) {
+        RunResult = 7;
+      } else {
+        ShowResultFileError();
+      }
+    }
     FinishRun(static_cast<unsigned>(RunResult));
     return;
   }
@@ -276,7 +313,7 @@ void MainWindow::FinishRun(unsigned code) {
       services_.TerminateApplication();
       return;
     case 7:
-      Ask(Notice(QStringLiteral("結果ファイルに書き込めませんでした。\n") + strFilePath, QStringLiteral("Error")));
+      ShowResultFileError();
       break;
     case 9:
       Ask(Notice(QStringLiteral("サイトへのアクセスができませんでした。\nしばらく時間を置いてから再度実行してください。"),
@@ -289,6 +326,10 @@ void MainWindow::FinishRun(unsigned code) {
   SetStatusText(QString());
   prgBar->setValue(0);
   SetIdleMode();
+}
+
+void MainWindow::ShowResultFileError() {
+  Ask(Notice(QStringLiteral("結果ファイルに書き込めませんでした。\n") + strFilePath, QStringLiteral("Error")));
 }
 
 // ---------------------------------------------------------------------------

@@ -100,7 +100,10 @@ TEST(ProfileWrite, NewFileListsKeysInWrittenOrderWithCrLf) {
   ini.WriteInteger("Config", "Sort", 2);
   ini.WriteBool("Config", "Sell1", true);
   ini.WriteString("Config", "Empty", "");
+  EXPECT_FALSE(std::filesystem::exists(path)) << "nothing reaches the disk before Save";
+  ini.Save();
   EXPECT_EQ(ReadAll(path), "[Config]\r\nWord=x\r\nSort=2\r\nSell1=1\r\nEmpty=\r\n");
+  EXPECT_FALSE(std::filesystem::exists(path + ".tmp"));
 }
 
 TEST(ProfileWrite, UpdateKeepsEverythingElseInPlace) {
@@ -112,37 +115,127 @@ TEST(ProfileWrite, UpdateKeepsEverythingElseInPlace) {
   ini.WriteString("Config", "Word", "new");
   ini.WriteString("Config", "Added", "a");
   ini.WriteString("Fresh", "K", "v");
+  ini.Save();
   EXPECT_EQ(ReadAll(path),
             "; kept\r\n[Other]\r\nA=1\r\n\r\n[CONFIG]\r\nSort=1\r\nword=new\r\nKeep=yes\r\nAdded=a\r\n\r\n"
             "[Last]\r\nZ=9\r\n\r\n[Fresh]\r\nK=v\r\n");
   EXPECT_EQ(ini.ReadString("config", "WORD", ""), "new");
+  EXPECT_EQ(ProfileFile(path).ReadString("config", "WORD", ""), "new");
 }
 
-TEST(ProfileWrite, ShiftJisBytesPassThrough) {
+// A file of the Windows program is Shift-JIS; saving turns all of it into UTF-8.
+TEST(ProfileEncoding, ShiftJisFileIsReadAndRewrittenAsUtf8) {
   test::ScratchDir dir;
   const std::string path = dir / "sjis.ini";
-  const std::string towel = "\x83\x5E\x83\x49\x83\x8B";  // タオル
+  const std::string towelSjis = "\x83\x5E\x83\x49\x83\x8B";  // タオル
+  WriteAll(path, "; \x83\x81\x83\x82\r\n[Config]\r\nWord=" + towelSjis + "\r\nDir=C:\\\x89\xE6\x91\x9C\\\r\n");
   ProfileFile ini(path);
-  ini.WriteString("Config", "Word", towel);
-  EXPECT_EQ(ini.ReadString("Config", "Word", ""), towel);
-  EXPECT_EQ(ReadAll(path), "[Config]\r\nWord=" + towel + "\r\n");
+  EXPECT_TRUE(ini.ReadAsShiftJis());
+  EXPECT_EQ(ini.ReadString("Config", "Word", ""), "タオル");
+  EXPECT_EQ(ini.ReadString("Config", "Dir", ""), "C:\\画像\\");
+  ini.WriteString("Config", "Sort", "1");
+  ini.Save();
+  EXPECT_EQ(ReadAll(path), "; メモ\r\n[Config]\r\nWord=タオル\r\nDir=C:\\画像\\\r\nSort=1\r\n");
+  EXPECT_FALSE(ProfileFile(path).ReadAsShiftJis());
 }
 
-TEST(ProfileWrite, RefusedWriteNamesTheFile) {
+TEST(ProfileEncoding, Utf8WithOrWithoutByteOrderMark) {
+  test::ScratchDir dir;
+  const std::string path = dir / "a.ini";
+  // Without a mark: UTF-8 because it is valid UTF-8 (Shift-JIS would take these
+  // bytes too, as other characters).
+  WriteAll(path, "[Config]\nDir=/home/jörg/画像〜2024/\n");
+  EXPECT_FALSE(ProfileFile(path).ReadAsShiftJis());
+  EXPECT_EQ(ProfileFile(path).ReadString("Config", "Dir", ""), "/home/jörg/画像〜2024/");
+  // An editor's byte-order mark does not hide the first section.
+  WriteAll(path, "\xEF\xBB\xBF[Config]\r\nWord=ü\r\n");
+  ProfileFile marked(path);
+  EXPECT_EQ(marked.ReadString("Config", "Word", ""), "ü");
+  marked.Save();
+  EXPECT_EQ(ReadAll(path), "[Config]\r\nWord=ü\r\n");
+}
+
+TEST(ProfileEncoding, CutAt2047BytesNeverHalvesACharacter) {
+  test::ScratchDir dir;
+  const std::string path = dir / "a.ini";
+  // 682 three-byte characters are 2046 bytes; the next one would end at 2049.
+  std::string kanji;
+  for (int i = 0; i < 683; ++i) kanji += "画";
+  WriteAll(path, "[A]\nK=" + kanji + "\n");
+  EXPECT_EQ(ProfileFile(path).ReadString("A", "K", ""), kanji.substr(0, 2046));
+  // Shift-JIS: one half-width letter and 1023 double-byte characters fill 2047
+  // bytes; with one letter more the 1023rd character would straddle the cut.
+  std::string sjis = "a";
+  for (int i = 0; i < 1024; ++i) sjis += "\x89\xE6";
+  WriteAll(path, "[A]\nK=" + sjis + "\nL=a" + sjis + "\n");
+  std::string expect;
+  for (int i = 0; i < 1023; ++i) expect += "画";
+  ProfileFile ini(path);
+  EXPECT_EQ(ini.ReadString("A", "K", ""), "a" + expect);
+  EXPECT_EQ(ini.ReadString("A", "L", ""), "aa" + expect.substr(3));
+}
+
+// The reader drops one pair of equal quotes: a value with its own pair gets one more.
+TEST(ProfileWrite, QuotedValuesComeBackUnchanged) {
+  test::ScratchDir dir;
+  const std::string path = dir / "q.ini";
+  const std::vector<std::string> values = {"\"限定\"", "'a'", "\"\"", "''", "\"", "\"a'", "\" x \"", "\"\"\"", "a\"b\""};
+  ProfileFile ini(path);
+  for (size_t i = 0; i < values.size(); ++i) ini.WriteString("A", "K" + std::to_string(i), values[i]);
+  ini.Save();
+  const ProfileFile back(path);
+  for (size_t i = 0; i < values.size(); ++i)
+    EXPECT_EQ(back.ReadString("A", "K" + std::to_string(i), "-"), values[i]) << values[i];
+  EXPECT_EQ(ReadAll(path).substr(0, 20), "[A]\r\nK0=\"\"限定\"\"\r\n");
+}
+
+TEST(ProfileWrite, RefusedWriteNamesTheFileAndChangesNothing) {
   test::ScratchDir dir;
   WriteAll(dir / "plain", "x");
   const std::string under = dir / "plain/vm.ini";
   try {
-    ProfileFile(under).WriteString("Config", "Word", "x");
+    ProfileFile ini(under);
+    ini.WriteString("Config", "Word", "x");
+    ini.Save();
     FAIL() << "written";
   } catch (const ProfileWriteError& e) {
     EXPECT_EQ(std::string(e.what()), under + " に書き込めません");
     EXPECT_EQ(e.Path(), under);
     EXPECT_EQ(e.SjisText(), under + " \x82\xC9\x8F\x91\x82\xAB\x8D\x9E\x82\xDF\x82\xDC\x82\xB9\x82\xF1");
   }
+  EXPECT_EQ(ReadAll(dir / "plain"), "x");
+
+  // A folder where the file is: it cannot be read, so it is not replaced.
   std::filesystem::create_directory(dir / "folder.ini");
-  EXPECT_THROW(ProfileFile(dir / "folder.ini").WriteString("A", "K", "v"), ProfileWriteError);
-  EXPECT_THROW(ProfileFile("/dev/full").WriteString("A", "K", "v"), ProfileWriteError);
+  EXPECT_THROW(ProfileFile(dir / "folder.ini").Save(), ProfileWriteError);
+  EXPECT_TRUE(std::filesystem::is_directory(dir / "folder.ini"));
+
+  // A folder where the temporary file goes: the old file stays byte for byte.
+  const std::string path = dir / "vm.ini";
+  WriteAll(path, "[A]\nK=old\n");
+  std::filesystem::create_directory(path + ".tmp");
+  ProfileFile ini(path);
+  ini.WriteString("A", "K", "new");
+  EXPECT_THROW(ini.Save(), ProfileWriteError);
+  EXPECT_EQ(ReadAll(path), "[A]\nK=old\n");
+}
+
+TEST(ProfileWrite, SymbolicLinkAndModeAreKept) {
+  test::ScratchDir dir;
+  std::filesystem::create_directory(dir / "real");
+  const std::string real = dir / "real/vm.ini";
+  WriteAll(real, "[A]\nK=old\n");
+  std::filesystem::permissions(real, std::filesystem::perms::owner_read | std::filesystem::perms::owner_write);
+  const std::string link = dir / "vm.ini";
+  std::filesystem::create_symlink(real, link);
+  ProfileFile ini(link);
+  ini.WriteString("A", "K", "new");
+  ini.Save();
+  EXPECT_TRUE(std::filesystem::is_symlink(link));
+  EXPECT_EQ(ReadAll(real), "[A]\r\nK=new\r\n");
+  EXPECT_EQ(std::filesystem::status(real).permissions() & std::filesystem::perms::all,
+            std::filesystem::perms::owner_read | std::filesystem::perms::owner_write);
+  EXPECT_FALSE(std::filesystem::exists(real + ".tmp"));
 }
 
 }  // namespace

@@ -1,4 +1,10 @@
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/mount.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
 
 #include "CatalogueTestKit.h"
 #include "catalogue/CategoryDatabase.h"
@@ -10,8 +16,8 @@ namespace {
 using test::ReadAll;
 using test::WriteAll;
 
-const std::string kTowel = "\x83\x5E\x83\x49\x83\x8B";  // タオル
-const std::string kIdeographicSpace = "\x81\x40";
+const std::string kTowel = "タオル";
+const std::string kIdeographicSpace = "\u3000";
 
 // 0 [1 2], 3, 4 [5 6 7]
 std::vector<CatalogueNode> SampleNodes() {
@@ -70,7 +76,7 @@ TEST(SaveSettings, MissingFolderWritesNothing) {
   EXPECT_FALSE(std::filesystem::exists(dir / "db"));
 }
 
-TEST(SaveSettings, RefusedWriteStopsAtTheFirstKey) {
+TEST(SaveSettings, RefusedWriteNamesTheFile) {
   test::ScratchDir dir;
   WriteAll(dir / "db", "a regular file");
   const std::string under = dir / "db/vm.ini";
@@ -89,6 +95,124 @@ TEST(SaveSettings, RefusedWriteStopsAtTheFirstKey) {
     EXPECT_EQ(e.Path(), dir / "vm.ini");
   }
   EXPECT_TRUE(std::filesystem::is_empty(dir / "vm.ini"));
+}
+
+// A settings file that is replaced whole or not at all.
+class FailedSave : public ::testing::Test {
+ protected:
+  // Bigger than one 4 KiB page, so that it cannot fit where the old file was.
+  static SettingsValues LargeValues() {
+    SettingsValues v;
+    v.Word = "new";
+    v.Dir = "/" + std::string(2000, 'd') + "/";
+    v.TreeList = std::string(2000, '1');
+    return v;
+  }
+  static void ExpectOldFile(const std::string& path, const std::string& bytes) {
+    EXPECT_EQ(ReadAll(path), bytes);
+    EXPECT_FALSE(std::filesystem::exists(path + ".tmp")) << "the temporary file is left behind";
+  }
+  const std::string old_ = "[Config]\r\nWord=old\r\n; mine\r\nTreeList=0101\r\n";
+};
+
+TEST_F(FailedSave, FolderWhereTheTemporaryFileGoes) {
+  test::ScratchDir dir;
+  const std::string path = dir / "vm.ini";
+  WriteAll(path, old_);
+  std::filesystem::create_directory(path + ".tmp");
+  try {
+    WriteSettings(path, LargeValues());
+    FAIL() << "written";
+  } catch (const ProfileWriteError& e) {
+    EXPECT_EQ(std::string(e.what()), path + " に書き込めません");
+  }
+  EXPECT_EQ(ReadAll(path), old_);
+  // With the way clear the next save goes through.
+  std::filesystem::remove(path + ".tmp");
+  ASSERT_TRUE(WriteSettings(path, LargeValues()));
+  EXPECT_EQ(ReadSettings(path).Values.Dir, LargeValues().Dir);
+}
+
+TEST_F(FailedSave, FullDisk) {
+  test::ScratchDir dir;
+  const std::string mountPoint = dir / "small";
+  std::filesystem::create_directory(mountPoint);
+  if (::mount("tmpfs", mountPoint.c_str(), "tmpfs", 0, "size=16k") != 0) {
+    GTEST_SKIP() << "cannot mount a 16 KiB tmpfs at " << mountPoint << " (" << std::strerror(errno)
+                 << "); this test needs root";
+  }
+  struct Unmount {
+    std::string at;
+    ~Unmount() { ::umount2(at.c_str(), MNT_DETACH); }
+  } unmount{mountPoint};
+
+  const std::string path = mountPoint + "/vm.ini";
+  WriteAll(path, old_);
+  // Fill every page that is left.
+  {
+    const int fd = ::open((mountPoint + "/filler").c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0600);
+    ASSERT_GE(fd, 0);
+    const std::string page(4096, 'f');
+    while (::write(fd, page.data(), page.size()) > 0) {
+    }
+    EXPECT_EQ(errno, ENOSPC);
+    ::close(fd);
+  }
+  EXPECT_THROW(WriteSettings(path, LargeValues()), ProfileWriteError);
+  ExpectOldFile(path, old_);
+  EXPECT_EQ(ReadSettings(path).Values.Word, "old");
+
+  // Room again: the same save now replaces the file.
+  std::filesystem::remove(mountPoint + "/filler");
+  ASSERT_TRUE(WriteSettings(path, LargeValues()));
+  EXPECT_EQ(ReadSettings(path).Values.TreeList, LargeValues().TreeList);
+  EXPECT_FALSE(std::filesystem::exists(path + ".tmp"));
+}
+
+TEST(SaveSettings, EveryTextComesBackExactly) {
+  test::ScratchDir dir;
+  const std::string path = dir / "vm.ini";
+  const std::vector<std::pair<std::string, std::string>> cases = {
+      // word, folder
+      {"\"限定\"", "/home/jörg/"},
+      {"'セール'", "/srv/画像〜2024/"},         // U+301C, not its full-width twin U+FF5E
+      {"\"", "/srv/画像～2024/"},              // and the twin itself
+      {"Ελλάδα 한글", "/srv/Ελλάδα/한글/😀/"},  // beyond code page 932
+      {"a\"b\"", "/srv/\"quoted\"/"},
+  };
+  for (const auto& [word, folder] : cases) {
+    SettingsValues v;
+    v.Word = word;
+    v.Dir = folder;
+    ASSERT_TRUE(WriteSettings(path, v));
+    const SettingsValues back = ReadSettings(path).Values;
+    EXPECT_EQ(back.Word, word);
+    EXPECT_EQ(back.Dir, folder);
+  }
+  // UTF-8 on disk, CR LF, no byte-order mark; a quoted value inside one more pair.
+  SettingsValues v;
+  v.Word = "\"限定\"";
+  v.Dir = "/home/jörg/";
+  ASSERT_TRUE(WriteSettings(path, v));
+  EXPECT_TRUE(ReadAll(path).starts_with("[Config]\r\nWord=\"\"限定\"\"\r\nPrice1=\r\n")) << ReadAll(path);
+  EXPECT_NE(ReadAll(path).find("\r\nDir=/home/jörg/\r\n"), std::string::npos);
+}
+
+TEST(LoadSettings, AFileOfTheWindowsProgramLoads) {
+  test::ScratchDir dir;
+  const std::string path = dir / "vm.ini";
+  // Shift-JIS: Word=タオル, Dir=C:\画像\ .
+  WriteAll(path,
+           "[Config]\r\nWord=\x83\x5E\x83\x49\x83\x8B\r\nPrice1=100\r\nDir=C:\\\x89\xE6\x91\x9C\\\r\n"
+           "Sell1=1\r\nSort=2\r\nCategory=2\r\nTreeList=01100\r\n");
+  const SettingsValues v = ReadSettings(path).Values;
+  EXPECT_EQ(v.Word, "タオル");
+  EXPECT_EQ(v.Price1, "100");
+  EXPECT_EQ(v.Dir, "C:\\画像\\");
+  EXPECT_TRUE(v.Sell1);
+  EXPECT_EQ(v.Sort, 2);
+  EXPECT_EQ(v.Category, 2);
+  EXPECT_EQ(v.TreeList, "01100");
 }
 
 TEST(SaveSettings, UpdateKeepsOtherSectionsAndKeys) {
@@ -112,7 +236,7 @@ TEST(LoadSettings, NoFileSelectsNodeZeroAndCallsNothing) {
   EXPECT_FALSE(r.FileFound);
   EXPECT_FALSE(called);
   EXPECT_EQ(r.Tree.SelectNode, 0);
-  EXPECT_EQ(r.Values.Dir, DefaultImageFolderSjis());
+  EXPECT_EQ(r.Values.Dir, DefaultImageFolder());
   CategoryTree empty;
   EXPECT_EQ(LoadSettings(dir / "vm.ini", empty, nullptr, nullptr).Tree.SelectNode, -1);
 }
@@ -124,7 +248,7 @@ TEST(LoadSettings, MissingKeysGiveDefaults) {
   const auto s = ReadSettings(path);
   EXPECT_TRUE(s.FileFound);
   EXPECT_EQ(s.Values.Word, "");
-  EXPECT_EQ(s.Values.Dir, DefaultImageFolderSjis());
+  EXPECT_EQ(s.Values.Dir, DefaultImageFolder());
   EXPECT_EQ(s.Values.Sort, 3);
   EXPECT_EQ(s.Values.Category, 0);
   EXPECT_TRUE(s.Values.ImgSave);

@@ -299,7 +299,7 @@ class CliSettings : public ::testing::Test {
 
 TEST_F(CliSettings, ConditionsAndSelectionComeFromTheFile) {
   SettingsValues values = DefaultSettings();
-  values.Word = Utf8ToSjis("タオル");
+  values.Word = "タオル";
   values.Price1 = "5000";
   values.Price2 = "100";
   values.Price4 = "800";
@@ -376,14 +376,14 @@ TEST_F(CliSettings, HandWrittenFileWithCrLfAndEveryNodeMarked) {
 TEST_F(CliSettings, StoredImageFolderAndOutOfRangeValues) {
   SettingsValues values = DefaultSettings();
   values.ImgSave = true;
-  values.Dir = Utf8ToSjis(folder_.Path());
+  values.Dir = folder_.Path();
   RunArguments arguments = EdgeRun();
   arguments.Settings = Write(values);
   SearchConditions c = PrepareRun(arguments).Conditions;
   EXPECT_TRUE(c.ImgSave);
   EXPECT_EQ(c.DirPath, folder_.Path() + "/");
 
-  values.Dir = Utf8ToSjis(folder_ / "gone/");
+  values.Dir = folder_ / "gone/";
   arguments.Settings = Write(values);
   EXPECT_EQ(Refusal(arguments).first, kExitUsage);
   arguments.Images = folder_.Path();  // the flag's folder wins
@@ -401,7 +401,7 @@ TEST_F(CliSettings, StoredImageFolderAndOutOfRangeValues) {
   values.Category = -3;  // 0 or below keeps the first entry
   arguments.Settings = Write(values);
   EXPECT_EQ(PrepareRun(arguments).Conditions.CtgrIndex, 0);
-  values.Price2 = Utf8ToSjis("１２");
+  values.Price2 = "１２";
   arguments.Settings = Write(values);
   EXPECT_THAT(Refusal(arguments).second, HasSubstr("Price2 takes digits only, not \"１２\""));
   values.Price2 = "";

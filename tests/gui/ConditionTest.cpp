@@ -141,6 +141,18 @@ class ConditionTest : public QObject {
     f.Services.FolderChoice.clear();
     QTest::mouseClick(w.btnDirPath, Qt::LeftButton);
     QCOMPARE(w.txtDirPath->text(), QStringLiteral("/media/d/画像/"));
+
+    // The dialog opens where it was last left (nowhere at first; a cancel moves nothing).
+    QCOMPARE(f.Services.FolderStarts, (QStringList{QString(), QStringLiteral("/"), QStringLiteral("/media/d/Images"),
+                                                   QStringLiteral("/media/d/画像/")}));
+    f.Services.FolderChoice = QStringLiteral("/srv/x");
+    QTest::mouseClick(w.btnDirPath, Qt::LeftButton);
+    QCOMPARE(f.Services.FolderStarts.last(), QStringLiteral("/media/d/画像/"));
+    // A new window (a new run of the program) starts without one.
+    WindowFixture again;
+    QTest::mouseClick(again.Window->chkImgSave, Qt::LeftButton);
+    QTest::mouseClick(again.Window->btnDirPath, Qt::LeftButton);
+    QCOMPARE(again.Services.FolderStarts, QStringList{QString()});
   }
 
   void imageSwitchFollowsEveryChange() {

@@ -32,13 +32,14 @@ class FakeServices : public AppServices {
     Answers.pop_front();
     return answer;
   }
-  QString ChooseFolder(QWidget*, const QString& title) override {
+  QString ChooseFolder(QWidget*, const QString& title, const QString& startFolder) override {
     FolderTitles << title;
+    FolderStarts << startFolder;
     return FolderChoice;
   }
-  QString ChooseSaveFile(QWidget*, const QString& title, const QString& filter,
-                         const QString& proposedName) override {
-    SaveDialogs << QStringList{title, filter, proposedName};
+  QString ChooseSaveFile(QWidget*, const QString& title, const QString& filter, const QString& defaultSuffix,
+                         const QString& proposedPath) override {
+    SaveDialogs << QStringList{title, filter, defaultSuffix, proposedPath};
     return SaveChoice;
   }
   void Beep() override { ++Beeps; }
@@ -66,8 +67,9 @@ class FakeServices : public AppServices {
   std::deque<Answer> Answers;
   QString FolderChoice;
   QStringList FolderTitles;
+  QStringList FolderStarts;  // the folder each folder dialog opened in
   QString SaveChoice;
-  QList<QStringList> SaveDialogs;  // title, filter, proposed name of each save dialog
+  QList<QStringList> SaveDialogs;  // title, filter, default suffix, proposed path of each save dialog
   QStringList TaskbarCalls;
   QStringList Opened;
   int Beeps = 0, Alerts = 0, BusyCursors = 0, RestoredCursors = 0, Terminations = 0;

@@ -1,6 +1,7 @@
 // Whole runs in the window: the real engine against the demo market over HTTPS,
 // with the boxes and the save dialog answered by the recording services.
 #include <QCheckBox>
+#include <QDir>
 #include <QComboBox>
 #include <QFile>
 #include <QFileInfo>
@@ -13,7 +14,12 @@
 #include <QTimer>
 #include <QToolButton>
 #include <QTreeWidget>
+#include <sys/resource.h>
+
+#include <chrono>
+#include <csignal>
 #include <functional>
+#include <thread>
 
 #include "GuiTestKit.h"
 #include "support/LocalPorts.h"
@@ -46,6 +52,38 @@ QList<QStringList> CsvRows(const QString& path) {
 }
 
 using vormla::testing::ClosedPort;
+
+// While set, no file of this process may grow past a size (the kernel refuses
+// the write with EFBIG, as a file system at its limit does).
+class FileSizeLimit {
+ public:
+  FileSizeLimit() {
+    ::getrlimit(RLIMIT_FSIZE, &saved_);
+    // Past the limit the kernel also raises SIGXFSZ, which would end the process.
+    savedSignal_ = std::signal(SIGXFSZ, SIG_IGN);
+  }
+  ~FileSizeLimit() {
+    Clear();
+    std::signal(SIGXFSZ, savedSignal_);
+  }
+  void Set(rlim_t bytes) {
+    rlimit limit = saved_;
+    limit.rlim_cur = bytes;
+    ::setrlimit(RLIMIT_FSIZE, &limit);
+  }
+  void Clear() { ::setrlimit(RLIMIT_FSIZE, &saved_); }
+
+ private:
+  rlimit saved_{};
+  void (*savedSignal_)(int) = SIG_DFL;
+};
+
+// Waits without serving the event queue, so that the worker's calls to the
+// window stay pending meanwhile.
+bool WaitUnserved(const std::function<bool()>& done) {
+  for (int i = 0; i < 6000 && !done(); ++i) std::this_thread::sleep_for(std::chrono::milliseconds(5));
+  return done();
+}
 
 const QString kStartText = QStringLiteral("ページ情報を取得中です。しばらくお待ちください。");
 const QStringList kSignInTexts = {QStringLiteral("ページ内容の確認中1..."), QStringLiteral("ページ内容の確認中2...")};
@@ -213,7 +251,7 @@ class RunTest : public QObject {
     run.Start(csv);
     QCOMPARE(run.Services.SaveDialogs.size(), 1);
     QCOMPARE(run.Services.SaveDialogs[0], (QStringList{QStringLiteral("取得情報の保存先を指定してください"),
-                                                       QStringLiteral("CSVファイル (*.csv)"),
+                                                       QStringLiteral("CSVファイル (*.csv)"), QStringLiteral("csv"),
                                                        QStringLiteral("VORMLA商品一覧.csv")}));
     QCOMPARE(run.Window->RunResult, 0);
     QTRY_VERIFY_WITH_TIMEOUT(run.Idle(), 30000);
@@ -629,6 +667,132 @@ class RunTest : public QObject {
              QStringLiteral("サイトへのアクセスができませんでした。\nしばらく時間を置いてから再度実行してください。"));
     QCOMPARE(run.Services.Messages[0].Caption, QStringLiteral("Error"));
     QCOMPARE(ReadAll(csv), QByteArray::fromStdString(CsvHeader() + "\r\n"));
+  }
+
+  // The dialog checked the name it was given; Start's ".csv" rule may make another
+  // of it, and that file is not replaced without the dialog's own question.
+  void renamedChoiceAsksBeforeReplacing() {
+    RunWindow run;
+    run.Window->txtPrice1->setText(QStringLiteral("999999999"));  // a short run
+    const QString kept = work_.filePath(QStringLiteral("x.txt.csv"));
+    {
+      QFile file(kept);
+      QVERIFY(file.open(QIODevice::WriteOnly));
+      file.write("keep");
+    }
+    run.Services.Answers = {Answer::No};
+    run.Start(work_.filePath(QStringLiteral("x.txt")));
+    QCOMPARE(run.Services.Messages.size(), 1);
+    const Message& question = run.Services.Messages[0];
+    QCOMPARE(question.Text, QStringLiteral("x.txt.csv は既に存在します。\n置き換えますか?"));
+    QCOMPARE(question.Caption, QStringLiteral("取得情報の保存先を指定してください"));
+    QVERIFY(question.Kind == Message::Buttons::YesNo);
+    QVERIFY(question.Symbol == Message::Icon::Warning);
+    QVERIFY(question.DefaultNo);
+    // No: nothing deleted, nothing started.
+    QVERIFY(run.Idle());
+    QCOMPARE(ReadAll(kept), QByteArray("keep"));
+    QCOMPARE(run.Services.BusyCursors, 0);
+    QVERIFY(market_->Requests().empty());
+
+    // Yes: the file is replaced by the run's.
+    run.Services.Messages.clear();
+    run.Services.Answers = {Answer::Yes};
+    run.Start(work_.filePath(QStringLiteral("x.txt")));
+    QTRY_VERIFY_WITH_TIMEOUT(run.Idle(), 30000);
+    QCOMPARE(run.Services.Messages.size(), 2);
+    QCOMPARE(run.Services.Messages[1].Caption, QStringLiteral("検索終了"));
+    QCOMPARE(ReadAll(kept), QByteArray::fromStdString(CsvHeader() + "\r\n"));
+
+    // A name the dialog itself confirmed, or one that names no file, is not asked about again.
+    run.Services.Messages.clear();
+    run.Start(kept);
+    QTRY_VERIFY_WITH_TIMEOUT(run.Idle(), 30000);
+    run.Start(work_.filePath(QStringLiteral("fresh-name")));
+    QTRY_VERIFY_WITH_TIMEOUT(run.Idle(), 30000);
+    QCOMPARE(run.Services.Messages.size(), 2);
+    QCOMPARE(run.Services.Messages[0].Caption, QStringLiteral("検索終了"));
+    QCOMPARE(run.Services.Messages[1].Caption, QStringLiteral("検索終了"));
+    QVERIFY(QFileInfo::exists(work_.filePath(QStringLiteral("fresh-name.csv"))));
+  }
+
+  void saveDialogOpensWhereTheLastResultWent() {
+    RunWindow run;
+    QVERIFY(QDir(work_.path()).mkpath(QStringLiteral("results/held.csv/inside")));
+    // A folder standing where the file would go stops the start after the dialog.
+    run.Start(work_.filePath(QStringLiteral("results/held.csv")));
+    QVERIFY(run.Idle());
+    run.Services.SaveChoice.clear();  // cancelled
+    run.Window->btnAction->click();
+    run.Window->btnAction->click();
+    QCOMPARE(run.Services.SaveDialogs.size(), 3);
+    QCOMPARE(run.Services.SaveDialogs[0][3], QStringLiteral("VORMLA商品一覧.csv"));
+    QCOMPARE(run.Services.SaveDialogs[1][3], work_.filePath(QStringLiteral("results/VORMLA商品一覧.csv")));
+    QCOMPARE(run.Services.SaveDialogs[2][3], work_.filePath(QStringLiteral("results/VORMLA商品一覧.csv")));
+  }
+
+  // The worker fails on the result file while the cancel question is up, and the
+  // user then answers Yes: the failure is still what the window reports.
+  void fileErrorIsShownAfterACancel() {
+    RunWindow run;
+    const QString csv = NewCsv();
+    FileSizeLimit limit;
+    run.AtItem(1, [&] {
+      // From here on the file cannot grow: this item's row fails.
+      limit.Set(static_cast<rlim_t>(QFileInfo(csv).size()));
+      QTimer::singleShot(0, run.Window->btnCancel, &QPushButton::click);
+    });
+    bool workerEnded = false;
+    run.Services.OnMessage = [&](const Message& message) {
+      if (message.Caption != QStringLiteral("中断確認")) return;
+      workerEnded = WaitUnserved([&] { return run.Window->Worker && !run.Window->Worker->IsRunning(); });
+      limit.Clear();
+    };
+    run.Services.Answers = {Answer::Yes};
+    run.Start(csv);
+    QTRY_VERIFY_WITH_TIMEOUT(run.Idle(), 30000);
+    limit.Clear();
+    QVERIFY(workerEnded);
+    CheckIdle(run);
+    QCOMPARE(run.Window->RunResult, 7);
+    QCOMPARE(run.Services.Messages.size(), 2);
+    QCOMPARE(run.Services.Messages[0].Caption, QStringLiteral("中断確認"));
+    QCOMPARE(run.Services.Messages[1].Text, QStringLiteral("結果ファイルに書き込めませんでした。\n") + csv);
+    QCOMPARE(run.Services.Messages[1].Caption, QStringLiteral("Error"));
+    QCOMPARE(ReadAll(csv), QByteArray::fromStdString(CsvHeader() + "\r\n"));
+  }
+
+  // A close request that comes while Start waits for a worker left stopping is
+  // answered once the new run is going, as a close during that run.
+  void closeWhileStartWaitsIsHeldForTheNewRun() {
+    RunWindow run;
+    const QString second = NewCsv();
+    bool startedClean = false;
+    run.AtItem(2, [&] {
+      // Outside the worker's call, so that Start can wait for that worker.
+      QTimer::singleShot(0, run.Window.get(), [&] {
+        run.Window->btnCancel->click();  // Yes: stopping
+        run.Window->btnCancel->click();  // again: idle at once, the worker left stopping
+        QVERIFY(run.Idle() && run.Window->StoppingWorkers() == 1);
+        // The worker cannot end before the window serves its last call, which
+        // happens inside Start's wait, after this request.
+        QMetaObject::invokeMethod(run.Window.get(), [&] { run.Window->close(); }, Qt::QueuedConnection);
+        run.Start(second);
+        startedClean = run.Window->RunResult == 0 && run.Window->Worker && run.Window->StoppingWorkers() == 0 &&
+                       run.Services.Messages.size() == 1;
+      });
+    });
+    run.Services.Answers = {Answer::Yes, Answer::Yes};  // cancel, then close
+    run.Start(NewCsv());
+    QTRY_COMPARE_WITH_TIMEOUT(run.Services.Terminations, 1, 30000);
+    QVERIFY(startedClean);
+    QCOMPARE(run.Services.Messages.size(), 2);
+    QCOMPARE(run.Services.Messages[0].Caption, QStringLiteral("中断確認"));
+    QCOMPARE(run.Services.Messages[1].Caption, QStringLiteral("終了確認"));
+    QCOMPARE(run.Window->RunResult, 6);
+    QVERIFY(run.Folder.ReadIni().contains("[Config]"));
+    // The second run wrote its own file until the close stopped it.
+    QVERIFY(ReadAll(second).startsWith(QByteArray::fromStdString(CsvHeader() + "\r\n")));
   }
 };
 

@@ -1,7 +1,11 @@
 // The real services' message box, and what the window hands a run.
 #include <QAbstractButton>
+#include <QAbstractItemView>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QDir>
+#include <QFileDialog>
+#include <QTemporaryDir>
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QPushButton>
@@ -90,6 +94,87 @@ class ServicesTest : public QObject {
     QVERIFY(seen.OnTop);
     QVERIFY(!seen.Ok.isEmpty());
     QVERIFY(seen.Yes.isEmpty() && seen.No.isEmpty());
+  }
+
+  // The real save dialog: it opens on the proposed path, adds ".csv" to a bare
+  // name and asks before replacing the file that name then stands for.
+  void saveDialogAddsCsvAndAsksBeforeReplacing() {
+    QTemporaryDir dir;
+    {
+      QFile existing(dir.filePath(QStringLiteral("result.csv")));
+      QVERIFY(existing.open(QIODevice::WriteOnly));
+    }
+    const QString title = QStringLiteral("取得情報の保存先を指定してください");
+    QString openedIn, proposedName, suffix, boxText, boxTitle, boxDefault, boxNo;
+    QMessageBox::Icon boxIcon = QMessageBox::NoIcon;
+    int stage = 0;
+    auto* poll = new QTimer;
+    // Types a name into the dialog's name box (nothing picked in its list) and
+    // accepts it from the event loop.
+    auto typeAndAccept = [](QFileDialog* dialog, const QString& name) {
+      for (auto* view : dialog->findChildren<QAbstractItemView*>()) view->clearSelection();
+      dialog->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"))->setText(name);
+      QMetaObject::invokeMethod(dialog, [dialog] { static_cast<QDialog*>(dialog)->accept(); }, Qt::QueuedConnection);
+    };
+    QObject::connect(poll, &QTimer::timeout, [&] {
+      QWidget* modal = QApplication::activeModalWidget();
+      auto* dialog = qobject_cast<QFileDialog*>(modal);
+      auto* box = qobject_cast<QMessageBox*>(modal);
+      if (stage == 0 && dialog != nullptr && dialog->isVisible()) {
+        stage = 1;
+        openedIn = dialog->directory().absolutePath();
+        proposedName = dialog->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"))->text();
+        suffix = dialog->defaultSuffix();
+        QCOMPARE(dialog->windowTitle(), title);
+        typeAndAccept(dialog, QStringLiteral("result"));
+      } else if (stage == 1 && box != nullptr && box->isVisible()) {
+        stage = 2;
+        boxText = box->text();
+        boxTitle = box->windowTitle();
+        boxIcon = box->icon();
+        boxDefault = box->defaultButton() ? box->defaultButton()->text() : QString();
+        boxNo = box->button(QMessageBox::No)->text();
+        box->button(QMessageBox::No)->click();
+      } else if (stage == 2 && dialog != nullptr && dialog->isVisible()) {
+        stage = 3;
+        typeAndAccept(dialog, QStringLiteral("fresh"));
+      }
+    });
+    poll->start(20);
+    QtServices services;
+    const QString chosen =
+        services.ChooseSaveFile(nullptr, title, QStringLiteral("CSVファイル (*.csv)"), QStringLiteral("csv"),
+                                dir.filePath(QStringLiteral("VORMLA商品一覧.csv")));
+    delete poll;
+    QCOMPARE(stage, 3);
+    QCOMPARE(openedIn, QDir(dir.path()).absolutePath());
+    QCOMPARE(proposedName, QStringLiteral("VORMLA商品一覧.csv"));
+    QCOMPARE(suffix, QStringLiteral("csv"));
+    // "result" was taken as result.csv, which exists: the question Start repeats
+    // for a name its own rule changed (RunTest) is word for word this one.
+    QCOMPARE(boxText, QStringLiteral("result.csv は既に存在します。\n置き換えますか?"));
+    QCOMPARE(boxTitle, title);
+    QCOMPARE(boxIcon, QMessageBox::Warning);
+    QCOMPARE(boxDefault, boxNo);
+    QCOMPARE(chosen, dir.filePath(QStringLiteral("fresh.csv")));
+  }
+
+  void folderDialogOpensInTheGivenFolder() {
+    QTemporaryDir dir;
+    QString openedIn;
+    auto* poll = new QTimer;
+    QObject::connect(poll, &QTimer::timeout, [&] {
+      auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+      if (dialog == nullptr || !dialog->isVisible() || !openedIn.isEmpty()) return;
+      openedIn = dialog->directory().absolutePath();
+      QMetaObject::invokeMethod(dialog, [dialog] { static_cast<QDialog*>(dialog)->reject(); }, Qt::QueuedConnection);
+    });
+    poll->start(20);
+    QtServices services;
+    const QString chosen = services.ChooseFolder(nullptr, QStringLiteral("フォルダを指定して下さい。"), dir.path());
+    delete poll;
+    QCOMPARE(openedIn, QDir(dir.path()).absolutePath());
+    QVERIFY(chosen.isEmpty());
   }
 
   void taskbarNeedsASessionBus() {

@@ -37,9 +37,9 @@ class SettingsTest : public QObject {
     QVERIFY(w.close());
     QVERIFY(f.Services.Messages.isEmpty());
     const QByteArray expected =
-        QByteArray("[Config]\r\nWord=") + QByteArray::fromStdString(Utf8ToSjis("タオル")) +
+        QByteArray("[Config]\r\nWord=") + QStringLiteral("タオル").toUtf8() +
         "\r\nPrice1=100\r\nPrice2=5000\r\nPrice3=\r\nPrice4=\r\nDir=" +
-        QByteArray::fromStdString(Utf8ToSjis(DefaultImageFolder())) +
+        QByteArray::fromStdString(DefaultImageFolder()) +
         "\r\nSell1=1\r\nSell2=0\r\nImgSave=0\r\nSort=2\r\nCategory=3\r\nTreeList=" +
         QByteArray("0110000000000000000000000") + "\r\n";
     QCOMPARE(f.Folder.ReadIni(), expected);
@@ -92,6 +92,64 @@ class SettingsTest : public QObject {
     QVERIFY(!w.NodeItem(7)->isExpanded());
     QVERIFY(!w.NodeItem(0)->isExpanded());
     QCOMPARE(w.TreeView->currentItem(), w.NodeItem(7));
+  }
+
+  // Every text comes back exactly: quotes, letters outside Shift-JIS, U+301C
+  // (not its full-width twin), characters beyond code page 932.
+  void textsComeBackExactly() {
+    const QString word = QStringLiteral("\"限定\"");
+    const QString folder = QStringLiteral("/home/jörg/画像〜2024/Ελλάδα 😀/");
+    WindowFixture first;
+    first.Window->txtWord->setText(word);
+    first.Window->txtDirPath->setText(folder);
+    QVERIFY(first.Window->close());
+    QVERIFY(first.Folder.ReadIni().contains(QStringLiteral("\r\nWord=\"\"限定\"\"\r\n").toUtf8()));
+    QVERIFY(first.Folder.ReadIni().contains((QStringLiteral("\r\nDir=") + folder + QStringLiteral("\r\n")).toUtf8()));
+
+    WindowFixture second(QStringLiteral("catalogue-edge.db"), false);
+    QFile::copy(first.Folder.IniFile(), second.Folder.IniFile());
+    second.ShowAndLoad();
+    QCOMPARE(second.Window->txtWord->text(), word);
+    QCOMPARE(second.Window->txtDirPath->text(), folder);
+  }
+
+  // A settings file of the Windows program (Shift-JIS) still loads.
+  void shiftJisFileLoads() {
+    WindowFixture f(QStringLiteral("catalogue-edge.db"), false);
+    {
+      QFile file(f.Folder.IniFile());
+      QVERIFY(file.open(QIODevice::WriteOnly));
+      file.write("[Config]\r\nWord=\x83\x5E\x83\x49\x83\x8B\r\nDir=/srv/\x89\xE6\x91\x9C/\r\nSort=3\r\n");
+    }
+    f.ShowAndLoad();
+    QCOMPARE(f.Window->txtWord->text(), QStringLiteral("タオル"));
+    QCOMPARE(f.Window->txtDirPath->text(), QStringLiteral("/srv/画像/"));
+    QCOMPARE(f.Window->cmbSort->currentIndex(), 3);
+  }
+
+  // A save that cannot be completed leaves the old file as it was, says so, and
+  // keeps the window open.
+  void failedSaveKeepsTheOldFileAndTheWindow() {
+    WindowFixture f;
+    MainWindow& w = *f.Window;
+    const QByteArray old("[Config]\r\nWord=old\r\nTreeList=01\r\n");
+    {
+      QFile file(f.Folder.IniFile());
+      QVERIFY(file.open(QIODevice::WriteOnly));
+      file.write(old);
+    }
+    // A folder stands where the new file is written first.
+    QVERIFY(QDir().mkpath(f.Folder.IniFile() + QStringLiteral(".tmp")));
+    w.txtWord->setText(QStringLiteral("new"));
+    QVERIFY(!w.close());
+    QVERIFY(w.isVisible());
+    QCOMPARE(f.Services.Messages.size(), 1);
+    QCOMPARE(f.Services.Messages[0].Text, f.Folder.IniFile() + QStringLiteral(" に書き込めません"));
+    QCOMPARE(f.Folder.ReadIni(), old);
+
+    QVERIFY(QDir(f.Folder.IniFile() + QStringLiteral(".tmp")).removeRecursively());
+    QVERIFY(w.close());
+    QVERIFY(f.Folder.ReadIni().startsWith("[Config]\r\nWord=new\r\n"));
   }
 
   void storedImageSavingMakesTheFolderEditable() {

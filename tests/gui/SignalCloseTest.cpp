@@ -8,7 +8,6 @@
 
 #include "GuiTestKit.h"
 #include "shell/CloseOnSignal.h"
-#include "web/TextOps.h"
 
 namespace vormla::test {
 
@@ -25,8 +24,7 @@ class SignalCloseTest : public QObject {
       QVERIFY(::raise(signal) == 0);
       QTRY_VERIFY(!f.Window->isVisible());
       QVERIFY(f.Services.Messages.isEmpty());
-      QVERIFY(f.Folder.ReadIni().contains(QByteArray("\r\nWord=") +
-                                          QByteArray::fromStdString(Utf8ToSjis("タオル")) + "\r\n"));
+      QVERIFY(f.Folder.ReadIni().contains(QStringLiteral("\r\nWord=タオル\r\n").toUtf8()));
     }
   }
 

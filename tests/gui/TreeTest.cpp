@@ -1,6 +1,9 @@
 // The category tree through the widget: what a click on a box, the space key,
 // a click on a caption, the select-all box and the two small buttons do.
+#include <QApplication>
 #include <QCheckBox>
+#include <QLineEdit>
+#include <QWheelEvent>
 #include <QComboBox>
 #include <QScrollBar>
 #include <QTest>
@@ -201,6 +204,60 @@ class TreeTest : public QObject {
     w.TreeView->setFocus();
     QTRY_COMPARE(QApplication::focusWidget(), w.TreeView);
     QVERIFY(!w.TreeView->testAttribute(Qt::WA_InputMethodEnabled));
+  }
+
+  // Choosing the entry that is already chosen, or a wheel turned over the closed
+  // list without focus, must not rebuild the tree and so lose its marks.
+  void sameCategoryAgainKeepsTheMarks() {
+    auto f = BagsTree();
+    MainWindow& w = *f->Window;
+    ClickCheckBox(w, 7);
+    ClickCheckBox(w, 14);
+    const QString marks = WidgetMarks(w);
+    QVERIFY(marks.contains(QLatin1Char('1')));
+    QTreeWidgetItem* const first = w.NodeItem(0);
+
+    emit w.cmbCtgr->activated(3);
+    QCOMPARE(w.cmbCtgr->currentIndex(), 3);
+    QCOMPARE(WidgetMarks(w), marks);
+    QCOMPARE(ModelMarks(w), marks);
+    QCOMPARE(w.NodeItem(0), first);  // the very same widget items: nothing rebuilt
+
+    // Another entry does rebuild, and back again starts unmarked.
+    w.cmbCtgr->setCurrentIndex(2);
+    emit w.cmbCtgr->activated(2);
+    w.cmbCtgr->setCurrentIndex(3);
+    emit w.cmbCtgr->activated(3);
+    QCOMPARE(WidgetMarks(w), QString(w.Tree().Count(), QLatin1Char('0')));
+  }
+
+  void wheelOverTheClosedListNeedsItsFocus() {
+    auto f = BagsTree();
+    MainWindow& w = *f->Window;
+    w.activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(&w));
+    ClickCheckBox(w, 14);
+    const QString marks = WidgetMarks(w);
+    w.txtWord->setFocus();
+    QVERIFY(w.txtWord->hasFocus());
+
+    auto turn = [&w](int delta) {
+      const QPoint at = w.cmbCtgr->rect().center();
+      QWheelEvent wheel(at, w.cmbCtgr->mapToGlobal(at), QPoint(), QPoint(0, delta), Qt::NoButton, Qt::NoModifier,
+                        Qt::NoScrollPhase, false);
+      QApplication::sendEvent(w.cmbCtgr, &wheel);
+    };
+    turn(-120);
+    turn(120);
+    QCOMPARE(w.cmbCtgr->currentIndex(), 3);
+    QVERIFY(w.txtWord->hasFocus());
+    QCOMPARE(WidgetMarks(w), marks);
+
+    // With the focus on the list the wheel chooses, as a key press would.
+    w.cmbCtgr->setFocus();
+    turn(-120);
+    QCOMPARE(w.cmbCtgr->currentIndex(), 4);
+    QVERIFY(!ModelMarks(w).contains(QLatin1Char('1')));  // the tree of the new entry
   }
 };
 

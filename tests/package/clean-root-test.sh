@@ -144,11 +144,10 @@ start_and_close() {
   [ "$status" -eq 0 ] || { echo "window exit $status"; cat "$WORK/window.out"; return 1; }
 }
 
-sjis() { printf '%s' "$1" | iconv -f UTF-8 -t CP932; }
-# The settings file as the window writes it: every key in order, CR LF.
+# The settings file as the window writes it: every key in order, UTF-8, CR LF.
 ini_text() {  # WORD PRICE1 SELL1 SORT CATEGORY TREELIST
   printf '[Config]\r\nWord=%s\r\nPrice1=%s\r\nPrice2=\r\nPrice3=\r\nPrice4=\r\nDir=%s/\r\n' \
-    "$(sjis "$1")" "$2" "$HOME"
+    "$1" "$2" "$HOME"
   printf 'Sell1=%s\r\nSell2=0\r\nImgSave=0\r\nSort=%s\r\nCategory=%s\r\nTreeList=%s\r\n' "$3" "$4" "$5" "$6"
 }
 zeros() { printf '%*s' "$1" '' | tr ' ' 0; }
