@@ -6,11 +6,12 @@
 #include <cstdlib>
 #include <string>
 
+#include "catalogue/AppPaths.h"
 #include "catalogue/CategoryDatabase.h"
 
 int main(int argc, char** argv) {
   using Clock = std::chrono::steady_clock;
-  const std::string path = argc > 1 ? argv[1] : vormla::CategoryDatabase::DefaultPath();
+  const std::string path = argc > 1 ? argv[1] : vormla::ProgramPaths().Catalogue;
   const int rounds = argc > 2 ? std::max(1, std::atoi(argv[2])) : 20;
   double best = 1e300;
   double total = 0;

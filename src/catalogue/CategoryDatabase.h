@@ -1,5 +1,5 @@
-// The category catalogue: the read-only Jet 4 database db/vm_data.db beside the
-// program, read with libmdb.
+// The category catalogue: the read-only Jet 4 database vm_data.db that ships with
+// the program, read with libmdb.
 //
 // T01_Category1 gives the top-level categories (the cmbCtgr items) in CT1_KEY
 // order; T03_Category2 gives, for the top-level item i, the rows with CT1_Key = i
@@ -91,16 +91,13 @@ std::string ReadJet4Password(const std::string& path);
 // LCID 1033, version 0): < 0, 0 or > 0. Both are UTF-8.
 int CompareJetText(const std::string& a, const std::string& b);
 
-// The catalogue. Construct with the path of the database file; DefaultPath() is
-// db/vm_data.db in the program's folder. The connection is opened by the first
+// The catalogue. Construct with the path of the database file (the program's own
+// is ProgramPaths().Catalogue, AppPaths.h). The connection is opened by the first
 // query (that is where a wrong password or a damaged file shows) and stays open
 // until the object is destroyed. Not thread-safe; the window uses it on its GUI
 // thread only.
 class CategoryDatabase {
  public:
-  // ProgramFolder() + "db/vm_data.db".
-  static std::string DefaultPath();
-
   explicit CategoryDatabase(std::string path);
   ~CategoryDatabase();
   CategoryDatabase(const CategoryDatabase&) = delete;

@@ -300,7 +300,11 @@ void ProfileFile::WriteString(std::string_view section, std::string_view key, st
     lines_.insert(lines_.begin() + static_cast<std::ptrdiff_t>(lastFilled + 1), entry);
   } else {
     if (!lines_.empty() && !Trim(lines_.back()).empty()) lines_.emplace_back();
-    lines_.push_back("[" + std::string(Trim(section)) + "]");
+    // Appended rather than "[" + temporary: GCC 12 at -O3 sees a false overlap there.
+    std::string header = "[";
+    header += Trim(section);
+    header += ']';
+    lines_.push_back(std::move(header));
     lines_.push_back(entry);
   }
 }

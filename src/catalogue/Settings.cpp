@@ -1,12 +1,8 @@
 #include "catalogue/Settings.h"
 
-#include <pwd.h>
 #include <sys/stat.h>
-#include <unistd.h>
 
-#include <cstdlib>
-
-#include "web/SiteConfig.h"
+#include "catalogue/AppPaths.h"
 #include "web/TextOps.h"
 
 namespace vormla {
@@ -22,18 +18,7 @@ std::string FolderOf(const std::string& path) {
 
 }  // namespace
 
-std::string SettingsPath() { return ProgramFolder() + "db/vm.ini"; }
-
-std::string DefaultImageFolder() {
-  std::string home;
-  if (const char* env = std::getenv("HOME"); env != nullptr && *env != '\0') {
-    home = env;
-  } else if (const passwd* pw = ::getpwuid(::getuid()); pw != nullptr && pw->pw_dir != nullptr) {
-    home = pw->pw_dir;
-  }
-  if (home.empty() || home.back() != '/') home += '/';
-  return home;
-}
+std::string DefaultImageFolder() { return HomeFolder() + "/"; }
 
 SettingsValues DefaultSettings() {
   SettingsValues v;
@@ -42,7 +27,9 @@ SettingsValues DefaultSettings() {
 }
 
 bool WriteSettings(const std::string& path, const SettingsValues& values) {
-  // Nothing at the db folder's place: the program runs without settings.
+  // The installed layout's folder comes with the first save; a portable copy
+  // without its db folder runs without settings.
+  if (!MakeSettingsFolder(path)) throw ProfileWriteError(path);
   struct stat st {};
   if (::stat(FolderOf(path).c_str(), &st) != 0) return false;
 

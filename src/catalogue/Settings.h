@@ -1,5 +1,6 @@
-// The settings file db/vm.ini: the search conditions, the image folder, the chosen
-// top-level category and the tree's check marks, kept from one run to the next.
+// The settings file vm.ini (AppPaths.h says where): the search conditions, the
+// image folder, the chosen top-level category and the tree's check marks, kept
+// from one run to the next.
 //
 // Section "Config"; keys in the order SaveSettings writes them: Word, Price1..4,
 // Dir, Sell1, Sell2, ImgSave, Sort, Category, TreeList. Texts are UTF-8, in the
@@ -32,18 +33,18 @@ struct SettingsValues {
   std::string TreeList;                        // "1"/"0" per node; "" for an empty tree
 };
 
-// ProgramFolder() + "db/vm.ini".
-std::string SettingsPath();
 // The image folder's default text: the user's home folder + "/".
 std::string DefaultImageFolder();
 // The values of a window that was never changed (Dir = DefaultImageFolder()).
 SettingsValues DefaultSettings();
 
 // Writes every key, in order, with TreeList taken from tree's marks (values.TreeList
-// is ignored). The five texts and Dir are written trimmed (TrimBlanks). Returns
-// false and writes nothing when nothing exists at the settings file's folder.
-// The file is replaced whole or not at all: ProfileWriteError (path of the file)
-// when it cannot be, and the old file stays as it was.
+// is ignored). The five texts and Dir are written trimmed (TrimBlanks). The user's
+// configuration folder is made first when path lies in it (MakeSettingsFolder);
+// otherwise returns false and writes nothing when nothing exists at the settings
+// file's folder. The file is replaced whole or not at all: ProfileWriteError (path
+// of the file) when that folder cannot be made or the file cannot be replaced, and
+// the old file stays as it was.
 bool SaveSettings(const std::string& path, const SettingsValues& values, const CategoryTree& tree);
 // The same with values.TreeList written as given (for callers without a tree).
 bool WriteSettings(const std::string& path, const SettingsValues& values);

@@ -12,6 +12,7 @@
 
 #include <CLI/CLI.hpp>
 
+#include "catalogue/AppPaths.h"
 #include "catalogue/CategoryDatabase.h"
 #include "catalogue/CategoryTree.h"
 #include "catalogue/Settings.h"
@@ -25,6 +26,8 @@ namespace {
 constexpr size_t kKeywordBytes = 40;  // txtWord's limit, in Shift-JIS bytes
 constexpr size_t kPriceDigits = 9;    // the price boxes' limit
 constexpr int kSortChoices = 5;       // cmbSort items
+constexpr const char* kDbHelp =
+    "category database (default: db/vm_data.db beside the program, else the installed one)";
 
 // The window's own words for the failures it also knows.
 constexpr const char* kMissingDbText = "DBファイルの設定が正しくありません。\n管理者に確認してください。";
@@ -47,7 +50,7 @@ int ParseIndex(const std::string& flag, const std::string& text) {
 class Catalogue {
  public:
   explicit Catalogue(const std::optional<std::string>& path)
-      : db_(path.value_or(CategoryDatabase::DefaultPath())) {
+      : db_(path.value_or(ProgramPaths().Catalogue)) {
     if (!db_.Locate()) throw CliFailure(kExitDatabase, std::string(kMissingDbText) + "\n" + db_.Path());
   }
 
@@ -153,11 +156,11 @@ int ParseCommandLine(int argc, const char* const* argv, CommandLine& commandLine
   option(runCommand, "--top", t.top, "N", "top-level category index (default 0; see `categories`)");
   option(runCommand, "--nodes", t.nodes, "LIST", "node indices of that category's tree to search, \"1,2,5,\"");
   option(runCommand, "--images", t.images, "DIR", "save the item pictures into this existing folder");
-  option(runCommand, "--db", t.db, "FILE", "category database (default db/vm_data.db beside the program)");
+  option(runCommand, "--db", t.db, "FILE", kDbHelp);
   option(runCommand, "--settings", t.settings, "FILE", "start from the conditions of this settings file");
 
   CLI::App* categoriesCommand = app.add_subcommand("categories", "List the catalogue's categories");
-  option(categoriesCommand, "--db", t.catDb, "FILE", "category database (default db/vm_data.db beside the program)");
+  option(categoriesCommand, "--db", t.catDb, "FILE", kDbHelp);
   option(categoriesCommand, "--top", t.catTop, "N", "list the tree of this top-level category");
 
   try {

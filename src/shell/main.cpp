@@ -1,38 +1,33 @@
 // vormla-search: the program entry. One copy at a time; the window does the rest.
 #include <QApplication>
-#include <QDir>
 #include <QLockFile>
-#include <QStandardPaths>
+#include <QTimer>
 #include <exception>
 
-#include "catalogue/CategoryDatabase.h"
-#include "catalogue/Settings.h"
+#include "catalogue/AppPaths.h"
 #include "shell/AppServices.h"
 #include "shell/AppSetup.h"
+#include "shell/CloseOnSignal.h"
 #include "shell/MainWindow.h"
 
-namespace {
-
-// The lock another running copy holds; a lock left by a killed copy is taken over.
-QString LockFilePath() {
-  QString folder = QStandardPaths::writableLocation(QStandardPaths::RuntimeLocation);
-  if (folder.isEmpty()) folder = QDir::tempPath();
-  return folder + QStringLiteral("/Vormla_Search.lock");
-}
-
-}  // namespace
-
 int main(int argc, char* argv[]) {
+  vormla::CloseOnSignal closeOnSignal;
   // Before anything else, so that a second copy ends without touching the screen.
-  QLockFile lock(LockFilePath());
-  if (!lock.tryLock(0)) return 1;
+  // The lock another running copy holds; a lock left by a killed copy is taken over.
+  // Without any runtime folder the program runs unguarded rather than not at all.
+  const std::string lockPath = vormla::InstanceLockFile();
+  QLockFile lock(QString::fromStdString(lockPath));
+  if (!lockPath.empty() && !lock.tryLock(0)) return 1;
 
   QApplication app(argc, argv);
   vormla::PrepareApplication(app);
   vormla::QtServices services;
   try {
-    vormla::MainWindow window(services, vormla::CategoryDatabase::DefaultPath(), vormla::SettingsPath());
+    const vormla::AppPaths paths = vormla::ProgramPaths();
+    vormla::MainWindow window(services, paths.Catalogue, paths.Settings);
     window.show();
+    // Queued behind the start-up load that the first show posted.
+    QTimer::singleShot(0, &window, [&] { closeOnSignal.Watch(&window); });
     QApplication::exec();
   } catch (const std::exception& error) {
     vormla::Message message;

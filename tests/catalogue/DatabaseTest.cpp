@@ -214,12 +214,6 @@ TEST(CategoryDatabase, MissingFileIsNotFound) {
   EXPECT_TRUE(present.DbFound());
 }
 
-TEST(CategoryDatabase, DefaultPathIsBesideTheProgram) {
-  const std::string path = CategoryDatabase::DefaultPath();
-  ASSERT_GE(path.size(), 14u);
-  EXPECT_EQ(path.substr(path.size() - 14), "/db/vm_data.db");
-}
-
 TEST(CategoryDatabase, FolderInPlaceOfTheFileCannotBeOpened) {
   test::ScratchDir dir;
   CategoryDatabase db(dir.Path());

@@ -148,6 +148,7 @@ QObject* NewInstanceTest();
 QObject* NewServicesTest();
 QObject* NewRunTest();
 QObject* NewTaskbarTest();
+QObject* NewSignalCloseTest();
 
 // The taskbar probe run in a child process: prints what the launcher calls give.
 int TaskbarProbe(int argc, char* argv[]);
