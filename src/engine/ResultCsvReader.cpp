@@ -131,7 +131,10 @@ ResultCsvReader::ResultCsvReader(std::string path) : path_(std::move(path)) {
   }
 
   std::string_view header;
-  if (!ReadLine(header)) Fail("空のファイルです。このプログラムの結果ファイルではありません");
+  if (!ReadLine(header)) {
+    line_ = 1;
+    Fail("空のファイルです。このプログラムの結果ファイルではありません");
+  }
   if (header.substr(0, kByteOrderMark.size()) == kByteOrderMark) {
     encoding_ = ResultEncoding::kUtf8;
     header.remove_prefix(kByteOrderMark.size());
