@@ -8,9 +8,9 @@
 #include <memory>
 #include <set>
 
-#include "catalogue/CategoryDatabase.h"
 #include "cli/CliOptions.h"
 #include "CliTestKit.h"
+#include "MarketTestKit.h"
 #include "demo-market/DemoMarket.h"
 #include "engine/RetrievalJob.h"
 #include "web/TextOps.h"
@@ -21,21 +21,11 @@ namespace {
 using clitest::Finished;
 using clitest::ReadBytes;
 using clitest::TempFolder;
-using clitest::TestData;
 using ::testing::HasSubstr;
 
-const std::string kCatalogue = TestData("catalogue/vm_data.db");
+using clitest::CategoryColumn;
+using clitest::kCatalogue;
 using Values = std::vector<std::string>;
-
-// The category column of node `index` of top-level entry 1 (UTF-8).
-std::string CategoryColumn(int index) {
-  CategoryDatabase db(kCatalogue);
-  const std::vector<TopCategory> tops = db.LoadTopCategories();
-  const std::vector<CatalogueNode> nodes = db.LoadCategoryTree(1);
-  const CatalogueNode& node = nodes.at(static_cast<size_t>(index));
-  std::string label = TrimBlanks(nodes.at(static_cast<size_t>(node.Parent)).CaptionUtf8) + " > ";
-  return tops.at(1).NameUtf8 + " > " + label + TrimBlanks(node.CaptionUtf8);
-}
 
 std::vector<std::string> FilesStartingWith(const std::string& folder, const std::string& prefix) {
   std::vector<std::string> names;
@@ -90,18 +80,8 @@ std::vector<Values> ExpectedReport(const std::vector<demo::ExpectedItem>& before
   return report;
 }
 
-class CliWatch : public ::testing::Test {
+class CliWatch : public clitest::MarketSuite {
  protected:
-  static void SetUpTestSuite() {
-    folder_ = std::make_unique<TempFolder>();
-    market_ = std::make_unique<demo::DemoMarket>();
-    started_ = market_->Start() && market_->WriteCaFile(*folder_ / "ca.pem");
-  }
-  static void TearDownTestSuite() {
-    if (market_) market_->Stop();
-    market_.reset();
-    folder_.reset();
-  }
   void SetUp() override {
     ASSERT_TRUE(started_) << "the demo market did not start";
     market_->SetCatalogueRevision(0);
@@ -109,11 +89,6 @@ class CliWatch : public ::testing::Test {
   }
   void TearDown() override { market_->SetCatalogueRevision(0); }
 
-  static std::map<std::string, std::string> Environment(const std::string& pauseScale = "0") {
-    return {{"VORMLA_SITE_ROOT", market_->SiteRoot()},
-            {"VORMLA_CA_FILE", *folder_ / "ca.pem"},
-            {"VORMLA_PAUSE_SCALE", pauseScale}};
-  }
   // A watch of the first searches of top-level entry 1.
   Finished Watch(std::vector<std::string> extra = {}) {
     std::vector<std::string> arguments{"watch", "--dir", work_ / "watch", "--db", kCatalogue, "--top", "1", "--nodes",
@@ -122,7 +97,7 @@ class CliWatch : public ::testing::Test {
     return clitest::RunCli(arguments, work_.Path(), Environment());
   }
   static constexpr const char* kNodes = "1,4";
-  static std::vector<std::string> Columns() { return {CategoryColumn(1), CategoryColumn(4)}; }
+  static std::vector<std::string> Columns() { return {CategoryColumn(1, 1), CategoryColumn(1, 4)}; }
   // Picture paths the market answered with the picture (its handler leaves the
   // status unset, -1, for the server to make it 200).
   static std::set<std::string> PicturesServed() {
@@ -139,16 +114,7 @@ class CliWatch : public ::testing::Test {
       return r.target.rfind("/img/", 0) == 0;
     }));
   }
-
-  static std::unique_ptr<TempFolder> folder_;
-  static std::unique_ptr<demo::DemoMarket> market_;
-  static bool started_;
-  TempFolder work_;
 };
-
-std::unique_ptr<TempFolder> CliWatch::folder_;
-std::unique_ptr<demo::DemoMarket> CliWatch::market_;
-bool CliWatch::started_ = false;
 
 TEST_F(CliWatch, ReportsExactlyWhatTheMarketChangedAndFetchesNoSavedPictureAgain) {
   const Finished first = Watch({"--pictures"});
