@@ -37,15 +37,14 @@ std::string Normal(const std::string& path) {
   return out;
 }
 
-// mkdir -p with mode 0700 for every folder it makes.
-bool MakeFolders(const std::string& folder) {
+}  // namespace
+
+bool MakePrivateFolders(const std::string& folder) {
   if (IsFolder(folder)) return true;
   const size_t slash = folder.rfind('/');
-  if (slash != std::string::npos && slash > 0 && !MakeFolders(folder.substr(0, slash))) return false;
+  if (slash != std::string::npos && slash > 0 && !MakePrivateFolders(folder.substr(0, slash))) return false;
   return ::mkdir(folder.c_str(), 0700) == 0 || (errno == EEXIST && IsFolder(folder));
 }
-
-}  // namespace
 
 AppPaths ResolveAppPaths(const std::string& programFolder) {
   AppPaths paths;
@@ -82,12 +81,22 @@ std::string UserConfigFolder() {
   return HomeFolder() + "/.config/" + kAppFolder;
 }
 
+std::string UserDataFolder() {
+  const std::string data = AbsoluteEnv("XDG_DATA_HOME");
+  if (!data.empty()) return Normal(data + "/" + kAppFolder);
+  return HomeFolder() + "/.local/share/" + kAppFolder;
+}
+
+std::string WatchSettingsFile(const std::string& name) { return UserConfigFolder() + "/watch/" + name + ".ini"; }
+
+std::string WatchFolder(const std::string& name) { return UserDataFolder() + "/watch/" + name; }
+
 bool MakeSettingsFolder(const std::string& settingsFile) {
   const size_t slash = settingsFile.rfind('/');
   if (slash == std::string::npos) return true;
   const std::string folder = settingsFile.substr(0, slash);
   if (Normal(folder) != Normal(UserConfigFolder())) return true;
-  return MakeFolders(folder);
+  return MakePrivateFolders(folder);
 }
 
 std::string RuntimeFolder() {

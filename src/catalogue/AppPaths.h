@@ -33,6 +33,20 @@ std::string HomeFolder();
 // HomeFolder() + "/.config/vormla-search". No trailing "/".
 std::string UserConfigFolder();
 
+// $XDG_DATA_HOME/vormla-search (only an absolute XDG_DATA_HOME counts), else
+// HomeFolder() + "/.local/share/vormla-search". No trailing "/".
+std::string UserDataFolder();
+
+// A watch by name, as the systemd units run it: its settings file
+// UserConfigFolder() + "/watch/<name>.ini" and its folder of results
+// UserDataFolder() + "/watch/<name>". name must be a plain file name.
+std::string WatchSettingsFile(const std::string& name);
+std::string WatchFolder(const std::string& name);
+
+// Makes folder with its missing parents, each new one with mode 0700. False when
+// it is not a folder afterwards.
+bool MakePrivateFolders(const std::string& folder);
+
 // Makes the settings file's folder when it is UserConfigFolder() (with missing
 // parents, mode 0700); any other folder is left as it is, so a portable copy
 // without its db folder still saves nothing. Returns false when the folder had to

@@ -28,6 +28,7 @@ constexpr size_t kPriceDigits = 9;    // the price boxes' limit
 constexpr int kSortChoices = 5;       // cmbSort items
 constexpr const char* kDbHelp =
     "category database (default: db/vm_data.db beside the program, else the installed one)";
+constexpr const char* kEncodingHelp = "sjis (default) or utf-8 (with a byte-order mark)";
 
 // The window's own words for the failures it also knows.
 constexpr const char* kMissingDbText = "DBファイルの設定が正しくありません。\n管理者に確認してください。";
@@ -133,35 +134,60 @@ int ParseCommandLine(int argc, const char* const* argv, CommandLine& commandLine
   CLI::App app{"Collects Vormla product listings into a Shift-JIS CSV file.", "vormla-cli"};
   app.require_subcommand(1);
 
+  // The conditions of a run, which `watch` takes too.
+  struct ConditionTexts {
+    std::string keyword, wholesaleFrom, wholesaleTo, retailFrom, retailTo, sort, top, nodes, images, db, settings,
+        encoding;
+  } t, w;
   struct Texts {
-    std::string keyword, wholesaleFrom, wholesaleTo, retailFrom, retailTo, sort, top, nodes, images, db,
-        settings, catTop, catDb;
-  } t;
+    std::string catTop, catDb, diffOutput, diffEncoding, watchDir, watchName, watchKeep;
+  } u;
   RunArguments& run = commandLine.Run;
 
   auto option = [](CLI::App* command, const char* name, std::string& value, const char* type, const char* help) {
     return command->add_option(name, value, help)->type_name(type);
   };
+  auto addConditions = [&option](CLI::App* command, ConditionTexts& t, RunArguments& run) {
+    option(command, "--keyword", t.keyword, "TEXT", "keyword (at most 40 bytes in Shift-JIS)");
+    option(command, "--wholesale-from", t.wholesaleFrom, "N", "lowest wholesale price (digits, at most 9)");
+    option(command, "--wholesale-to", t.wholesaleTo, "N", "highest wholesale price");
+    option(command, "--retail-from", t.retailFrom, "N", "lowest retail price");
+    option(command, "--retail-to", t.retailTo, "N", "highest retail price");
+    command->add_flag("--in-stock", run.InStock, "in-stock items only");
+    command->add_flag("--discounted", run.Discounted, "discounted items only");
+    option(command, "--sort", t.sort, "0..4", "sort order (default 0)");
+    option(command, "--top", t.top, "N", "top-level category index (default 0; see `categories`)");
+    option(command, "--nodes", t.nodes, "LIST", "node indices of that category's tree to search, \"1,2,5,\"");
+    option(command, "--images", t.images, "DIR", "save the item pictures into this existing folder");
+    option(command, "--db", t.db, "FILE", kDbHelp);
+    option(command, "--settings", t.settings, "FILE", "start from the conditions of this settings file");
+    option(command, "--encoding", t.encoding, "sjis|utf-8", kEncodingHelp);
+  };
   CLI::App* runCommand = app.add_subcommand("run", "Run one retrieval into a CSV file");
   option(runCommand, "--output", run.Output, "FILE", "result file (\".csv\" is appended unless it ends in .csv)")
       ->required();
-  option(runCommand, "--keyword", t.keyword, "TEXT", "keyword (at most 40 bytes in Shift-JIS)");
-  option(runCommand, "--wholesale-from", t.wholesaleFrom, "N", "lowest wholesale price (digits, at most 9)");
-  option(runCommand, "--wholesale-to", t.wholesaleTo, "N", "highest wholesale price");
-  option(runCommand, "--retail-from", t.retailFrom, "N", "lowest retail price");
-  option(runCommand, "--retail-to", t.retailTo, "N", "highest retail price");
-  runCommand->add_flag("--in-stock", run.InStock, "in-stock items only");
-  runCommand->add_flag("--discounted", run.Discounted, "discounted items only");
-  option(runCommand, "--sort", t.sort, "0..4", "sort order (default 0)");
-  option(runCommand, "--top", t.top, "N", "top-level category index (default 0; see `categories`)");
-  option(runCommand, "--nodes", t.nodes, "LIST", "node indices of that category's tree to search, \"1,2,5,\"");
-  option(runCommand, "--images", t.images, "DIR", "save the item pictures into this existing folder");
-  option(runCommand, "--db", t.db, "FILE", kDbHelp);
-  option(runCommand, "--settings", t.settings, "FILE", "start from the conditions of this settings file");
+  addConditions(runCommand, t, run);
 
   CLI::App* categoriesCommand = app.add_subcommand("categories", "List the catalogue's categories");
-  option(categoriesCommand, "--db", t.catDb, "FILE", kDbHelp);
-  option(categoriesCommand, "--top", t.catTop, "N", "list the tree of this top-level category");
+  option(categoriesCommand, "--db", u.catDb, "FILE", kDbHelp);
+  option(categoriesCommand, "--top", u.catTop, "N", "list the tree of this top-level category");
+
+  DiffArguments& diff = commandLine.Diff;
+  CLI::App* diffCommand = app.add_subcommand("diff", "Compare two result files (exit 0 same, 1 changed, 2 trouble)");
+  diffCommand->add_option("OLD", diff.Older, "the earlier result file")->required()->type_name("OLD.csv");
+  diffCommand->add_option("NEW", diff.Newer, "the later result file")->required()->type_name("NEW.csv");
+  option(diffCommand, "--output", u.diffOutput, "FILE", "write the change report here (default: standard output)");
+  option(diffCommand, "--encoding", u.diffEncoding, "sjis|utf-8", kEncodingHelp);
+
+  WatchArguments& watch = commandLine.Watch;
+  CLI::App* watchCommand =
+      app.add_subcommand("watch", "Run a retrieval into a folder of dated results and report what changed");
+  option(watchCommand, "--dir", u.watchDir, "DIR", "the folder of results, change reports and pictures");
+  option(watchCommand, "--name", u.watchName, "NAME",
+         "settings from ~/.config/vormla-search/watch/NAME.ini, results into ~/.local/share/vormla-search/watch/NAME/");
+  option(watchCommand, "--keep", u.watchKeep, "N", "keep the newest N results and change reports (default 30)");
+  watchCommand->add_flag("--pictures", watch.Pictures, "save the item pictures into DIR/pictures/");
+  addConditions(watchCommand, w, watch.Run);
 
   try {
     app.parse(argc, argv);
@@ -174,23 +200,37 @@ int ParseCommandLine(int argc, const char* const* argv, CommandLine& commandLine
     if (command->count(name) == 0) return std::nullopt;
     return value;
   };
+  auto takeConditions = [&given](CLI::App* command, const ConditionTexts& t, RunArguments& run) {
+    run.Keyword = given(command, "--keyword", t.keyword);
+    run.WholesaleFrom = given(command, "--wholesale-from", t.wholesaleFrom);
+    run.WholesaleTo = given(command, "--wholesale-to", t.wholesaleTo);
+    run.RetailFrom = given(command, "--retail-from", t.retailFrom);
+    run.RetailTo = given(command, "--retail-to", t.retailTo);
+    run.Sort = given(command, "--sort", t.sort);
+    run.Top = given(command, "--top", t.top);
+    run.Nodes = given(command, "--nodes", t.nodes);
+    run.Images = given(command, "--images", t.images);
+    run.Db = given(command, "--db", t.db);
+    run.Settings = given(command, "--settings", t.settings);
+    run.Encoding = given(command, "--encoding", t.encoding);
+  };
   if (runCommand->parsed()) {
     commandLine.Which = CommandLine::Command::kRun;
-    run.Keyword = given(runCommand, "--keyword", t.keyword);
-    run.WholesaleFrom = given(runCommand, "--wholesale-from", t.wholesaleFrom);
-    run.WholesaleTo = given(runCommand, "--wholesale-to", t.wholesaleTo);
-    run.RetailFrom = given(runCommand, "--retail-from", t.retailFrom);
-    run.RetailTo = given(runCommand, "--retail-to", t.retailTo);
-    run.Sort = given(runCommand, "--sort", t.sort);
-    run.Top = given(runCommand, "--top", t.top);
-    run.Nodes = given(runCommand, "--nodes", t.nodes);
-    run.Images = given(runCommand, "--images", t.images);
-    run.Db = given(runCommand, "--db", t.db);
-    run.Settings = given(runCommand, "--settings", t.settings);
+    takeConditions(runCommand, t, run);
+  } else if (diffCommand->parsed()) {
+    commandLine.Which = CommandLine::Command::kDiff;
+    diff.Output = given(diffCommand, "--output", u.diffOutput);
+    diff.Encoding = given(diffCommand, "--encoding", u.diffEncoding);
+  } else if (watchCommand->parsed()) {
+    commandLine.Which = CommandLine::Command::kWatch;
+    takeConditions(watchCommand, w, watch.Run);
+    watch.Dir = given(watchCommand, "--dir", u.watchDir);
+    watch.Name = given(watchCommand, "--name", u.watchName);
+    watch.Keep = given(watchCommand, "--keep", u.watchKeep);
   } else {
     commandLine.Which = CommandLine::Command::kCategories;
-    commandLine.Categories.Db = given(categoriesCommand, "--db", t.catDb);
-    commandLine.Categories.Top = given(categoriesCommand, "--top", t.catTop);
+    commandLine.Categories.Db = given(categoriesCommand, "--db", u.catDb);
+    commandLine.Categories.Top = given(categoriesCommand, "--top", u.catTop);
   }
   return -1;
 }
@@ -334,9 +374,20 @@ RunPlan PrepareRun(const RunArguments& arguments) {
     c.DirPath = folder.back() == '/' ? folder : folder + "/";
   }
 
+  c.Encoding = ParseEncoding(arguments.Encoding);
   if (TrimBlanks(arguments.Output).empty()) Usage("--output needs a file name");
   c.FilePath = ResultFileName(arguments.Output);
   return plan;
+}
+
+ResultEncoding ParseEncoding(const std::optional<std::string>& text) {
+  if (!text) return ResultEncoding::kSjis;
+  std::string lower = *text;
+  std::transform(lower.begin(), lower.end(), lower.begin(),
+                 [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; });
+  if (lower == "sjis") return ResultEncoding::kSjis;
+  if (lower == "utf-8") return ResultEncoding::kUtf8;
+  Usage("--encoding は sjis か utf-8 です (\"" + *text + "\" は使えません)");
 }
 
 std::vector<std::string> CategoryLines(const CategoriesArguments& arguments) {

@@ -50,6 +50,24 @@ struct RunArguments {
   std::optional<std::string> Images;
   std::optional<std::string> Db;
   std::optional<std::string> Settings;
+  std::optional<std::string> Encoding;  // "sjis" or "utf-8"
+};
+
+// The flags of `diff`.
+struct DiffArguments {
+  std::string Older, Newer;
+  std::optional<std::string> Output;
+  std::optional<std::string> Encoding;
+};
+
+// The flags of `watch`: the conditions as for `run` (Output unused), and where
+// the results go.
+struct WatchArguments {
+  RunArguments Run;
+  std::optional<std::string> Dir;
+  std::optional<std::string> Name;  // a watch of the user's own folders (the systemd units)
+  std::optional<std::string> Keep;
+  bool Pictures = false;
 };
 
 // The flags of `categories`.
@@ -59,10 +77,12 @@ struct CategoriesArguments {
 };
 
 struct CommandLine {
-  enum class Command { kNone, kRun, kCategories };
+  enum class Command { kNone, kRun, kCategories, kDiff, kWatch };
   Command Which = Command::kNone;
   RunArguments Run;
   CategoriesArguments Categories;
+  DiffArguments Diff;
+  WatchArguments Watch;
 };
 
 // Parses argv. Returns -1 when a command is to run (commandLine filled), otherwise
@@ -83,6 +103,10 @@ struct RunPlan {
 // a bad condition, kExitDatabase when the catalogue is missing or unreadable.
 // Touches no file besides reading the settings file and the catalogue.
 RunPlan PrepareRun(const RunArguments& arguments);
+
+// "sjis" (the default, also for nullopt) or "utf-8", any letter case. Throws
+// CliFailure(kExitUsage) for anything else.
+ResultEncoding ParseEncoding(const std::optional<std::string>& text);
 
 // The lines `categories` prints (UTF-8, no line ends). Throws CliFailure.
 std::vector<std::string> CategoryLines(const CategoriesArguments& arguments);

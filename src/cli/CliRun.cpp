@@ -57,9 +57,18 @@ void BlockRunSignals() {
 
 int RunCommand(const RunArguments& arguments, std::FILE* err) {
   RunPlan plan;
-  std::unique_ptr<PendingResult> result;
   try {
     plan = PrepareRun(arguments);
+  } catch (const CliFailure& failure) {
+    PrintFailure(err, failure);
+    return failure.ExitCode();
+  }
+  return RunPlanned(std::move(plan), err);
+}
+
+int RunPlanned(RunPlan plan, std::FILE* err, RunSummary* summary) {
+  std::unique_ptr<PendingResult> result;
+  try {
     // A stop asked for while the conditions were read ends here, before anything
     // is written or fetched.
     if (TakePendingStop()) {
@@ -103,6 +112,7 @@ int RunCommand(const RunArguments& arguments, std::FILE* err) {
   progress.Close();
 
   const int rows = worker.RowsWritten();
+  if (summary != nullptr) summary->PagesNotRead = worker.PagesNotRead();
   const auto counts = [&](int rowsKept) {
     std::fprintf(err, "%s\n", CountsLine(rowsKept, worker.PagesNotRead(), worker.PicturesNotSaved()).c_str());
   };

@@ -20,6 +20,13 @@ void BlockRunSignals();
 // counts line of the run.
 int RunCommand(const RunArguments& arguments, std::FILE* err);
 
+// What a caller of RunPlanned may want to know beyond the exit code.
+struct RunSummary {
+  int PagesNotRead = 0;
+};
+// The same for conditions already decided (RunCommand after PrepareRun).
+int RunPlanned(RunPlan plan, std::FILE* err, RunSummary* summary = nullptr);
+
 // The catalogue's lines on out; failures on err. An output that cannot be
 // written exits like a result file that cannot (4).
 int CategoriesCommand(const CategoriesArguments& arguments, std::FILE* out, std::FILE* err);

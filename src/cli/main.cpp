@@ -3,8 +3,10 @@
 #include <cstdio>
 #include <iostream>
 
+#include "cli/CliDiff.h"
 #include "cli/CliOptions.h"
 #include "cli/CliRun.h"
+#include "cli/CliWatch.h"
 
 int main(int argc, char** argv) {
   using namespace vormla::cli;
@@ -17,5 +19,7 @@ int main(int argc, char** argv) {
   if (parsed >= 0) return parsed;
   if (commandLine.Which == CommandLine::Command::kCategories)
     return CategoriesCommand(commandLine.Categories, stdout, stderr);
+  if (commandLine.Which == CommandLine::Command::kDiff) return DiffCommand(commandLine.Diff, 1, stderr);
+  if (commandLine.Which == CommandLine::Command::kWatch) return WatchCommand(commandLine.Watch, stderr);
   return RunCommand(commandLine.Run, stderr);
 }

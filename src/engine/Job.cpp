@@ -61,7 +61,7 @@ void RetrievalJob::Execute() {
 void RetrievalJob::RunJob() {
   StringList entries;
   // Nothing is fetched for a file that cannot be created or take its header.
-  if (!CsvFile.Open(Conditions.FilePath)) return;
+  if (!CsvFile.Open(Conditions.FilePath, Conditions.Encoding)) return;
   if (!CsvFile.WriteLine(CsvHeader())) {
     CsvFile.Close();
     return;

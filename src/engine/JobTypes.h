@@ -7,6 +7,10 @@
 
 namespace vormla {
 
+// The bytes of the result file: Shift-JIS as specified, or the same rows in UTF-8
+// after a byte-order mark for spreadsheet programs outside Japanese locales.
+enum class ResultEncoding { kSjis, kUtf8 };
+
 // The search conditions as the window held them when the run started. Texts are
 // Shift-JIS bytes; the two paths are native (UTF-8) file-system paths.
 struct SearchConditions {
@@ -21,6 +25,7 @@ struct SearchConditions {
   std::string DirPath;                           // txtDirPath, ends in "/" when ImgSave
   std::string FilePath;                          // strFilePath: the result file
   std::string CtgrList;                          // strCtgrList: "1,2,5," or ""
+  ResultEncoding Encoding = ResultEncoding::kSjis;  // of the file only: texts stay Shift-JIS
 };
 
 // One node of the category tree's flat list (top-level node, then its children).

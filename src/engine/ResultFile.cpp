@@ -5,29 +5,37 @@
 
 #include <cerrno>
 
+#include "web/TextOps.h"
+
 namespace vormla {
 
 ResultFile::~ResultFile() {
   if (fd_ >= 0) ::close(fd_);
 }
 
-bool ResultFile::Open(const std::string& path) {
+bool ResultFile::Open(const std::string& path, ResultEncoding encoding) {
   if (fd_ >= 0) Close();
   fd_ = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
   complete_ = 0;
-  if (fd_ < 0) failed_ = true;
-  return fd_ >= 0;
+  encoding_ = encoding;
+  if (fd_ < 0) {
+    failed_ = true;
+    return false;
+  }
+  return encoding_ == ResultEncoding::kSjis || WriteBytes("\xEF\xBB\xBF");
 }
 
 bool ResultFile::WriteLine(const std::string& text) {
+  std::string line = encoding_ == ResultEncoding::kUtf8 ? SjisToUtf8(text) : text;
+  line += "\r\n";
+  return WriteBytes(line);
+}
+
+bool ResultFile::WriteBytes(const std::string& line) {
   // A file that never opened has already recorded its failure.
   if (fd_ < 0 || failed_) return false;
   // One write per line, unbuffered, so a full disk shows on the line it hits and
   // nothing of that line is left waiting to be written later.
-  std::string line;
-  line.reserve(text.size() + 2);
-  line += text;
-  line += "\r\n";
   const char* data = line.data();
   size_t left = line.size();
   while (left > 0) {

@@ -107,6 +107,21 @@ TEST(AppPaths, ConfigFolderFollowsXdgConfigHomeElseHome) {
   EXPECT_EQ(DefaultImageFolder(), "/home/user/");
 }
 
+TEST(AppPaths, DataFolderFollowsXdgDataHomeElseHomeAndWatchesLiveUnderBoth) {
+  ScopedEnv home("HOME", "/home/user");
+  ScopedEnv config("XDG_CONFIG_HOME", "/cfg");
+  {
+    ScopedEnv data("XDG_DATA_HOME", "/data/");
+    EXPECT_EQ(UserDataFolder(), "/data/vormla-search");
+    EXPECT_EQ(WatchFolder("towels"), "/data/vormla-search/watch/towels");
+  }
+  for (const std::optional<std::string>& ignored : {std::optional<std::string>(), std::optional<std::string>("rel")}) {
+    ScopedEnv data("XDG_DATA_HOME", ignored);
+    EXPECT_EQ(UserDataFolder(), "/home/user/.local/share/vormla-search");
+  }
+  EXPECT_EQ(WatchSettingsFile("towels"), "/cfg/vormla-search/watch/towels.ini");
+}
+
 TEST(AppPaths, TheFirstSaveMakesThePrivateConfigFolder) {
   ScratchDir dir;
   ScopedEnv config("XDG_CONFIG_HOME", dir / "config/deeper");

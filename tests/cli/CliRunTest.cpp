@@ -15,6 +15,7 @@
 #include "catalogue/CategoryDatabase.h"
 #include "cli/CliOptions.h"
 #include "CliTestKit.h"
+#include "MarketTestKit.h"
 #include "demo-market/DemoMarket.h"
 #include "engine/RetrievalJob.h"
 #include "web/TextOps.h"
@@ -33,7 +34,8 @@ using clitest::TempFolder;
 using clitest::TestData;
 using ::testing::HasSubstr;
 
-const std::string kCatalogue = TestData("catalogue/vm_data.db");
+using clitest::CategoryColumn;
+using clitest::kCatalogue;
 
 using testing::ClosedPort;
 
@@ -49,19 +51,6 @@ constexpr bool kAddressSanitizer = false;
 #else
 constexpr bool kAddressSanitizer = false;
 #endif
-
-// The category column the engine writes for node `index` of top-level entry `top`
-// (UTF-8, before entity decoding).
-std::string CategoryColumn(int top, int index) {
-  CategoryDatabase db(kCatalogue);
-  const std::vector<TopCategory> tops = db.LoadTopCategories();
-  const std::vector<CatalogueNode> nodes = db.LoadCategoryTree(top);
-  const CatalogueNode& node = nodes.at(static_cast<size_t>(index));
-  std::string label;
-  if (node.Level == 1) label = TrimBlanks(nodes.at(static_cast<size_t>(node.Parent)).CaptionUtf8) + " > ";
-  label += TrimBlanks(node.CaptionUtf8);
-  return top > 0 ? tops.at(static_cast<size_t>(top)).NameUtf8 + " > " + label : label;
-}
 
 std::vector<std::string> Utf8Fields(const std::vector<std::string>& record) {
   std::vector<std::string> fields;
@@ -83,7 +72,7 @@ void ExpectRows(const CsvText& csv, const std::vector<demo::ExpectedItem>& expec
   }
 }
 
-class CliRun : public ::testing::Test {
+class CliRun : public clitest::MarketSuite {
  protected:
   // The run's file beside the target while it runs ("" when there is none).
   std::string TemporaryResult() const {
@@ -95,37 +84,12 @@ class CliRun : public ::testing::Test {
   // The whole-site search of a run without conditions.
   static std::string PlainTarget() { return "/search?category_id=80&ex_so=N&sort=score&sort_operate_flg=Y"; }
 
-  static void SetUpTestSuite() {
-    folder_ = std::make_unique<TempFolder>();
-    market_ = std::make_unique<demo::DemoMarket>();
-    started_ = market_->Start() && market_->WriteCaFile(*folder_ / "ca.pem");
-  }
-  static void TearDownTestSuite() {
-    if (market_) market_->Stop();
-    market_.reset();
-    folder_.reset();
-  }
   void SetUp() override {
     ASSERT_TRUE(started_) << "the demo market did not start";
     market_->ClearRecords();
     market_->ClearRoutes();
   }
-
-  static std::map<std::string, std::string> Environment(const std::string& pauseScale = "0") {
-    return {{"VORMLA_SITE_ROOT", market_->SiteRoot()},
-            {"VORMLA_CA_FILE", *folder_ / "ca.pem"},
-            {"VORMLA_PAUSE_SCALE", pauseScale}};
-  }
-
-  static std::unique_ptr<TempFolder> folder_;
-  static std::unique_ptr<demo::DemoMarket> market_;
-  static bool started_;
-  TempFolder work_;
 };
-
-std::unique_ptr<TempFolder> CliRun::folder_;
-std::unique_ptr<demo::DemoMarket> CliRun::market_;
-bool CliRun::started_ = false;
 
 TEST_F(CliRun, WritesEveryServedItemWithItsPictures) {
   std::filesystem::create_directory(work_ / "pictures");

@@ -32,13 +32,15 @@ struct FullRun {
   std::string bytes;
 };
 
-FullRun RunInto(const std::string& file, int items, size_t nameBytes) {
+FullRun RunInto(const std::string& file, int items, size_t nameBytes,
+              ResultEncoding encoding = ResultEncoding::kSjis) {
   ::setenv("VORMLA_PAUSE_SCALE", "0", 1);
   FakeWebAccess web;
   ServeLargeRows(web, items, nameBytes);
   RecordingObserver observer;
   SearchConditions conditions;
   conditions.FilePath = file;
+  conditions.Encoding = encoding;
   RetrievalJob job(conditions, {}, observer, web, kRoot);
   job.Execute();
   return {job.ItemFound(), job.RowsWritten(), ReadBytes(file)};
@@ -68,6 +70,23 @@ TEST(DiskFullTest, RoomForTheHeaderOnlyLeavesTheHeader) {
   EXPECT_EQ(run.itemFound, kFileError);
   EXPECT_EQ(run.rows, 0);
   EXPECT_EQ(run.bytes, CsvHeader() + "\r\n");
+}
+
+TEST(DiskFullTest, Utf8FileEndsAfterTheLastCompleteRowToo) {
+  SmallFileSystem disk(64 * 1024);
+  if (!disk.Mounted()) GTEST_SKIP() << disk.WhyNot();
+  const FullRun run = RunInto(disk / "result.csv", 200, 1200, ResultEncoding::kUtf8);
+  EXPECT_EQ(run.itemFound, kFileError);
+  ASSERT_GT(run.rows, 10);
+  ASSERT_LT(run.rows, 200);
+  // The mark, then the rows that fitted whole, exactly as in a Shift-JIS file.
+  ASSERT_EQ(run.bytes.substr(0, 3), "\xEF\xBB\xBF");
+  const std::string sjis = Utf8ToSjis(run.bytes.substr(3));
+  const CsvText csv = ParseCsv(sjis);
+  EXPECT_TRUE(csv.wellFormed);
+  ASSERT_EQ(csv.records.size(), static_cast<size_t>(run.rows) + 1);
+  EXPECT_EQ(sjis.substr(0, CsvHeader().size() + 2), CsvHeader() + "\r\n");
+  EXPECT_EQ(csv.records.back()[3], std::to_string(run.rows) + " " + std::string(1200, 'x'));
 }
 
 }  // namespace

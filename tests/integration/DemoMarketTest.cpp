@@ -298,3 +298,80 @@ TEST_F(DemoMarketTest, TestRoutesAnswerAsSet) {
 
 }  // namespace
 }  // namespace vormla::testing
+
+namespace vormla::testing {
+namespace {
+
+// Keys of a result page's items, in page order.
+std::vector<std::uint64_t> KeysOf(const demo::DemoMarket& market, const std::vector<demo::ExpectedItem>& rows) {
+  std::vector<std::uint64_t> keys;
+  for (const demo::ExpectedItem& row : rows) {
+    const std::string path = row.url.substr(market.SiteRoot().size() + 6);  // after "/shop/"
+    const size_t slash = path.find('/');
+    keys.push_back(market.Goods().KeyFromPath(path.substr(0, slash), path.substr(slash + 1)).value_or(0));
+  }
+  return keys;
+}
+
+TEST_F(DemoMarketTest, LaterRevisionsChangeTheGoodsAndRevisionZeroComesBack) {
+  std::vector<std::string> targets;
+  for (const char* category : {"4242", "101010", "101040", "777"}) targets.push_back(PlainTarget(category));
+  auto snapshot = [&] {
+    std::vector<std::string> pages;
+    for (const std::string& target : targets) {
+      pages.push_back(Get(target));
+      for (const demo::ExpectedItem& row : Market().ExpectedRows(target, "", false)) pages.push_back(Get(row.url));
+    }
+    return pages;
+  };
+  const std::vector<std::string> before = snapshot();
+
+  Market().SetCatalogueRevision(1);
+  std::map<demo::ItemChange, int> seen;
+  for (const std::string& target : targets) {
+    Market().SetCatalogueRevision(0);
+    const std::vector<demo::ExpectedItem> rows0 = Market().ExpectedRows(target, "", true);
+    Market().SetCatalogueRevision(1);
+    const std::vector<demo::ExpectedItem> rows1 = Market().ExpectedRows(target, "", true);
+    const std::vector<std::uint64_t> keys0 = KeysOf(Market(), rows0), keys1 = KeysOf(Market(), rows1);
+    // One item more at the end; the others in their order, less those gone.
+    ASSERT_FALSE(keys1.empty());
+    EXPECT_EQ(Market().Goods().RevisionChange(keys1.back()), demo::ItemChange::kAdded);
+    std::vector<std::uint64_t> kept;
+    for (const std::uint64_t key : keys0) {
+      const demo::ItemChange change = Market().Goods().RevisionChange(key);
+      ++seen[change];
+      if (change != demo::ItemChange::kRemoved) kept.push_back(key);
+    }
+    EXPECT_EQ(kept, std::vector<std::uint64_t>(keys1.begin(), keys1.end() - 1)) << target;
+    for (size_t i = 0; i < rows0.size(); ++i) {
+      const auto at = std::find(keys1.begin(), keys1.end(), keys0[i]);
+      if (at == keys1.end()) continue;
+      const demo::ExpectedColumns& a = rows0[i].columns;
+      const demo::ExpectedColumns& b = rows1[static_cast<size_t>(at - keys1.begin())].columns;
+      const demo::ItemChange change = Market().Goods().RevisionChange(keys0[i]);
+      for (size_t k = 0; k < a.size(); ++k) {
+        const bool mayDiffer = (change == demo::ItemChange::kPrice && (k == 7 || k == 8)) ||
+                               (change == demo::ItemChange::kStock && k == 22);
+        if (!mayDiffer) {
+          EXPECT_EQ(a[k], b[k]) << rows0[i].url << " column " << k + 1;
+        }
+      }
+      if (change == demo::ItemChange::kStock) {
+        EXPECT_NE(a[22], b[22]);
+      }
+      if (change == demo::ItemChange::kPrice && a[8] != "卸価格は非公開") {
+        EXPECT_NE(a[8], b[8]);
+      }
+    }
+  }
+  EXPECT_GT(seen[demo::ItemChange::kRemoved], 0);
+  EXPECT_GT(seen[demo::ItemChange::kPrice], 0);
+  EXPECT_GT(seen[demo::ItemChange::kStock], 0);
+
+  Market().SetCatalogueRevision(0);
+  EXPECT_EQ(snapshot(), before);
+}
+
+}  // namespace
+}  // namespace vormla::testing

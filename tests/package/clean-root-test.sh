@@ -78,9 +78,28 @@ files_in_place() {
     [ -f "$ROOT/usr/share/metainfo/jp.vormla.search.metainfo.xml" ] &&
     [ -f "$ROOT/usr/share/man/man1/vormla-cli.1.gz" ] &&
     [ -f "$ROOT/usr/share/man/man1/vormla-search.1.gz" ] &&
+    [ -f "$ROOT/usr/lib/systemd/user/vormla-watch@.service" ] &&
+    [ -f "$ROOT/usr/lib/systemd/user/vormla-watch@.timer" ] &&
     [ ! -e "$BIN/db" ]
 }
-check "the package holds both programs, the catalogue, entry, icons, metadata and man pages" files_in_place
+check "the package holds both programs, the catalogue, entry, icons, metadata, man pages and systemd units" files_in_place
+
+units_verify() {
+  # The units start the packaged program; verified on copies that name the
+  # unpacked one, which is not installed on this machine.
+  local units="$ROOT/usr/lib/systemd/user" copies="$WORK/units"
+  grep -qx 'ExecStart=/usr/bin/vormla-cli watch --name %i' "$units/vormla-watch@.service" || return 1
+  mkdir -p "$copies" "$WORK/units-runtime" && chmod 700 "$WORK/units-runtime"
+  for unit in service timer; do
+    sed "s#^ExecStart=/usr/bin/vormla-cli #ExecStart=$BIN/vormla-cli #" "$units/vormla-watch@.$unit" \
+      >"$copies/vormla-watch@demo.$unit"
+  done
+  local out
+  out=$(XDG_RUNTIME_DIR="$WORK/units-runtime" systemd-analyze --user verify --man=no \
+    "$copies/vormla-watch@demo.service" "$copies/vormla-watch@demo.timer" 2>&1) || { echo "$out"; return 1; }
+  [ -z "$out" ] || { echo "$out"; return 1; }
+}
+check "systemd-analyze verify accepts the packaged units" units_verify
 
 echo "== vormla-cli categories"
 categories_match() {
@@ -115,6 +134,24 @@ run_writes_csv() {
     cmp "$WORK/out/build-tree.csv" "$WORK/out/installed.csv"
 }
 check "run writes the same CSV as the build tree's copy" run_writes_csv
+
+watch_by_name() {
+  # What vormla-watch@towels.service runs: conditions from the user's watch
+  # folder (the same ones as above), results into the user's data folder. A
+  # configuration folder of its own, so the window's first start below finds none.
+  local config="$WORK/watch-config" nodes
+  nodes=$("$BIN/vormla-cli" categories --top 1 | wc -l)
+  mkdir -p "$config/vormla-search/watch"
+  printf '[Config]\r\nWord=タオル\r\nSort=2\r\nCategory=1\r\nTreeList=0110%s\r\n' \
+    "$(printf '%*s' $((nodes - 4)) '' | tr ' ' 0)" >"$config/vormla-search/watch/towels.ini"
+  local status=0
+  XDG_CONFIG_HOME="$config" "$BIN/vormla-cli" watch --name towels 2>"$WORK/watch.err" || status=$?
+  [ "$status" -eq 0 ] || { echo "exit $status"; cat "$WORK/watch.err"; return 1; }
+  local results=("$XDG_DATA_HOME"/vormla-search/watch/towels/vormla-*.csv)
+  [ ${#results[@]} -eq 1 ] && [ -f "${results[0]}" ] &&
+    cmp "${results[0]}" "$WORK/out/installed.csv"
+}
+check "watch --name reads the user's watch settings and writes into the user's data folder" watch_by_name
 
 echo "== The window, offscreen"
 export QT_QPA_PLATFORM=offscreen

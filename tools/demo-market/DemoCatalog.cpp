@@ -20,19 +20,52 @@ std::string ModelDecode(const std::string& text) {
 }
 
 Catalog::Catalog(int port, CatalogOptions options)
-    : root_("https://127.0.0.1:" + std::to_string(port)), options_(options) {}
+    : root_("https://127.0.0.1:" + std::to_string(port)), options_(options), revision_(options.revision) {}
+
+void Catalog::SetRevision(int revision) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  revision_ = revision;
+  cache_.clear();  // item pages show the stock
+}
+
+ItemChange Catalog::ChangeClass(std::uint64_t key) const {
+  const int revision = revision_;
+  if (revision <= 0) return ItemChange::kNone;
+  switch (Mix(key ^ (0xC4A26EULL * static_cast<std::uint64_t>(revision))) % 10) {
+    case 0:
+      return ItemChange::kRemoved;
+    case 1:
+      return ItemChange::kPrice;
+    case 2:
+      return ItemChange::kStock;
+    default:
+      return ItemChange::kNone;
+  }
+}
+
+ItemChange Catalog::RevisionChange(std::uint64_t key) const {
+  if (revision_ <= 0) return ItemChange::kNone;
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    if (added_.count(key) != 0) return ItemChange::kAdded;
+  }
+  return ChangeClass(key);
+}
 
 ItemFacts Catalog::Facts(std::uint64_t key) const {
   Rng r(key ^ 0xFAC75ULL);
   ItemFacts f;
   const bool noWholesale = r.OneIn(12);
-  const int wholesale = 100 + r.Below(2000) * 10;
+  int wholesale = 100 + r.Below(2000) * 10;
   const int retailKind = r.Below(12);
   const int markup = 150 + r.Below(150);
   f.soldOut = r.OneIn(7);
   f.discounted = r.OneIn(5);
   f.sales = r.Below(5000);
   f.registered = r.Below(1800);
+  const ItemChange change = RevisionChange(key);
+  if (change == ItemChange::kPrice) wholesale += 100;
+  if (change == ItemChange::kStock) f.soldOut = !f.soldOut;
   f.wholesale = noWholesale ? 0 : wholesale;
   if (retailKind == 1) {
     f.openPrice = true;

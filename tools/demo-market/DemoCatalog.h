@@ -5,11 +5,13 @@
 #pragma once
 
 #include <array>
+#include <atomic>
 #include <cstdint>
 #include <map>
 #include <memory>
 #include <mutex>
 #include <optional>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -45,6 +47,17 @@ struct CatalogOptions {
   // pageBytesMin and pageBytesMax, chosen per item.
   int pageBytesMin = 0;
   int pageBytesMax = 0;
+  // The catalogue's state; see Catalog::SetRevision.
+  int revision = 0;
+};
+
+// How an item differs from revision 0 in a later revision of the catalogue.
+enum class ItemChange {
+  kNone,
+  kRemoved,  // no search lists it any more
+  kPrice,    // its wholesale price (and the retail price made from it) went up by 100 yen
+  kStock,    // in stock and sold out swapped
+  kAdded     // listed only from this revision on
 };
 
 // Facts of one item that searches filter and sort on.
@@ -78,6 +91,15 @@ class Catalog {
  public:
   Catalog(int port, CatalogOptions options);
 
+  // Revision 0 is the catalogue every page comes from by default. From revision 1
+  // on, every search lists one item more at the end, and about one item in ten
+  // of the others is gone, one in ten costs more and one in ten swapped its
+  // stock, each revision its own; everything else of the pages stays the same.
+  void SetRevision(int revision);
+  int Revision() const { return revision_; }
+  // What the current revision changed of this item.
+  ItemChange RevisionChange(std::uint64_t key) const;
+
   Listing MakeListing(const SearchQuery& query) const;
   std::string ListingPage(const SearchQuery& query, const Listing& listing, bool signedIn) const;
 
@@ -103,11 +125,14 @@ class Catalog {
 
  private:
   std::string ItemHtml(std::uint64_t key, ItemPage& page) const;
+  ItemChange ChangeClass(std::uint64_t key) const;  // kAdded aside
 
   std::string root_;
   CatalogOptions options_;
   mutable std::mutex mutex_;
   mutable std::map<std::uint64_t, std::shared_ptr<const ItemPage>> cache_;
+  std::atomic<int> revision_{0};
+  mutable std::set<std::uint64_t> added_;  // the keys the later revisions listed in addition
 };
 
 // A small valid PNG, different for every path.

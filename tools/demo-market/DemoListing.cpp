@@ -53,6 +53,17 @@ Listing Catalog::MakeListing(const SearchQuery& query) const {
     const int g = query.allCategories ? static_cast<int>(Mix(key) % kGenres) : genre;
     pool.push_back(key | static_cast<std::uint64_t>(g));
   }
+  if (revision_ > 0) {
+    std::erase_if(pool, [this](std::uint64_t key) { return ChangeClass(key) == ItemChange::kRemoved; });
+    const std::uint64_t extra = Mix(seed ^ (0xADDEDULL + static_cast<std::uint64_t>(revision_))) & kKeyMask;
+    const int g = query.allCategories ? static_cast<int>(Mix(extra) % kGenres) : genre;
+    const std::uint64_t key = (extra & ~std::uint64_t{7}) | 0x100 | static_cast<std::uint64_t>(g);
+    {
+      std::lock_guard<std::mutex> lock(mutex_);
+      added_.insert(key);
+    }
+    pool.push_back(key);
+  }
 
   auto number = [](const std::string& text) { return text.empty() ? -1LL : std::stoll(text); };
   const long long wFrom = number(query.priceFrom), wTo = number(query.priceTo);

@@ -135,6 +135,11 @@ class DemoMarket {
   std::string OpenSignedInSession();
 
   const Catalog& Goods() const { return *catalog_; }
+  // Changes the goods between two runs (Catalog::SetRevision).
+  void SetCatalogueRevision(int revision) {
+    if (catalog_) catalog_->SetRevision(revision);
+    else options_.catalogue.revision = revision;
+  }
 
  private:
   struct Session {

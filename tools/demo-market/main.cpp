@@ -1,5 +1,7 @@
 // vormla-demo-market: the local marketplace on its own, for trying the program out.
 // Prints "https://127.0.0.1:PORT" once it listens and runs until SIGINT or SIGTERM.
+// SIGUSR1 moves the goods on to the next revision of the catalogue (some items
+// gone, some new, some with another price or stock), to try out `vormla-cli watch`.
 #include <csignal>
 #include <cstdio>
 #include <algorithm>
@@ -18,6 +20,9 @@ int main(int argc, char** argv) {
   app.add_option("--port", port, "port to listen on (0: a free one)")->check(CLI::Range(0, 65535));
   app.add_option("--ca-out", caOut, "write the CA certificate (PEM) that signs the server's certificate here");
   app.add_option("--items", items, "list exactly this many items per search (0: varied)")->check(CLI::Range(0, 100000));
+  int revision = 0;
+  app.add_option("--revision", revision, "start with this revision of the goods (0: the usual ones)")
+      ->check(CLI::Range(0, 1000000));
   std::vector<int> pageKb;
   app.add_option("--page-kb", pageKb, "pad item pages to between MIN and MAX kilobytes")->expected(2);
   CLI11_PARSE(app, argc, argv);
@@ -27,11 +32,13 @@ int main(int argc, char** argv) {
   sigemptyset(&signals);
   sigaddset(&signals, SIGINT);
   sigaddset(&signals, SIGTERM);
+  sigaddset(&signals, SIGUSR1);
   pthread_sigmask(SIG_BLOCK, &signals, nullptr);
 
   vormla::demo::DemoMarketOptions options;
   options.port = port;
   options.catalogue.itemsPerSearch = items;
+  options.catalogue.revision = revision;
   if (pageKb.size() == 2) {
     options.catalogue.pageBytesMin = std::min(pageKb[0], pageKb[1]) * 1024;
     options.catalogue.pageBytesMax = std::max(pageKb[0], pageKb[1]) * 1024;
@@ -49,7 +56,10 @@ int main(int argc, char** argv) {
   std::cout << market.SiteRoot() << std::endl;
 
   int received = 0;
-  sigwait(&signals, &received);
+  while (sigwait(&signals, &received) == 0 && received == SIGUSR1) {
+    market.SetCatalogueRevision(market.Goods().Revision() + 1);
+    std::cout << "revision " << market.Goods().Revision() << std::endl;
+  }
   market.Stop();
   return 0;
 }

@@ -1,0 +1,300 @@
+// vormla-cli watch against the demo market, whose goods change between two runs;
+// and --encoding utf-8 on run, whose file must be the Shift-JIS file's rows.
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <memory>
+#include <set>
+
+#include "cli/CliOptions.h"
+#include "CliTestKit.h"
+#include "MarketTestKit.h"
+#include "demo-market/DemoMarket.h"
+#include "engine/RetrievalJob.h"
+#include "web/TextOps.h"
+
+namespace vormla::cli {
+namespace {
+
+using clitest::Finished;
+using clitest::ReadBytes;
+using clitest::TempFolder;
+using ::testing::HasSubstr;
+
+using clitest::CategoryColumn;
+using clitest::kCatalogue;
+using Values = std::vector<std::string>;
+
+std::vector<std::string> FilesStartingWith(const std::string& folder, const std::string& prefix) {
+  std::vector<std::string> names;
+  for (const auto& entry : std::filesystem::directory_iterator(folder)) {
+    const std::string name = entry.path().filename().string();
+    if (name.rfind(prefix, 0) == 0) names.push_back(name);
+  }
+  std::sort(names.begin(), names.end());
+  return names;
+}
+
+// The report a run's expected rows give against an earlier run's: what the
+// market's own model says each file holds, compared item by item.
+std::vector<Values> ExpectedReport(const std::vector<demo::ExpectedItem>& before,
+                                   const std::vector<demo::ExpectedItem>& after) {
+  struct Side {
+    std::vector<std::string> order;
+    std::map<std::string, demo::ExpectedColumns> rows;  // the later row of a URL
+  };
+  auto side = [](const std::vector<demo::ExpectedItem>& items) {
+    Side s;
+    for (const demo::ExpectedItem& item : items) {
+      if (s.rows.count(item.url) == 0) s.order.push_back(item.url);
+      s.rows[item.url] = item.columns;
+    }
+    return s;
+  };
+  const Side older = side(before), newer = side(after);
+  const demo::ExpectedColumns none{};
+  auto row = [](const std::string& kind, const demo::ExpectedColumns& item, const demo::ExpectedColumns& b,
+                const demo::ExpectedColumns& a) {
+    return Values{kind, item[35], item[0], item[3], b[8], a[8], b[7], a[7], b[22], a[22]};
+  };
+  std::vector<Values> report = {{"変化", "詳細ページURL", "商品管理番号", "商品名", "卸価格(前)", "卸価格(後)",
+                                 "メーカ希望小売価格(前)", "メーカ希望小売価格(後)", "販売状況(前)", "販売状況(後)"}};
+  for (const std::string& url : newer.order) {
+    if (older.rows.count(url) == 0) report.push_back(row("新規", newer.rows.at(url), none, newer.rows.at(url)));
+  }
+  for (const std::string& url : older.order) {
+    if (newer.rows.count(url) == 0) report.push_back(row("終了", older.rows.at(url), older.rows.at(url), none));
+  }
+  for (const std::string& url : newer.order) {
+    if (older.rows.count(url) == 0) continue;
+    const demo::ExpectedColumns& b = older.rows.at(url);
+    const demo::ExpectedColumns& a = newer.rows.at(url);
+    if (a[7] != b[7] || a[8] != b[8]) report.push_back(row("価格変更", a, b, a));
+    if (a[22] != b[22]) report.push_back(row("販売状況変更", a, b, a));
+    bool other = false;
+    for (size_t k = 0; k < 35; ++k) other = other || (k != 7 && k != 8 && k != 22 && a[k] != b[k]);
+    if (other) report.push_back(row("更新", a, b, a));
+  }
+  return report;
+}
+
+class CliWatch : public clitest::MarketSuite {
+ protected:
+  void SetUp() override {
+    ASSERT_TRUE(started_) << "the demo market did not start";
+    market_->SetCatalogueRevision(0);
+    market_->ClearRecords();
+  }
+  void TearDown() override { market_->SetCatalogueRevision(0); }
+
+  // A watch of the first searches of top-level entry 1.
+  Finished Watch(std::vector<std::string> extra = {}) {
+    std::vector<std::string> arguments{"watch", "--dir", work_ / "watch", "--db", kCatalogue, "--top", "1", "--nodes",
+                                       kNodes};
+    arguments.insert(arguments.end(), extra.begin(), extra.end());
+    return clitest::RunCli(arguments, work_.Path(), Environment());
+  }
+  static constexpr const char* kNodes = "1,4";
+  static std::vector<std::string> Columns() { return {CategoryColumn(1, 1), CategoryColumn(1, 4)}; }
+  // Picture paths the market answered with the picture (its handler leaves the
+  // status unset, -1, for the server to make it 200).
+  static std::set<std::string> PicturesServed() {
+    std::set<std::string> served;
+    for (const demo::RecordedRequest& request : market_->Requests()) {
+      const bool answered = request.status == 200 || request.status == -1;
+      if (request.target.rfind("/img/", 0) == 0 && answered) served.insert(request.target);
+    }
+    return served;
+  }
+  static int PictureRequests() {
+    const auto requests = market_->Requests();
+    return static_cast<int>(std::count_if(requests.begin(), requests.end(), [](const demo::RecordedRequest& r) {
+      return r.target.rfind("/img/", 0) == 0;
+    }));
+  }
+};
+
+TEST_F(CliWatch, ReportsExactlyWhatTheMarketChangedAndFetchesNoSavedPictureAgain) {
+  const Finished first = Watch({"--pictures"});
+  ASSERT_EQ(first.exitCode, kExitRows) << first.err;
+  EXPECT_THAT(first.err, HasSubstr("vormla-cli: " + work_ / "watch" + " で最初の結果のため、変化レポートはありません"));
+  EXPECT_TRUE(FilesStartingWith(work_ / "watch", "changes-").empty());
+  const std::vector<demo::ExpectedItem> before = market_->ExpectedRunRows(Columns());
+  const std::set<std::string> savedFirst = PicturesServed();
+  ASSERT_FALSE(savedFirst.empty());
+
+  market_->ClearRecords();
+  market_->SetCatalogueRevision(1);
+  const Finished second = Watch({"--pictures"});
+  ASSERT_EQ(second.exitCode, kExitRows) << second.err;
+  const std::vector<demo::ExpectedItem> after = market_->ExpectedRunRows(Columns());
+  ASSERT_FALSE(after.empty());
+
+  const std::vector<std::string> results = FilesStartingWith(work_ / "watch", "vormla-");
+  const std::vector<std::string> reports = FilesStartingWith(work_ / "watch", "changes-");
+  ASSERT_EQ(results.size(), 2u);
+  ASSERT_EQ(reports.size(), 1u);
+  EXPECT_EQ(reports[0].substr(8), results[1].substr(7));  // the new result's stamp
+  EXPECT_THAT(results[0], ::testing::MatchesRegex("vormla-[0-9]{8}-[0-9]{6}\\.csv"));
+
+  std::vector<Values> report;
+  const std::string reportBytes = ReadBytes(work_ / ("watch/" + reports[0]));
+  const clitest::CsvText csv = clitest::ParseCsv(reportBytes);
+  EXPECT_TRUE(csv.wellFormed);
+  for (const auto& record : csv.records) {
+    Values fields;
+    for (const std::string& field : record) fields.push_back(SjisToUtf8(field));
+    report.push_back(fields);
+  }
+  EXPECT_EQ(report, ExpectedReport(before, after));
+
+  // Each change in the report is one the market made: no other column moved.
+  std::map<std::string, int> kinds;
+  for (size_t r = 1; r < report.size(); ++r) {
+    const std::string& url = report[r][1];
+    const std::string path = url.substr(market_->SiteRoot().size());  // /shop/SUPPLIER/CODE
+    const size_t slash = path.rfind('/');
+    const auto key = market_->Goods().KeyFromPath(path.substr(6, slash - 6), path.substr(slash + 1));
+    ASSERT_TRUE(key.has_value()) << url;
+    const demo::ItemChange change = market_->Goods().RevisionChange(*key);
+    const std::string& kind = report[r][0];
+    ++kinds[kind];
+    const std::map<std::string, demo::ItemChange> made = {{"新規", demo::ItemChange::kAdded},
+                                                          {"終了", demo::ItemChange::kRemoved},
+                                                          {"価格変更", demo::ItemChange::kPrice},
+                                                          {"販売状況変更", demo::ItemChange::kStock}};
+    ASSERT_EQ(made.count(kind), 1u) << kind;
+    EXPECT_EQ(change, made.at(kind)) << kind << " " << url;
+  }
+  EXPECT_GE(kinds["新規"], 1);
+  EXPECT_GE(kinds["終了"], 1);
+  EXPECT_GE(kinds["価格変更"], 1);
+  EXPECT_GE(kinds["販売状況変更"], 1);
+  EXPECT_EQ(kinds["更新"], 0);
+  EXPECT_THAT(second.err, HasSubstr("vormla-cli: 新規 " + std::to_string(kinds["新規"]) + "、終了 " +
+                                    std::to_string(kinds["終了"]) + "、価格変更 " + std::to_string(kinds["価格変更"]) +
+                                    "、販売状況変更 " + std::to_string(kinds["販売状況変更"]) + "、更新 0\n"));
+  EXPECT_THAT(second.err, HasSubstr("vormla-cli: 変化レポート: " + work_ / ("watch/" + reports[0])));
+
+  // Pictures: the second run asked for none that the first had saved, and got
+  // those of the items it had not seen before.
+  int picturesOfNew = 0;
+  for (const std::string& url : PicturesServed()) EXPECT_EQ(savedFirst.count(url), 0u) << url;
+  for (const demo::ExpectedItem& item : after) {
+    const bool seen = std::any_of(before.begin(), before.end(),
+                                  [&](const demo::ExpectedItem& b) { return b.columns[0] == item.columns[0]; });
+    if (seen || !item.picturesSaved) continue;
+    for (const std::string& url : item.pictureUrls) {
+      const bool missing = std::count(item.missingPictureUrls.begin(), item.missingPictureUrls.end(), url) != 0;
+      if (missing) continue;
+      const std::string path = url.substr(market_->SiteRoot().size());
+      EXPECT_EQ(PicturesServed().count(path), 1u) << path;
+      const std::string name = path.substr(path.rfind('/') + 1);
+      EXPECT_TRUE(std::filesystem::exists(work_ / ("watch/pictures/" + item.columns[0] + "/" + name))) << name;
+      ++picturesOfNew;
+    }
+  }
+  EXPECT_GT(picturesOfNew, 0);
+  EXPECT_LT(PictureRequests(), static_cast<int>(savedFirst.size()));
+}
+
+TEST_F(CliWatch, KeepTwoLeavesTheNewestTwoResults) {
+  for (int run = 0; run < 3; ++run) {
+    market_->SetCatalogueRevision(run);
+    const Finished watch = Watch({"--keep", "2"});
+    ASSERT_EQ(watch.exitCode, kExitRows) << watch.err;
+  }
+  const std::vector<std::string> results = FilesStartingWith(work_ / "watch", "vormla-");
+  const std::vector<std::string> reports = FilesStartingWith(work_ / "watch", "changes-");
+  ASSERT_EQ(results.size(), 2u);
+  ASSERT_EQ(reports.size(), 2u);
+  // The third report compares the third result with the second.
+  EXPECT_EQ(reports[1].substr(8), results[1].substr(7));
+  EXPECT_EQ(reports[0].substr(8), results[0].substr(7));
+  EXPECT_FALSE(std::filesystem::exists(work_ / "watch/pictures"));
+}
+
+TEST_F(CliWatch, SecondWatchOnTheSameFolderExitsAtOnceAndACancelKeepsNoPartialResult) {
+  clitest::CliProcess first({"watch", "--dir", work_ / "watch", "--db", kCatalogue, "--top", "1", "--nodes",
+                             "1,2,3,4,5,6"},
+                            Environment("0.2"), work_.Path());
+  ASSERT_TRUE(first.Started());
+  const bool running = clitest::WaitFor(
+      [&] {
+        return std::filesystem::exists(work_ / "watch") &&
+               !FilesStartingWith(work_ / "watch", ".vormla-run-").empty() && market_->Searches().size() >= 1;
+      },
+      std::chrono::seconds(30));
+  ASSERT_TRUE(running);
+
+  TempFolder other;
+  const Finished second = clitest::RunCli({"watch", "--dir", work_ / "watch", "--db", kCatalogue}, other.Path(),
+                                          Environment());
+  EXPECT_EQ(second.exitCode, kExitUsage);
+  EXPECT_EQ(second.err, "vormla-cli: " + work_ / "watch" + " では別の watch が実行中です。終わってから実行してください\n");
+  const size_t searchesSoFar = market_->Searches().size();
+  EXPECT_LT(searchesSoFar, 6u) << "the first watch ended before the second was tried";
+
+  first.Signal(SIGINT);
+  const Finished stopped = first.Wait();
+  EXPECT_EQ(stopped.exitCode, kExitCancelled) << stopped.err;
+  EXPECT_THAT(stopped.err, HasSubstr("は残さず、変化レポートも作りません"));
+  EXPECT_TRUE(FilesStartingWith(work_ / "watch", "vormla-").empty());
+  EXPECT_TRUE(FilesStartingWith(work_ / "watch", ".vormla-run-").empty());
+}
+
+TEST_F(CliWatch, ByNameTakesTheUsersSettingsAndDataFolders) {
+  const std::string config = work_ / "config", data = work_ / "data";
+  std::filesystem::create_directories(config + "/vormla-search/watch");
+  // A settings file as the window writes it: pictures on, into a folder the
+  // watch does not use.
+  clitest::WriteBytes(config + "/vormla-search/watch/towels.ini",
+                      "[Config]\r\nWord=タオル\r\nPrice1=\r\nPrice2=\r\nPrice3=\r\nPrice4=\r\nDir=/nonexistent/\r\n"
+                      "Sell1=0\r\nSell2=0\r\nImgSave=1\r\nSort=2\r\nCategory=1\r\nTreeList=0110\r\n");
+  std::map<std::string, std::string> environment = Environment();
+  environment["XDG_CONFIG_HOME"] = config;
+  environment["XDG_DATA_HOME"] = data;
+  const Finished watch =
+      clitest::RunCli({"watch", "--name", "towels", "--db", kCatalogue}, work_.Path(), environment);
+  ASSERT_EQ(watch.exitCode, kExitRows) << watch.err;
+  const std::string folder = data + "/vormla-search/watch/towels";
+  EXPECT_EQ(FilesStartingWith(folder, "vormla-").size(), 1u);
+  EXPECT_FALSE(FilesStartingWith(folder + "/pictures", "").empty());
+  ASSERT_EQ(market_->Searches().size(), 2u);
+  EXPECT_EQ(market_->Searches()[0].query.keyword, "タオル");
+  EXPECT_EQ(market_->Searches()[0].query.sort, "new");
+
+  for (const char* name : {"", "..", "a/b"}) {
+    const Finished refused = clitest::RunCli({"watch", "--name", name}, work_.Path(), environment);
+    EXPECT_EQ(refused.exitCode, kExitUsage) << name;
+  }
+  EXPECT_EQ(clitest::RunCli({"watch", "--db", kCatalogue}, work_.Path(), environment).exitCode, kExitUsage);
+}
+
+TEST_F(CliWatch, Utf8ResultHoldsTheShiftJisRowsAndComparesEqualToThem) {
+  auto run = [&](const std::string& output, std::vector<std::string> extra) {
+    std::vector<std::string> arguments{"run", "--output", output, "--db", kCatalogue, "--top", "1", "--nodes", "1,2"};
+    arguments.insert(arguments.end(), extra.begin(), extra.end());
+    return clitest::RunCli(arguments, work_.Path(), Environment());
+  };
+  ASSERT_EQ(run(work_ / "plain.csv", {}).exitCode, kExitRows);
+  ASSERT_EQ(run(work_ / "sjis.csv", {"--encoding", "sjis"}).exitCode, kExitRows);
+  ASSERT_EQ(run(work_ / "utf8.csv", {"--encoding", "utf-8"}).exitCode, kExitRows);
+  const std::string sjis = ReadBytes(work_ / "sjis.csv");
+  EXPECT_EQ(ReadBytes(work_ / "plain.csv"), sjis);
+  ASSERT_GT(clitest::ParseCsv(sjis).records.size(), 2u);
+  // Every line converted as it stands, CR LF kept, the mark first.
+  EXPECT_EQ(ReadBytes(work_ / "utf8.csv"), "\xEF\xBB\xBF" + SjisToUtf8(sjis));
+
+  const Finished twins = clitest::RunCli({"diff", work_ / "utf8.csv", work_ / "sjis.csv"}, work_.Path());
+  EXPECT_EQ(twins.exitCode, 0) << twins.err;
+  EXPECT_EQ(twins.out, Utf8ToSjis("\"変化\",\"詳細ページURL\",\"商品管理番号\",\"商品名\","
+                                                              "\"卸価格(前)\",\"卸価格(後)\",\"メーカ希望小売価格(前)\","
+                                                              "\"メーカ希望小売価格(後)\",\"販売状況(前)\",\"販売状況(後)\"") +
+                           "\r\n");
+}
+
+}  // namespace
+}  // namespace vormla::cli
