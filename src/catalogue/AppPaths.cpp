@@ -82,6 +82,8 @@ std::string UserConfigFolder() {
   return HomeFolder() + "/.config/" + kAppFolder;
 }
 
+std::string AccountFile() { return UserConfigFolder() + "/account"; }
+
 bool MakeSettingsFolder(const std::string& settingsFile) {
   const size_t slash = settingsFile.rfind('/');
   if (slash == std::string::npos) return true;

@@ -26,6 +26,10 @@ enum ExitCode : int {
   kExitUnreachable = 9,  // the site never answered
 };
 
+// The sort orders of --sort, as the window's sort box names them.
+constexpr int kSortChoices = 5;
+extern const char* const kSortLabels[kSortChoices];
+
 // A condition that stops the command before any job runs: the text for standard
 // error (UTF-8, may span lines) and the exit code.
 class CliFailure : public std::runtime_error {
@@ -58,16 +62,20 @@ struct CategoriesArguments {
   std::optional<std::string> Top;
 };
 
+// What `account` is to do.
+enum class AccountAction { kSet, kShow, kClear };
+
 struct CommandLine {
-  enum class Command { kNone, kRun, kCategories };
+  enum class Command { kNone, kRun, kCategories, kAccount };
   Command Which = Command::kNone;
   RunArguments Run;
   CategoriesArguments Categories;
+  AccountAction Account = AccountAction::kShow;
 };
 
 // Parses argv. Returns -1 when a command is to run (commandLine filled), otherwise
-// the exit code to leave with: 0 after --help (printed on out), 2 after a usage
-// error (printed on err).
+// the exit code to leave with: 0 after --help or --version (printed on out), 2
+// after a usage error (printed on err, in Japanese, starting "vormla-cli: ").
 int ParseCommandLine(int argc, const char* const* argv, CommandLine& commandLine, std::ostream& out,
                      std::ostream& err);
 
@@ -84,8 +92,9 @@ struct RunPlan {
 // Touches no file besides reading the settings file and the catalogue.
 RunPlan PrepareRun(const RunArguments& arguments);
 
-// The lines `categories` prints (UTF-8, no line ends). Throws CliFailure.
-std::vector<std::string> CategoryLines(const CategoriesArguments& arguments);
+// The lines `categories` prints (UTF-8, no line ends). A tree without nodes sets
+// notice to a text saying so. Throws CliFailure.
+std::vector<std::string> CategoryLines(const CategoriesArguments& arguments, std::string* notice = nullptr);
 
 // The pieces, exposed for their own tests.
 

@@ -2,7 +2,10 @@
 #include <csignal>
 #include <cstdio>
 #include <iostream>
+#include <unistd.h>
 
+#include "catalogue/AppPaths.h"
+#include "cli/CliAccount.h"
 #include "cli/CliOptions.h"
 #include "cli/CliRun.h"
 
@@ -17,5 +20,7 @@ int main(int argc, char** argv) {
   if (parsed >= 0) return parsed;
   if (commandLine.Which == CommandLine::Command::kCategories)
     return CategoriesCommand(commandLine.Categories, stdout, stderr);
+  if (commandLine.Which == CommandLine::Command::kAccount)
+    return AccountCommand(commandLine.Account, vormla::AccountFile(), STDIN_FILENO, stdout, stderr);
   return RunCommand(commandLine.Run, stderr);
 }

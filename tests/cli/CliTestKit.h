@@ -75,9 +75,11 @@ class CliProcess {
  public:
   // interruptedAtStart: the program begins with a SIGINT already waiting for it
   // (blocked and pending across the exec), as when Ctrl-C comes while it is still
-  // preparing the run.
+  // preparing the run. The program's config folder is workFolder/config unless
+  // environment names XDG_CONFIG_HOME, so no member's own account is used by
+  // accident; standard input is inputPath (default /dev/null).
   CliProcess(const std::vector<std::string>& arguments, const std::map<std::string, std::string>& environment,
-             const std::string& workFolder, bool interruptedAtStart = false)
+             const std::string& workFolder, bool interruptedAtStart = false, const std::string& inputPath = "/dev/null")
       : outPath_(workFolder + "/cli.out"), errPath_(workFolder + "/cli.err") {
     std::vector<std::string> args{VORMLA_CLI_PATH};
     args.insert(args.end(), arguments.begin(), arguments.end());
@@ -91,6 +93,7 @@ class CliProcess {
       const size_t eq = entry.find('=');
       if (eq != std::string::npos) merged[entry.substr(0, eq)] = entry.substr(eq + 1);
     }
+    merged["XDG_CONFIG_HOME"] = workFolder + "/config";
     for (const auto& [key, value] : environment) merged[key] = value;
     std::vector<std::string> envText;
     for (const auto& [key, value] : merged) envText.push_back(key + "=" + value);
@@ -104,7 +107,7 @@ class CliProcess {
     }
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
+    posix_spawn_file_actions_addopen(&actions, 0, inputPath.c_str(), O_RDONLY, 0);
     posix_spawn_file_actions_addopen(&actions, 1, outPath_.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
     posix_spawn_file_actions_addopen(&actions, 2, errPath_.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
     // The child starts with default signal handling whatever the test runner set.
@@ -176,8 +179,9 @@ class CliProcess {
 };
 
 inline Finished RunCli(const std::vector<std::string>& arguments, const std::string& workFolder,
-                       const std::map<std::string, std::string>& environment = {}) {
-  CliProcess process(arguments, environment, workFolder);
+                       const std::map<std::string, std::string>& environment = {},
+                       const std::string& inputPath = "/dev/null") {
+  CliProcess process(arguments, environment, workFolder, false, inputPath);
   return process.Wait();
 }
 

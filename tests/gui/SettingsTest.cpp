@@ -254,7 +254,7 @@ class SettingsTest : public QObject {
     FakeServices services;
     TestProgramFolder folder;
     const std::string iniPath = (folder.Db() + QStringLiteral("/gone/vm.ini")).toStdString();
-    MainWindow w(services, folder.DbPath(), iniPath);
+    MainWindow w(services, folder.DbPath(), iniPath, folder.AccountPath());
     w.show();
     QCoreApplication::processEvents();
     QVERIFY(w.close());

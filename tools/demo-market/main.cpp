@@ -3,6 +3,7 @@
 #include <csignal>
 #include <cstdio>
 #include <algorithm>
+#include <fstream>
 #include <iostream>
 #include <vector>
 
@@ -18,6 +19,10 @@ int main(int argc, char** argv) {
   app.add_option("--port", port, "port to listen on (0: a free one)")->check(CLI::Range(0, 65535));
   app.add_option("--ca-out", caOut, "write the CA certificate (PEM) that signs the server's certificate here");
   app.add_option("--items", items, "list exactly this many items per search (0: varied)")->check(CLI::Range(0, 100000));
+  std::string accountsFile;
+  app.add_option("--accounts", accountsFile,
+                 "also accept the accounts in this file: login ID and password on two lines each, one pair after "
+                 "another (vormla-cli's account file is one)");
   std::vector<int> pageKb;
   app.add_option("--page-kb", pageKb, "pad item pages to between MIN and MAX kilobytes")->expected(2);
   CLI11_PARSE(app, argc, argv);
@@ -35,6 +40,15 @@ int main(int argc, char** argv) {
   if (pageKb.size() == 2) {
     options.catalogue.pageBytesMin = std::min(pageKb[0], pageKb[1]) * 1024;
     options.catalogue.pageBytesMax = std::max(pageKb[0], pageKb[1]) * 1024;
+  }
+  if (!accountsFile.empty()) {
+    std::ifstream in(accountsFile, std::ios::binary);
+    if (!in) {
+      std::cerr << "vormla-demo-market: cannot read " << accountsFile << "\n";
+      return 1;
+    }
+    std::string loginId, password;
+    while (std::getline(in, loginId) && std::getline(in, password)) options.accounts.emplace_back(loginId, password);
   }
   vormla::demo::DemoMarket market(options);
   if (!market.Start()) {
