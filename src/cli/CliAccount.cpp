@@ -66,25 +66,28 @@ void LetStopSignalsEndThePrompt(int fd) {
   ::pthread_sigmask(SIG_UNBLOCK, &stops, nullptr);
 }
 
-// Asks on the terminal fd; the answer is not shown when hidden.
+// Asks on the terminal fd; the answer is not shown when hidden (the echo goes off
+// before the question shows, so nothing typed early is shown either).
 LineRead Ask(int fd, std::FILE* err, const char* prompt, bool hidden, SecretText& answer) {
+  if (hidden) {
+    if (::tcgetattr(fd, &savedTerminal) != 0) return LineRead::kFailed;
+    termios quiet = savedTerminal;
+    quiet.c_lflag &= static_cast<tcflag_t>(~ECHO);
+    quiet.c_lflag |= ECHONL;
+    echoOff = 1;
+    if (::tcsetattr(fd, TCSAFLUSH, &quiet) != 0) {
+      echoOff = 0;
+      return LineRead::kFailed;
+    }
+  }
   std::fputs(prompt, err);
   std::fflush(err);
-  if (!hidden) return ReadLine(fd, answer);
-  termios quiet{};
-  if (::tcgetattr(fd, &savedTerminal) != 0) return LineRead::kFailed;
-  quiet = savedTerminal;
-  quiet.c_lflag &= static_cast<tcflag_t>(~ECHO);
-  quiet.c_lflag |= ECHONL;
-  echoOff = 1;
-  if (::tcsetattr(fd, TCSAFLUSH, &quiet) != 0) {
-    echoOff = 0;
-    return LineRead::kFailed;
-  }
   const LineRead read = ReadLine(fd, answer);
-  ::tcsetattr(fd, TCSAFLUSH, &savedTerminal);
-  echoOff = 0;
-  if (read != LineRead::kLine) std::fputs("\n", err);
+  if (hidden) {
+    ::tcsetattr(fd, TCSAFLUSH, &savedTerminal);
+    echoOff = 0;
+    if (read != LineRead::kLine) std::fputs("\n", err);
+  }
   return read;
 }
 

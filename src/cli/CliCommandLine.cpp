@@ -1,5 +1,6 @@
 // vormla-cli's command line: its commands and flags, the help with the sort
 // orders and exit codes, --version, and CLI11's parse errors told in Japanese.
+#include <algorithm>
 #include <ostream>
 
 #include <CLI/CLI.hpp>
@@ -77,9 +78,16 @@ std::string UsageErrorText(const CLI::Error& error, const std::string& command, 
   } else if (dynamic_cast<const CLI::RequiredError*>(&error) != nullptr) {
     text = NameBefore(message, " is required") + " を指定してください。";
   } else if (dynamic_cast<const CLI::ExtrasError*>(&error) != nullptr) {
+    // CLI11 lists the extra arguments last first; an unknown option is what matters.
     const std::string extras = AfterColon(message);
-    text = extras.rfind('-', 0) == 0 ? "「" + extras + "」というオプションはありません。"
-                                     : "「" + extras + "」は使えない引数です (オプションの名前と値を確かめてください)。";
+    std::string option;
+    for (size_t at = 0; at < extras.size() && option.empty();) {
+      const size_t end = std::min(extras.find(' ', at), extras.size());
+      if (extras[at] == '-') option = extras.substr(at, end - at);
+      at = end + 1;
+    }
+    text = !option.empty() ? "「" + option + "」というオプションはありません。"
+                           : "「" + extras + "」は使えない引数です (オプションの名前と値を確かめてください)。";
   } else if (dynamic_cast<const CLI::ArgumentMismatch*>(&error) != nullptr) {
     text = NameBefore(message, ":") + " に値を1つ指定してください。";
   } else if (dynamic_cast<const CLI::ConversionError*>(&error) != nullptr) {

@@ -25,6 +25,7 @@
 namespace vormla::cli {
 namespace {
 
+using clitest::CategoryColumn;
 using clitest::CsvText;
 using clitest::Finished;
 using clitest::ParseCsv;
@@ -49,19 +50,6 @@ constexpr bool kAddressSanitizer = false;
 #else
 constexpr bool kAddressSanitizer = false;
 #endif
-
-// The category column the engine writes for node `index` of top-level entry `top`
-// (UTF-8, before entity decoding).
-std::string CategoryColumn(int top, int index) {
-  CategoryDatabase db(kCatalogue);
-  const std::vector<TopCategory> tops = db.LoadTopCategories();
-  const std::vector<CatalogueNode> nodes = db.LoadCategoryTree(top);
-  const CatalogueNode& node = nodes.at(static_cast<size_t>(index));
-  std::string label;
-  if (node.Level == 1) label = TrimBlanks(nodes.at(static_cast<size_t>(node.Parent)).CaptionUtf8) + " > ";
-  label += TrimBlanks(node.CaptionUtf8);
-  return top > 0 ? tops.at(static_cast<size_t>(top)).NameUtf8 + " > " + label : label;
-}
 
 std::vector<std::string> Utf8Fields(const std::vector<std::string>& record) {
   std::vector<std::string> fields;

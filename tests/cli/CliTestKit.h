@@ -22,7 +22,9 @@
 
 extern char** environ;
 
+#include "catalogue/CategoryDatabase.h"
 #include "support/ResultCsv.h"
+#include "web/TextOps.h"
 
 namespace vormla::clitest {
 
@@ -57,6 +59,19 @@ inline std::string ReadBytes(const std::string& path) {
 
 inline void WriteBytes(const std::string& path, const std::string& bytes) {
   std::ofstream(path, std::ios::binary) << bytes;
+}
+
+// The category column the engine writes for node `index` of top-level entry `top`
+// (UTF-8, before entity decoding), in the shipped catalogue.
+inline std::string CategoryColumn(int top, int index) {
+  CategoryDatabase db(TestData("catalogue/vm_data.db"));
+  const std::vector<TopCategory> tops = db.LoadTopCategories();
+  const std::vector<CatalogueNode> nodes = db.LoadCategoryTree(top);
+  const CatalogueNode& node = nodes.at(static_cast<size_t>(index));
+  std::string label;
+  if (node.Level == 1) label = TrimBlanks(nodes.at(static_cast<size_t>(node.Parent)).CaptionUtf8) + " > ";
+  label += TrimBlanks(node.CaptionUtf8);
+  return top > 0 ? tops.at(static_cast<size_t>(top)).NameUtf8 + " > " + label : label;
 }
 
 using testing::CsvText;
