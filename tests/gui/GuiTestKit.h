@@ -172,6 +172,7 @@ QObject* NewSettingsTest();
 QObject* NewInstanceTest();
 QObject* NewServicesTest();
 QObject* NewRunTest();
+QObject* NewRunEndTest();
 QObject* NewTaskbarTest();
 QObject* NewSignalCloseTest();
 
