@@ -39,7 +39,6 @@ class RetrievalJob {
   // The member's own account to sign in with instead of the built-in one; given
   // before Start. The job wipes it when it goes.
   void UseAccount(SiteAccount account) { account_ = std::move(account); }
-  bool HasOwnAccount() const { return !account_.LoginId.Empty(); }
 
   // Thread control. Start runs Execute on a new thread; the owner joins it.
   void Start();
