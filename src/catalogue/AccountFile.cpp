@@ -12,6 +12,7 @@
 #include <cstring>
 
 #include "catalogue/AppPaths.h"
+#include "catalogue/WholeFile.h"
 #include "web/KeywordText.h"
 
 namespace vormla {
@@ -52,22 +53,6 @@ bool ReadAll(int fd, SecretText& bytes, int& error) {
     if (got <= 0) return got == 0;
     if (!fits) return false;
   }
-}
-
-bool WriteAllTo(int fd, std::string_view bytes) {
-  while (!bytes.empty()) {
-    const ssize_t put = ::write(fd, bytes.data(), bytes.size());
-    if (put < 0 && errno == EINTR) continue;
-    if (put <= 0) return false;
-    bytes.remove_prefix(static_cast<size_t>(put));
-  }
-  return true;
-}
-
-std::string FolderOf(const std::string& path) {
-  const size_t slash = path.rfind('/');
-  if (slash == std::string::npos) return ".";
-  return slash == 0 ? "/" : path.substr(0, slash);
 }
 
 }  // namespace
@@ -158,7 +143,7 @@ std::string WriteAccountFile(const std::string& path, const SiteAccount& account
   if (fd < 0) return failed(errno);
   int error = 0;
   errno = 0;
-  if (::fchmod(fd, 0600) != 0 || !WriteAllTo(fd, text.View()) || ::fsync(fd) != 0) error = errno != 0 ? errno : EIO;
+  if (::fchmod(fd, 0600) != 0 || !WriteWhole(fd, text.View()) || ::fsync(fd) != 0) error = errno != 0 ? errno : EIO;
   if (::close(fd) != 0 && error == 0) error = errno;
   if (error == 0 && ::rename(temporary.c_str(), path.c_str()) != 0) error = errno;
   if (error != 0) {
@@ -166,11 +151,7 @@ std::string WriteAccountFile(const std::string& path, const SiteAccount& account
     return failed(error);
   }
   // The rename itself reaches the disk with the folder.
-  const int folder = ::open(FolderOf(path).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-  if (folder >= 0) {
-    ::fsync(folder);
-    ::close(folder);
-  }
+  SyncFolder(FolderOf(path));
   return {};
 }
 

@@ -34,28 +34,17 @@ unsigned Mode(const std::string& path) {
   return ::stat(path.c_str(), &st) == 0 ? (st.st_mode & 07777) : 0u;
 }
 
-class CliAccount : public ::testing::Test {
+class CliAccount : public clitest::MarketSuite {
  protected:
-  static void SetUpTestSuite() {
-    folder_ = std::make_unique<TempFolder>();
-    market_ = std::make_unique<demo::DemoMarket>(demo::DemoMarketOptions{.accounts = {{kLoginId, kPassword}}});
-    started_ = market_->Start() && market_->WriteCaFile(*folder_ / "ca.pem");
-  }
-  static void TearDownTestSuite() {
-    if (market_) market_->Stop();
-    market_.reset();
-    folder_.reset();
-  }
   void SetUp() override {
-    ASSERT_TRUE(started_) << "the demo market did not start";
-    market_->ClearRecords();
+    MarketSuite::SetUp();
+    market_->AcceptAccount(kLoginId, kPassword);
   }
 
   std::map<std::string, std::string> Environment() const {
-    return {{"VORMLA_SITE_ROOT", market_->SiteRoot()},
-            {"VORMLA_CA_FILE", *folder_ / "ca.pem"},
-            {"VORMLA_PAUSE_SCALE", "0"},
-            {"XDG_CONFIG_HOME", work_ / "config"}};
+    std::map<std::string, std::string> environment = MarketEnvironment();
+    environment["XDG_CONFIG_HOME"] = work_ / "config";
+    return environment;
   }
   std::string AccountPath() const { return work_ / "config/vormla-search/account"; }
 
@@ -68,16 +57,7 @@ class CliAccount : public ::testing::Test {
     return done;
   }
   Finished Account(const std::string& action) { return clitest::RunCli({"account", action}, work_.Path(), Environment()); }
-
-  static std::unique_ptr<TempFolder> folder_;
-  static std::unique_ptr<demo::DemoMarket> market_;
-  static bool started_;
-  TempFolder work_;
 };
-
-std::unique_ptr<TempFolder> CliAccount::folder_;
-std::unique_ptr<demo::DemoMarket> CliAccount::market_;
-bool CliAccount::started_ = false;
 
 TEST_F(CliAccount, SetKeepsTwoPrivateLinesShowTellsTheLoginIdClearRemovesThem) {
   // Even a umask that lets everyone read new files makes no readable account file.

@@ -71,7 +71,7 @@ void ExpectRows(const CsvText& csv, const std::vector<demo::ExpectedItem>& expec
   }
 }
 
-class CliRun : public ::testing::Test {
+class CliRun : public clitest::MarketSuite {
  protected:
   // The run's file beside the target while it runs ("" when there is none).
   std::string TemporaryResult() const {
@@ -83,37 +83,10 @@ class CliRun : public ::testing::Test {
   // The whole-site search of a run without conditions.
   static std::string PlainTarget() { return "/search?category_id=80&ex_so=N&sort=score&sort_operate_flg=Y"; }
 
-  static void SetUpTestSuite() {
-    folder_ = std::make_unique<TempFolder>();
-    market_ = std::make_unique<demo::DemoMarket>();
-    started_ = market_->Start() && market_->WriteCaFile(*folder_ / "ca.pem");
-  }
-  static void TearDownTestSuite() {
-    if (market_) market_->Stop();
-    market_.reset();
-    folder_.reset();
-  }
-  void SetUp() override {
-    ASSERT_TRUE(started_) << "the demo market did not start";
-    market_->ClearRecords();
-    market_->ClearRoutes();
-  }
-
   static std::map<std::string, std::string> Environment(const std::string& pauseScale = "0") {
-    return {{"VORMLA_SITE_ROOT", market_->SiteRoot()},
-            {"VORMLA_CA_FILE", *folder_ / "ca.pem"},
-            {"VORMLA_PAUSE_SCALE", pauseScale}};
+    return MarketEnvironment(pauseScale);
   }
-
-  static std::unique_ptr<TempFolder> folder_;
-  static std::unique_ptr<demo::DemoMarket> market_;
-  static bool started_;
-  TempFolder work_;
 };
-
-std::unique_ptr<TempFolder> CliRun::folder_;
-std::unique_ptr<demo::DemoMarket> CliRun::market_;
-bool CliRun::started_ = false;
 
 TEST_F(CliRun, WritesEveryServedItemWithItsPictures) {
   std::filesystem::create_directory(work_ / "pictures");

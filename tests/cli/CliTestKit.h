@@ -15,6 +15,7 @@
 #include <fstream>
 #include <functional>
 #include <map>
+#include <memory>
 #include <sstream>
 #include <string>
 #include <thread>
@@ -22,7 +23,10 @@
 
 extern char** environ;
 
+#include <gtest/gtest.h>
+
 #include "catalogue/CategoryDatabase.h"
+#include "demo-market/DemoMarket.h"
 #include "support/ResultCsv.h"
 #include "web/TextOps.h"
 
@@ -209,5 +213,38 @@ inline bool WaitFor(const std::function<bool()>& condition, std::chrono::millise
   }
   return condition();
 }
+
+// Tests of vormla-cli against one demo market per suite, started before its
+// first test and stopped after its last; each test gets a folder of its own.
+class MarketSuite : public ::testing::Test {
+ protected:
+  static void SetUpTestSuite() {
+    folder_ = std::make_unique<TempFolder>();
+    market_ = std::make_unique<demo::DemoMarket>();
+    started_ = market_->Start() && market_->WriteCaFile(*folder_ / "ca.pem");
+  }
+  static void TearDownTestSuite() {
+    if (market_) market_->Stop();
+    market_.reset();
+    folder_.reset();
+  }
+  void SetUp() override {
+    ASSERT_TRUE(started_) << "the demo market did not start";
+    market_->ClearRecords();
+    market_->ClearRoutes();
+  }
+
+  // vormla-cli pointed at the market (its CA trusted), with the given pause scale.
+  static std::map<std::string, std::string> MarketEnvironment(const std::string& pauseScale = "0") {
+    return {{"VORMLA_SITE_ROOT", market_->SiteRoot()},
+            {"VORMLA_CA_FILE", *folder_ / "ca.pem"},
+            {"VORMLA_PAUSE_SCALE", pauseScale}};
+  }
+
+  static inline std::unique_ptr<TempFolder> folder_;
+  static inline std::unique_ptr<demo::DemoMarket> market_;
+  static inline bool started_ = false;
+  TempFolder work_;
+};
 
 }  // namespace vormla::clitest
