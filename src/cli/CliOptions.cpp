@@ -211,7 +211,10 @@ RunPlan PrepareRun(const RunArguments& arguments) {
   std::optional<SettingsValues> stored;
   if (arguments.Settings) {
     StoredSettings read = ReadSettings(*arguments.Settings);
-    if (!read.FileFound) Usage("設定ファイル " + *arguments.Settings + " が見つかりません。");
+    if (!read.FileFound) {
+      Usage("設定ファイル " + *arguments.Settings + " が見つかりません。ウィンドウの設定ファイルは " +
+            ProgramPaths().Settings + " です (ウィンドウを一度閉じると作られます)。");
+    }
     stored = std::move(read.Values);
     c.Word = Utf8ToSjis(stored->Word);
     c.Price1 = stored->Price1;

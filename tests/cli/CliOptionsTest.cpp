@@ -5,6 +5,7 @@
 
 #include <sstream>
 
+#include "catalogue/AppPaths.h"
 #include "catalogue/Settings.h"
 #include "cli/CliOptions.h"
 #include "cli/PendingResult.h"
@@ -473,7 +474,11 @@ TEST_F(CliSettings, StoredImageFolderAndOutOfRangeValues) {
   EXPECT_THAT(Refusal(arguments).second, HasSubstr("設定ファイルの Word は Shift-JIS で 41 バイトあります。"));
 
   arguments.Settings = folder_ / "none.ini";
-  EXPECT_EQ(Refusal(arguments).first, kExitUsage);
+  const auto [code, message] = Refusal(arguments);
+  EXPECT_EQ(code, kExitUsage);
+  // Where the window keeps its own is said with it.
+  EXPECT_EQ(message, "設定ファイル " + folder_ / "none.ini" + " が見つかりません。ウィンドウの設定ファイルは " +
+                         ProgramPaths().Settings + " です (ウィンドウを一度閉じると作られます)。");
 }
 
 }  // namespace
