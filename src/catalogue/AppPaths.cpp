@@ -91,6 +91,8 @@ std::string WatchSettingsFile(const std::string& name) { return UserConfigFolder
 
 std::string WatchFolder(const std::string& name) { return UserDataFolder() + "/watch/" + name; }
 
+std::string AccountFile() { return UserConfigFolder() + "/account"; }
+
 bool MakeSettingsFolder(const std::string& settingsFile) {
   const size_t slash = settingsFile.rfind('/');
   if (slash == std::string::npos) return true;

@@ -7,7 +7,8 @@
 // vm_data.db, found from the executable's folder so that the installed tree can
 // be moved; the settings file is $XDG_CONFIG_HOME/vormla-search/vm.ini (default
 // ~/.config/vormla-search/vm.ini), whose folder the first save makes.
-// In both, the single-instance lock lives in the runtime folder.
+// In both, the single-instance lock lives in the runtime folder, and the member's
+// own account file in the user's config folder.
 #pragma once
 
 #include <string>
@@ -47,9 +48,13 @@ std::string WatchFolder(const std::string& name);
 // it is not a folder afterwards.
 bool MakePrivateFolders(const std::string& folder);
 
+// UserConfigFolder() + "/account": the member's own login ID and password.
+std::string AccountFile();
+
 // Makes the settings file's folder when it is UserConfigFolder() (with missing
 // parents, mode 0700); any other folder is left as it is, so a portable copy
-// without its db folder still saves nothing. Returns false when the folder had to
+// without its db folder still saves nothing. The account file's folder is made
+// the same way. Returns false when the folder had to
 // be made and could not be.
 bool MakeSettingsFolder(const std::string& settingsFile);
 

@@ -1,4 +1,5 @@
 #include "catalogue/ProfileFile.h"
+#include "catalogue/WholeFile.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -177,24 +178,6 @@ std::string SaveTarget(const std::string& path) {
   return target;
 }
 
-std::string FolderOf(const std::string& path) {
-  const size_t slash = path.rfind('/');
-  if (slash == std::string::npos) return ".";
-  return slash == 0 ? "/" : path.substr(0, slash);
-}
-
-bool WriteWhole(int fd, std::string_view bytes) {
-  while (!bytes.empty()) {
-    const ssize_t put = ::write(fd, bytes.data(), bytes.size());
-    if (put < 0) {
-      if (errno == EINTR) continue;
-      return false;
-    }
-    bytes.remove_prefix(static_cast<size_t>(put));
-  }
-  return true;
-}
-
 }  // namespace
 
 ProfileWriteError::ProfileWriteError(const std::string& path)
@@ -340,11 +323,7 @@ void ProfileFile::Save() const {
     throw ProfileWriteError(path_);
   }
   // The new name itself reaches the disk with its folder.
-  const int folder = ::open(FolderOf(target).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-  if (folder >= 0) {
-    ::fsync(folder);
-    ::close(folder);
-  }
+  SyncFolder(FolderOf(target));
 }
 
 }  // namespace vormla

@@ -85,19 +85,20 @@ CompareOutcome CompareResultFiles(const std::string& older, const std::string& n
     ResultCsvReader olderFile(older);
     ResultCsvReader newerFile(newer);
     fields = CommonFieldEncoding(olderFile, newerFile);
+    // Two steps, one per file; the bar is full once both are read.
     progress.InitProgress(2);
+    progress.StepProgress();
     progress.Note("vormla-cli: " + older + " を読んでいます");
     before.Read(olderFile);
     progress.StepProgress();
     progress.Note("vormla-cli: " + newer + " と比べています");
     after.Read(newerFile);
-    progress.StepProgress();
   } catch (const ResultCsvError& error) {
-    progress.Close();
+    progress.Close(false);
     std::fprintf(err, "vormla-cli: %s: %s\n", Where(error).c_str(), error.what());
     return CompareOutcome::kUnreadable;
   }
-  progress.Close();
+  progress.Close(true);
 
   std::unique_ptr<PendingResult> file;
   int fd = outFd;

@@ -10,8 +10,6 @@
 #include <ostream>
 #include <set>
 
-#include <CLI/CLI.hpp>
-
 #include "catalogue/AppPaths.h"
 #include "catalogue/CategoryDatabase.h"
 #include "catalogue/CategoryTree.h"
@@ -25,13 +23,8 @@ namespace {
 
 constexpr size_t kKeywordBytes = 40;  // txtWord's limit, in Shift-JIS bytes
 constexpr size_t kPriceDigits = 9;    // the price boxes' limit
-constexpr int kSortChoices = 5;       // cmbSort items
-constexpr const char* kDbHelp =
-    "category database (default: db/vm_data.db beside the program, else the installed one)";
-constexpr const char* kEncodingHelp = "sjis (default) or utf-8 (with a byte-order mark)";
 
-// The window's own words for the failures it also knows.
-constexpr const char* kMissingDbText = "DBファイルの設定が正しくありません。\n管理者に確認してください。";
+// The window's own words for a failure it also knows.
 constexpr const char* kMissingFolderText = "指定された商品画像保存フォルダが見つかりません。";
 
 [[noreturn]] void Usage(const std::string& message) { throw CliFailure(kExitUsage, message); }
@@ -42,17 +35,20 @@ bool AllDigits(const std::string& text) {
 
 // A non-negative decimal index given on the command line or in a list.
 int ParseIndex(const std::string& flag, const std::string& text) {
-  if (!AllDigits(text) || text.size() > 9) Usage(flag + " expects a non-negative whole number, not \"" + text + "\"");
+  if (!AllDigits(text) || text.size() > 9) Usage(flag + " には 0 以上の整数を指定してください (「" + text + "」は使えません)。");
   return std::stoi(text);
 }
 
-// The category database, opened the way the window does: a missing file is the
-// window's "DB file" message, anything the database layer raises is its words.
+// The category database, opened the way the window does: a missing file is named
+// with where it was looked for, anything the database layer raises is its words.
 class Catalogue {
  public:
   explicit Catalogue(const std::optional<std::string>& path)
       : db_(path.value_or(ProgramPaths().Catalogue)) {
-    if (!db_.Locate()) throw CliFailure(kExitDatabase, std::string(kMissingDbText) + "\n" + db_.Path());
+    if (!db_.Locate()) {
+      throw CliFailure(kExitDatabase, "カテゴリデータベース " + db_.Path() +
+                                          " が見つかりません。--db で vm_data.db の場所を指定してください。");
+    }
   }
 
   std::vector<TopCategory> TopCategories() {
@@ -74,17 +70,25 @@ class Catalogue {
   const std::string& Path() const { return db_.Path(); }
 
  private:
-  std::string Words(const CatalogueError& error) const { return std::string(error.what()) + "\n" + db_.Path(); }
+  std::string Words(const CatalogueError& error) const {
+    return "カテゴリデータベース " + db_.Path() + " を読めませんでした。\n" + error.what();
+  }
 
   CategoryDatabase db_;
 };
 
 int CheckTop(const std::string& what, int top, const std::vector<TopCategory>& tops) {
   if (top < 0 || top >= static_cast<int>(tops.size())) {
-    Usage(what + " " + std::to_string(top) + " is beyond the catalogue: it has " + std::to_string(tops.size()) +
-          " top-level categories (0 to " + std::to_string(static_cast<int>(tops.size()) - 1) + ")");
+    Usage(what + " " + std::to_string(top) + " という大分類はありません。大分類は 0 から " +
+          std::to_string(static_cast<int>(tops.size()) - 1) + " までの " + std::to_string(tops.size()) +
+          " 個です (vormla-cli categories で一覧を表示できます)。");
   }
   return top;
+}
+
+// "大分類 3「ペット」"
+std::string TopName(int top, const std::vector<TopCategory>& tops) {
+  return "大分類 " + std::to_string(top) + "「" + tops[static_cast<size_t>(top)].NameUtf8 + "」";
 }
 
 // The UTF-8 bytes of one code point (below U+110000).
@@ -122,118 +126,28 @@ void CheckKeywordCharacters(const std::string& where, const std::string& utf8) {
 
 void CheckKeyword(const std::string& where, const std::string& sjis) {
   if (sjis.size() > kKeywordBytes) {
-    Usage(where + " is " + std::to_string(sjis.size()) + " bytes in Shift-JIS; at most " +
-          std::to_string(kKeywordBytes) + " fit");
+    Usage(where + " は Shift-JIS で " + std::to_string(sjis.size()) + " バイトあります。" +
+          std::to_string(kKeywordBytes) + " バイトまでにしてください。");
+  }
+}
+
+// The result file's folder must be there: the run writes beside the file. A
+// missing one is a result file that cannot be created (exit 4), said plainly.
+void CheckOutputFolder(const std::string& filePath) {
+  const size_t slash = filePath.rfind('/');
+  if (slash == std::string::npos) return;
+  const std::string folder = slash == 0 ? "/" : filePath.substr(0, slash);
+  struct stat st {};
+  if (::stat(folder.c_str(), &st) != 0) {
+    throw CliFailure(kExitFileError, "結果ファイルの保存先フォルダ " + folder +
+                                         " がありません。先にフォルダを作るか、--output に今あるフォルダの中のファイルを指定してください。");
+  }
+  if (!S_ISDIR(st.st_mode)) {
+    throw CliFailure(kExitFileError, "結果ファイルの保存先 " + folder + " はフォルダではありません。--output を確かめてください。");
   }
 }
 
 }  // namespace
-
-int ParseCommandLine(int argc, const char* const* argv, CommandLine& commandLine, std::ostream& out,
-                     std::ostream& err) {
-  CLI::App app{"Collects Vormla product listings into a Shift-JIS CSV file.", "vormla-cli"};
-  app.require_subcommand(1);
-
-  // The conditions of a run, which `watch` takes too.
-  struct ConditionTexts {
-    std::string keyword, wholesaleFrom, wholesaleTo, retailFrom, retailTo, sort, top, nodes, images, db, settings,
-        encoding;
-  } t, w;
-  struct Texts {
-    std::string catTop, catDb, diffOutput, diffEncoding, watchDir, watchName, watchKeep;
-  } u;
-  RunArguments& run = commandLine.Run;
-
-  auto option = [](CLI::App* command, const char* name, std::string& value, const char* type, const char* help) {
-    return command->add_option(name, value, help)->type_name(type);
-  };
-  auto addConditions = [&option](CLI::App* command, ConditionTexts& t, RunArguments& run) {
-    option(command, "--keyword", t.keyword, "TEXT", "keyword (at most 40 bytes in Shift-JIS)");
-    option(command, "--wholesale-from", t.wholesaleFrom, "N", "lowest wholesale price (digits, at most 9)");
-    option(command, "--wholesale-to", t.wholesaleTo, "N", "highest wholesale price");
-    option(command, "--retail-from", t.retailFrom, "N", "lowest retail price");
-    option(command, "--retail-to", t.retailTo, "N", "highest retail price");
-    command->add_flag("--in-stock", run.InStock, "in-stock items only");
-    command->add_flag("--discounted", run.Discounted, "discounted items only");
-    option(command, "--sort", t.sort, "0..4", "sort order (default 0)");
-    option(command, "--top", t.top, "N", "top-level category index (default 0; see `categories`)");
-    option(command, "--nodes", t.nodes, "LIST", "node indices of that category's tree to search, \"1,2,5,\"");
-    option(command, "--images", t.images, "DIR", "save the item pictures into this existing folder");
-    option(command, "--db", t.db, "FILE", kDbHelp);
-    option(command, "--settings", t.settings, "FILE", "start from the conditions of this settings file");
-    option(command, "--encoding", t.encoding, "sjis|utf-8", kEncodingHelp);
-  };
-  CLI::App* runCommand = app.add_subcommand("run", "Run one retrieval into a CSV file");
-  option(runCommand, "--output", run.Output, "FILE", "result file (\".csv\" is appended unless it ends in .csv)")
-      ->required();
-  addConditions(runCommand, t, run);
-
-  CLI::App* categoriesCommand = app.add_subcommand("categories", "List the catalogue's categories");
-  option(categoriesCommand, "--db", u.catDb, "FILE", kDbHelp);
-  option(categoriesCommand, "--top", u.catTop, "N", "list the tree of this top-level category");
-
-  DiffArguments& diff = commandLine.Diff;
-  CLI::App* diffCommand = app.add_subcommand("diff", "Compare two result files (exit 0 same, 1 changed, 2 trouble)");
-  diffCommand->add_option("OLD", diff.Older, "the earlier result file")->required()->type_name("OLD.csv");
-  diffCommand->add_option("NEW", diff.Newer, "the later result file")->required()->type_name("NEW.csv");
-  option(diffCommand, "--output", u.diffOutput, "FILE", "write the change report here (default: standard output)");
-  option(diffCommand, "--encoding", u.diffEncoding, "sjis|utf-8", kEncodingHelp);
-
-  WatchArguments& watch = commandLine.Watch;
-  CLI::App* watchCommand =
-      app.add_subcommand("watch", "Run a retrieval into a folder of dated results and report what changed");
-  option(watchCommand, "--dir", u.watchDir, "DIR", "the folder of results, change reports and pictures");
-  option(watchCommand, "--name", u.watchName, "NAME",
-         "settings from ~/.config/vormla-search/watch/NAME.ini, results into ~/.local/share/vormla-search/watch/NAME/");
-  option(watchCommand, "--keep", u.watchKeep, "N", "keep the newest N results and change reports (default 30)");
-  watchCommand->add_flag("--pictures", watch.Pictures, "save the item pictures into DIR/pictures/");
-  addConditions(watchCommand, w, watch.Run);
-
-  try {
-    app.parse(argc, argv);
-  } catch (const CLI::ParseError& error) {
-    const int code = app.exit(error, out, err);
-    return code == 0 ? 0 : kExitUsage;
-  }
-
-  auto given = [](CLI::App* command, const char* name, const std::string& value) -> std::optional<std::string> {
-    if (command->count(name) == 0) return std::nullopt;
-    return value;
-  };
-  auto takeConditions = [&given](CLI::App* command, const ConditionTexts& t, RunArguments& run) {
-    run.Keyword = given(command, "--keyword", t.keyword);
-    run.WholesaleFrom = given(command, "--wholesale-from", t.wholesaleFrom);
-    run.WholesaleTo = given(command, "--wholesale-to", t.wholesaleTo);
-    run.RetailFrom = given(command, "--retail-from", t.retailFrom);
-    run.RetailTo = given(command, "--retail-to", t.retailTo);
-    run.Sort = given(command, "--sort", t.sort);
-    run.Top = given(command, "--top", t.top);
-    run.Nodes = given(command, "--nodes", t.nodes);
-    run.Images = given(command, "--images", t.images);
-    run.Db = given(command, "--db", t.db);
-    run.Settings = given(command, "--settings", t.settings);
-    run.Encoding = given(command, "--encoding", t.encoding);
-  };
-  if (runCommand->parsed()) {
-    commandLine.Which = CommandLine::Command::kRun;
-    takeConditions(runCommand, t, run);
-  } else if (diffCommand->parsed()) {
-    commandLine.Which = CommandLine::Command::kDiff;
-    diff.Output = given(diffCommand, "--output", u.diffOutput);
-    diff.Encoding = given(diffCommand, "--encoding", u.diffEncoding);
-  } else if (watchCommand->parsed()) {
-    commandLine.Which = CommandLine::Command::kWatch;
-    takeConditions(watchCommand, w, watch.Run);
-    watch.Dir = given(watchCommand, "--dir", u.watchDir);
-    watch.Name = given(watchCommand, "--name", u.watchName);
-    watch.Keep = given(watchCommand, "--keep", u.watchKeep);
-  } else {
-    commandLine.Which = CommandLine::Command::kCategories;
-    commandLine.Categories.Db = given(categoriesCommand, "--db", u.catDb);
-    commandLine.Categories.Top = given(categoriesCommand, "--top", u.catTop);
-  }
-  return -1;
-}
 
 std::string ResultFileName(const std::string& path) {
   const size_t slash = path.rfind('/');
@@ -257,8 +171,11 @@ void OrderPricePair(std::string& from, std::string& to) {
 
 void CheckPrice(const std::string& flag, const std::string& text) {
   if (text.empty()) return;
-  if (!AllDigits(text)) Usage(flag + " takes digits only, not \"" + text + "\"");
-  if (text.size() > kPriceDigits) Usage(flag + " has " + std::to_string(text.size()) + " digits; at most 9 fit");
+  if (!AllDigits(text)) Usage(flag + " には数字だけを指定してください (「" + text + "」は使えません)。");
+  if (text.size() > kPriceDigits) {
+    Usage(flag + " は " + std::to_string(text.size()) + " 桁あります。" + std::to_string(kPriceDigits) +
+          " 桁までにしてください。");
+  }
 }
 
 std::string CanonicalNodeList(const std::string& text, int nodeCount) {
@@ -270,11 +187,12 @@ std::string CanonicalNodeList(const std::string& text, int nodeCount) {
   while (true) {
     const size_t comma = body.find(',', start);
     const std::string piece = body.substr(start, comma == std::string::npos ? std::string::npos : comma - start);
-    if (piece.empty()) Usage("--nodes \"" + text + "\" has an empty entry; write indices like \"1,2,5,\"");
+    if (piece.empty()) Usage("--nodes「" + text + "」に空の項目があります。「1,2,5,」のように番号を並べてください。");
     const int index = ParseIndex("--nodes", piece);
     if (index >= nodeCount) {
-      Usage("--nodes names node " + std::to_string(index) + ", but the tree has " + std::to_string(nodeCount) +
-            " nodes" + (nodeCount > 0 ? " (0 to " + std::to_string(nodeCount - 1) + ")" : std::string()));
+      Usage("--nodes の " + std::to_string(index) + " という分類はツリーにありません。" +
+            (nodeCount > 0 ? "ツリーの分類は 0 から " + std::to_string(nodeCount - 1) + " までです。"
+                           : std::string("ツリーに分類がありません。")));
     }
     indices.insert(index);
     if (comma == std::string::npos) break;
@@ -293,7 +211,10 @@ RunPlan PrepareRun(const RunArguments& arguments) {
   std::optional<SettingsValues> stored;
   if (arguments.Settings) {
     StoredSettings read = ReadSettings(*arguments.Settings);
-    if (!read.FileFound) Usage("settings file not found: " + *arguments.Settings);
+    if (!read.FileFound) {
+      Usage("設定ファイル " + *arguments.Settings + " が見つかりません。ウィンドウの設定ファイルは " +
+            ProgramPaths().Settings + " です (ウィンドウを一度閉じると作られます)。");
+    }
     stored = std::move(read.Values);
     c.Word = Utf8ToSjis(stored->Word);
     c.Price1 = stored->Price1;
@@ -309,12 +230,12 @@ RunPlan PrepareRun(const RunArguments& arguments) {
 
   if (arguments.Keyword) {
     c.Word = Utf8ToSjis(*arguments.Keyword);
-    if (c.Word.empty() && !arguments.Keyword->empty()) Usage("--keyword is not valid UTF-8");
+    if (c.Word.empty() && !arguments.Keyword->empty()) Usage("--keyword が UTF-8 として正しくありません。");
     CheckKeywordCharacters("--keyword", *arguments.Keyword);
     CheckKeyword("--keyword", c.Word);
   } else {
     CheckKeywordCharacters("設定ファイルの Word", SjisToUtf8(c.Word));
-    CheckKeyword("the settings file's Word", c.Word);
+    CheckKeyword("設定ファイルの Word", c.Word);
   }
   if (arguments.WholesaleFrom) c.Price1 = *arguments.WholesaleFrom;
   if (arguments.WholesaleTo) c.Price2 = *arguments.WholesaleTo;
@@ -322,7 +243,7 @@ RunPlan PrepareRun(const RunArguments& arguments) {
   if (arguments.RetailTo) c.Price4 = *arguments.RetailTo;
   auto check = [](const std::optional<std::string>& flag, const char* name, const char* key,
                   const std::string& value) {
-    CheckPrice(flag ? std::string(name) : std::string("the settings file's ") + key, value);
+    CheckPrice(flag ? std::string(name) : std::string("設定ファイルの ") + key, value);
   };
   check(arguments.WholesaleFrom, "--wholesale-from", "Price1", c.Price1);
   check(arguments.WholesaleTo, "--wholesale-to", "Price2", c.Price2);
@@ -332,8 +253,10 @@ RunPlan PrepareRun(const RunArguments& arguments) {
   if (arguments.Discounted) c.Sell2 = true;
   if (arguments.Sort) c.SortIndex = ParseIndex("--sort", *arguments.Sort);
   if (c.SortIndex < 0 || c.SortIndex >= kSortChoices) {
-    Usage((arguments.Sort ? std::string("--sort") : std::string("the settings file's Sort")) + " " +
-          std::to_string(c.SortIndex) + " is not a sort order; choose 0 to 4");
+    std::string choices;
+    for (int i = 0; i < kSortChoices; ++i) choices += (i > 0 ? "、" : "") + std::to_string(i) + " " + kSortLabels[i];
+    Usage((arguments.Sort ? std::string("--sort") : std::string("設定ファイルの Sort")) + " " +
+          std::to_string(c.SortIndex) + " という並び順はありません。" + choices + " から選んでください。");
   }
   if (arguments.Top) ParseIndex("--top", *arguments.Top);
   if (arguments.Images) {
@@ -347,13 +270,20 @@ RunPlan PrepareRun(const RunArguments& arguments) {
   const std::vector<TopCategory> tops = catalogue.TopCategories();
   const int storedTop = stored ? std::max(stored->Category, 0) : 0;
   c.CtgrIndex = arguments.Top ? CheckTop("--top", ParseIndex("--top", *arguments.Top), tops)
-                              : CheckTop(stored ? "the settings file's Category" : "--top", storedTop, tops);
+                              : CheckTop(stored ? "設定ファイルの Category" : "--top", storedTop, tops);
   c.CtgrText = tops[static_cast<size_t>(c.CtgrIndex)].Name;
   std::vector<CatalogueNode> nodes = catalogue.Tree(c.CtgrIndex);
 
   // The selection: --nodes, else the settings file's marks (which belong to the
   // tree of its own Category), else nothing.
   if (arguments.Nodes) {
+    if (nodes.empty() && !arguments.Nodes->empty()) {
+      if (!arguments.Top) {
+        Usage("--top で大分類を選んでください。" + TopName(c.CtgrIndex, tops) +
+              "には小分類がありません (vormla-cli categories で大分類の番号を確かめられます)。");
+      }
+      Usage(TopName(c.CtgrIndex, tops) + "には小分類がないので --nodes は使えません。--nodes を外すと大分類全体を検索します。");
+    }
     c.CtgrList = CanonicalNodeList(*arguments.Nodes, static_cast<int>(nodes.size()));
   } else if (stored && c.CtgrIndex == storedTop) {
     CategoryTree tree(nodes);
@@ -375,8 +305,9 @@ RunPlan PrepareRun(const RunArguments& arguments) {
   }
 
   c.Encoding = ParseEncoding(arguments.Encoding);
-  if (TrimBlanks(arguments.Output).empty()) Usage("--output needs a file name");
+  if (TrimBlanks(arguments.Output).empty()) Usage("--output にファイル名を指定してください。");
   c.FilePath = ResultFileName(arguments.Output);
+  CheckOutputFolder(c.FilePath);
   return plan;
 }
 
@@ -387,10 +318,10 @@ ResultEncoding ParseEncoding(const std::optional<std::string>& text) {
                  [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; });
   if (lower == "sjis") return ResultEncoding::kSjis;
   if (lower == "utf-8") return ResultEncoding::kUtf8;
-  Usage("--encoding は sjis か utf-8 です (\"" + *text + "\" は使えません)");
+  Usage("--encoding には sjis か utf-8 を指定してください (「" + *text + "」は使えません)。");
 }
 
-std::vector<std::string> CategoryLines(const CategoriesArguments& arguments) {
+std::vector<std::string> CategoryLines(const CategoriesArguments& arguments, std::string* notice) {
   std::optional<int> top;
   if (arguments.Top) top = ParseIndex("--top", *arguments.Top);
   Catalogue catalogue(arguments.Db);
@@ -407,6 +338,9 @@ std::vector<std::string> CategoryLines(const CategoriesArguments& arguments) {
     const std::string& caption = node.CaptionUtf8;
     const std::string name = !caption.empty() && caption.front() == ' ' ? caption.substr(1) : caption;
     lines.push_back(std::to_string(i) + "\t" + std::to_string(node.Level) + "\t" + node.CodeUtf8 + "\t" + name);
+  }
+  if (nodes.empty() && notice != nullptr) {
+    *notice = TopName(*top, tops) + "には小分類がありません (run では --nodes なしで大分類全体を検索します)。";
   }
   return lines;
 }

@@ -26,6 +26,10 @@ enum ExitCode : int {
   kExitUnreachable = 9,  // the site never answered
 };
 
+// The sort orders of --sort, as the window's sort box names them.
+constexpr int kSortChoices = 5;
+extern const char* const kSortLabels[kSortChoices];
+
 // A condition that stops the command before any job runs: the text for standard
 // error (UTF-8, may span lines) and the exit code.
 class CliFailure : public std::runtime_error {
@@ -76,18 +80,22 @@ struct CategoriesArguments {
   std::optional<std::string> Top;
 };
 
+// What `account` is to do.
+enum class AccountAction { kSet, kShow, kClear };
+
 struct CommandLine {
-  enum class Command { kNone, kRun, kCategories, kDiff, kWatch };
+  enum class Command { kNone, kRun, kCategories, kDiff, kWatch, kAccount };
   Command Which = Command::kNone;
   RunArguments Run;
   CategoriesArguments Categories;
   DiffArguments Diff;
   WatchArguments Watch;
+  AccountAction Account = AccountAction::kShow;
 };
 
 // Parses argv. Returns -1 when a command is to run (commandLine filled), otherwise
-// the exit code to leave with: 0 after --help (printed on out), 2 after a usage
-// error (printed on err).
+// the exit code to leave with: 0 after --help or --version (printed on out), 2
+// after a usage error (printed on err, in Japanese, starting "vormla-cli: ").
 int ParseCommandLine(int argc, const char* const* argv, CommandLine& commandLine, std::ostream& out,
                      std::ostream& err);
 
@@ -108,8 +116,9 @@ RunPlan PrepareRun(const RunArguments& arguments);
 // CliFailure(kExitUsage) for anything else.
 ResultEncoding ParseEncoding(const std::optional<std::string>& text);
 
-// The lines `categories` prints (UTF-8, no line ends). Throws CliFailure.
-std::vector<std::string> CategoryLines(const CategoriesArguments& arguments);
+// The lines `categories` prints (UTF-8, no line ends). A tree without nodes sets
+// notice to a text saying so. Throws CliFailure.
+std::vector<std::string> CategoryLines(const CategoriesArguments& arguments, std::string* notice = nullptr);
 
 // The pieces, exposed for their own tests.
 

@@ -75,13 +75,15 @@ TerminalProgress::TerminalProgress(std::FILE* stream, bool terminal, std::functi
 void TerminalProgress::InitProgress(int categoryTotal) {
   const std::lock_guard lock(mutex_);
   total_ = categoryTotal;
+  started_ = 0;
   done_ = 0;
   if (terminal_) RedrawLocked();
 }
 
 void TerminalProgress::StepProgress() {
   const std::lock_guard lock(mutex_);
-  ++done_;
+  // A new search begins: the one before it is finished.
+  done_ = started_++;
   if (terminal_) RedrawLocked();
 }
 
@@ -104,13 +106,19 @@ void TerminalProgress::Note(const std::string& utf8) {
   ShowLocked(utf8);
 }
 
-void TerminalProgress::Close() {
+void TerminalProgress::Close(bool allSearchesDone) {
   const std::lock_guard lock(mutex_);
-  if (terminal_ && barShown_) {
+  if (!terminal_ || !barShown_) return;
+  if (allSearchesDone && total_ > 0) {
+    done_ = total_;
+    status_.clear();
+    RedrawLocked();
+    std::fputs("\n", stream_);
+  } else {
     std::fputs("\r\033[K", stream_);
-    std::fflush(stream_);
-    barShown_ = false;
   }
+  std::fflush(stream_);
+  barShown_ = false;
 }
 
 void TerminalProgress::ShowLocked(const std::string& utf8) {

@@ -76,7 +76,7 @@ class FolderLock {
     if (::flock(fd_, LOCK_EX | LOCK_NB) != 0) {
       ::close(fd_);
       fd_ = -1;
-      Usage(folder + " では別の watch が実行中です。終わってから実行してください");
+      Usage(folder + " では別の watch が実行中です。終わってから実行してください。");
     }
   }
   ~FolderLock() {
@@ -137,13 +137,13 @@ WatchPlan PlanWatch(const WatchArguments& arguments) {
     if (!plan.Run.Settings) plan.Run.Settings = WatchSettingsFile(*arguments.Name);
   }
   if (arguments.Dir) {
-    if (arguments.Dir->empty()) Usage("--dir にフォルダを指定してください");
+    if (arguments.Dir->empty()) Usage("--dir にフォルダを指定してください。");
     plan.Folder = *arguments.Dir;
     while (plan.Folder.size() > 1 && plan.Folder.back() == '/') plan.Folder.pop_back();
   } else if (arguments.Name) {
     plan.Folder = WatchFolder(*arguments.Name);
   } else {
-    Usage("watch には --dir か --name を指定してください");
+    Usage("watch には --dir か --name を指定してください。");
   }
   plan.Keep = ParseKeep(arguments.Keep);
   plan.Encoding = ParseEncoding(arguments.Run.Encoding);
@@ -204,7 +204,7 @@ std::string NewestResult(const std::vector<std::string>& names, const std::strin
 void CheckWatchName(const std::string& name) {
   const bool control = std::any_of(name.begin(), name.end(), [](char c) { return static_cast<unsigned char>(c) < 0x20; });
   if (name.empty() || name == "." || name == ".." || name.find('/') != std::string::npos || control) {
-    Usage("--name \"" + name + "\" はファイル名として使えません (/ や制御文字を含まない名前にしてください)");
+    Usage("--name 「" + name + "」はファイル名として使えません (/ や制御文字を含まない名前にしてください)。");
   }
 }
 
@@ -212,7 +212,7 @@ int ParseKeep(const std::optional<std::string>& text) {
   if (!text) return kDefaultKeep;
   const bool digits = !text->empty() && text->size() <= 9 &&
                       std::all_of(text->begin(), text->end(), [](char c) { return c >= '0' && c <= '9'; });
-  if (!digits || std::stoi(*text) < 1) Usage("--keep には 1 以上の数を指定してください (\"" + *text + "\" は使えません)");
+  if (!digits || std::stoi(*text) < 1) Usage("--keep には 1 以上の数を指定してください (「" + *text + "」は使えません)。");
   return std::stoi(*text);
 }
 

@@ -2,7 +2,10 @@
 #include <csignal>
 #include <cstdio>
 #include <iostream>
+#include <unistd.h>
 
+#include "catalogue/AppPaths.h"
+#include "cli/CliAccount.h"
 #include "cli/CliDiff.h"
 #include "cli/CliOptions.h"
 #include "cli/CliRun.h"
@@ -21,5 +24,7 @@ int main(int argc, char** argv) {
     return CategoriesCommand(commandLine.Categories, stdout, stderr);
   if (commandLine.Which == CommandLine::Command::kDiff) return DiffCommand(commandLine.Diff, 1, stderr);
   if (commandLine.Which == CommandLine::Command::kWatch) return WatchCommand(commandLine.Watch, stderr);
+  if (commandLine.Which == CommandLine::Command::kAccount)
+    return AccountCommand(commandLine.Account, vormla::AccountFile(), STDIN_FILENO, stdout, stderr);
   return RunCommand(commandLine.Run, stderr);
 }

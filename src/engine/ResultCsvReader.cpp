@@ -22,7 +22,7 @@ std::string& NewField(std::vector<std::string>& fields, size_t n) {
   return fields[n];
 }
 
-// The shared walk of both splitters; undoubled picks the old program's rule for a
+// The shared walk of both splitters; undoubled picks the older files' rule for a
 // quote inside a quoted field.
 bool Split(std::string_view line, std::vector<std::string>& fields, bool undoubled) {
   size_t n = 0;
@@ -198,7 +198,7 @@ bool ResultCsvReader::ReadLine(std::string_view& line) {
 void ResultCsvReader::Split(std::string_view line, std::vector<std::string>& fields) {
   if (line.empty()) Fail("空の行です");
   // This program's rows first; a row that does not come out as 36 fields that
-  // way may be one of the old program, with its quotes not doubled.
+  // way may be one of an older file, with its quotes not doubled.
   const bool doubled = SplitCsvLine(line, fields);
   if (doubled && fields.size() == kColumnCount) return;
   const size_t doubledCount = doubled ? fields.size() : 0;

@@ -1,6 +1,6 @@
 // Reading result files back: this program's files in Shift-JIS or in UTF-8 with a
-// byte-order mark, and those of the old Windows program, which wrote a double
-// quote inside a value as it was instead of doubling it.
+// byte-order mark, and older files that wrote a double quote inside a value as it
+// was instead of doubling it.
 //
 // A file must start with the 36 header names and every row must hold 36 fields
 // and end with a line break; anything else is reported with its line number.
@@ -38,7 +38,7 @@ class ResultCsvError : public std::runtime_error {
 // made of quoted or plain fields that way (an open quote, a quote inside that is
 // not doubled). fields is reused: its strings keep their memory between calls.
 bool SplitCsvLine(std::string_view line, std::vector<std::string>& fields);
-// The same for a line of the old Windows program: a quote followed by anything
+// The same for a line of an older file: a quote followed by anything
 // but a comma or the line's end is text, nothing is undoubled.
 bool SplitUndoubledCsvLine(std::string_view line, std::vector<std::string>& fields);
 

@@ -13,6 +13,7 @@
 #include "engine/JobTypes.h"
 #include "engine/ResultFile.h"
 #include "engine/WebAccess.h"
+#include "web/SiteAccount.h"
 #include "web/TextOps.h"
 
 namespace vormla {
@@ -34,6 +35,10 @@ class RetrievalJob {
   virtual ~RetrievalJob();
   RetrievalJob(const RetrievalJob&) = delete;
   RetrievalJob& operator=(const RetrievalJob&) = delete;
+
+  // The member's own account to sign in with instead of the built-in one; given
+  // before Start. The job wipes it when it goes.
+  void UseAccount(SiteAccount account) { account_ = std::move(account); }
 
   // Thread control. Start runs Execute on a new thread; the owner joins it.
   void Start();
@@ -106,6 +111,8 @@ class RetrievalJob {
 
  private:
   void NoteFetch(const std::string& url, const FetchResult& result);
+  // The login form's body for token, with the own account when one was given.
+  std::string LoginFormBody(const std::string& token) const;
 
   std::thread thread_;
   std::atomic<bool> terminated_{false};
@@ -117,6 +124,7 @@ class RetrievalJob {
   int fetchCount_ = 0;
   int answerCount_ = 0;
   FailedFetch lastFailure_;
+  SiteAccount account_;
   // The pages being read, kept from one fetch to the next so that their memory is
   // not given back to the system and taken again for every item.
   std::string listPage_;

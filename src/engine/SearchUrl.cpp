@@ -1,31 +1,11 @@
 // The marketplace's search URL for one category and the window's conditions.
 #include "engine/SjisLiteral.h"
 #include "engine/RetrievalJob.h"
+#include "web/UrlText.h"
 
 namespace vormla {
 
 namespace {
-
-// Form encoding of UTF-8 bytes as the site's search form sends them.
-std::string FormEncode(const std::string& bytes) {
-  static constexpr char kHex[] = "0123456789ABCDEF";
-  std::string out;
-  for (const char ch : bytes) {
-    const auto c = static_cast<unsigned char>(ch);
-    if ((c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') ||
-        c == '!' || c == '$' || c == '\'' || c == '(' || c == ')' || c == '*' || c == '-' ||
-        c == '.' || c == '_' || c == '@') {
-      out += ch;
-    } else if (c == ' ') {
-      out += '+';
-    } else {
-      out += '%';
-      out += kHex[c >> 4];
-      out += kHex[c & 0x0F];
-    }
-  }
-  return out;
-}
 
 void AppendIfSet(std::string& tail, const char* key, const std::string& box) {
   const std::string value = TrimBlanks(box);

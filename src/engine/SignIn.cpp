@@ -3,6 +3,7 @@
 #include "engine/PageView.h"
 #include "engine/RetrievalJob.h"
 #include "engine/SjisLiteral.h"
+#include "web/UrlText.h"
 
 namespace vormla {
 
@@ -58,11 +59,36 @@ void RetrievalJob::SignIn() {
 
   StatusText = SjisLiteral<"ページ内容の確認中2...">();
   Observer.ShowStatusText(StatusText);
-  const std::string body = "&_token=" + token + "&bookmark=on&login_id=" + kLoginId +
-                           "&password=" + kPassword + "&refererURL=" + SiteRoot + "/";
+  std::string body = LoginFormBody(token);
   std::string answer;  // nothing in it is read; the session lives on in the cookies
   PostPage(body, "/login", answer);
+  WipeString(body);
   Pause(kSignInPause);
 }
 
+std::string RetrievalJob::LoginFormBody(const std::string& token) const {
+  const bool own = !account_.LoginId.Empty();
+  const std::string_view loginId = own ? account_.LoginId.View() : std::string_view(kLoginId);
+  const std::string_view password = own ? account_.Password.View() : std::string_view(kPassword);
+  constexpr std::string_view kTokenKey = "&_token=";
+  constexpr std::string_view kLoginKey = "&bookmark=on&login_id=";
+  constexpr std::string_view kPasswordKey = "&password=";
+  constexpr std::string_view kRefererKey = "&refererURL=";
+  // Room for every value encoded at its longest, so the text is never moved to a
+  // bigger buffer, which would leave the password behind in the old one.
+  std::string body;
+  body.reserve(kTokenKey.size() + token.size() + kLoginKey.size() + 3 * loginId.size() + kPasswordKey.size() +
+               3 * password.size() + kRefererKey.size() + SiteRoot.size() + 1);
+  body += kTokenKey;
+  body += token;
+  body += kLoginKey;
+  // The built-in values go in as they are; the member's own are form-encoded.
+  if (own) AppendFormEncoded(loginId, body); else body += loginId;
+  body += kPasswordKey;
+  if (own) AppendFormEncoded(password, body); else body += password;
+  body += kRefererKey;
+  body += SiteRoot;
+  body += '/';
+  return body;
+}
 }  // namespace vormla

@@ -30,12 +30,14 @@ std::string ToSjis(const QString& text) { return Utf8ToSjis(text.toStdString());
 
 }  // namespace
 
-MainWindow::MainWindow(AppServices& services, std::string dbPath, std::string iniPath, QWidget* parent)
+MainWindow::MainWindow(AppServices& services, std::string dbPath, std::string iniPath, std::string accountPath,
+                       QWidget* parent)
     : QWidget(parent, Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                           Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint |
                           Qt::MSWindowsFixedSizeDialogHint),
       services_(services),
       iniPath_(std::move(iniPath)),
+      accountPath_(std::move(accountPath)),
       catalogue_(std::move(dbPath)) {
   // The fixed layout (MainWindowLayout.cpp), then the behaviour.
   CreateControls();

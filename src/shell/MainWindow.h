@@ -47,7 +47,8 @@ class MainWindow : public QWidget {
   Q_OBJECT
 
  public:
-  MainWindow(AppServices& services, std::string dbPath, std::string iniPath,
+  // accountPath: the member's own account file (there or not).
+  MainWindow(AppServices& services, std::string dbPath, std::string iniPath, std::string accountPath,
              QWidget* parent = nullptr);
   ~MainWindow() override;
 
@@ -197,6 +198,9 @@ class MainWindow : public QWidget {
 
   AppServices& services_;
   std::string iniPath_;
+  std::string accountPath_;
+  // The 中断確認 question is up (it closes when the run ends meanwhile).
+  bool cancelQuestionOpen_ = false;
   CategoryDatabase catalogue_;
   CategoryTree tree_;
   std::vector<TopCategory> topCategories_;

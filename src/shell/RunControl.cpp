@@ -22,6 +22,7 @@
 #include <chrono>
 #include <thread>
 
+#include "catalogue/AccountFile.h"
 #include "desktop/DigitsEdit.h"
 #include "engine/RetrievalJob.h"
 #include "engine/WebAccess.h"
@@ -61,6 +62,7 @@ void OrderPricePair(QLineEdit* lower, QLineEdit* upper) {
 }
 
 const QString kSaveDialogTitle = QStringLiteral("取得情報の保存先を指定してください");
+const QString kCancelCaption = QStringLiteral("中断確認");
 
 // ".csv" unless the file name already ends in it (any letter case).
 QString WithCsvExtension(const QString& path) {
@@ -98,6 +100,14 @@ void MainWindow::btnActionClick() {
     }
     // The pictures go where the check looked: the trimmed text, ending in "/".
     txtDirPath->setText(folder.endsWith(QLatin1Char('/')) ? folder : folder + QLatin1Char('/'));
+  }
+
+  // The member's own account, when there is one; a file others could read stops
+  // the start before anything is asked or deleted.
+  AccountReading account = ReadAccountFile(accountPath_);
+  if (account.State == AccountReading::Found::kRefused) {
+    Ask(Notice(QString::fromStdString(account.Message), QStringLiteral("Error")));
+    return;
   }
 
   strFilePath = QStringLiteral("VORMLA商品一覧.csv");
@@ -147,6 +157,7 @@ void MainWindow::btnActionClick() {
   observer_ = std::make_unique<RunObserver>(*this, activeRun_);
   Worker = std::make_unique<RetrievalJob>(SnapshotConditions(), SnapshotNodes(), *observer_, NetworkWebAccess(),
                                           SiteRoot());
+  if (account.State == AccountReading::Found::kAccount) Worker->UseAccount(std::move(account.Account));
   Worker->Start();
   if (closeHeld_) {
     // A close requested during the wait: now it meets a run and is asked about.
@@ -236,10 +247,10 @@ void MainWindow::btnCancelClick() {
 
   if (RunResult == 0 && IsRunning) {
     const int run = activeRun_;
-    if (Ask(Question(QStringLiteral("取得処理を中断します。\nよろしいですか？"), QStringLiteral("中断確認"))) !=
-        Answer::Yes) {
-      return;
-    }
+    cancelQuestionOpen_ = true;
+    const Answer answer = Ask(Question(QStringLiteral("取得処理を中断します。\nよろしいですか？"), kCancelCaption));
+    cancelQuestionOpen_ = false;
+    if (answer != Answer::Yes) return;
     // The run may have ended while the question was up; then there is nothing to stop.
     if (activeRun_ != run) return;
     RunResult = 2;
@@ -286,6 +297,9 @@ void MainWindow::btnCancelClick() {
 }
 
 void MainWindow::FinishRun(unsigned code) {
+  // A 中断確認 question still up asks about a run that is over: it goes, as if
+  // answered No, before anything about the end is shown.
+  if (cancelQuestionOpen_) services_.CloseMessage(this, kCancelCaption);
   services_.RestoreCursor();
   switch (code) {
     case 0: {

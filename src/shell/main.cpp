@@ -24,7 +24,7 @@ int main(int argc, char* argv[]) {
   vormla::QtServices services;
   try {
     const vormla::AppPaths paths = vormla::ProgramPaths();
-    vormla::MainWindow window(services, paths.Catalogue, paths.Settings);
+    vormla::MainWindow window(services, paths.Catalogue, paths.Settings, vormla::AccountFile());
     window.show();
     // Queued behind the start-up load that the first show posted.
     QTimer::singleShot(0, &window, [&] { closeOnSignal.Watch(&window); });

@@ -56,6 +56,20 @@ std::optional<char32_t> RefusedKeywordCharacter(std::string_view utf8) {
   return std::nullopt;
 }
 
+bool IsPlainUtf8(std::string_view text) {
+  size_t i = 0;
+  char32_t cp = 0;
+  while (i < text.size()) {
+    const size_t start = i;
+    if (!NextCodePoint(text, i, cp)) return false;
+    const size_t length = i - start;
+    const bool shortest = length == 1 || (length == 2 && cp >= 0x80) || (length == 3 && cp >= 0x800) ||
+                          (length == 4 && cp >= 0x10000);
+    if (!shortest || cp > 0x10FFFF || (cp >= 0xD800 && cp < 0xE000) || IsControlCharacter(cp)) return false;
+  }
+  return true;
+}
+
 bool IsControlCharacter(char32_t codePoint) {
   return codePoint < 0x20 || (codePoint >= 0x7F && codePoint <= 0x9F);
 }

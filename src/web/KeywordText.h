@@ -14,6 +14,10 @@ namespace vormla {
 // which the caller reports on its own).
 std::optional<char32_t> RefusedKeywordCharacter(std::string_view utf8);
 
+// Well-formed UTF-8 (no overlong form, no surrogate, nothing past U+10FFFF) that
+// holds no control character: a value that fits on one line of a text file.
+bool IsPlainUtf8(std::string_view text);
+
 // U+0000 to U+001F and U+007F to U+009F.
 bool IsControlCharacter(char32_t codePoint);
 

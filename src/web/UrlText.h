@@ -18,4 +18,10 @@ bool IsHttpsUrl(std::string_view url);
 // becomes %XX (upper-case hex); every other byte, "%" included, stays.
 std::string BrowserUrl(std::string_view url);
 
+// Form encoding as the site's forms send a value: A-Z a-z 0-9 and ! $ ' ( ) * - .
+// _ @ stay, a blank becomes "+", every other byte "%XX" (upper-case hex).
+std::string FormEncode(std::string_view bytes);
+// The same, appended to out (which grows by at most three bytes per byte).
+void AppendFormEncoded(std::string_view bytes, std::string& out);
+
 }  // namespace vormla

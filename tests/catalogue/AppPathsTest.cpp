@@ -17,37 +17,10 @@ namespace vormla {
 namespace {
 
 namespace fs = std::filesystem;
+using test::ScopedEnv;
+using test::Mode;
 using test::ScratchDir;
 using test::WriteAll;
-
-// Sets (or, with nullopt, removes) an environment variable for one test.
-class ScopedEnv {
- public:
-  ScopedEnv(const char* name, const std::optional<std::string>& value) : name_(name) {
-    if (const char* old = std::getenv(name)) old_ = old;
-    if (value)
-      ::setenv(name, value->c_str(), 1);
-    else
-      ::unsetenv(name);
-  }
-  ~ScopedEnv() {
-    if (old_)
-      ::setenv(name_, old_->c_str(), 1);
-    else
-      ::unsetenv(name_);
-  }
-  ScopedEnv(const ScopedEnv&) = delete;
-  ScopedEnv& operator=(const ScopedEnv&) = delete;
-
- private:
-  const char* name_;
-  std::optional<std::string> old_;
-};
-
-unsigned Mode(const std::string& path) {
-  struct stat st {};
-  return ::lstat(path.c_str(), &st) == 0 ? (st.st_mode & 07777) : 0u;
-}
 
 TEST(AppPaths, ACatalogueBesideTheProgramMakesItPortable) {
   ScratchDir dir;

@@ -1,9 +1,12 @@
 // Shared helpers of the catalogue tests: test data, scratch folders, TSV truth files.
 #pragma once
 
+#include <sys/stat.h>
+
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <optional>
 #include <random>
 #include <sstream>
 #include <string>
@@ -50,6 +53,36 @@ class ScratchDir {
  private:
   std::filesystem::path path_;
 };
+
+// Sets (or, with nullopt, removes) an environment variable for one test.
+class ScopedEnv {
+ public:
+  ScopedEnv(const char* name, const std::optional<std::string>& value) : name_(name) {
+    if (const char* old = std::getenv(name)) old_ = old;
+    if (value)
+      ::setenv(name, value->c_str(), 1);
+    else
+      ::unsetenv(name);
+  }
+  ~ScopedEnv() {
+    if (old_)
+      ::setenv(name_, old_->c_str(), 1);
+    else
+      ::unsetenv(name_);
+  }
+  ScopedEnv(const ScopedEnv&) = delete;
+  ScopedEnv& operator=(const ScopedEnv&) = delete;
+
+ private:
+  const char* name_;
+  std::optional<std::string> old_;
+};
+
+// The permission bits of a path (0 when there is nothing).
+inline unsigned Mode(const std::string& path) {
+  struct stat st {};
+  return ::lstat(path.c_str(), &st) == 0 ? (st.st_mode & 07777) : 0u;
+}
 
 // One truth-file row: fields as text, with NULL ("\N") marked.
 struct TsvRow {

@@ -123,7 +123,7 @@ TEST(ProfileWrite, UpdateKeepsEverythingElseInPlace) {
   EXPECT_EQ(ProfileFile(path).ReadString("config", "WORD", ""), "new");
 }
 
-// A file of the Windows program is Shift-JIS; saving turns all of it into UTF-8.
+// An older settings file is Shift-JIS; saving turns all of it into UTF-8.
 TEST(ProfileEncoding, ShiftJisFileIsReadAndRewrittenAsUtf8) {
   test::ScratchDir dir;
   const std::string path = dir / "sjis.ini";

@@ -45,7 +45,7 @@ Values Item(const std::string& id, const std::map<int, std::string>& changes = {
   return v;
 }
 
-// A row as this program writes it (quotes doubled) or as the old program did.
+// A row as this program writes it (quotes doubled) or as older files have it.
 std::string Row(const Values& v, bool doubled = true) {
   std::string line;
   for (const std::string& value : v) {

@@ -43,7 +43,7 @@ TEST(CliProgressWidth, WideCharactersTakeTwoColumns) {
   EXPECT_EQ(FitWidth("abcd", 3), "abc");
 }
 
-TEST(CliProgressWidth, BarCountsCategories) {
+TEST(CliProgressWidth, BarCountsSearches) {
   EXPECT_EQ(ProgressBar(0, 4, 8), "[--------] 0/4 ");
   EXPECT_EQ(ProgressBar(1, 4, 8), "[##------] 1/4 ");
   EXPECT_EQ(ProgressBar(4, 4, 8), "[########] 4/4 ");
@@ -60,7 +60,7 @@ TEST(CliProgress, OneUtf8LinePerStatusWhenNotATerminal) {
   progress.InitProgress(2);
   progress.StepProgress();
   progress.ShowItemProgress(Utf8ToSjis("A > B"), 3, 120);
-  progress.Close();
+  progress.Close(true);
   EXPECT_EQ(captured.Text(),
             "ページ情報を取得中です。しばらくお待ちください。\n"
             "ページ内容の確認中1...\n"
@@ -78,10 +78,44 @@ TEST(CliProgress, TerminalRedrawsOneLineInPlace) {
   progress.ShowItemProgress(Utf8ToSjis("A"), 1, 5);
   const std::string text = captured.Text();
   EXPECT_EQ(text.find('\n'), std::string::npos);
-  EXPECT_NE(text.rfind("\r\033[K[##########----------] 1/2 分類 : A - 1/5件 取得中"), std::string::npos) << text;
-  progress.Close();
+  // The first search is under way: none finished yet.
+  EXPECT_TRUE(text.ends_with("\r\033[K[--------------------] 0/2 分類 : A - 1/5件 取得中")) << text;
+  progress.Close(false);
   const std::string closed = captured.Text();
-  EXPECT_EQ(closed.substr(closed.size() - 4), "\r\033[K");  // the bar is wiped for what follows
+  EXPECT_TRUE(closed.ends_with("取得中\r\033[K")) << closed;  // the bar is wiped for what follows
+}
+
+// The bar counts searches finished, beside the current search's item count, and
+// is full only once the last search is done.
+TEST(CliProgress, BarAfterTheFirstOfTwoSearches) {
+  Captured captured;
+  TerminalProgress progress(captured.Stream(), true, nullptr);
+  progress.InitProgress(2);
+  progress.StepProgress();
+  progress.ShowItemProgress(Utf8ToSjis("A > B"), 5, 5);
+  progress.StepProgress();  // the second search begins: the first is done
+  EXPECT_TRUE(captured.Text().ends_with("\r\033[K[##########----------] 1/2 分類 : A > B - 5/5件 取得中"))
+      << captured.Text();
+  progress.ShowItemProgress(Utf8ToSjis("A > C"), 1, 3);
+  EXPECT_TRUE(captured.Text().ends_with("\r\033[K[##########----------] 1/2 分類 : A > C - 1/3件 取得中"))
+      << captured.Text();
+  progress.ShowItemProgress(Utf8ToSjis("A > C"), 3, 3);
+  EXPECT_TRUE(captured.Text().ends_with("[##########----------] 1/2 分類 : A > C - 3/3件 取得中"));
+  progress.Close(true);
+  // The job did every search: the full bar stays on a line of its own.
+  EXPECT_TRUE(captured.Text().ends_with("\r\033[K[####################] 2/2 \n")) << captured.Text();
+}
+
+TEST(CliProgress, StoppedJobLeavesNoFullBar) {
+  Captured captured;
+  TerminalProgress progress(captured.Stream(), true, nullptr);
+  progress.InitProgress(1);
+  progress.StepProgress();
+  progress.ShowItemProgress(Utf8ToSjis("全カテゴリ"), 2, 9);
+  progress.Close(false);
+  const std::string text = captured.Text();
+  EXPECT_EQ(text.find("1/1"), std::string::npos) << text;
+  EXPECT_TRUE(text.ends_with("\r\033[K")) << text;
 }
 
 }  // namespace

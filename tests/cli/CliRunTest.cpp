@@ -15,7 +15,6 @@
 #include "catalogue/CategoryDatabase.h"
 #include "cli/CliOptions.h"
 #include "CliTestKit.h"
-#include "MarketTestKit.h"
 #include "demo-market/DemoMarket.h"
 #include "engine/RetrievalJob.h"
 #include "web/TextOps.h"
@@ -26,16 +25,15 @@
 namespace vormla::cli {
 namespace {
 
+using clitest::CategoryColumn;
 using clitest::CsvText;
 using clitest::Finished;
 using clitest::ParseCsv;
 using clitest::ReadBytes;
 using clitest::TempFolder;
 using clitest::TestData;
-using ::testing::HasSubstr;
-
-using clitest::CategoryColumn;
 using clitest::kCatalogue;
+using ::testing::HasSubstr;
 
 using testing::ClosedPort;
 
@@ -83,12 +81,6 @@ class CliRun : public clitest::MarketSuite {
   }
   // The whole-site search of a run without conditions.
   static std::string PlainTarget() { return "/search?category_id=80&ex_so=N&sort=score&sort_operate_flg=Y"; }
-
-  void SetUp() override {
-    ASSERT_TRUE(started_) << "the demo market did not start";
-    market_->ClearRecords();
-    market_->ClearRoutes();
-  }
 };
 
 TEST_F(CliRun, WritesEveryServedItemWithItsPictures) {
@@ -269,7 +261,8 @@ TEST_F(CliRun, StopBeforeTheRunLeavesTheResultFileUntouched) {
   ASSERT_TRUE(process.Started());
   const Finished run = process.Wait();
   EXPECT_EQ(run.exitCode, kExitCancelled) << run.err;
-  EXPECT_EQ(run.err, "取得処理を中断しました。\nvormla-cli: 開始前に中断したため、結果ファイルには手を付けていません\n");
+  EXPECT_EQ(run.err,
+            "vormla-cli: 取得処理を中断しました。\nvormla-cli: 開始前に中断したため、結果ファイルには手を付けていません。\n");
   EXPECT_EQ(ReadBytes(work_ / "kept.csv"), earlier);
   EXPECT_TRUE(market_->Requests().empty());
   EXPECT_EQ(TemporaryResult(), "");
@@ -346,7 +339,7 @@ TEST_F(CliRun, UnwritableResultFileExitsFourBeforeAnyFetch) {
   const Finished run = clitest::RunCli({"run", "--output", work_ / "plain/out.csv", "--db", kCatalogue},
                                        work_.Path(), Environment());
   EXPECT_EQ(run.exitCode, kExitFileError) << run.err;
-  EXPECT_THAT(run.err, HasSubstr("結果ファイルに書き込めませんでした。\n" + work_ / "plain/out.csv"));
+  EXPECT_EQ(run.err, "vormla-cli: 結果ファイルの保存先 " + work_ / "plain" + " はフォルダではありません。--output を確かめてください。\n");
   EXPECT_TRUE(market_->Requests().empty());
 
   std::filesystem::create_directory(work_ / "taken.csv");
@@ -369,7 +362,7 @@ TEST_F(CliRun, BadConditionsExitTwoWithoutTouchingTheSite) {
         std::vector<std::string>{"run"}}) {
     const Finished run = clitest::RunCli(arguments, work_.Path(), Environment());
     EXPECT_EQ(run.exitCode, kExitUsage) << arguments.back() << ": " << run.err;
-    EXPECT_FALSE(run.err.empty());
+    EXPECT_THAT(run.err, ::testing::StartsWith("vormla-cli: "));
   }
   EXPECT_FALSE(std::filesystem::exists(work_ / "x.csv"));
   EXPECT_TRUE(market_->Requests().empty());
@@ -379,7 +372,8 @@ TEST_F(CliRun, MissingCatalogueExitsFive) {
   const Finished run = clitest::RunCli({"run", "--output", work_ / "x.csv", "--db", work_ / "vm_data.db"},
                                        work_.Path(), Environment());
   EXPECT_EQ(run.exitCode, kExitDatabase);
-  EXPECT_THAT(run.err, HasSubstr("DBファイルの設定が正しくありません。\n管理者に確認してください。"));
+  EXPECT_EQ(run.err, "vormla-cli: カテゴリデータベース " + work_ / "vm_data.db" +
+                         " が見つかりません。--db で vm_data.db の場所を指定してください。\n");
   const Finished list = clitest::RunCli({"categories", "--db", work_ / "vm_data.db"}, work_.Path());
   EXPECT_EQ(list.exitCode, kExitDatabase);
   EXPECT_EQ(list.out, "");

@@ -15,6 +15,7 @@
 #include <fstream>
 #include <functional>
 #include <map>
+#include <memory>
 #include <sstream>
 #include <string>
 #include <thread>
@@ -22,7 +23,12 @@
 
 extern char** environ;
 
+#include <gtest/gtest.h>
+
+#include "catalogue/CategoryDatabase.h"
+#include "demo-market/DemoMarket.h"
 #include "support/ResultCsv.h"
+#include "web/TextOps.h"
 
 namespace vormla::clitest {
 
@@ -59,6 +65,21 @@ inline void WriteBytes(const std::string& path, const std::string& bytes) {
   std::ofstream(path, std::ios::binary) << bytes;
 }
 
+inline const std::string kCatalogue = TestData("catalogue/vm_data.db");
+
+// The category column the engine writes for node `index` of top-level entry `top`
+// (UTF-8, before entity decoding), in the shipped catalogue.
+inline std::string CategoryColumn(int top, int index) {
+  CategoryDatabase db(kCatalogue);
+  const std::vector<TopCategory> tops = db.LoadTopCategories();
+  const std::vector<CatalogueNode> nodes = db.LoadCategoryTree(top);
+  const CatalogueNode& node = nodes.at(static_cast<size_t>(index));
+  std::string label;
+  if (node.Level == 1) label = TrimBlanks(nodes.at(static_cast<size_t>(node.Parent)).CaptionUtf8) + " > ";
+  label += TrimBlanks(node.CaptionUtf8);
+  return top > 0 ? tops.at(static_cast<size_t>(top)).NameUtf8 + " > " + label : label;
+}
+
 using testing::CsvText;
 using testing::ParseCsv;
 
@@ -75,9 +96,11 @@ class CliProcess {
  public:
   // interruptedAtStart: the program begins with a SIGINT already waiting for it
   // (blocked and pending across the exec), as when Ctrl-C comes while it is still
-  // preparing the run.
+  // preparing the run. The program's config folder is workFolder/config unless
+  // environment names XDG_CONFIG_HOME, so no member's own account is used by
+  // accident; standard input is inputPath (default /dev/null).
   CliProcess(const std::vector<std::string>& arguments, const std::map<std::string, std::string>& environment,
-             const std::string& workFolder, bool interruptedAtStart = false)
+             const std::string& workFolder, bool interruptedAtStart = false, const std::string& inputPath = "/dev/null")
       : outPath_(workFolder + "/cli.out"), errPath_(workFolder + "/cli.err") {
     std::vector<std::string> args{VORMLA_CLI_PATH};
     args.insert(args.end(), arguments.begin(), arguments.end());
@@ -91,6 +114,7 @@ class CliProcess {
       const size_t eq = entry.find('=');
       if (eq != std::string::npos) merged[entry.substr(0, eq)] = entry.substr(eq + 1);
     }
+    merged["XDG_CONFIG_HOME"] = workFolder + "/config";
     for (const auto& [key, value] : environment) merged[key] = value;
     std::vector<std::string> envText;
     for (const auto& [key, value] : merged) envText.push_back(key + "=" + value);
@@ -104,7 +128,7 @@ class CliProcess {
     }
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
+    posix_spawn_file_actions_addopen(&actions, 0, inputPath.c_str(), O_RDONLY, 0);
     posix_spawn_file_actions_addopen(&actions, 1, outPath_.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
     posix_spawn_file_actions_addopen(&actions, 2, errPath_.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
     // The child starts with default signal handling whatever the test runner set.
@@ -176,8 +200,9 @@ class CliProcess {
 };
 
 inline Finished RunCli(const std::vector<std::string>& arguments, const std::string& workFolder,
-                       const std::map<std::string, std::string>& environment = {}) {
-  CliProcess process(arguments, environment, workFolder);
+                       const std::map<std::string, std::string>& environment = {},
+                       const std::string& inputPath = "/dev/null") {
+  CliProcess process(arguments, environment, workFolder, false, inputPath);
   return process.Wait();
 }
 
@@ -190,5 +215,41 @@ inline bool WaitFor(const std::function<bool()>& condition, std::chrono::millise
   }
   return condition();
 }
+
+// Tests of vormla-cli against one demo market per suite, started before its
+// first test and stopped after its last; each test gets a folder of its own.
+class MarketSuite : public ::testing::Test {
+ protected:
+  static void SetUpTestSuite() {
+    folder_ = std::make_unique<TempFolder>();
+    market_ = std::make_unique<demo::DemoMarket>();
+    started_ = market_->Start() && market_->WriteCaFile(*folder_ / "ca.pem");
+  }
+  static void TearDownTestSuite() {
+    if (market_) market_->Stop();
+    market_.reset();
+    folder_.reset();
+  }
+  void SetUp() override {
+    ASSERT_TRUE(started_) << "the demo market did not start";
+    market_->ClearRecords();
+    market_->ClearRoutes();
+  }
+
+  // vormla-cli pointed at the market (its CA trusted), with the given pause scale.
+  static std::map<std::string, std::string> Environment(const std::string& pauseScale = "0") {
+    return MarketEnvironment(pauseScale);
+  }
+  static std::map<std::string, std::string> MarketEnvironment(const std::string& pauseScale = "0") {
+    return {{"VORMLA_SITE_ROOT", market_->SiteRoot()},
+            {"VORMLA_CA_FILE", *folder_ / "ca.pem"},
+            {"VORMLA_PAUSE_SCALE", pauseScale}};
+  }
+
+  static inline std::unique_ptr<TempFolder> folder_;
+  static inline std::unique_ptr<demo::DemoMarket> market_;
+  static inline bool started_ = false;
+  TempFolder work_;
+};
 
 }  // namespace vormla::clitest

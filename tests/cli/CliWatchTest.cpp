@@ -10,7 +10,6 @@
 
 #include "cli/CliOptions.h"
 #include "CliTestKit.h"
-#include "MarketTestKit.h"
 #include "demo-market/DemoMarket.h"
 #include "engine/RetrievalJob.h"
 #include "web/TextOps.h"
@@ -83,9 +82,8 @@ std::vector<Values> ExpectedReport(const std::vector<demo::ExpectedItem>& before
 class CliWatch : public clitest::MarketSuite {
  protected:
   void SetUp() override {
-    ASSERT_TRUE(started_) << "the demo market did not start";
+    MarketSuite::SetUp();
     market_->SetCatalogueRevision(0);
-    market_->ClearRecords();
   }
   void TearDown() override { market_->SetCatalogueRevision(0); }
 
@@ -233,7 +231,7 @@ TEST_F(CliWatch, SecondWatchOnTheSameFolderExitsAtOnceAndACancelKeepsNoPartialRe
   const Finished second = clitest::RunCli({"watch", "--dir", work_ / "watch", "--db", kCatalogue}, other.Path(),
                                           Environment());
   EXPECT_EQ(second.exitCode, kExitUsage);
-  EXPECT_EQ(second.err, "vormla-cli: " + work_ / "watch" + " では別の watch が実行中です。終わってから実行してください\n");
+  EXPECT_EQ(second.err, "vormla-cli: " + work_ / "watch" + " では別の watch が実行中です。終わってから実行してください。\n");
   const size_t searchesSoFar = market_->Searches().size();
   EXPECT_LT(searchesSoFar, 6u) << "the first watch ended before the second was tried";
 

@@ -33,7 +33,7 @@ TEST(SplitCsvLineTest, ThisProgramsQuotingAndTheOldOnes) {
   EXPECT_THAT(Doubled(R"("a"b","c")"), ElementsAre("(refused)"));  // a lone quote inside
   EXPECT_THAT(Doubled(R"("open,"x)"), ElementsAre("(refused)"));
 
-  // The old program: only a quote before a comma or the line's end closes.
+  // Older files: only a quote before a comma or the line's end closes.
   EXPECT_THAT(Undoubled(R"("say "hi"","x")"), ElementsAre("say \"hi\"", "x"));
   EXPECT_THAT(Undoubled(R"("a"b","5"","""")"), ElementsAre("a\"b", "5\"", "\"\""));
   EXPECT_THAT(Undoubled(R"("x",open)"), ElementsAre("x", "open"));

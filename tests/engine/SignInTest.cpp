@@ -161,5 +161,18 @@ TEST_F(SignInTest, CancelBeforeThePostPreventsIt) {
   EXPECT_TRUE(Posts().empty());
 }
 
+// The member's own account goes into the same body in the same place, each value
+// form-encoded as the keyword is; every other byte of the body stays.
+TEST_F(SignInTest, OwnAccountIsFormEncodedIntoTheSameBody) {
+  const std::string token(40, 't');
+  LoginPage(MetaLine(token) + "\n");
+  job.UseAccount({SecretText(std::string_view("a&b=c+d e日本!$'()*-._@~%")), SecretText(std::string_view("p&w=1+2 パス"))});
+  job.SignIn();
+  ASSERT_EQ(Posts().size(), 1u);
+  EXPECT_EQ(Posts()[0].body, "&_token=" + token +
+                                 "&bookmark=on&login_id=a%26b%3Dc%2Bd+e%E6%97%A5%E6%9C%AC!$'()*-._@%7E%25"
+                                 "&password=p%26w%3D1%2B2+%E3%83%91%E3%82%B9&refererURL=" + kRoot + "/");
+}
+
 }  // namespace
 }  // namespace vormla

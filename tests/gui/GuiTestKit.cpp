@@ -41,7 +41,7 @@ WindowFixture::WindowFixture(const QString& catalogue, bool showAndLoad) : Folde
 WindowFixture::~WindowFixture() = default;
 
 void WindowFixture::ShowAndLoad() {
-  Window = std::make_unique<MainWindow>(Services, Folder.DbPath(), Folder.IniPath());
+  Window = std::make_unique<MainWindow>(Services, Folder.DbPath(), Folder.IniPath(), Folder.AccountPath());
   Window->show();
   if (!QTest::qWaitForWindowExposed(Window.get())) qWarning("window not exposed");
   // The deferred start-up runs from the event loop after the first show.

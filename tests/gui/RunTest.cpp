@@ -23,6 +23,7 @@
 #include <thread>
 
 #include "GuiTestKit.h"
+#include "RunTestKit.h"
 #include "support/LocalPorts.h"
 #include "support/ResultCsv.h"
 #include "demo-market/DemoMarket.h"
@@ -99,52 +100,14 @@ const QString kSiteNotReadWithOnePage =
     QStringLiteral("サイトへのアクセスができませんでした。\nしばらく時間を置いてから再度実行してください。\n"
                    "読めなかったページ 1、保存できなかった画像 0");
 
-bool IsItemText(const QString& text) { return text.startsWith(QStringLiteral("分類 : ")); }
-
-// A window over the shipped catalogue with what a run shows recorded.
-struct RunWindow : WindowFixture {
-  explicit RunWindow(bool taskbar = false) : WindowFixture(QStringLiteral("vm_data.db"), false) {
-    Services.TaskbarAvailable = taskbar;
-    ShowAndLoad();
-    QObject::connect(Window.get(), &MainWindow::StatusShown, Window.get(), [this](const QString& text) {
-      Texts << text;
-      if (OnText) OnText(text);
-    });
-    QObject::connect(Window->prgBar, &QProgressBar::valueChanged, Window.get(), [this](int value) {
-      Bar << QStringLiteral("%1 of %2..%3").arg(value).arg(Window->prgBar->minimum()).arg(Window->prgBar->maximum());
-    });
-  }
-
-  // The Nth item text of the run runs `action` while the worker waits for it.
-  void AtItem(int n, std::function<void()> action) {
-    OnText = [this, n, action, seen = 0](const QString& text) mutable {
-      if (!IsItemText(text) || ++seen != n) return;
-      // Resetting OnText destroys this closure: keep the action first.
-      const std::function<void()> act = action;
-      OnText = nullptr;
-      act();
-    };
-  }
-
-  void Start(const QString& csv) {
-    Services.SaveChoice = csv;
-    Window->btnAction->click();
-  }
-
-  bool Idle() const { return Window->btnAction->isEnabled() && !Window->btnCancel->isEnabled(); }
-
-  QStringList Texts;
-  QStringList Bar;
-  std::function<void(const QString&)> OnText;
-};
-
 }  // namespace
 
 class RunTest : public QObject {
   Q_OBJECT
 
  private:
-  std::unique_ptr<demo::DemoMarket> market_;
+  MarketForWindows demo_;
+  demo::DemoMarket* market_ = nullptr;
   QTemporaryDir work_;
   int csvCounter_ = 0;
 
@@ -212,22 +175,11 @@ class RunTest : public QObject {
  private slots:
   void initTestCase() {
     QVERIFY(work_.isValid());
-    market_ = std::make_unique<demo::DemoMarket>();
-    QVERIFY(market_->Start());
-    const QString ca = work_.filePath(QStringLiteral("ca.pem"));
-    QVERIFY(market_->WriteCaFile(ca.toStdString()));
-    qputenv("VORMLA_SITE_ROOT", QByteArray::fromStdString(market_->SiteRoot()));
-    qputenv("VORMLA_CA_FILE", ca.toLocal8Bit());
-    qputenv("VORMLA_PAUSE_SCALE", "0");
-    for (const char* proxy : {"http_proxy", "https_proxy", "HTTPS_PROXY", "all_proxy", "ALL_PROXY"}) qunsetenv(proxy);
+    QVERIFY(demo_.Start());
+    market_ = &demo_.Market();
   }
 
-  void cleanupTestCase() {
-    qunsetenv("VORMLA_SITE_ROOT");
-    qunsetenv("VORMLA_CA_FILE");
-    qunsetenv("VORMLA_PAUSE_SCALE");
-    market_->Stop();
-  }
+  void cleanupTestCase() { demo_.Stop(); }
 
   void init() {
     market_->ClearRecords();
@@ -520,13 +472,15 @@ class RunTest : public QObject {
     run.Services.OnMessage = [&](const Message& message) {
       if (message.Caption == QStringLiteral("中断確認")) QVERIFY(QTest::qWaitFor([&] { return run.Idle(); }, 30000));
     };
-    run.Services.Answers = {Answer::No, Answer::Yes};  // open question: No; cancel question: Yes
+    run.Services.Answers = {Answer::No, Answer::Yes};  // open question: No; a cancel question that stayed: Yes
     const QString csv = NewCsv();
     run.Start(csv);
     QTRY_VERIFY_WITH_TIMEOUT(run.Idle(), 30000);
     QCOMPARE(run.Services.Messages.size(), 2);
-    QCOMPARE(run.Services.Messages[0].Caption, QStringLiteral("中断確認"));
-    QCOMPARE(run.Services.Messages[1].Caption, QStringLiteral("処理確認"));
+    // The end of the run closes the question before its own message shows.
+    QCOMPARE(run.Services.Events, (QStringList{QStringLiteral("show 中断確認"), QStringLiteral("close 中断確認"),
+                                               QStringLiteral("show 処理確認")}));
+    QCOMPARE(run.Services.Answers.size(), 1u);  // the cancel question took no answer
     QCOMPARE(run.Window->RunResult, 0);
     CheckIdle(run);
     const auto expected = Expected(QString(), {QStringLiteral("全カテゴリ")});

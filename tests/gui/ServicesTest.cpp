@@ -232,7 +232,7 @@ class ServicesTest : public QObject {
   void settingsWaitForTheFirstShow() {
     WindowFixture f(QStringLiteral("catalogue-edge.db"), false);
     f.Folder.WriteIni({QStringLiteral("[Config]"), QStringLiteral("Price1=42")});
-    f.Window = std::make_unique<MainWindow>(f.Services, f.Folder.DbPath(), f.Folder.IniPath());
+    f.Window = std::make_unique<MainWindow>(f.Services, f.Folder.DbPath(), f.Folder.IniPath(), f.Folder.AccountPath());
     QCoreApplication::processEvents();
     QCOMPARE(f.Window->txtPrice1->text(), QString());  // created, not yet shown
     QCOMPARE(f.Window->cmbCtgr->count(), 6);         // the catalogue is read at creation

@@ -113,7 +113,7 @@ class SettingsTest : public QObject {
     QCOMPARE(second.Window->txtDirPath->text(), folder);
   }
 
-  // A settings file of the Windows program (Shift-JIS) still loads.
+  // An older settings file (Shift-JIS) still loads.
   void shiftJisFileLoads() {
     WindowFixture f(QStringLiteral("catalogue-edge.db"), false);
     {
@@ -254,7 +254,7 @@ class SettingsTest : public QObject {
     FakeServices services;
     TestProgramFolder folder;
     const std::string iniPath = (folder.Db() + QStringLiteral("/gone/vm.ini")).toStdString();
-    MainWindow w(services, folder.DbPath(), iniPath);
+    MainWindow w(services, folder.DbPath(), iniPath, folder.AccountPath());
     w.show();
     QCoreApplication::processEvents();
     QVERIFY(w.close());

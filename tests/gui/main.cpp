@@ -32,6 +32,7 @@ int main(int argc, char* argv[]) {
   tests.emplace_back(vormla::test::NewInstanceTest());
   tests.emplace_back(vormla::test::NewTaskbarTest());
   tests.emplace_back(vormla::test::NewRunTest());
+  tests.emplace_back(vormla::test::NewRunEndTest());
   tests.emplace_back(vormla::test::NewSignalCloseTest());
   int failures = 0;
   for (const auto& test : tests) failures += QTest::qExec(test.get(), argc, argv);

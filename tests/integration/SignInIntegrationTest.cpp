@@ -74,10 +74,55 @@ TEST_F(SignInIntegrationTest, PostedFormIsExactlyTheLoginForm) {
   EXPECT_EQ(post->target, "/login");
   EXPECT_EQ(post->version, "HTTP/1.0");
   EXPECT_EQ(post->Header("Content-Type"), "application/x-www-form-urlencoded");
-  EXPECT_EQ(post->body.substr(0, 8), "&_token=");
-  EXPECT_EQ(post->body.size(), 8 + 40 + std::string("&bookmark=on&login_id=pelorint58&password=quastel74&refererURL=").size() +
-                                   Root().size() + 1);
-  EXPECT_THAT(post->body, Not(HasSubstr("%")));
+  // Without an account file: the built-in account, byte for byte.
+  ASSERT_GE(post->body.size(), 48u);
+  const std::string token = post->body.substr(8, 40);
+  EXPECT_EQ(post->body, "&_token=" + token + "&bookmark=on&login_id=pelorint58&password=quastel74&refererURL=" + Root() + "/");
+  EXPECT_EQ(Market().LoginAttempts().at(0).loginId, "pelorint58");
+}
+
+TEST_F(SignInIntegrationTest, OwnAccountSignsInWithItsValuesFormEncoded) {
+  const std::string loginId = "a&b=c+d e日本";
+  const std::string password = "p&w=1+2 パス";
+  Market().AcceptAccount(loginId, password);
+  auto job = Job(Conditions(scratch_ / "unused.csv"), {});
+  job->UseAccount({SecretText(loginId), SecretText(password)});
+  job->SignIn();
+
+  const auto attempts = Market().LoginAttempts();
+  ASSERT_EQ(attempts.size(), 1u);
+  EXPECT_TRUE(attempts[0].accepted) << attempts[0].reason;
+  EXPECT_EQ(attempts[0].loginId, loginId);
+  const auto requests = Market().Requests();
+  const auto post = std::find_if(requests.begin(), requests.end(), [](const auto& r) { return r.method == "POST"; });
+  ASSERT_NE(post, requests.end());
+  const std::string token = post->body.substr(8, 40);
+  EXPECT_EQ(post->body, "&_token=" + token +
+                            "&bookmark=on&login_id=a%26b%3Dc%2Bd+e%E6%97%A5%E6%9C%AC"
+                            "&password=p%26w%3D1%2B2+%E3%83%91%E3%82%B9&refererURL=" + Root() + "/");
+
+  // The market shows wholesale prices to signed-in members only.
+  std::string page;
+  job->FetchPage(Root() + PlainTarget("3003"), page);
+  EXPECT_THAT(page, HasSubstr("卸価格&nbsp;"));
+  ASSERT_EQ(Market().Searches().size(), 1u);
+  EXPECT_TRUE(Market().Searches()[0].signedIn);
+}
+
+TEST_F(SignInIntegrationTest, AccountTheSiteDoesNotKnowStaysAVisitor) {
+  auto job = Job(Conditions(scratch_ / "unused.csv"), {});
+  job->UseAccount({SecretText(std::string_view("pelorint58")), SecretText(std::string_view("wrong password"))});
+  job->SignIn();
+  const auto attempts = Market().LoginAttempts();
+  ASSERT_EQ(attempts.size(), 1u);
+  EXPECT_FALSE(attempts[0].accepted);
+  EXPECT_EQ(attempts[0].reason, "no such account");
+
+  std::string page;
+  job->FetchPage(Root() + PlainTarget("3003"), page);
+  EXPECT_THAT(page, Not(HasSubstr("卸価格&nbsp;")));
+  ASSERT_EQ(Market().Searches().size(), 1u);
+  EXPECT_FALSE(Market().Searches()[0].signedIn);
 }
 
 }  // namespace

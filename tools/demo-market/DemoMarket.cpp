@@ -2,6 +2,7 @@
 
 #include <httplib.h>
 
+#include <algorithm>
 #include <chrono>
 #include <fstream>
 #include <random>
@@ -101,6 +102,29 @@ std::string LoginPage(const std::string& token, bool failed) {
   return page;
 }
 
+// The login form as the site reads it: "&_token=T&bookmark=on&login_id=ID&
+// password=PW&refererURL=ROOT/" with ID and PW form-encoded. False when the body
+// has another shape; else the two values, decoded.
+bool ReadLoginForm(const std::string& body, const std::string& token, const std::string& referer, std::string& loginId,
+                   std::string& password) {
+  const std::string head = "&_token=" + token + "&bookmark=on&login_id=";
+  const std::string tail = "&refererURL=" + referer;
+  if (body.size() < head.size() + tail.size() || body.compare(0, head.size(), head) != 0 ||
+      body.compare(body.size() - tail.size(), tail.size(), tail) != 0) {
+    return false;
+  }
+  const std::string values = body.substr(head.size(), body.size() - head.size() - tail.size());
+  const size_t split = values.find("&password=");
+  if (split == std::string::npos) return false;
+  const std::string id = values.substr(0, split);
+  const std::string pw = values.substr(split + 10);
+  // A bare "&" or "=" would start another field: the value was not encoded.
+  if (id.find_first_of("&=") != std::string::npos || pw.find_first_of("&=") != std::string::npos) return false;
+  loginId = FormDecode(id);
+  password = FormDecode(pw);
+  return true;
+}
+
 std::string SimplePage(const std::string& title, const std::string& text) {
   return "<!DOCTYPE html>\n<html lang=\"ja\">\n<head>\n<meta charset=\"UTF-8\">\n<title>" + title +
          " | Vormla</title>\n</head>\n<body>\n<p class=\"pageTxt\">" + text + "</p>\n</body>\n</html>\n";
@@ -116,7 +140,15 @@ std::string RecordedRequest::Header(const std::string& name) const {
   return "";
 }
 
-DemoMarket::DemoMarket(DemoMarketOptions options) : options_(options), ca_(MakeThrowawayCa()) {}
+DemoMarket::DemoMarket(DemoMarketOptions options)
+    : options_(options), ca_(MakeThrowawayCa()), accounts_(options_.accounts) {
+  accounts_.emplace_back(kLoginId, kPassword);
+}
+
+void DemoMarket::AcceptAccount(const std::string& loginId, const std::string& password) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  accounts_.emplace_back(loginId, password);
+}
 
 DemoMarket::~DemoMarket() { Stop(); }
 
@@ -239,11 +271,16 @@ void DemoMarket::Serve(const httplib::Request& req, httplib::Response& res, Reco
       attempt.reason = "version " + req.version;
     } else if (req.get_header_value("Content-Type") != "application/x-www-form-urlencoded") {
       attempt.reason = "content type " + req.get_header_value("Content-Type");
-    } else if (req.body != "&_token=" + session->second.token + "&bookmark=on&login_id=" + kLoginId +
-                               "&password=" + kPassword + "&refererURL=" + SiteRoot() + "/") {
-      attempt.reason = "form body " + req.body;
     } else {
-      attempt.accepted = true;
+      std::string password;
+      if (!ReadLoginForm(req.body, session->second.token, SiteRoot() + "/", attempt.loginId, password)) {
+        attempt.reason = "form body " + req.body;
+      } else if (std::find(accounts_.begin(), accounts_.end(), std::make_pair(attempt.loginId, password)) ==
+                 accounts_.end()) {
+        attempt.reason = "no such account";
+      } else {
+        attempt.accepted = true;
+      }
     }
     logins_.push_back(attempt);
     if (attempt.accepted) {

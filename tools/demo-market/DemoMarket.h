@@ -25,7 +25,7 @@ struct Response;
 
 namespace vormla::demo {
 
-// The account the market accepts.
+// The account the market always accepts (besides those it is given).
 inline constexpr const char* kLoginId = "pelorint58";
 inline constexpr const char* kPassword = "quastel74";
 inline constexpr const char* kSessionCookie = "vormla_session";
@@ -36,6 +36,8 @@ struct DemoMarketOptions {
   // Idle keep-alive connections are closed after this long; Stop waits for them.
   int keepAliveSeconds = 1;
   CatalogOptions catalogue;   // item counts and page sizes (benchmark)
+  // Members' own accounts it accepts as well: login ID and password (UTF-8).
+  std::vector<std::pair<std::string, std::string>> accounts;
 };
 
 struct RecordedRequest {
@@ -54,7 +56,8 @@ struct RecordedRequest {
 // One login form post and what the market made of it.
 struct LoginAttempt {
   bool accepted = false;
-  std::string reason;  // why it was refused ("" when accepted)
+  std::string reason;   // why it was refused ("" when accepted)
+  std::string loginId;  // the login ID the form carried, decoded ("" when the form was not read)
 };
 
 // One result page the market served.
@@ -133,6 +136,8 @@ class DemoMarket {
   void ServeLineBreakPages();
   // A new signed-in session, as if the login form had been posted; its cookie value.
   std::string OpenSignedInSession();
+  // One more member account to accept.
+  void AcceptAccount(const std::string& loginId, const std::string& password);
 
   const Catalog& Goods() const { return *catalog_; }
   // Changes the goods between two runs (Catalog::SetRevision).
@@ -165,6 +170,7 @@ class DemoMarket {
   std::vector<LoginAttempt> logins_;
   std::vector<ServedSearch> searches_;
   std::map<std::string, CannedResponse> routes_;
+  std::vector<std::pair<std::string, std::string>> accounts_;
   std::uint64_t sessionCounter_ = 0;
 };
 

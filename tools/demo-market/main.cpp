@@ -5,6 +5,7 @@
 #include <csignal>
 #include <cstdio>
 #include <algorithm>
+#include <fstream>
 #include <iostream>
 #include <vector>
 
@@ -23,6 +24,10 @@ int main(int argc, char** argv) {
   int revision = 0;
   app.add_option("--revision", revision, "start with this revision of the goods (0: the usual ones)")
       ->check(CLI::Range(0, 1000000));
+  std::string accountsFile;
+  app.add_option("--accounts", accountsFile,
+                 "also accept the accounts in this file: login ID and password on two lines each, one pair after "
+                 "another (vormla-cli's account file is one)");
   std::vector<int> pageKb;
   app.add_option("--page-kb", pageKb, "pad item pages to between MIN and MAX kilobytes")->expected(2);
   CLI11_PARSE(app, argc, argv);
@@ -42,6 +47,15 @@ int main(int argc, char** argv) {
   if (pageKb.size() == 2) {
     options.catalogue.pageBytesMin = std::min(pageKb[0], pageKb[1]) * 1024;
     options.catalogue.pageBytesMax = std::max(pageKb[0], pageKb[1]) * 1024;
+  }
+  if (!accountsFile.empty()) {
+    std::ifstream in(accountsFile, std::ios::binary);
+    if (!in) {
+      std::cerr << "vormla-demo-market: cannot read " << accountsFile << "\n";
+      return 1;
+    }
+    std::string loginId, password;
+    while (std::getline(in, loginId) && std::getline(in, password)) options.accounts.emplace_back(loginId, password);
   }
   vormla::demo::DemoMarket market(options);
   if (!market.Start()) {
