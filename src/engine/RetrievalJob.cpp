@@ -1,4 +1,4 @@
-// The worker thread and the job driver.
+// RetrievalJob: the worker thread and the job driver.
 #include <algorithm>
 #include <chrono>
 #include <thread>
