@@ -141,7 +141,7 @@ TEST_F(CliDiff, TheLaterRowOfAUrlListedTwiceCounts) {
   EXPECT_THAT(ReportRows(changed.out), ElementsAre(kHeader, Change("価格変更", x3, x2, x3)));
 }
 
-TEST_F(CliDiff, ReadsTheOldProgramsUndoubledQuotes) {
+TEST_F(CliDiff, ReadsOlderFilesWithUndoubledQuotes) {
   // A quote followed by anything but a comma or the line's end is text there.
   const Values quoted = Item("Q", {{4, "限定 \"特価\" 品"}, {5, "サイズ 5\""}, {6, "\"株式会社\""}, {7, "a\"b"}});
   const Finished same = Diff(SjisFile({quoted, Item("R")}, false), SjisFile({quoted, Item("R")}));

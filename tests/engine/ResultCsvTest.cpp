@@ -25,7 +25,7 @@ std::vector<std::string> Undoubled(std::string_view line) {
   return SplitUndoubledCsvLine(line, fields) ? fields : std::vector<std::string>{"(refused)"};
 }
 
-TEST(SplitCsvLineTest, ThisProgramsQuotingAndTheOldOnes) {
+TEST(SplitCsvLineTest, ThisProgramsQuotingAndTheUndoubledOne) {
   EXPECT_THAT(Doubled(R"("a","b,c","")"), ElementsAre("a", "b,c", ""));
   EXPECT_THAT(Doubled(R"("say ""hi""","x""")"), ElementsAre("say \"hi\"", "x\""));
   EXPECT_THAT(Doubled(R"(plain,"q",)"), ElementsAre("plain", "q", ""));
