@@ -111,6 +111,7 @@ void UseJapaneseGroups(CLI::App& app) {
   formatter->label("OPTIONS", "オプション");
   formatter->label("SUBCOMMAND", "コマンド");
   formatter->label("SUBCOMMANDS", "コマンド");
+  formatter->label("Positionals", "引数");
   formatter->label("REQUIRED", "");  // said in the option's text: CLI11 pads by bytes
   formatter->column_width(26);
 }

@@ -12,6 +12,7 @@ namespace {
 using clitest::Finished;
 using clitest::TempFolder;
 using ::testing::HasSubstr;
+using ::testing::Not;
 using ::testing::StartsWith;
 
 using clitest::kCatalogue;
@@ -43,6 +44,11 @@ TEST_F(CliMessages, VersionAndHelpWithSortOrdersAndExitCodes) {
     EXPECT_THAT(shown.out, HasSubstr("終了コード:\n  0  1行以上書きました"));
     EXPECT_THAT(shown.out, HasSubstr("\n  9  サイトを読めませんでした"));
   }
+  // diff's two files are listed under a Japanese heading too.
+  const Finished diff = Run({"diff", "--help"});
+  EXPECT_EQ(diff.exitCode, 0);
+  EXPECT_THAT(diff.out, HasSubstr("\n引数:\n  OLD OLD.csv"));
+  EXPECT_THAT(diff.out, Not(HasSubstr("Positionals")));
   const Finished account = Run({"account", "set", "--help"});
   EXPECT_EQ(account.exitCode, 0);
   EXPECT_THAT(account.out, HasSubstr("標準入力が端末でなければ、そこから2行 (ログインID、パスワード) を読みます"));
