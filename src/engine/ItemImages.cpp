@@ -2,6 +2,7 @@
 #include <filesystem>
 #include <system_error>
 
+#include "engine/ResultColumns.h"
 #include "engine/RetrievalJob.h"
 #include "web/UrlText.h"
 
@@ -9,8 +10,6 @@ namespace vormla {
 
 namespace {
 
-constexpr int kImageColumns = 10;
-constexpr size_t kFirstImageColumn = 25;
 
 bool IsLeadByte(unsigned char c) { return (c >= 0x81 && c <= 0x9F) || (c >= 0xE0 && c <= 0xFC); }
 char LowerAscii(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
@@ -77,8 +76,8 @@ void RetrievalJob::CollectImageUrl(const std::string& line) {
   for (const std::string& known : ImageUrls)
     if (SameIgnoringCase(known, t)) return;
   ImageUrls.push_back(t);
-  if (ImageCount < kImageColumns) {
-    Record[kFirstImageColumn + static_cast<size_t>(ImageCount)] = t;
+  if (ImageCount < column::kImageCount) {
+    Record[static_cast<size_t>(column::kFirstImage + ImageCount)] = t;
     ++ImageCount;
   }
 }
@@ -87,7 +86,7 @@ void RetrievalJob::SaveItemImages() {
   if (!Conditions.ImgSave) return;
   // From here on every picture of the item is either on disk or counted.
   const auto notSaved = [this](size_t count) { picturesNotSaved_ += static_cast<int>(count); };
-  const std::string& number = Record[0];
+  const std::string& number = Record[column::kManagementNo];
   if (number.empty()) return notSaved(ImageUrls.size());
 
   // The checks run on the name as it reaches the file system, so a 0x5C trail

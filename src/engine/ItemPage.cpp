@@ -10,6 +10,7 @@
 
 #include "engine/PageView.h"
 #include "engine/SjisLiteral.h"
+#include "engine/ResultColumns.h"
 #include "engine/RetrievalJob.h"
 #include "web/UrlText.h"
 
@@ -17,23 +18,7 @@ namespace vormla {
 
 namespace {
 
-// Record indexes (column n at n - 1).
-constexpr int kManagementNo = 0;
-constexpr int kItemId = 1;
-constexpr int kCategory = 2;
-constexpr int kItemName = 3;
-constexpr int kIntroduction = 4;
-constexpr int kSupplier = 5;
-constexpr int kBrand = 6;
-constexpr int kPayment = 16;
-constexpr int kAboutItem = 17;
-constexpr int kSupplierScore = 18;
-constexpr int kPopularity = 19;
-constexpr int kAttention = 20;
-constexpr int kRepeat = 21;
-constexpr int kSalesState = 22;
-constexpr int kUpdated = 23;
-constexpr int kCompanyUrl = 24;
+using namespace column;
 
 // Spec-table columns that take the value rows below the heading (not the uses).
 constexpr int kPermittedUse = kAboutItem;
@@ -106,9 +91,9 @@ std::string CompanyPageUrl(std::string_view url) {
 void ReadSpecRow(RetrievalJob& worker, const PageView& page, size_t j) {
   const size_t count = page.Count();
   const std::string label = CleanView(page[j]);
-  const int column = RetrievalJob::FindLabelColumn(label);
-  if (column < 0) return;
-  if (column == kPermittedUse) {
+  const int labelColumn = RetrievalJob::FindLabelColumn(label);
+  if (labelColumn < 0) return;
+  if (labelColumn == kPermittedUse) {
     if (j + 1 < count && Contains(page[j + 1], "fa-circle-o")) AppendListed(worker.Record[kAboutItem], label + "OK");
     return;
   }
@@ -125,7 +110,7 @@ void ReadSpecRow(RetrievalJob& worker, const PageView& page, size_t j) {
     if (!value.empty()) value += ' ';
     value += t;
   }
-  worker.Record[column] = TrimBlanks(value);
+  worker.Record[labelColumn] = TrimBlanks(value);
 }
 
 }  // namespace

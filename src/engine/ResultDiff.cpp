@@ -3,28 +3,23 @@
 #include <vector>
 
 #include "engine/JobTypes.h"
+#include "engine/ResultColumns.h"
 
 namespace vormla {
 
 namespace {
 
-// Columns (0-based) the report shows or matches on.
-constexpr int kNumberColumn = 0;
-constexpr int kNameColumn = 3;
-constexpr int kRetailColumn = 7;
-constexpr int kWholesaleColumn = 8;
-constexpr int kStockColumn = 22;
-constexpr int kUrlColumn = 35;
+using namespace column;
 
-bool IsPriceOrStockOrUrl(int column) {
-  return column == kRetailColumn || column == kWholesaleColumn || column == kStockColumn || column == kUrlColumn;
+bool IsPriceOrStockOrUrl(int index) {
+  return index == kRetailPrice || index == kWholesalePrice || index == kSalesState || index == kItemUrl;
 }
 
 std::uint64_t HashOthers(const std::vector<std::string>& fields) {
   std::uint64_t h = 0x84222325CBF29CE4ULL;
-  for (int column = 0; column < kColumnCount; ++column) {
-    if (IsPriceOrStockOrUrl(column)) continue;
-    const std::uint64_t field = std::hash<std::string_view>{}(fields[static_cast<size_t>(column)]);
+  for (int index = 0; index < kColumnCount; ++index) {
+    if (IsPriceOrStockOrUrl(index)) continue;
+    const std::uint64_t field = std::hash<std::string_view>{}(fields[static_cast<size_t>(index)]);
     // Order matters: the same texts in other columns are another row.
     h ^= field + 0x9E3779B97F4A7C15ULL + (h << 6) + (h >> 2);
   }
@@ -68,7 +63,7 @@ const ResultItems::Item* ResultItems::Find(std::string_view url) const {
 void ResultItems::Read(ResultCsvReader& reader) {
   std::vector<std::string> fields;
   while (reader.Next(fields)) {
-    const std::string& url = fields[kUrlColumn];
+    const std::string& url = fields[kItemUrl];
     Item* item = nullptr;
     if (const auto found = index_.find(url); found != index_.end()) {
       item = &items_[found->second];  // listed again: this later row counts, at the first row's place
@@ -78,7 +73,7 @@ void ResultItems::Read(ResultCsvReader& reader) {
       index_.emplace(item->Url, static_cast<std::uint32_t>(items_.size() - 1));
     }
     item->Shown.clear();
-    const int shown[] = {kNumberColumn, kNameColumn, kWholesaleColumn, kRetailColumn, kStockColumn};
+    const int shown[] = {kManagementNo, kItemName, kWholesalePrice, kRetailPrice, kSalesState};
     for (size_t k = 0; k < std::size(shown); ++k) {
       item->Shown += fields[static_cast<size_t>(shown[k])];
       item->Ends[k] = static_cast<std::uint32_t>(item->Shown.size());

@@ -8,15 +8,16 @@
 
 #include "engine/PageView.h"
 #include "engine/SjisLiteral.h"
+#include "engine/ResultColumns.h"
 #include "engine/RetrievalJob.h"
 
 namespace vormla {
 
 namespace {
 
-constexpr int kRetailPrice = 7;
-constexpr int kWholesalePrice = 8;
-constexpr int kItemUrl = 35;
+using column::kItemUrl;
+using column::kRetailPrice;
+using column::kWholesalePrice;
 // How far below an item heading the prices are looked for.
 constexpr size_t kBlockScanLimit = 149;
 
