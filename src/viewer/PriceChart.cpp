@@ -1,0 +1,111 @@
+#include "viewer/PriceChart.h"
+
+#include <QDateTime>
+#include <QDateTimeAxis>
+#include <QLineSeries>
+#include <QMap>
+#include <QScatterSeries>
+#include <QValueAxis>
+#include <algorithm>
+
+#include "results/TextOrder.h"
+
+namespace vormla::viewer {
+
+namespace {
+
+const QString kWholesale = QStringLiteral("卸価格");
+const QString kRetail = QStringLiteral("メーカ希望小売価格");
+
+QLineSeries* NewLine(const QString& name, const QColor& color) {
+  auto* series = new QLineSeries;
+  series->setName(name);
+  series->setPointsVisible(true);
+  series->setColor(color);
+  return series;
+}
+
+// Markers of one stock state: 在庫あり green, anything else (品切れ中 and the
+// like) red, so a glance finds the results where the item could not be had.
+QScatterSeries* NewMarkers(const QString& state) {
+  auto* series = new QScatterSeries;
+  series->setName(state.isEmpty() ? QStringLiteral("(販売状況なし)") : state);
+  series->setMarkerSize(14);
+  series->setMarkerShape(QScatterSeries::MarkerShapeRectangle);
+  series->setColor(state == QStringLiteral("在庫あり") ? QColor(0x2e, 0x9d, 0x4a) : QColor(0xd0, 0x3b, 0x3b));
+  return series;
+}
+
+}  // namespace
+
+PriceChart::PriceChart(QWidget* parent) : QChartView(parent) {
+  setRenderHint(QPainter::Antialiasing);
+  chart()->legend()->setAlignment(Qt::AlignBottom);
+  Clear(QStringLiteral("商品を選ぶと、フォルダの結果ごとの価格がここに出ます"));
+}
+
+void PriceChart::Clear(const QString& why) {
+  chart()->removeAllSeries();
+  for (QAbstractAxis* axis : chart()->axes()) chart()->removeAxis(axis);
+  chart()->setTitle(why);
+}
+
+void PriceChart::Show(const QString& title, const std::vector<results::PricePoint>& points) {
+  Clear(title);
+  QLineSeries* wholesale = NewLine(kWholesale, QColor(0x1f, 0x5f, 0xa8));
+  QLineSeries* retail = NewLine(kRetail, QColor(0xe0, 0x8a, 0x1e));
+  QMap<QString, QScatterSeries*> markers;
+  double top = 0;
+  qint64 first = 0, last = 0;
+  for (const results::PricePoint& point : points) {
+    const qint64 x = QDateTime::fromSecsSinceEpoch(results::StampTime(point.Stamp)).toMSecsSinceEpoch();
+    first = first == 0 ? x : std::min(first, x);
+    last = std::max(last, x);
+    const auto w = results::YenOf(point.Wholesale);
+    const auto r = results::YenOf(point.Retail);
+    if (w) wholesale->append(static_cast<double>(x), static_cast<double>(*w));
+    if (r) retail->append(static_cast<double>(x), static_cast<double>(*r));
+    top = std::max({top, w ? static_cast<double>(*w) : 0.0, r ? static_cast<double>(*r) : 0.0});
+    const QString state = QString::fromStdString(point.Stock);
+    if (!markers.contains(state)) markers.insert(state, NewMarkers(state));
+    markers[state]->append(static_cast<double>(x), w ? static_cast<double>(*w) : r ? static_cast<double>(*r) : 0.0);
+  }
+  chart()->addSeries(wholesale);
+  chart()->addSeries(retail);
+  for (QScatterSeries* series : markers) chart()->addSeries(series);
+  AddAxes(first, last, top);
+}
+
+void PriceChart::AddAxes(qint64 first, qint64 last, double top) {
+  auto* time = new QDateTimeAxis;
+  time->setFormat(QStringLiteral("MM/dd HH:mm"));
+  time->setTitleText(QStringLiteral("結果の日時"));
+  // One result alone still gets a span to sit in.
+  const qint64 margin = std::max<qint64>((last - first) / 20, 60 * 1000);
+  time->setRange(QDateTime::fromMSecsSinceEpoch(first - margin), QDateTime::fromMSecsSinceEpoch(last + margin));
+  auto* yen = new QValueAxis;
+  yen->setTitleText(QStringLiteral("円"));
+  yen->setLabelFormat(QStringLiteral("%.0f"));
+  yen->setRange(0, top > 0 ? top * 1.15 : 1000);
+  chart()->addAxis(time, Qt::AlignBottom);
+  chart()->addAxis(yen, Qt::AlignLeft);
+  for (QAbstractSeries* series : chart()->series()) {
+    series->attachAxis(time);
+    series->attachAxis(yen);
+  }
+}
+
+QList<QPointF> PriceChart::Points(const QString& name) const {
+  for (QAbstractSeries* series : chart()->series()) {
+    if (series->name() == name) return static_cast<QXYSeries*>(series)->points();
+  }
+  return {};
+}
+
+QStringList PriceChart::SeriesNames() const {
+  QStringList names;
+  for (QAbstractSeries* series : chart()->series()) names << series->name();
+  return names;
+}
+
+}  // namespace vormla::viewer
