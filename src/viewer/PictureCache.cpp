@@ -19,11 +19,13 @@ QImage ReadScaled(const QString& path, int edge) {
   if (size.isValid() && (size.width() > edge || size.height() > edge)) {
     reader.setScaledSize(size.scaled(edge, edge, Qt::KeepAspectRatio));
   }
-  QImage image = reader.read();
-  if (!image.isNull() && (image.width() > edge || image.height() > edge)) {
-    image = image.scaled(edge, edge, Qt::KeepAspectRatio, Qt::SmoothTransformation);
+  const QImage image = reader.read();
+  if (image.isNull() || (image.width() == edge && image.height() <= edge) || (image.height() == edge && image.width() <= edge)) {
+    return image;
   }
-  return image;
+  // Small pictures are enlarged to the same size, with their pixels kept sharp.
+  const bool shrink = image.width() > edge || image.height() > edge;
+  return image.scaled(edge, edge, Qt::KeepAspectRatio, shrink ? Qt::SmoothTransformation : Qt::FastTransformation);
 }
 
 }  // namespace

@@ -21,7 +21,9 @@ QLineSeries* NewLine(const QString& name, const QColor& color) {
   auto* series = new QLineSeries;
   series->setName(name);
   series->setPointsVisible(true);
-  series->setColor(color);
+  QPen pen(color);
+  pen.setWidth(3);
+  series->setPen(pen);
   return series;
 }
 
@@ -30,7 +32,7 @@ QLineSeries* NewLine(const QString& name, const QColor& color) {
 QScatterSeries* NewMarkers(const QString& state) {
   auto* series = new QScatterSeries;
   series->setName(state.isEmpty() ? QStringLiteral("(販売状況なし)") : state);
-  series->setMarkerSize(14);
+  series->setMarkerSize(9);
   series->setMarkerShape(QScatterSeries::MarkerShapeRectangle);
   series->setColor(state == QStringLiteral("在庫あり") ? QColor(0x2e, 0x9d, 0x4a) : QColor(0xd0, 0x3b, 0x3b));
   return series;
@@ -77,16 +79,21 @@ void PriceChart::Show(const QString& title, const std::vector<results::PricePoin
 }
 
 void PriceChart::AddAxes(qint64 first, qint64 last, double top) {
+  constexpr qint64 kHour = 3600 * 1000;
   auto* time = new QDateTimeAxis;
-  time->setFormat(QStringLiteral("MM/dd HH:mm"));
+  const qint64 span = last - first;
+  time->setFormat(span < kHour ? QStringLiteral("HH:mm:ss")
+                  : span < 48 * kHour ? QStringLiteral("MM/dd HH:mm")
+                                      : QStringLiteral("yyyy/MM/dd"));
   time->setTitleText(QStringLiteral("結果の日時"));
   // One result alone still gets a span to sit in.
-  const qint64 margin = std::max<qint64>((last - first) / 20, 60 * 1000);
+  const qint64 margin = span > 0 ? std::max<qint64>(span / 10, 1000) : 60 * 1000;
   time->setRange(QDateTime::fromMSecsSinceEpoch(first - margin), QDateTime::fromMSecsSinceEpoch(last + margin));
   auto* yen = new QValueAxis;
   yen->setTitleText(QStringLiteral("円"));
   yen->setLabelFormat(QStringLiteral("%.0f"));
   yen->setRange(0, top > 0 ? top * 1.15 : 1000);
+  yen->applyNiceNumbers();
   chart()->addAxis(time, Qt::AlignBottom);
   chart()->addAxis(yen, Qt::AlignLeft);
   for (QAbstractSeries* series : chart()->series()) {
