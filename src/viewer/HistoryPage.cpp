@@ -76,6 +76,7 @@ HistoryPage::HistoryPage(QWidget* parent) : QWidget(parent) {
   split->addWidget(left);
   split->addWidget(right);
   split->setStretchFactor(1, 4);
+  split->setSizes({190, 1090});
   auto* layout = new QVBoxLayout(this);
   layout->setContentsMargins(0, 0, 0, 0);
   layout->addWidget(split);

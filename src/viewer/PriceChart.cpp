@@ -24,6 +24,8 @@ QLineSeries* NewLine(const QString& name, const QColor& color) {
   QPen pen(color);
   pen.setWidth(3);
   series->setPen(pen);
+  series->setPointLabelsFormat(QStringLiteral("@yPoint"));
+  series->setPointLabelsVisible(true);
   return series;
 }
 
@@ -57,7 +59,8 @@ void PriceChart::Show(const QString& title, const std::vector<results::PricePoin
   QLineSeries* wholesale = NewLine(kWholesale, QColor(0x1f, 0x5f, 0xa8));
   QLineSeries* retail = NewLine(kRetail, QColor(0xe0, 0x8a, 0x1e));
   QMap<QString, QScatterSeries*> markers;
-  double top = 0;
+  double top = 0, bottom = 0;
+  bool priced = false, unpriced = false;  // unpriced: a point with neither amount, marked at 0
   qint64 first = 0, last = 0;
   for (const results::PricePoint& point : points) {
     const qint64 x = QDateTime::fromSecsSinceEpoch(results::StampTime(point.Stamp)).toMSecsSinceEpoch();
@@ -67,7 +70,14 @@ void PriceChart::Show(const QString& title, const std::vector<results::PricePoin
     const auto r = results::YenOf(point.Retail);
     if (w) wholesale->append(static_cast<double>(x), static_cast<double>(*w));
     if (r) retail->append(static_cast<double>(x), static_cast<double>(*r));
-    top = std::max({top, w ? static_cast<double>(*w) : 0.0, r ? static_cast<double>(*r) : 0.0});
+    for (const auto& yen : {w, r}) {
+      if (!yen) continue;
+      const auto value = static_cast<double>(*yen);
+      bottom = priced ? std::min(bottom, value) : value;
+      top = priced ? std::max(top, value) : value;
+      priced = true;
+    }
+    unpriced = unpriced || (!w && !r);
     const QString state = QString::fromStdString(point.Stock);
     if (!markers.contains(state)) markers.insert(state, NewMarkers(state));
     markers[state]->append(static_cast<double>(x), w ? static_cast<double>(*w) : r ? static_cast<double>(*r) : 0.0);
@@ -75,10 +85,10 @@ void PriceChart::Show(const QString& title, const std::vector<results::PricePoin
   chart()->addSeries(wholesale);
   chart()->addSeries(retail);
   for (QScatterSeries* series : markers) chart()->addSeries(series);
-  AddAxes(first, last, top);
+  AddAxes(first, last, unpriced ? 0.0 : bottom, top);
 }
 
-void PriceChart::AddAxes(qint64 first, qint64 last, double top) {
+void PriceChart::AddAxes(qint64 first, qint64 last, double bottom, double top) {
   constexpr qint64 kHour = 3600 * 1000;
   auto* time = new QDateTimeAxis;
   const qint64 span = last - first;
@@ -92,7 +102,9 @@ void PriceChart::AddAxes(qint64 first, qint64 last, double top) {
   auto* yen = new QValueAxis;
   yen->setTitleText(QStringLiteral("円"));
   yen->setLabelFormat(QStringLiteral("%.0f"));
-  yen->setRange(0, top > 0 ? top * 1.15 : 1000);
+  // Around the prices rather than from zero, so that a change of 100円 shows.
+  const double pad = std::max((top - bottom) * 0.15, top * 0.05);
+  yen->setRange(std::max(0.0, bottom - pad), top > 0 ? top + pad : 1000);
   yen->applyNiceNumbers();
   chart()->addAxis(time, Qt::AlignBottom);
   chart()->addAxis(yen, Qt::AlignLeft);

@@ -28,7 +28,7 @@ class PriceChart : public QChartView {
   QStringList SeriesNames() const;
 
  private:
-  void AddAxes(qint64 first, qint64 last, double top);
+  void AddAxes(qint64 first, qint64 last, double bottom, double top);
 };
 
 }  // namespace vormla::viewer
