@@ -168,18 +168,24 @@ watch_by_name() {
 check "watch --name reads the user's watch settings and writes into the user's data folder" watch_by_name
 
 viewer_opens_watch() {
-  # The installed viewer on the watch just run: up and still running after two
-  # seconds offscreen (a refused folder would leave a message box, a crash no process).
+  # The installed viewer on the watch just run, offscreen: once the newest result
+  # has loaded it records the folder among the last opened (in a configuration
+  # folder of its own, so the window's first start below finds none).
   "$BIN/vormla-results" --help | grep -q -- '--name NAME' || return 1
-  QT_QPA_PLATFORM=offscreen "$BIN/vormla-results" --name towels >"$WORK/viewer.out" 2>&1 &
+  local config="$WORK/viewer-config" i
+  XDG_CONFIG_HOME="$config" QT_QPA_PLATFORM=offscreen "$BIN/vormla-results" --name towels >"$WORK/viewer.out" 2>&1 &
   APP_PID=$!
-  sleep 2
+  for i in $(seq 1 100); do
+    grep -q "folder:$XDG_DATA_HOME/vormla-search/watch/towels" "$config/vormla-search/vormla-results.ini" 2>/dev/null && break
+    sleep 0.1
+  done
   local alive=0
   kill -0 "$APP_PID" 2>/dev/null || alive=1
   kill -TERM "$APP_PID" 2>/dev/null || true
   wait "$APP_PID" 2>/dev/null || true
   APP_PID=""
-  [ "$alive" -eq 0 ] || { cat "$WORK/viewer.out"; return 1; }
+  [ "$alive" -eq 0 ] && grep -q "folder:$XDG_DATA_HOME/vormla-search/watch/towels" "$config/vormla-search/vormla-results.ini" ||
+    { cat "$WORK/viewer.out"; return 1; }
 }
 check "the installed viewer opens that watch by name" viewer_opens_watch
 
