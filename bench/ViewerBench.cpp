@@ -83,12 +83,21 @@ void Settle(const std::function<bool()>& done) {
   while (!done()) QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
 }
 
+// The viewer's window as a user has it, with a list of last opened of its own.
+struct ShownWindow {
+  vormla::viewer::QtViewerServices Services;
+  QTemporaryDir Config;
+  vormla::viewer::ViewerWindow Window{Services, Config.filePath(QStringLiteral("recent.ini"))};
+  bool Exposed() {
+    Window.show();
+    return QTest::qWaitForWindowExposed(&Window);
+  }
+};
+
 int MeasureFile(const QString& path) {
-  vormla::viewer::QtViewerServices services;
-  QTemporaryDir config;
-  vormla::viewer::ViewerWindow window(services, config.filePath(QStringLiteral("recent.ini")));
-  window.show();
-  if (!QTest::qWaitForWindowExposed(&window)) return 1;
+  ShownWindow shown;
+  if (!shown.Exposed()) return 1;
+  vormla::viewer::ViewerWindow& window = shown.Window;
   vormla::viewer::ResultsPage& page = window.Results();
   QElapsedTimer clock;
   clock.start();
@@ -120,11 +129,9 @@ int MeasureFile(const QString& path) {
 }
 
 int MeasureFolder(const QString& folder) {
-  vormla::viewer::QtViewerServices services;
-  QTemporaryDir config;
-  vormla::viewer::ViewerWindow window(services, config.filePath(QStringLiteral("recent.ini")));
-  window.show();
-  if (!QTest::qWaitForWindowExposed(&window)) return 1;
+  ShownWindow shown;
+  if (!shown.Exposed()) return 1;
+  vormla::viewer::ViewerWindow& window = shown.Window;
   QElapsedTimer clock;
   clock.start();
   window.OpenFolder(folder);

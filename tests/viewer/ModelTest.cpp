@@ -44,8 +44,10 @@ class ModelTest : public QObject {
   QTemporaryDir dir_;
   FakeServices services_;
 
-  // Loads the file into a fresh page; the page's rows once loading ended.
-  static bool Load(viewer::ResultsPage& page, const QString& path) {
+  // Writes the fixture in that encoding and quoting and loads it into page.
+  bool LoadGoods(viewer::ResultsPage& page, ResultEncoding encoding, Quoting quoting) {
+    const QString path = dir_.filePath(QStringLiteral("goods.csv"));
+    WriteFile(path, ResultBytes(Goods(), encoding, quoting));
     QSignalSpy loaded(&page, &viewer::ResultsPage::Loaded);
     QSignalSpy refused(&page, &viewer::ResultsPage::Refused);
     page.Open(path);
@@ -73,11 +75,9 @@ class ModelTest : public QObject {
   void EveryEncodingAndQuotingGivesTheSameRows() {
     QFETCH(bool, utf8);
     QFETCH(bool, undoubled);
-    const QString path = dir_.filePath(QStringLiteral("goods.csv"));
-    WriteFile(path, ResultBytes(Goods(), utf8 ? ResultEncoding::kUtf8 : ResultEncoding::kSjis,
-                                undoubled ? Quoting::kUndoubled : Quoting::kDoubled));
     viewer::ResultsPage page(services_);
-    QVERIFY(Load(page, path));
+    QVERIFY(LoadGoods(page, utf8 ? ResultEncoding::kUtf8 : ResultEncoding::kSjis,
+                      undoubled ? Quoting::kUndoubled : Quoting::kDoubled));
     const std::vector<Row> goods = Goods();
     QCOMPARE(page.Rows().rowCount(), 5);
     for (int r = 0; r < 5; ++r) {
@@ -104,10 +104,8 @@ class ModelTest : public QObject {
     QFETCH(int, column);
     QFETCH(bool, descending);
     QFETCH(QStringList, order);
-    const QString path = dir_.filePath(QStringLiteral("sort.csv"));
-    WriteFile(path, ResultBytes(Goods(), ResultEncoding::kSjis, Quoting::kDoubled));
     viewer::ResultsPage page(services_);
-    QVERIFY(Load(page, path));
+    QVERIFY(LoadGoods(page, ResultEncoding::kSjis, Quoting::kDoubled));
     page.Shown().sort(viewer::ResultModel::ViewColumn(column), descending ? Qt::DescendingOrder : Qt::AscendingOrder);
     QCOMPARE(Numbers(page), order);
   }
@@ -130,10 +128,8 @@ class ModelTest : public QObject {
     QFETCH(QString, text);
     QFETCH(QString, category);
     QFETCH(QStringList, shown);
-    const QString path = dir_.filePath(QStringLiteral("filter.csv"));
-    WriteFile(path, ResultBytes(Goods(), ResultEncoding::kUtf8, Quoting::kDoubled));
     viewer::ResultsPage page(services_);
-    QVERIFY(Load(page, path));
+    QVERIFY(LoadGoods(page, ResultEncoding::kUtf8, Quoting::kDoubled));
     // Through the widgets, as the user narrows: the category list, then the box.
     if (!category.isEmpty()) {
       QListWidgetItem* found = nullptr;
@@ -152,10 +148,8 @@ class ModelTest : public QObject {
   }
 
   void ListsEachCategoryWithItsCount() {
-    const QString path = dir_.filePath(QStringLiteral("categories.csv"));
-    WriteFile(path, ResultBytes(Goods(), ResultEncoding::kSjis, Quoting::kDoubled));
     viewer::ResultsPage page(services_);
-    QVERIFY(Load(page, path));
+    QVERIFY(LoadGoods(page, ResultEncoding::kSjis, Quoting::kDoubled));
     QStringList texts;
     for (int i = 0; i < page.Categories().count(); ++i) texts << page.Categories().item(i)->text();
     QCOMPARE(texts, (QStringList{"すべてのカテゴリー (5)", "(カテゴリーなし) (1)", "キッチン (2)", "タオル (2)"}));
