@@ -132,6 +132,12 @@ void HistoryPage::OpenFolder(const QString& folder) {
           if (generation != generation_) return;
           history_ = history;
           chart_->Clear(QStringLiteral("商品を選ぶと、フォルダの結果ごとの価格がここに出ます"));
+          for (const results::UnreadableResult& bad : history->Unreadable()) {
+            // Said beside the report, so a gap in the chart has its reason.
+            counts_->setText(counts_->text() + QLatin1Char('\n') +
+                             RefusalText(QString::fromStdString(bad.Path), bad.Line, QString::fromStdString(bad.Reason)) +
+                             QStringLiteral(" (価格の履歴から外しました)"));
+          }
           ChartPending();
           emit HistoryRead();
         },
