@@ -5,7 +5,7 @@ set -euo pipefail
 
 PACKAGES=(
   build-essential cmake ninja-build pkg-config git
-  qt6-base-dev qt6-base-dev-tools qt6-translations-l10n libqt6dbus6
+  qt6-base-dev qt6-base-dev-tools qt6-translations-l10n libqt6dbus6 qt6-charts-dev libqt6opengl6-dev
   libcurl4-openssl-dev libssl-dev
   mdbtools-dev libglib2.0-dev
   libcpp-httplib-dev libcli11-dev

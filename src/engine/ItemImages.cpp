@@ -2,6 +2,7 @@
 #include <filesystem>
 #include <system_error>
 
+#include "engine/PictureNames.h"
 #include "engine/ResultColumns.h"
 #include "engine/RetrievalJob.h"
 #include "web/UrlText.h"
@@ -9,7 +10,6 @@
 namespace vormla {
 
 namespace {
-
 
 bool IsLeadByte(unsigned char c) { return (c >= 0x81 && c <= 0x9F) || (c >= 0xE0 && c <= 0xFC); }
 char LowerAscii(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
@@ -27,32 +27,6 @@ bool SameIgnoringCase(const std::string& a, const std::string& b) {
     }
   }
   return true;
-}
-
-bool HasControlByte(const std::string& name) {
-  for (const char c : name)
-    if (static_cast<unsigned char>(c) < 0x20) return true;
-  return false;
-}
-
-// A management number names one folder directly under the chosen one, so it may
-// not climb out of it or reach into another folder.
-bool IsSafeFolderName(const std::string& name) {
-  return !name.empty() && name != "." && name != ".." &&
-         name.find_first_of("/\\") == std::string::npos && !HasControlByte(name);
-}
-
-bool IsSafeFileName(const std::string& name) {
-  return !name.empty() && name != "." && name != ".." && name.find('\\') == std::string::npos &&
-         name.find('/') == std::string::npos;
-}
-
-// The file name of a picture: the last non-empty piece of the URL's path, that is
-// of the URL cut before its query ("?") or fragment ("#").
-std::string PictureFileName(const std::string& url) {
-  StringList pieces;
-  SplitText(std::string_view(url).substr(0, url.find_first_of("?#")), "/", pieces);
-  return pieces.empty() ? std::string() : pieces.back();
 }
 
 // Anything at all at the path, a dangling link included, counts as there.

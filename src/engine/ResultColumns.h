@@ -14,6 +14,7 @@ inline constexpr int kSupplier = 5;
 inline constexpr int kBrand = 6;
 inline constexpr int kRetailPrice = 7;
 inline constexpr int kWholesalePrice = 8;
+inline constexpr int kJanCode = 15;
 inline constexpr int kPayment = 16;
 inline constexpr int kAboutItem = 17;
 inline constexpr int kSupplierScore = 18;

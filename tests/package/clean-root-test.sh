@@ -69,12 +69,17 @@ export VORMLA_PAUSE_SCALE=0
 INI="$XDG_CONFIG_HOME/vormla-search/vm.ini"
 
 files_in_place() {
-  [ -x "$BIN/vormla-search" ] && [ -x "$BIN/vormla-cli" ] &&
+  [ -x "$BIN/vormla-search" ] && [ -x "$BIN/vormla-cli" ] && [ -x "$BIN/vormla-results" ] &&
     [ -f "$ROOT/usr/share/vormla-search/vm_data.db" ] &&
     [ -f "$ROOT/usr/share/applications/vormla-search.desktop" ] &&
     [ -f "$ROOT/usr/share/icons/hicolor/48x48/apps/vormla-search.png" ] &&
     [ -f "$ROOT/usr/share/icons/hicolor/256x256/apps/vormla-search.png" ] &&
     [ -f "$ROOT/usr/share/icons/hicolor/scalable/apps/vormla-search.svg" ] &&
+    [ -f "$ROOT/usr/share/applications/vormla-results.desktop" ] &&
+    [ -f "$ROOT/usr/share/icons/hicolor/48x48/apps/vormla-results.png" ] &&
+    [ -f "$ROOT/usr/share/icons/hicolor/256x256/apps/vormla-results.png" ] &&
+    [ -f "$ROOT/usr/share/icons/hicolor/scalable/apps/vormla-results.svg" ] &&
+    [ -f "$ROOT/usr/share/man/man1/vormla-results.1.gz" ] &&
     [ -f "$ROOT/usr/share/metainfo/jp.vormla.search.metainfo.xml" ] &&
     [ -f "$ROOT/usr/share/man/man1/vormla-cli.1.gz" ] &&
     [ -f "$ROOT/usr/share/man/man1/vormla-search.1.gz" ] &&
@@ -82,7 +87,16 @@ files_in_place() {
     [ -f "$ROOT/usr/lib/systemd/user/vormla-watch@.timer" ] &&
     [ ! -e "$BIN/db" ]
 }
-check "the package holds both programs, the catalogue, entry, icons, metadata, man pages and systemd units" files_in_place
+check "the package holds the three programs, the catalogue, entries, icons, metadata, man pages and systemd units" files_in_place
+
+viewer_entry_valid() {
+  desktop-file-validate "$ROOT/usr/share/applications/vormla-results.desktop" &&
+    grep -qx 'Exec=vormla-results %f' "$ROOT/usr/share/applications/vormla-results.desktop" &&
+    grep -qx 'Icon=vormla-results' "$ROOT/usr/share/applications/vormla-results.desktop" &&
+    [ "$(file -b --mime-type "$ROOT/usr/share/icons/hicolor/48x48/apps/vormla-results.png")" = image/png ] &&
+    zcat "$ROOT/usr/share/man/man1/vormla-results.1.gz" | grep -q '^vormla-results \\- look at Vormla results'
+}
+check "the viewer's menu entry is valid and names its program and icon; its manual page is there" viewer_entry_valid
 
 units_verify() {
   # The units start the packaged program; verified on copies that name the
@@ -152,6 +166,28 @@ watch_by_name() {
     cmp "${results[0]}" "$WORK/out/installed.csv"
 }
 check "watch --name reads the user's watch settings and writes into the user's data folder" watch_by_name
+
+viewer_opens_watch() {
+  # The installed viewer on the watch just run, offscreen: once the newest result
+  # has loaded it records the folder among the last opened (in a configuration
+  # folder of its own, so the window's first start below finds none).
+  "$BIN/vormla-results" --help | grep -q -- '--name NAME' || return 1
+  local config="$WORK/viewer-config" i
+  XDG_CONFIG_HOME="$config" QT_QPA_PLATFORM=offscreen "$BIN/vormla-results" --name towels >"$WORK/viewer.out" 2>&1 &
+  APP_PID=$!
+  for i in $(seq 1 100); do
+    grep -q "folder:$XDG_DATA_HOME/vormla-search/watch/towels" "$config/vormla-search/vormla-results.ini" 2>/dev/null && break
+    sleep 0.1
+  done
+  local alive=0
+  kill -0 "$APP_PID" 2>/dev/null || alive=1
+  kill -TERM "$APP_PID" 2>/dev/null || true
+  wait "$APP_PID" 2>/dev/null || true
+  APP_PID=""
+  [ "$alive" -eq 0 ] && grep -q "folder:$XDG_DATA_HOME/vormla-search/watch/towels" "$config/vormla-search/vormla-results.ini" ||
+    { cat "$WORK/viewer.out"; return 1; }
+}
+check "the installed viewer opens that watch by name" viewer_opens_watch
 
 echo "== The window, offscreen"
 export QT_QPA_PLATFORM=offscreen

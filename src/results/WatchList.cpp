@@ -1,0 +1,111 @@
+#include "results/WatchList.h"
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+#include "catalogue/AppPaths.h"
+#include "catalogue/Settings.h"
+#include "catalogue/WholeFile.h"
+#include "cli/CliOptions.h"
+#include "cli/CliWatch.h"
+
+namespace vormla::results {
+
+namespace {
+
+constexpr const char* kSettingsSuffix = ".ini";
+
+std::string WatchSettingsFolder() { return UserConfigFolder() + "/watch"; }
+
+// Writes bytes to a temporary file in folder and links it under target, which
+// fails rather than replace a file that is there.
+std::string WriteNew(const std::string& target, const std::string& bytes) {
+  std::string temporary = target + ".XXXXXX";
+  const int fd = ::mkstemp(temporary.data());
+  if (fd < 0) return target + " を作れません (" + std::strerror(errno) + ")";
+  const bool written = WriteWhole(fd, bytes) && ::fsync(fd) == 0;
+  const int writeError = errno;
+  ::close(fd);
+  const bool linked = written && ::link(temporary.c_str(), target.c_str()) == 0;
+  const int linkError = errno;
+  ::unlink(temporary.c_str());
+  if (!written) return target + " に書き込めません (" + std::strerror(writeError) + ")";
+  if (!linked) {
+    return linkError == EEXIST ? "ウォッチ「" + std::filesystem::path(target).stem().string() + "」はすでにあります"
+                               : target + " を作れません (" + std::strerror(linkError) + ")";
+  }
+  SyncFolder(FolderOf(target));
+  return "";
+}
+
+}  // namespace
+
+std::vector<WatchEntry> ListWatches() {
+  std::vector<WatchEntry> watches;
+  std::error_code error;
+  for (const auto& entry : std::filesystem::directory_iterator(WatchSettingsFolder(), error)) {
+    std::error_code ignored;
+    const std::filesystem::path& path = entry.path();
+    if (path.extension() != kSettingsSuffix || !entry.is_regular_file(ignored)) continue;
+    const std::string name = path.stem().string();
+    if (!WatchNameProblem(name).empty()) continue;
+    WatchEntry watch{name, path.string(), WatchFolder(name), 0, ""};
+    const std::vector<DatedFile> results = ListResults(watch.Folder);
+    watch.Results = results.size();
+    if (!results.empty()) watch.Newest = results.back().Stamp;
+    watches.push_back(std::move(watch));
+  }
+  std::sort(watches.begin(), watches.end(), [](const WatchEntry& a, const WatchEntry& b) { return a.Name < b.Name; });
+  return watches;
+}
+
+std::string WatchNameProblem(const std::string& name) {
+  try {
+    cli::CheckWatchName(name);
+    return "";
+  } catch (const cli::CliFailure&) {
+    return "「" + name + "」はウォッチの名前に使えません (/ や制御文字を含まない名前にしてください)。";
+  }
+}
+
+std::string CreateWatch(const std::string& name, const std::string& settingsFile) {
+  if (const std::string problem = WatchNameProblem(name); !problem.empty()) return problem;
+  if (!ReadSettings(settingsFile).FileFound) return "設定ファイル " + settingsFile + " が見つかりません。";
+  std::ifstream in(settingsFile, std::ios::binary);
+  std::ostringstream bytes;
+  bytes << in.rdbuf();
+  if (!in.good() && !in.eof()) return "設定ファイル " + settingsFile + " を読めません。";
+  if (!MakePrivateFolders(WatchSettingsFolder())) {
+    return "フォルダ " + WatchSettingsFolder() + " を作れません (" + std::strerror(errno) + ")";
+  }
+  return WriteNew(WatchSettingsFile(name), bytes.str());
+}
+
+std::string TimerUnit(const std::string& name) { return "vormla-watch@" + name + ".timer"; }
+
+bool TimerTakesName(const std::string& name) {
+  const bool plain = std::all_of(name.begin(), name.end(), [](char c) {
+    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '_' || c == '-' ||
+           c == ':' || c == '.';
+  });
+  return plain && !name.empty() && name.front() != '.';
+}
+
+std::vector<std::string> TimerCommand(const std::string& name, bool on) {
+  return {"systemctl", "--user", on ? "enable" : "disable", "--now", TimerUnit(name)};
+}
+
+std::vector<std::string> TimerStateCommand(const std::string& name) {
+  return {"systemctl", "--user", "is-enabled", TimerUnit(name)};
+}
+
+std::vector<std::string> RunNowArguments(const std::string& name) { return {"watch", "--name", name}; }
+
+}  // namespace vormla::results
