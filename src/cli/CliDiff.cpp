@@ -92,11 +92,12 @@ CompareOutcome CompareResultFiles(const std::string& older, const std::string& n
     // Two steps, one per file; the bar is full once both are read.
     progress.InitProgress(2);
     progress.StepProgress();
+    std::uint64_t budget = kComparisonMemory;
     progress.Note("vormla-cli: " + older + " を読んでいます");
-    before.Read(olderFile);
+    before.Read(olderFile, budget);
     progress.StepProgress();
     progress.Note("vormla-cli: " + newer + " と比べています");
-    after.Read(newerFile);
+    after.Read(newerFile, budget);
   } catch (const ResultCsvError& error) {
     progress.Close(false);
     std::fprintf(err, "vormla-cli: %s: %s\n", Where(error).c_str(), error.what());

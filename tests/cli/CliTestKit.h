@@ -3,13 +3,19 @@
 #pragma once
 
 #include <fcntl.h>
+#include <poll.h>
 #include <signal.h>
 #include <spawn.h>
+#include <sys/ioctl.h>
 #include <sys/resource.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <chrono>
+#include <csignal>
+#include <cstdint>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -31,6 +37,20 @@ extern char** environ;
 #include "web/TextOps.h"
 
 namespace vormla::clitest {
+
+// This program and vormla-cli are built alike, with or without AddressSanitizer,
+// whose shadow memory would count in any peak measured.
+#if defined(__SANITIZE_ADDRESS__)
+inline constexpr bool kAddressSanitizer = true;
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+inline constexpr bool kAddressSanitizer = true;
+#else
+inline constexpr bool kAddressSanitizer = false;
+#endif
+#else
+inline constexpr bool kAddressSanitizer = false;
+#endif
 
 inline std::string TestData(const std::string& relative) { return std::string(VORMLA_TEST_DATA_DIR) + "/" + relative; }
 
@@ -205,6 +225,68 @@ inline Finished RunCli(const std::vector<std::string>& arguments, const std::str
   CliProcess process(arguments, environment, workFolder, false, inputPath);
   return process.Wait();
 }
+
+// A FIFO fed from a thread of its own with the chunks next hands out, until it
+// hands out an empty one (then the FIFO is closed, or held open without a byte
+// more when holdOpen) or the reader goes away.
+class FifoFeeder {
+ public:
+  FifoFeeder(std::string path, std::function<std::string()> next, bool holdOpen = false)
+      : path_(std::move(path)) {
+    std::signal(SIGPIPE, SIG_IGN);  // a reader that ends early must not end the test program
+    ::mkfifo(path_.c_str(), 0600);
+    thread_ = std::thread([this, next, holdOpen] { Feed(next, holdOpen); });
+  }
+  ~FifoFeeder() {
+    stop_ = true;
+    thread_.join();
+  }
+  FifoFeeder(const FifoFeeder&) = delete;
+  FifoFeeder& operator=(const FifoFeeder&) = delete;
+
+  // Bytes the reader has taken so far.
+  std::uint64_t Taken() const { return taken_; }
+  // The source is spent and the reader has taken every byte of it.
+  bool Drained() const { return drained_; }
+
+ private:
+  void Feed(const std::function<std::string()>& next, bool holdOpen) {
+    int fd = -1;
+    while (!stop_ && (fd = ::open(path_.c_str(), O_WRONLY | O_NONBLOCK | O_CLOEXEC)) < 0)
+      std::this_thread::sleep_for(std::chrono::milliseconds(5));  // no reader yet
+    if (fd < 0) return;
+    ::fcntl(fd, F_SETFL, 0);
+    std::uint64_t written = 0;
+    for (std::string chunk = next(); !chunk.empty() && !stop_; chunk = next()) {
+      const ssize_t put = ::write(fd, chunk.data(), chunk.size());
+      if (put != static_cast<ssize_t>(chunk.size())) break;
+      written += chunk.size();
+      taken_ = written - Unread(fd);
+    }
+    // Until the reader has taken the rest or gone (and, holding open, until the end).
+    while (!stop_) {
+      const std::uint64_t unread = Unread(fd);
+      taken_ = written - unread;
+      drained_ = unread == 0;
+      pollfd reader{fd, 0, 0};
+      const bool gone = ::poll(&reader, 1, 0) == 1 && (reader.revents & POLLERR) != 0;
+      if (gone || (unread == 0 && !holdOpen)) break;
+      std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+    taken_ = written - Unread(fd);
+    ::close(fd);
+  }
+  static std::uint64_t Unread(int fd) {
+    int pending = 0;
+    return ::ioctl(fd, FIONREAD, &pending) == 0 ? static_cast<std::uint64_t>(pending) : 0;
+  }
+
+  std::string path_;
+  std::atomic<bool> stop_{false};
+  std::atomic<std::uint64_t> taken_{0};
+  std::atomic<bool> drained_{false};
+  std::thread thread_;
+};
 
 // Waits until condition holds or the time is up.
 inline bool WaitFor(const std::function<bool()>& condition, std::chrono::milliseconds limit) {
