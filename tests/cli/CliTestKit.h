@@ -176,6 +176,15 @@ class CliProcess {
     if (pid_ > 0) ::kill(pid_, signal);
   }
 
+  // Waits at most limit, then kills the program (its exit code is -1 then).
+  Finished WaitAtMost(std::chrono::milliseconds limit) {
+    const auto end = std::chrono::steady_clock::now() + limit;
+    while (pid_ > 0 && !Exited() && std::chrono::steady_clock::now() < end)
+      std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    if (pid_ > 0 && !Exited()) ::kill(pid_, SIGKILL);
+    return Wait();
+  }
+
   Finished Wait() {
     Finished done;
     int status = 0;
@@ -212,6 +221,12 @@ class CliProcess {
     ::close(in);
     ::close(out);
     ::close(err);
+  }
+
+  // The program has ended (it stays a zombie for Wait to collect).
+  bool Exited() const {
+    siginfo_t info{};
+    return ::waitid(P_PID, static_cast<id_t>(pid_), &info, WEXITED | WNOHANG | WNOWAIT) == 0 && info.si_pid == pid_;
   }
 
   std::string outPath_;
