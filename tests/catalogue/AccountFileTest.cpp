@@ -95,6 +95,42 @@ TEST(AccountFile, FileOthersCanReachIsRefusedByName) {
   EXPECT_EQ(ReadAccountFile(path).State, AccountReading::Found::kAccount);
 }
 
+TEST(AccountFile, LinkAtTheAccountPathIsNeitherReadNorWrittenThrough) {
+  ScratchDir dir;
+  const std::string path = dir / "account";
+  WritePrivate(dir / "private", "id\npw\n");
+  WritePrivate(dir / "open", "id\npw\n", 0644);
+  struct Case {
+    const char* what;
+    std::string target;
+  } cases[] = {{"a private account file", dir / "private"}, {"a file others can read", dir / "open"},
+               {"nothing", dir / "missing"}};
+  for (const Case& c : cases) {
+    fs::remove(path);
+    fs::create_symlink(c.target, path);
+    const AccountReading reading = ReadAccountFile(path);
+    EXPECT_EQ(reading.State, AccountReading::Found::kRefused) << c.what;
+    EXPECT_EQ(reading.Message, "アカウントファイル " + path +
+                                   " はシンボリックリンクなので使いません (リンク先は読みません)。vormla-cli account clear "
+                                   "でリンクを削除してから、vormla-cli account set で作り直してください。")
+        << c.what;
+    EXPECT_EQ(WriteAccountFile(path, Account("new", "secret")),
+              "アカウントファイル " + path +
+                  " はシンボリックリンクなので書き込みません。vormla-cli account clear でリンクを削除してから、vormla-cli "
+                  "account set で作り直してください。")
+        << c.what;
+    EXPECT_TRUE(fs::is_symlink(path)) << c.what;
+  }
+  EXPECT_EQ(ReadAll(dir / "private"), "id\npw\n");
+  EXPECT_EQ(ReadAll(dir / "open"), "id\npw\n");
+  EXPECT_FALSE(fs::exists(dir / "missing"));
+  bool removed = false;
+  EXPECT_EQ(RemoveAccountFile(path, removed), "");  // clear takes the link away, not its target
+  EXPECT_TRUE(removed);
+  EXPECT_FALSE(fs::exists(fs::symlink_status(path)));
+  EXPECT_EQ(ReadAll(dir / "private"), "id\npw\n");
+}
+
 TEST(AccountFile, OnlyTwoPlainLinesAreAnAccount) {
   ScratchDir dir;
   const std::string path = dir / "account";
