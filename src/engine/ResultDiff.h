@@ -44,7 +44,7 @@ struct ChangeCounts {
 
 // What the items of both files of one comparison may take in memory together.
 // Past it the comparison is refused: no input, however long, takes more (about
-// 200,000 items of ordinary rows a file fit).
+// 250,000 items of ordinary rows a file fit).
 inline constexpr std::uint64_t kComparisonMemory = std::uint64_t{160} << 20;
 
 // One file's items, in the order of their first row.
