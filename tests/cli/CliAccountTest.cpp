@@ -113,25 +113,6 @@ TEST_F(CliAccount, SetRefusesWhatCannotBeAnAccountAndKeepsTheOldOne) {
   EXPECT_EQ(ReadBytes(AccountPath()), "id\nsecret\n");
 }
 
-TEST_F(CliAccount, LinkAtTheAccountPathIsRefusedWithoutTouchingItsTarget) {
-  ASSERT_EQ(Set("kept\nsecret\n").exitCode, 0);
-  std::filesystem::rename(AccountPath(), work_ / "elsewhere");
-  std::filesystem::create_symlink(work_ / "elsewhere", AccountPath());
-  const std::string remedy =
-      "vormla-cli account clear でリンクを削除してから、vormla-cli account set で作り直してください。\n";
-
-  const Finished set = Set("other\npassword\n");
-  EXPECT_EQ(set.exitCode, kExitUsage);
-  EXPECT_EQ(set.err, "vormla-cli: アカウントファイル " + AccountPath() + " はシンボリックリンクなので書き込みません。" + remedy);
-  const Finished show = Account("show");
-  EXPECT_EQ(show.exitCode, kExitUsage);
-  EXPECT_EQ(show.err, "vormla-cli: アカウントファイル " + AccountPath() +
-                          " はシンボリックリンクなので使いません (リンク先は読みません)。" + remedy);
-  EXPECT_EQ(show.out, "");
-  EXPECT_EQ(ReadBytes(work_ / "elsewhere"), "kept\nsecret\n");
-  EXPECT_TRUE(std::filesystem::is_symlink(AccountPath()));
-}
-
 TEST_F(CliAccount, RunSignsInWithTheAccountFormEncoded) {
   ASSERT_EQ(Set(kLoginId + "\n" + kPassword + "\n").exitCode, 0);
   const Finished run = clitest::RunCli({"run", "--output", work_ / "out.csv", "--db", kCatalogue, "--top", "1",

@@ -1,13 +1,13 @@
-// Commands other than run and watch stopped by SIGINT or SIGTERM while they wait
-// for input that does not come: exit 3 at once, the file they were to write left
-// as it was, nothing of their own left beside it.
+// diff and account set stopped by SIGINT or SIGTERM while they wait for input that
+// does not come: exit 3 at once, the file they were to write as it was, nothing of
+// their own left beside it.
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
+#include <sys/ioctl.h>
 
 #include <chrono>
+#include <iterator>
 #include <filesystem>
-#include <functional>
-#include <memory>
 #include <ostream>
 #include <string>
 #include <vector>
@@ -19,103 +19,68 @@
 namespace vormla::cli {
 namespace {
 
-using clitest::Finished;
-using clitest::ReadBytes;
-using clitest::TempFolder;
-using clitest::WriteBytes;
-
-// Entries of folder whose names start with prefix.
-std::vector<std::string> Leftovers(const std::string& folder, const std::string& prefix) {
-  std::vector<std::string> names;
-  for (const auto& entry : std::filesystem::directory_iterator(folder)) {
-    const std::string name = entry.path().filename().string();
-    if (name.rfind(prefix, 0) == 0) names.push_back(name);
-  }
-  return names;
-}
-
-// Hands out text once, then nothing (the FIFO stays open).
-std::function<std::string()> Once(std::string text) {
-  return [text = std::move(text), given = false]() mutable {
-    if (given) return std::string();
-    given = true;
-    return text;
-  };
+// Entries in folder: the file kept, and a temporary file of the program's own while it works.
+size_t Entries(const std::string& folder) {
+  return static_cast<size_t>(std::distance(std::filesystem::directory_iterator(folder), {}));
 }
 
 struct StopCase {
-  const char* command;
+  bool diff;  // else account set
   int signal;
 };
 
 void PrintTo(const StopCase& c, std::ostream* out) {
-  *out << c.command << (c.signal == SIGINT ? " SIGINT" : " SIGTERM");
+  *out << (c.diff ? "diff" : "account set") << (c.signal == SIGINT ? " SIGINT" : " SIGTERM");
 }
 
 class CliStop : public ::testing::TestWithParam<StopCase> {
  protected:
-  TempFolder work_;
+  clitest::TempFolder work_;
 };
 
 TEST_P(CliStop, WaitingCommandEndsAtOnceAndLeavesItsFileAsItWas) {
   const StopCase c = GetParam();
+  const std::string folder = c.diff ? work_ / "out" : work_ / "config/vormla-search";
+  const std::string kept = folder + (c.diff ? "/report.csv" : "/account");
+  const std::string before = c.diff ? "an earlier report\r\n" : "kept\nsecret\n";
+  std::filesystem::create_directories(folder);
+  clitest::WriteBytes(kept, before);
+  std::filesystem::permissions(kept, std::filesystem::perms::owner_read | std::filesystem::perms::owner_write);
+  clitest::WriteBytes(work_ / "old.csv", CsvHeader() + "\r\n");
+
+  // Input that begins and never ends: a FIFO this test keeps open for writing.
   const std::string fifo = work_ / "input";
-  const bool diff = std::string(c.command) == "diff";
-  std::string kept;     // the file the command was to write, as it stood before
-  std::string keptIn;   // the folder it writes in
-  std::string temporaryPrefix;
-  std::unique_ptr<clitest::FifoFeeder> feeder;
-  std::unique_ptr<clitest::CliProcess> process;
-  if (diff) {
-    // The newer file's header and no row yet: diff waits for the rest.
-    const std::string header = CsvHeader() + "\r\n";
-    WriteBytes(work_ / "old.csv", header);
-    kept = work_ / "report.csv";
-    WriteBytes(kept, "an earlier report\r\n");
-    keptIn = work_.Path();
-    temporaryPrefix = ".vormla-run-";
-    feeder = std::make_unique<clitest::FifoFeeder>(fifo, Once(header), true);
-    process = std::make_unique<clitest::CliProcess>(
-        std::vector<std::string>{"diff", work_ / "old.csv", fifo, "--output", kept}, std::map<std::string, std::string>{},
-        work_.Path());
-  } else {
-    // The login ID and no password yet: account set waits for it.
-    keptIn = work_ / "config/vormla-search";
-    kept = keptIn + "/account";
-    std::filesystem::create_directories(keptIn);
-    WriteBytes(kept, "kept\nsecret\n");
-    std::filesystem::permissions(kept, std::filesystem::perms::owner_read | std::filesystem::perms::owner_write);
-    temporaryPrefix = ".account-";
-    feeder = std::make_unique<clitest::FifoFeeder>(fifo, Once("newid\n"), true);
-    process = std::make_unique<clitest::CliProcess>(std::vector<std::string>{"account", "set"},
-                                                    std::map<std::string, std::string>{}, work_.Path(), false, fifo);
-  }
-  ASSERT_TRUE(process->Started());
-  ASSERT_TRUE(clitest::WaitFor([&] { return feeder->Drained(); }, std::chrono::seconds(10)))
-      << "the command did not read its input";
-  if (diff) {
-    EXPECT_EQ(Leftovers(keptIn, temporaryPrefix).size(), 1u) << "the report's own file is there while diff reads";
-  }
+  ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+  const int feed = ::open(fifo.c_str(), O_RDWR | O_CLOEXEC);
+  const std::string start = c.diff ? CsvHeader() + "\r\n" : "newid\n";
+  ASSERT_EQ(::write(feed, start.data(), start.size()), static_cast<ssize_t>(start.size()));
+  const std::vector<std::string> arguments =
+      c.diff ? std::vector<std::string>{"diff", work_ / "old.csv", fifo, "--output", kept}
+             : std::vector<std::string>{"account", "set"};
+  clitest::CliProcess process(arguments, {}, work_.Path(), false, c.diff ? "/dev/null" : fifo);
+  const bool allTaken = clitest::WaitFor(
+      [feed] {
+        int unread = -1;
+        return ::ioctl(feed, FIONREAD, &unread) == 0 && unread == 0;
+      },
+      std::chrono::seconds(10));
+  ASSERT_TRUE(allTaken) << "the command did not read its input";
+  EXPECT_EQ(Entries(folder), c.diff ? 2u : 1u) << "diff makes its report's own file before it reads";
 
   const auto signalled = std::chrono::steady_clock::now();
-  process->Signal(c.signal);
-  const Finished done = process->WaitAtMost(std::chrono::seconds(5));
-  const auto took = std::chrono::steady_clock::now() - signalled;
-
+  process.Signal(c.signal);
+  const clitest::Finished done = process.WaitAtMost(std::chrono::seconds(5));
+  EXPECT_LT(std::chrono::steady_clock::now() - signalled, std::chrono::seconds(1));
+  ::close(feed);
   EXPECT_EQ(done.exitCode, kExitCancelled) << done.err;
-  EXPECT_LT(took, std::chrono::seconds(1));
   EXPECT_THAT(done.err, ::testing::EndsWith("vormla-cli: 中断しました。\n"));
-  EXPECT_EQ(ReadBytes(kept), diff ? "an earlier report\r\n" : "kept\nsecret\n");
-  EXPECT_THAT(Leftovers(keptIn, temporaryPrefix), ::testing::IsEmpty());
+  EXPECT_EQ(clitest::ReadBytes(kept), before);
+  EXPECT_EQ(Entries(folder), 1u);
 }
 
 INSTANTIATE_TEST_SUITE_P(DiffAndAccountSet, CliStop,
-                         ::testing::Values(StopCase{"diff", SIGINT}, StopCase{"diff", SIGTERM},
-                                           StopCase{"account set", SIGINT}, StopCase{"account set", SIGTERM}),
-                         [](const ::testing::TestParamInfo<StopCase>& info) {
-                           return std::string(std::string(info.param.command) == "diff" ? "Diff" : "AccountSet") +
-                                  (info.param.signal == SIGINT ? "Sigint" : "Sigterm");
-                         });
+                         ::testing::Values(StopCase{true, SIGINT}, StopCase{true, SIGTERM}, StopCase{false, SIGINT},
+                                           StopCase{false, SIGTERM}));
 
 }  // namespace
 }  // namespace vormla::cli

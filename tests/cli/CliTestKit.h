@@ -3,19 +3,15 @@
 #pragma once
 
 #include <fcntl.h>
-#include <poll.h>
 #include <signal.h>
 #include <spawn.h>
-#include <sys/ioctl.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include <atomic>
 #include <chrono>
 #include <csignal>
-#include <cstdint>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -178,10 +174,13 @@ class CliProcess {
 
   // Waits at most limit, then kills the program (its exit code is -1 then).
   Finished WaitAtMost(std::chrono::milliseconds limit) {
-    const auto end = std::chrono::steady_clock::now() + limit;
-    while (pid_ > 0 && !Exited() && std::chrono::steady_clock::now() < end)
+    siginfo_t info{};
+    for (const auto end = std::chrono::steady_clock::now() + limit; std::chrono::steady_clock::now() < end;) {
+      if (::waitid(P_PID, static_cast<id_t>(pid_), &info, WEXITED | WNOHANG | WNOWAIT) == 0 && info.si_pid == pid_)
+        return Wait();
       std::this_thread::sleep_for(std::chrono::milliseconds(5));
-    if (pid_ > 0 && !Exited()) ::kill(pid_, SIGKILL);
+    }
+    Signal(SIGKILL);
     return Wait();
   }
 
@@ -223,12 +222,6 @@ class CliProcess {
     ::close(err);
   }
 
-  // The program has ended (it stays a zombie for Wait to collect).
-  bool Exited() const {
-    siginfo_t info{};
-    return ::waitid(P_PID, static_cast<id_t>(pid_), &info, WEXITED | WNOHANG | WNOWAIT) == 0 && info.si_pid == pid_;
-  }
-
   std::string outPath_;
   std::string errPath_;
   pid_t pid_ = -1;
@@ -241,65 +234,30 @@ inline Finished RunCli(const std::vector<std::string>& arguments, const std::str
   return process.Wait();
 }
 
-// A FIFO fed from a thread of its own with the chunks next hands out, until it
-// hands out an empty one (then the FIFO is closed, or held open without a byte
-// more when holdOpen) or the reader goes away.
+// A FIFO at path filled from a thread of its own with next's chunks, until next
+// hands out an empty one or the reader goes away.
 class FifoFeeder {
  public:
-  FifoFeeder(std::string path, std::function<std::string()> next, bool holdOpen = false)
-      : path_(std::move(path)) {
+  FifoFeeder(std::string path, std::function<std::string()> next) : path_(std::move(path)) {
     std::signal(SIGPIPE, SIG_IGN);  // a reader that ends early must not end the test program
     ::mkfifo(path_.c_str(), 0600);
-    thread_ = std::thread([this, next, holdOpen] { Feed(next, holdOpen); });
+    thread_ = std::thread([this, next] {
+      const int fd = ::open(path_.c_str(), O_WRONLY | O_CLOEXEC);  // waits for a reader
+      for (std::string chunk = next(); fd >= 0 && !chunk.empty(); chunk = next())
+        if (::write(fd, chunk.data(), chunk.size()) != static_cast<ssize_t>(chunk.size())) break;
+      if (fd >= 0) ::close(fd);
+    });
   }
   ~FifoFeeder() {
-    stop_ = true;
+    // A reader that comes and goes at once frees a writer still waiting for one.
+    ::close(::open(path_.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC));
     thread_.join();
   }
   FifoFeeder(const FifoFeeder&) = delete;
   FifoFeeder& operator=(const FifoFeeder&) = delete;
 
-  // Bytes the reader has taken so far.
-  std::uint64_t Taken() const { return taken_; }
-  // The source is spent and the reader has taken every byte of it.
-  bool Drained() const { return drained_; }
-
  private:
-  void Feed(const std::function<std::string()>& next, bool holdOpen) {
-    int fd = -1;
-    while (!stop_ && (fd = ::open(path_.c_str(), O_WRONLY | O_NONBLOCK | O_CLOEXEC)) < 0)
-      std::this_thread::sleep_for(std::chrono::milliseconds(5));  // no reader yet
-    if (fd < 0) return;
-    ::fcntl(fd, F_SETFL, 0);
-    std::uint64_t written = 0;
-    for (std::string chunk = next(); !chunk.empty() && !stop_; chunk = next()) {
-      const ssize_t put = ::write(fd, chunk.data(), chunk.size());
-      if (put != static_cast<ssize_t>(chunk.size())) break;
-      written += chunk.size();
-      taken_ = written - Unread(fd);
-    }
-    // Until the reader has taken the rest or gone (and, holding open, until the end).
-    while (!stop_) {
-      const std::uint64_t unread = Unread(fd);
-      taken_ = written - unread;
-      drained_ = unread == 0;
-      pollfd reader{fd, 0, 0};
-      const bool gone = ::poll(&reader, 1, 0) == 1 && (reader.revents & POLLERR) != 0;
-      if (gone || (unread == 0 && !holdOpen)) break;
-      std::this_thread::sleep_for(std::chrono::milliseconds(5));
-    }
-    taken_ = written - Unread(fd);
-    ::close(fd);
-  }
-  static std::uint64_t Unread(int fd) {
-    int pending = 0;
-    return ::ioctl(fd, FIONREAD, &pending) == 0 ? static_cast<std::uint64_t>(pending) : 0;
-  }
-
   std::string path_;
-  std::atomic<bool> stop_{false};
-  std::atomic<std::uint64_t> taken_{0};
-  std::atomic<bool> drained_{false};
   std::thread thread_;
 };
 

@@ -7,7 +7,6 @@
 
 #include <atomic>
 #include <chrono>
-#include <functional>
 #include <set>
 #include <thread>
 
@@ -250,33 +249,6 @@ TEST_F(RawFaultTest, ResetBeforeTheHeadersIsNoAnswer) {
   EXPECT_EQ(result.failure, FetchFailure::kDropped);
   EXPECT_EQ(page, "");
   EXPECT_EQ(raw().CountOf("/reset"), 1);
-}
-
-TEST_F(RawFaultTest, SteadySlowSenderIsGivenUpAtTheTotalLimit) {
-  // 1,500 bytes a second passes the rate and silence limits; only the total ends it.
-  ScopedEnv limit("VORMLA_FETCH_LIMIT_SECONDS", "2");
-  ScopedEnv site("VORMLA_SITE_ROOT", raw().Url("").c_str());
-  std::string page;
-  const struct {
-    const char* what;
-    std::function<FetchResult()> fetch;
-  } cases[] = {
-      {"page", [&] { return HttpGetPage(raw().Url("/trickle"), page); }},
-      {"form", [&] { return HttpPostPage("a=b", "/trickle", page); }},
-      {"picture", [&] { return HttpDownloadFile(raw().Url("/trickle"), Path("p.png")); }},
-  };
-  for (const auto& c : cases) {
-    page = "previous";
-    const int before = raw().CountOf("/trickle");
-    const FetchResult result = c.fetch();
-    EXPECT_FALSE(result.answered) << c.what;
-    EXPECT_FALSE(result.saved) << c.what;
-    EXPECT_EQ(result.failure, FetchFailure::kTimedOut) << c.what;
-    EXPECT_EQ(result.detail, "not arrived whole within 2 seconds") << c.what;
-    EXPECT_EQ(page, c.what == std::string("picture") ? "previous" : "") << c.what;
-    EXPECT_EQ(raw().CountOf("/trickle"), before + 1) << c.what;
-  }
-  EXPECT_TRUE(std::filesystem::is_empty(dir())) << "a picture given up leaves nothing behind";
 }
 
 TEST_F(RawFaultTest, HeaderLookingLikeAStatusLineWithTwentyDigitsIsJustAHeader) {
