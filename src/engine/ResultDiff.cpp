@@ -29,7 +29,7 @@ std::uint64_t HashOthers(const std::vector<std::string>& fields) {
 // Memory a text takes beyond its string object: a longer one has a block of its
 // own, with the allocator's header.
 std::uint64_t HeapBytes(const std::string& text) {
-  constexpr size_t kInside = std::string().capacity();
+  static const size_t kInside = std::string().capacity();
   return text.capacity() > kInside ? text.capacity() + 1 + 16 : 0;
 }
 
