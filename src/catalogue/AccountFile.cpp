@@ -24,6 +24,13 @@ constexpr size_t kValueLimit = 1024;
 constexpr size_t kFileLimit = 2 * (kValueLimit + 1);
 
 const char* const kRemedy = "vormla-cli account set で作り直してください。";
+const char* const kLinkRemedy =
+    "vormla-cli account clear でリンクを削除してから、vormla-cli account set で作り直してください。";
+
+bool IsLink(const std::string& path) {
+  struct stat st {};
+  return ::lstat(path.c_str(), &st) == 0 && S_ISLNK(st.st_mode);
+}
 
 std::string Named(const std::string& path) { return "アカウントファイル " + path; }
 
@@ -74,10 +81,14 @@ std::string AccountValueProblem(std::string_view value, const std::string& what)
 }
 
 AccountReading ReadAccountFile(const std::string& path) {
-  // Non-blocking, so that a FIFO put in its place cannot hang the program.
-  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
+  // Non-blocking, so that a FIFO put in its place cannot hang the program; never
+  // through a link, whose target's owner and mode are not the link's to vouch for.
+  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK | O_NOFOLLOW);
   if (fd < 0) {
     if (errno == ENOENT || errno == ENOTDIR) return {};
+    if (errno == ELOOP && IsLink(path)) {
+      return Refused(Named(path) + " はシンボリックリンクなので使いません (リンク先は読みません)。" + kLinkRemedy);
+    }
     return Refused(Named(path) + " を開けませんでした (" + std::strerror(errno) + ")。");
   }
   struct stat st {};
@@ -129,6 +140,9 @@ std::string WriteAccountFile(const std::string& path, const SiteAccount& account
     return Named(path) + " に書き込めませんでした (" + std::strerror(error) + ")。";
   };
   if (!MakeSettingsFolder(path)) return failed(errno);
+  // The rename below would replace the link, not write through it; still, a link
+  // someone put there is theirs to remove, not ours to drop silently.
+  if (IsLink(path)) return Named(path) + " はシンボリックリンクなので書き込みません。" + kLinkRemedy;
 
   SecretText text(account.LoginId.Size() + account.Password.Size() + 2);
   text.Append(account.LoginId.View());

@@ -1,6 +1,7 @@
 // The member's own account file: two UTF-8 lines, each ending in LF, the login
 // ID and then the password. Only its owner may have any permission on it; a file
-// that others could read is refused as ssh refuses such a key. The command line
+// that others could read is refused as ssh refuses such a key, and so is a
+// symbolic link standing at its path (it is never followed). The command line
 // and the window read it through here and hand the account to the engine.
 #pragma once
 
@@ -31,8 +32,8 @@ std::string AccountValueProblem(std::string_view value, const std::string& what)
 
 // Writes the account file whole: a temporary file in the same folder, private
 // from the moment it exists (mode 0600), then renamed over path. The user's
-// config folder is made (0700) when it is missing. "" when it worked, else the
-// message.
+// config folder is made (0700) when it is missing. A symbolic link at path is
+// refused. "" when it worked, else the message.
 std::string WriteAccountFile(const std::string& path, const SiteAccount& account);
 
 // Removes the account file. "" when it worked or there was none (removed then

@@ -5,8 +5,10 @@
 
 #include <cerrno>
 #include <memory>
+#include <optional>
 
 #include "cli/CliProgress.h"
+#include "cli/CliStop.h"
 #include "cli/PendingResult.h"
 #include "engine/ChangeReport.h"
 
@@ -80,11 +82,13 @@ std::string ChangesLine(const ChangeCounts& counts) {
   return line;
 }
 
-CompareOutcome CompareResultFiles(const std::string& older, const std::string& newer, const std::string& reportPath,
-                                  int outFd, ResultEncoding encoding, std::FILE* err, ChangeCounts& counts) {
+namespace {
+
+// Both files' items, read in one encoding; false (said on err) when either is no
+// result file that can be compared.
+bool ReadBoth(const std::string& older, const std::string& newer, std::FILE* err, ResultItems& before,
+              ResultItems& after, ResultEncoding& fields) {
   TerminalProgress progress(err, ::isatty(::fileno(err)) != 0, nullptr);
-  ResultItems before, after;
-  ResultEncoding fields = ResultEncoding::kSjis;
   try {
     ResultCsvReader olderFile(older);
     ResultCsvReader newerFile(newer);
@@ -92,20 +96,29 @@ CompareOutcome CompareResultFiles(const std::string& older, const std::string& n
     // Two steps, one per file; the bar is full once both are read.
     progress.InitProgress(2);
     progress.StepProgress();
+    std::uint64_t budget = kComparisonMemory;
     progress.Note("vormla-cli: " + older + " を読んでいます");
-    before.Read(olderFile);
+    before.Read(olderFile, budget);
     progress.StepProgress();
     progress.Note("vormla-cli: " + newer + " と比べています");
-    after.Read(newerFile);
+    after.Read(newerFile, budget);
   } catch (const ResultCsvError& error) {
     progress.Close(false);
     std::fprintf(err, "vormla-cli: %s: %s\n", Where(error).c_str(), error.what());
-    return CompareOutcome::kUnreadable;
+    return false;
   }
   progress.Close(true);
+  return true;
+}
 
+}  // namespace
+
+CompareOutcome CompareResultFiles(const std::string& older, const std::string& newer, const std::string& reportPath,
+                                  int outFd, ResultEncoding encoding, std::FILE* err, ChangeCounts& counts) {
+  // The report's own file first: a folder that takes none is said before two
+  // files are read in vain, and a stop on the way leaves nothing behind.
   std::unique_ptr<PendingResult> file;
-  int fd = outFd;
+  std::optional<UndoOnStop> removeReport;
   if (!reportPath.empty()) {
     try {
       file = std::make_unique<PendingResult>(reportPath);
@@ -113,8 +126,13 @@ CompareOutcome CompareResultFiles(const std::string& older, const std::string& n
       std::fprintf(err, "vormla-cli: %s\n", failure.what());
       return CompareOutcome::kNotWritten;
     }
-    fd = ::open(file->TemporaryPath().c_str(), O_WRONLY | O_TRUNC | O_CLOEXEC);
+    removeReport.emplace([temporary = file->TemporaryPath()] { ::unlink(temporary.c_str()); });
   }
+  ResultItems before, after;
+  ResultEncoding fields = ResultEncoding::kSjis;
+  if (!ReadBoth(older, newer, err, before, after, fields)) return CompareOutcome::kUnreadable;
+
+  const int fd = file ? ::open(file->TemporaryPath().c_str(), O_WRONLY | O_TRUNC | O_CLOEXEC) : outFd;
   bool written = fd >= 0;
   if (written) {
     ReportWriter writer(fd);
@@ -126,7 +144,9 @@ CompareOutcome CompareResultFiles(const std::string& older, const std::string& n
   }
   if (file) {
     if (fd >= 0 && ::close(fd) != 0) written = false;
+    const HoldStop whole;  // in place or not at all
     written = written && file->Commit();
+    removeReport.reset();
   }
   if (!written) {
     std::fprintf(err, "vormla-cli: 変化レポートを書き込めませんでした。\n%s\n",

@@ -2,6 +2,7 @@
 #include <csignal>
 #include <cstdio>
 #include <iostream>
+#include <sstream>
 #include <unistd.h>
 
 #include "catalogue/AppPaths.h"
@@ -9,16 +10,26 @@
 #include "cli/CliDiff.h"
 #include "cli/CliOptions.h"
 #include "cli/CliRun.h"
+#include "cli/CliStop.h"
 #include "cli/CliWatch.h"
 
 int main(int argc, char** argv) {
   using namespace vormla::cli;
-  // Before any thread exists, so that only the run's wait receives the signals.
+  // Before any thread exists, so that only the run's wait, or the stop thread of
+  // the other commands, receives the signals.
   BlockRunSignals();
   // A progress reader that goes away (`2>&1 | head`) must not kill a run halfway.
   std::signal(SIGPIPE, SIG_IGN);
   CommandLine commandLine;
-  const int parsed = ParseCommandLine(argc, argv, commandLine, std::cout, std::cerr);
+  // Into memory first: the help and usage texts go out once a stop can end a
+  // write that blocks.
+  std::ostringstream out, err;
+  const int parsed = ParseCommandLine(argc, argv, commandLine, out, err);
+  const bool waitsForItsOwnStop = parsed < 0 && (commandLine.Which == CommandLine::Command::kRun ||
+                                                 commandLine.Which == CommandLine::Command::kWatch);
+  if (!waitsForItsOwnStop) StopOnSignals();
+  std::cout << out.str() << std::flush;
+  std::cerr << err.str() << std::flush;
   if (parsed >= 0) return parsed;
   if (commandLine.Which == CommandLine::Command::kCategories)
     return CategoriesCommand(commandLine.Categories, stdout, stderr);

@@ -5,28 +5,28 @@
 #include "engine/PictureNames.h"
 #include "engine/ResultColumns.h"
 #include "engine/RetrievalJob.h"
+#include "web/Cp932.h"
 #include "web/UrlText.h"
 
 namespace vormla {
 
 namespace {
 
-bool IsLeadByte(unsigned char c) { return (c >= 0x81 && c <= 0x9F) || (c >= 0xE0 && c <= 0xFC); }
 char LowerAscii(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
 
-// Whole-text equality with ASCII letter case ignored; the trail byte of a
-// double-byte character is compared as it is, never folded.
-bool SameIgnoringCase(const std::string& a, const std::string& b) {
-  if (a.size() != b.size()) return false;
-  for (size_t i = 0; i < a.size(); ++i) {
-    if (IsLeadByte(static_cast<unsigned char>(a[i])) && i + 1 < a.size()) {
-      if (a[i] != b[i] || a[i + 1] != b[i + 1]) return false;
+// Two picture URLs are one picture when their keys are equal: ASCII letters are
+// lowered, the trail byte of a double-byte character is kept as it is (0x83 0x41
+// is ア, not "a").
+std::string CaseFoldedKey(const std::string& url) {
+  std::string key(url);
+  for (size_t i = 0; i < key.size(); ++i) {
+    if (cp932::IsLeadByte(static_cast<unsigned char>(key[i])) && i + 1 < key.size()) {
       ++i;
-    } else if (LowerAscii(a[i]) != LowerAscii(b[i])) {
-      return false;
+    } else {
+      key[i] = LowerAscii(key[i]);
     }
   }
-  return true;
+  return key;
 }
 
 // Anything at all at the path, a dangling link included, counts as there.
@@ -47,8 +47,12 @@ void RetrievalJob::CollectImageUrl(const std::string& line) {
   if (q == 0) return;
   t = "https:" + SliceText(t, 1, q - 1);
 
-  for (const std::string& known : ImageUrls)
-    if (SameIgnoringCase(known, t)) return;
+  // The keys mirror ImageUrls; a list cleared for the next item starts them afresh.
+  if (imageKeys_.size() != ImageUrls.size()) {
+    imageKeys_.clear();
+    for (const std::string& known : ImageUrls) imageKeys_.insert(CaseFoldedKey(known));
+  }
+  if (!imageKeys_.insert(CaseFoldedKey(t)).second) return;  // the first one met stays
   ImageUrls.push_back(t);
   if (ImageCount < column::kImageCount) {
     Record[static_cast<size_t>(column::kFirstImage + ImageCount)] = t;

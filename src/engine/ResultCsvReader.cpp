@@ -6,6 +6,7 @@
 #include <cstring>
 
 #include "engine/RetrievalJob.h"
+#include "web/Cp932.h"
 #include "web/TextOps.h"
 
 namespace vormla {
@@ -13,7 +14,11 @@ namespace vormla {
 namespace {
 
 constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";
-constexpr size_t kChunk = 1 << 20;
+constexpr char16_t kUndefinedCharacter = 0x30FB;
+constexpr std::uint16_t kMiddleDot = 0x8145;
+// Well under the longest row, so that a row that is too long shows after a few
+// reads.
+constexpr size_t kChunk = 256 << 10;
 
 // Starts fields[n] empty, keeping the memory of the string that stood there.
 std::string& NewField(std::vector<std::string>& fields, size_t n) {
@@ -117,6 +122,20 @@ bool IsWellFormedUtf8(std::string_view text) {
   return true;
 }
 
+bool IsWellFormedSjis(std::string_view text) {
+  for (size_t i = 0; i < text.size(); ++i) {
+    const auto lead = static_cast<unsigned char>(text[i]);
+    if (!cp932::IsLeadByte(lead)) continue;
+    if (i + 1 == text.size()) return false;
+    const auto trail = static_cast<unsigned char>(text[++i]);
+    if (!cp932::IsTrailByte(trail)) return false;
+    // Undefined codes decode to U+30FB, which 0x8145 names as well.
+    const auto code = static_cast<std::uint16_t>(lead << 8 | trail);
+    if (cp932::Decode(code) == kUndefinedCharacter && code != kMiddleDot) return false;
+  }
+  return true;
+}
+
 ResultCsvReader::ResultCsvReader(std::string path) : path_(std::move(path)) {
   file_ = std::fopen(path_.c_str(), "rb");
   if (file_ == nullptr) throw ResultCsvError(path_, 0, std::string("開けません (") + std::strerror(errno) + ")");
@@ -174,9 +193,24 @@ bool ResultCsvReader::Fill() {
 bool ResultCsvReader::ReadLine(std::string_view& line) {
   size_t searched = start_;
   for (;;) {
-    const void* hit = std::memchr(buffer_.data() + searched, '\n', buffer_.size() - searched);
+    const char* from = buffer_.data() + searched;
+    const void* hit = std::memchr(from, '\n', buffer_.size() - searched);
+    const size_t scanned = hit != nullptr ? static_cast<size_t>(static_cast<const char*>(hit) - from)
+                                          : buffer_.size() - searched;
+    if (std::memchr(from, '\0', scanned) != nullptr) {
+      ++line_;
+      Fail("NUL バイトがあります。このプログラムの結果ファイルではありません");
+    }
+    // The line so far, less a CR that may stand before its LF.
+    size_t rowBytes = searched + scanned - start_;
+    if (rowBytes > 0 && buffer_[start_ + rowBytes - 1] == '\r') --rowBytes;
+    if (rowBytes > kMaxRowBytes) {
+      ++line_;
+      Fail("行が長すぎます (" + std::to_string(kMaxRowBytes >> 20) +
+           " MiB を超えています)。このプログラムの結果ファイルではありません");
+    }
     if (hit != nullptr) {
-      const size_t lf = static_cast<size_t>(static_cast<const char*>(hit) - buffer_.data());
+      const size_t lf = searched + scanned;
       ++line_;
       consumed_ += lf + 1 - start_;
       line = std::string_view(buffer_).substr(start_, lf - start_);
@@ -213,6 +247,8 @@ bool ResultCsvReader::Next(std::vector<std::string>& fields) {
   std::string_view line;
   if (!ReadLine(line)) return false;
   if (encoding_ == ResultEncoding::kUtf8 && !IsWellFormedUtf8(line)) Fail("UTF-8 として正しくないバイトがあります");
+  // A row of another encoding would otherwise read as changed values.
+  if (encoding_ == ResultEncoding::kSjis && !IsWellFormedSjis(line)) Fail("Shift-JIS として正しくないバイトがあります");
   if (decode_) {
     converted_ = SjisToUtf8(line);
     line = converted_;

@@ -3,7 +3,10 @@
 // was instead of doubling it.
 //
 // A file must start with the 36 header names and every row must hold 36 fields
-// and end with a line break; anything else is reported with its line number.
+// and end with a line break; anything else is reported with its line number. So
+// is a file that cannot be one of ours at all, as soon as that shows: a line over
+// kMaxRowBytes, a NUL byte, bytes that are not Shift-JIS (no byte-order mark) or
+// not UTF-8 (after one). A reader never holds much more than one row.
 #pragma once
 
 #include <cstdint>
@@ -45,6 +48,13 @@ bool SplitUndoubledCsvLine(std::string_view line, std::vector<std::string>& fiel
 // True when text is well-formed UTF-8 (no overlong form, surrogate or value
 // beyond U+10FFFF).
 bool IsWellFormedUtf8(std::string_view text);
+// True when every double-byte character of text is one that code page 932
+// defines (a lead byte followed by a trail byte that together name a character);
+// single bytes are all defined.
+bool IsWellFormedSjis(std::string_view text);
+
+// The longest line (without its line break) of a result file.
+inline constexpr size_t kMaxRowBytes = size_t{1} << 20;
 
 class ResultCsvReader {
  public:

@@ -26,6 +26,16 @@ std::uint64_t HashOthers(const std::vector<std::string>& fields) {
   return h;
 }
 
+// Memory a text takes beyond its string object: a longer one has a block of its
+// own, with the allocator's header.
+std::uint64_t HeapBytes(const std::string& text) {
+  static const size_t kInside = std::string().capacity();
+  return text.capacity() > kInside ? text.capacity() + 1 + 16 : 0;
+}
+
+// A node of the URL index and its bucket.
+constexpr std::uint64_t kIndexEntryBytes = 64;
+
 }  // namespace
 
 const char* ChangeLabel(ChangeKind kind) {
@@ -60,17 +70,20 @@ const ResultItems::Item* ResultItems::Find(std::string_view url) const {
   return found == index_.end() ? nullptr : &items_[found->second];
 }
 
-void ResultItems::Read(ResultCsvReader& reader) {
+void ResultItems::Read(ResultCsvReader& reader, std::uint64_t& budget) {
   std::vector<std::string> fields;
   while (reader.Next(fields)) {
     const std::string& url = fields[kItemUrl];
     Item* item = nullptr;
+    std::uint64_t taken = 0;
     if (const auto found = index_.find(url); found != index_.end()) {
       item = &items_[found->second];  // listed again: this later row counts, at the first row's place
+      budget += HeapBytes(item->Shown);
     } else {
       item = &items_.emplace_back();
       item->Url = url;
       index_.emplace(item->Url, static_cast<std::uint32_t>(items_.size() - 1));
+      taken = sizeof(Item) + HeapBytes(item->Url) + kIndexEntryBytes;
     }
     item->Shown.clear();
     const int shown[] = {kManagementNo, kItemName, kWholesalePrice, kRetailPrice, kSalesState};
@@ -80,6 +93,13 @@ void ResultItems::Read(ResultCsvReader& reader) {
     }
     item->Shown.shrink_to_fit();
     item->Others = HashOthers(fields);
+    taken += HeapBytes(item->Shown);
+    if (taken > budget) {
+      throw ResultCsvError(reader.Path(), reader.Line(),
+                           "比べる品目が多すぎます (2つのファイルの品目で " + std::to_string(kComparisonMemory >> 20) +
+                               " MiB を超えます)。これより大きいファイルは比べられません");
+    }
+    budget -= taken;
   }
 }
 

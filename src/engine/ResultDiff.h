@@ -42,11 +42,17 @@ struct ChangeCounts {
   long operator[](ChangeKind kind) const { return ByKind[static_cast<size_t>(kind)]; }
 };
 
+// What the items of both files of one comparison may take in memory together.
+// Past it the comparison is refused: no input, however long, takes more (about
+// 250,000 items of ordinary rows a file fit).
+inline constexpr std::uint64_t kComparisonMemory = std::uint64_t{160} << 20;
+
 // One file's items, in the order of their first row.
 class ResultItems {
  public:
-  // Reads every row. Throws ResultCsvError.
-  void Read(ResultCsvReader& reader);
+  // Reads every row; what the items take is counted against budget. Throws
+  // ResultCsvError, also at the row that would take more than is left.
+  void Read(ResultCsvReader& reader, std::uint64_t& budget);
 
   struct Item {
     std::string Url;

@@ -8,6 +8,7 @@
 #include <atomic>
 #include <string>
 #include <thread>
+#include <unordered_set>
 #include <vector>
 
 #include "engine/JobTypes.h"
@@ -125,6 +126,9 @@ class RetrievalJob {
   int answerCount_ = 0;
   FailedFetch lastFailure_;
   SiteAccount account_;
+  // Case-folded forms of ImageUrls: a page of many picture lines is checked for
+  // repeats in linear time.
+  std::unordered_set<std::string> imageKeys_;
   // The pages being read, kept from one fetch to the next so that their memory is
   // not given back to the system and taken again for every item.
   std::string listPage_;

@@ -89,6 +89,8 @@ class Transfer {
 
   void Attach(CURL* easy, const std::atomic<bool>* cancel) {
     cancel_ = cancel;
+    totalLimit_ = std::chrono::seconds(FetchLimitSeconds());
+    started_ = Clock::now();
     curl_easy_setopt(easy, CURLOPT_HEADERFUNCTION, &Transfer::OnHeader);
     curl_easy_setopt(easy, CURLOPT_HEADERDATA, this);
     curl_easy_setopt(easy, CURLOPT_WRITEFUNCTION, &Transfer::OnBody);
@@ -107,6 +109,10 @@ class Transfer {
   bool cut() const { return cut_; }
   bool writeFailed() const { return writeFailed_; }
   bool stalled() const { return stalled_; }
+  bool overtime() const { return overtime_; }
+  long limitSeconds() const {
+    return static_cast<long>(std::chrono::duration_cast<std::chrono::seconds>(totalLimit_).count());
+  }
 
  private:
   static size_t OnHeader(char* data, size_t size, size_t count, void* self) {
@@ -139,6 +145,12 @@ class Transfer {
     }
     if (armed_ && now - lastData_ >= kNoDataLimit) {
       stalled_ = true;
+      return 1;
+    }
+    // Connecting, redirects and a sender that stays just above the rate limit
+    // all count against one total.
+    if (now - started_ >= totalLimit_) {
+      overtime_ = true;
       return 1;
     }
     return 0;
@@ -227,6 +239,9 @@ class Transfer {
   bool expectStatus_ = true;
   bool armed_ = false;
   bool stalled_ = false;
+  bool overtime_ = false;
+  Clock::duration totalLimit_{};
+  Clock::time_point started_ = Clock::now();
   Clock::time_point lastData_ = Clock::now();
 };
 
@@ -262,7 +277,7 @@ CURLcode Run(curl::ThreadHandle* handle, const std::atomic<bool>* cancel) {
 }
 
 FetchFailure Classify(CURLcode code, const Transfer& transfer, CURL* easy, const std::atomic<bool>* cancel) {
-  if (transfer.stalled()) return FetchFailure::kTimedOut;
+  if (transfer.stalled() || transfer.overtime()) return FetchFailure::kTimedOut;
   if (cancel && cancel->load()) return FetchFailure::kCancelled;
   switch (code) {
     case CURLE_OK:
@@ -319,6 +334,8 @@ FetchResult Perform(curl::ThreadHandle* handle, const Transfer& transfer, const 
   if (result.answered) result.status = transfer.finalStatus();
   if (result.failure == FetchFailure::kTimedOut && transfer.stalled()) {
     result.detail = "nothing received for 30 seconds";
+  } else if (result.failure == FetchFailure::kTimedOut && transfer.overtime()) {
+    result.detail = "not arrived whole within " + std::to_string(transfer.limitSeconds()) + " seconds";
   } else if (result.failure != FetchFailure::kNone) {
     result.detail = words[0] ? words : curl_easy_strerror(*code);
   }

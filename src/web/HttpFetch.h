@@ -7,7 +7,8 @@
 // but https is fetched or followed, so a cookie never travels in clear.
 //
 // Time limits: 60 s to connect; a transfer that receives nothing for 30 s, or
-// that averages under 1 KB/s over 60 s, is given up.
+// that averages under 1 KB/s over 60 s, is given up, and so is one that has not
+// arrived whole 120 s after it began (FetchLimitSeconds).
 #pragma once
 
 #include <atomic>
@@ -24,7 +25,7 @@ enum class FetchFailure {
   kHostNotFound,   // the host name could not be resolved
   kRefused,        // nothing listens at the address
   kUnreachable,    // no connection for another reason
-  kTimedOut,       // connect time-out, nothing received for 30 s, or under 1 KB/s for 60 s
+  kTimedOut,       // connect time-out, nothing for 30 s, under 1 KB/s for 60 s, or not whole in 120 s
   kDropped,        // the connection closed before the answer was complete
   kRedirectLoop,   // too many redirects
   kBadAnswer,      // the server's answer was not readable HTTP

@@ -2,6 +2,7 @@
 
 #include <unistd.h>
 
+#include <cerrno>
 #include <cstdlib>
 #include <string_view>
 
@@ -15,6 +16,9 @@ namespace {
 
 // Beyond this a pause would run for days; such a factor is taken as a typing error.
 constexpr double kMaxPauseScale = 1000;
+// A hostile or broken server that trickles just above the rate limit would
+// otherwise hold one page for hours.
+constexpr long kFetchLimitSeconds = 120;
 
 std::string EnvOr(const char* name, const std::string& fallback) {
   const char* value = std::getenv(name);
@@ -67,6 +71,17 @@ double PauseScale() {
   // NaN fails both comparisons; infinity and absurd factors fail the upper one.
   const bool valid = end && *end == '\0' && scale >= 0 && scale <= kMaxPauseScale;
   return valid ? scale : 1.0;
+}
+
+int FetchLimitSeconds() {
+  const char* value = std::getenv("VORMLA_FETCH_LIMIT_SECONDS");
+  if (!value || !*value) return kFetchLimitSeconds;
+  char* end = nullptr;
+  errno = 0;
+  const long seconds = std::strtol(value, &end, 10);
+  // Only lowered: a test wants a short limit, nobody needs a longer one.
+  const bool valid = errno == 0 && end && *end == '\0' && seconds >= 1 && seconds <= kFetchLimitSeconds;
+  return static_cast<int>(valid ? seconds : kFetchLimitSeconds);
 }
 
 std::string ProgramFolder() {

@@ -95,6 +95,30 @@ TEST(AccountFile, FileOthersCanReachIsRefusedByName) {
   EXPECT_EQ(ReadAccountFile(path).State, AccountReading::Found::kAccount);
 }
 
+TEST(AccountFile, LinkAtTheAccountPathIsNeitherReadNorWrittenThrough) {
+  ScratchDir dir;
+  const std::string path = dir / "account";
+  const std::string remedy = "vormla-cli account clear でリンクを削除してから、vormla-cli account set で作り直してください。";
+  WritePrivate(dir / "private", "id\npw\n");
+  WritePrivate(dir / "open", "id\npw\n", 0644);
+  // A link to a good account file, to one others can read (no chmod advice), to nothing.
+  for (const std::string target : {"private", "open", "missing"}) {
+    fs::remove(path);
+    fs::create_symlink(dir / target, path);
+    const AccountReading reading = ReadAccountFile(path);
+    EXPECT_EQ(reading.State, AccountReading::Found::kRefused) << target;
+    EXPECT_EQ(reading.Message, "アカウントファイル " + path + " はシンボリックリンクなので使いません (リンク先は読みません)。" + remedy);
+    EXPECT_EQ(WriteAccountFile(path, Account("new", "secret")),
+              "アカウントファイル " + path + " はシンボリックリンクなので書き込みません。" + remedy);
+    EXPECT_TRUE(fs::is_symlink(path)) << target;
+  }
+  EXPECT_EQ(ReadAll(dir / "private") + ReadAll(dir / "open"), "id\npw\nid\npw\n");
+  EXPECT_FALSE(fs::exists(dir / "missing"));
+  bool removed = false;
+  EXPECT_EQ(RemoveAccountFile(path, removed), "");  // the link goes, not its target
+  EXPECT_FALSE(fs::exists(fs::symlink_status(path)));
+}
+
 TEST(AccountFile, OnlyTwoPlainLinesAreAnAccount) {
   ScratchDir dir;
   const std::string path = dir / "account";

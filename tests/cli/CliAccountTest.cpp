@@ -102,6 +102,12 @@ TEST_F(CliAccount, SetRefusesWhatCannotBeAnAccountAndKeepsTheOldOne) {
     EXPECT_THAT(set.err, HasSubstr("アカウントは保存していません。"));
     EXPECT_EQ(ReadBytes(AccountPath()), "kept\nsecret\n");
   }
+  // An endless line: given up once it cannot be a value any more.
+  const Finished zeros = clitest::RunCli({"account", "set"}, work_.Path(), Environment(), "/dev/zero");
+  EXPECT_EQ(zeros.exitCode, kExitUsage);
+  EXPECT_EQ(zeros.err, "vormla-cli: ログインIDが長すぎます。アカウントは保存していません。\n");
+  EXPECT_EQ(ReadBytes(AccountPath()), "kept\nsecret\n");
+
   const Finished set = Set("id\nsecret");  // the last line end may be missing
   EXPECT_EQ(set.exitCode, 0) << set.err;
   EXPECT_EQ(ReadBytes(AccountPath()), "id\nsecret\n");
@@ -253,14 +259,14 @@ TEST_F(CliAccount, OnATerminalThePasswordIsAskedTwiceAndNeverShown) {
     EXPECT_EQ(ReadBytes(AccountPath()), "me@example\ns3cret\n");
   }
   {
-    // Ctrl-C while the password is hidden ends the program with the echo back on.
+    // Ctrl-C while the password is hidden stops the program with the echo back on.
     TerminalSession terminal(work_ / "config");
     terminal.ReadUntil("ログインID: ");
     terminal.Type("other\n");
     terminal.ReadUntil("パスワード: ");
     ASSERT_FALSE(terminal.Echoing());
     terminal.Type("\x03");
-    EXPECT_EQ(terminal.Wait(), -SIGINT);
+    EXPECT_EQ(terminal.Wait(), kExitCancelled);
     EXPECT_TRUE(terminal.Echoing());
     EXPECT_EQ(ReadBytes(AccountPath()), "me@example\ns3cret\n");
   }

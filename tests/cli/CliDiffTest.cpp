@@ -4,7 +4,11 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <cstdio>
+#include <filesystem>
+#include <functional>
 #include <map>
+#include <memory>
 
 #include "cli/CliDiff.h"
 #include "CliTestKit.h"
@@ -219,6 +223,64 @@ TEST_F(CliDiff, FilesThatAreNoResultFilesAreTroubleNamingFileAndLine) {
   const Finished missing = clitest::RunCli({"diff", work_ / "none.csv", work_ / "new.csv"}, work_.Path());
   EXPECT_EQ(missing.exitCode, 2);
   EXPECT_THAT(missing.err, HasSubstr("vormla-cli: " + work_ / "none.csv" + ": 開けません"));
+}
+
+TEST_F(CliDiff, DamagedEndlessOrHugeInputEndsInBoundedMemory) {
+  const std::string header = CsvHeader() + "\r\n", rowA = Utf8ToSjis(Row(Item("A"))) + "\r\n";
+  std::string block, yes;  // a million rows of one item (overlapping searches list it again and again)
+  for (int i = 0; i < 10000; ++i) block += rowA;
+  for (int i = 0; i < 32768; ++i) yes += "y\n";
+  const std::string name(65536, 'n');
+  struct Case {
+    const char* what;
+    std::string newer;                       // a file's bytes, or with a chunk function none
+    std::function<std::string(long)> chunk;  // the pipe's chunks in turn; "" ends it
+    int exitCode;
+    std::string where, message;
+    long maxKb;
+  };
+  const std::vector<Case> cases = {
+      {"zeros", "/dev/zero", nullptr, 2, ":1: ", "NUL バイトがあります。", 256 << 10},
+      {"yes", "", [&](long) { return yes; }, 2, ":1: ", "見出しの行が結果ファイルのものと違います", 256 << 10},
+      {"endless row", "", [&](long i) { return i == 0 ? header + "\"" : std::string(65536, 'x'); }, 2, ":2: ",
+       "行が長すぎます (1 MiB を超えています)。", 256 << 10},
+      {"endless items", "",
+       [&](long i) { return i == 0 ? header : Utf8ToSjis(Row(Item(std::to_string(i), {{4, name}}))) + "\r\n"; }, 2,
+       ":", "比べる品目が多すぎます", 256 << 10},
+      {"a million rows", "", [&](long i) { return i == 0 ? header : i <= 100 ? block : ""; }, 0, "",
+       "vormla-cli: 新規 0、終了 0、価格変更 0、販売状況変更 0、更新 0", 32 << 10},
+      {"2 MiB row", header + rowA + "\"" + std::string(2 << 20, 'x') + "\"\r\n", nullptr, 2, ":3: ", "行が長すぎます",
+       256 << 10},
+      {"NUL byte", header + rowA + std::string("\"VM-B\0\"\r\n", 10), nullptr, 2, ":3: ", "NUL バイトがあります",
+       256 << 10},
+      {"UTF-8 row", header + rowA + Row(Item("B")) + "\r\n", nullptr, 2, ":3: ",
+       "Shift-JIS として正しくないバイトがあります", 256 << 10},
+      {"undefined code", header + "\x85\x40" + rowA, nullptr, 2, ":2: ", "Shift-JIS として正しくないバイトがあります",
+       256 << 10},
+  };
+  WriteBytes(work_ / "old.csv", SjisFile({Item("A")}));
+  for (const Case& c : cases) {
+    std::filesystem::remove(work_ / "report.csv");
+    std::string newer = c.newer;
+    std::unique_ptr<clitest::FifoFeeder> pipe;
+    if (c.chunk) {
+      newer = work_ / ("pipe-" + std::to_string(&c - cases.data()));
+      pipe = std::make_unique<clitest::FifoFeeder>(newer, [&c, i = 0L]() mutable { return c.chunk(i++); });
+    } else if (newer != "/dev/zero") {
+      newer = work_ / "new.csv";
+      WriteBytes(newer, c.newer);
+    }
+    const Finished diff =
+        clitest::RunCli({"diff", work_ / "old.csv", newer, "--output", work_ / "report.csv"}, work_.Path());
+    EXPECT_EQ(diff.exitCode, c.exitCode) << c.what << "\n" << diff.err;
+    EXPECT_THAT(diff.err, HasSubstr(newer + c.where)) << c.what;
+    EXPECT_THAT(diff.err, HasSubstr(c.message)) << c.what;
+    EXPECT_EQ(std::filesystem::exists(work_ / "report.csv"), c.exitCode != 2) << c.what;
+    if (!clitest::kAddressSanitizer) {
+      EXPECT_LT(diff.maxRssKb, c.maxKb) << c.what;
+    }
+    std::printf("%-16s peak %6.1f MB\n", c.what, diff.maxRssKb / 1024.0);
+  }
 }
 
 TEST_F(CliDiff, OutputFileTakesTheReportAndAFailedWriteIsTrouble) {

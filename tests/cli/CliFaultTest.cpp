@@ -4,6 +4,7 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <map>
 #include <memory>
 #include <string>
 #include <vector>
@@ -47,16 +48,16 @@ class CliFaults : public ::testing::Test {
   };
 
   // One whole-site run whose result page lists these item URLs.
-  Outcome Run(const std::vector<std::string>& listing) {
+  Outcome Run(const std::vector<std::string>& listing, const std::string& fetchLimit = "") {
     server_->ClearSeen();
     server_->SetListing(listing);
     const std::string csv = work_ / "faults.csv";
+    std::map<std::string, std::string> environment = {
+        {"VORMLA_SITE_ROOT", server_->Root()}, {"VORMLA_CA_FILE", *folder_ / "ca.pem"}, {"VORMLA_PAUSE_SCALE", "0"}};
+    if (!fetchLimit.empty()) environment["VORMLA_FETCH_LIMIT_SECONDS"] = fetchLimit;
     Outcome outcome;
     outcome.run = clitest::RunCli({"run", "--output", csv, "--db", clitest::TestData("catalogue/vm_data.db")},
-                                  work_.Path(),
-                                  {{"VORMLA_SITE_ROOT", server_->Root()},
-                                   {"VORMLA_CA_FILE", *folder_ / "ca.pem"},
-                                   {"VORMLA_PAUSE_SCALE", "0"}});
+                                  work_.Path(), environment);
     outcome.rows = testing::ItemRowsUtf8(clitest::ReadBytes(csv));
     for (const auto& row : outcome.rows) outcome.numbers.push_back(row.at(0));
     return outcome;
@@ -137,6 +138,16 @@ TEST_F(CliFaults, SlowSenderIsGivenUp) {
   EXPECT_EQ(outcome.run.exitCode, kExitRows) << outcome.run.err;
   EXPECT_EQ(outcome.numbers, std::vector<std::string>{"a"});
   EXPECT_EQ(raw().CountOf("/slow"), 2);
+  EXPECT_THAT(outcome.run.err, EndsWith(Counts(1, 1)));
+}
+
+TEST_F(CliFaults, SteadySlowSenderIsGivenUpAtTheTotalLimit) {
+  // 1,500 bytes a second would hold the page for over ten minutes; the lowered
+  // total limit ends each of the two tries, and the next item is read.
+  const Outcome outcome = Run({raw().Url("/trickle"), server().Url("/item/a")}, "2");
+  EXPECT_EQ(outcome.run.exitCode, kExitRows) << outcome.run.err;
+  EXPECT_EQ(outcome.numbers, std::vector<std::string>{"a"});
+  EXPECT_EQ(raw().CountOf("/trickle"), 2);
   EXPECT_THAT(outcome.run.err, EndsWith(Counts(1, 1)));
 }
 

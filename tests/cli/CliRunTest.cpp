@@ -37,18 +37,7 @@ using ::testing::HasSubstr;
 
 using testing::ClosedPort;
 
-// This program and vormla-cli are built alike, with or without AddressSanitizer.
-#if defined(__SANITIZE_ADDRESS__)
-constexpr bool kAddressSanitizer = true;
-#elif defined(__has_feature)
-#if __has_feature(address_sanitizer)
-constexpr bool kAddressSanitizer = true;
-#else
-constexpr bool kAddressSanitizer = false;
-#endif
-#else
-constexpr bool kAddressSanitizer = false;
-#endif
+using clitest::kAddressSanitizer;
 
 std::vector<std::string> Utf8Fields(const std::vector<std::string>& record) {
   std::vector<std::string> fields;

@@ -6,10 +6,12 @@
 #include <signal.h>
 #include <spawn.h>
 #include <sys/resource.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <chrono>
+#include <csignal>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -31,6 +33,20 @@ extern char** environ;
 #include "web/TextOps.h"
 
 namespace vormla::clitest {
+
+// This program and vormla-cli are built alike, with or without AddressSanitizer,
+// whose shadow memory would count in any peak measured.
+#if defined(__SANITIZE_ADDRESS__)
+inline constexpr bool kAddressSanitizer = true;
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+inline constexpr bool kAddressSanitizer = true;
+#else
+inline constexpr bool kAddressSanitizer = false;
+#endif
+#else
+inline constexpr bool kAddressSanitizer = false;
+#endif
 
 inline std::string TestData(const std::string& relative) { return std::string(VORMLA_TEST_DATA_DIR) + "/" + relative; }
 
@@ -156,6 +172,18 @@ class CliProcess {
     if (pid_ > 0) ::kill(pid_, signal);
   }
 
+  // Waits at most limit, then kills the program (its exit code is -1 then).
+  Finished WaitAtMost(std::chrono::milliseconds limit) {
+    siginfo_t info{};
+    for (const auto end = std::chrono::steady_clock::now() + limit; std::chrono::steady_clock::now() < end;) {
+      if (::waitid(P_PID, static_cast<id_t>(pid_), &info, WEXITED | WNOHANG | WNOWAIT) == 0 && info.si_pid == pid_)
+        return Wait();
+      std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+    Signal(SIGKILL);
+    return Wait();
+  }
+
   Finished Wait() {
     Finished done;
     int status = 0;
@@ -205,6 +233,33 @@ inline Finished RunCli(const std::vector<std::string>& arguments, const std::str
   CliProcess process(arguments, environment, workFolder, false, inputPath);
   return process.Wait();
 }
+
+// A FIFO at path filled from a thread of its own with next's chunks, until next
+// hands out an empty one or the reader goes away.
+class FifoFeeder {
+ public:
+  FifoFeeder(std::string path, std::function<std::string()> next) : path_(std::move(path)) {
+    std::signal(SIGPIPE, SIG_IGN);  // a reader that ends early must not end the test program
+    ::mkfifo(path_.c_str(), 0600);
+    thread_ = std::thread([this, next] {
+      const int fd = ::open(path_.c_str(), O_WRONLY | O_CLOEXEC);  // waits for a reader
+      for (std::string chunk = next(); fd >= 0 && !chunk.empty(); chunk = next())
+        if (::write(fd, chunk.data(), chunk.size()) != static_cast<ssize_t>(chunk.size())) break;
+      if (fd >= 0) ::close(fd);
+    });
+  }
+  ~FifoFeeder() {
+    // A reader that comes and goes at once frees a writer still waiting for one.
+    ::close(::open(path_.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC));
+    thread_.join();
+  }
+  FifoFeeder(const FifoFeeder&) = delete;
+  FifoFeeder& operator=(const FifoFeeder&) = delete;
+
+ private:
+  std::string path_;
+  std::thread thread_;
+};
 
 // Waits until condition holds or the time is up.
 inline bool WaitFor(const std::function<bool()>& condition, std::chrono::milliseconds limit) {

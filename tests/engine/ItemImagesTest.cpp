@@ -97,6 +97,42 @@ TEST_F(ItemImagesTest, TrailBytesAreNotFoldedAsLetters) {
   EXPECT_EQ(job->Record[26], Utf8ToSjis("https://img.test/ヂ.jpg"));
 }
 
+TEST_F(ItemImagesTest, RepeatsGoInPageOrderAndTheFirstSpellingStays) {
+  struct Case {
+    std::vector<std::string> urls, kept;  // as the page lists them; the distinct ones kept (UTF-8)
+  };
+  std::vector<Case> cases = {
+      {{"https://a.test/1.jpg", "https://b.test/2.jpg", "HTTPS://A.TEST/1.JPG", "https://b.test/3.jpg", "https://B.test/2.jpg"},
+       {"https://a.test/1.jpg", "https://b.test/2.jpg", "https://b.test/3.jpg"}},
+      // ア is 0x83 0x41, ヂ 0x83 0x61: the letters beside them fold, their trail bytes do not.
+      {{"https://img.test/Aア.jpg", "https://img.test/aヂ.jpg", "https://img.test/aア.JPG", "https://img.test/Aヂ.jpg"},
+       {"https://img.test/Aア.jpg", "https://img.test/aヂ.jpg"}},
+      {{}, {}},
+  };
+  // 40,000 lines: 10,000 pictures, each met again three times in other spellings.
+  for (int round = 0; round < 4; ++round) {
+    for (int n = 0; n < 10000; ++n) {
+      const std::string url = (round % 2 ? "https://IMG.test" : "https://img.test") +
+                              (round < 2 ? "/p/Item" + std::to_string(n) + ".Jpg" : "/P/ITEM" + std::to_string(n) + ".JPG");
+      cases.back().urls.push_back(url);
+      if (round == 0) cases.back().kept.push_back(url);
+    }
+  }
+  for (const Case& c : cases) {
+    auto job = MakeJob(false);
+    for (const std::string& url : c.urls) job->CollectImageUrl(ImageLine(url));
+    std::vector<std::string> kept;
+    for (const std::string& url : c.kept) kept.push_back(Utf8ToSjis(url));
+    EXPECT_EQ(job->ImageUrls, kept) << c.urls.size() << " lines";
+  }
+  // The next item page starts its own list: a picture of the last one counts again.
+  auto job = MakeJob(false);
+  job->CollectImageUrl(ImageLine("https://img.test/1.jpg"));
+  job->ImageUrls.clear();
+  job->CollectImageUrl(ImageLine("https://IMG.test/1.jpg"));
+  EXPECT_EQ(job->ImageUrls, std::vector<std::string>{"https://IMG.test/1.jpg"});
+}
+
 TEST_F(ItemImagesTest, SchemeIsAlwaysHttps) {
   auto job = MakeJob(false);
   job->CollectImageUrl(ImageLine("http://img.test/1.jpg"));

@@ -13,9 +13,11 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <chrono>
 #include <condition_variable>
 #include <map>
+#include <memory>
 #include <mutex>
 #include <string>
 #include <thread>
@@ -115,7 +117,13 @@ class HttpTestServer {
     AddMarketRoutes();
     AddFaultRoutes();
     port_ = server_.bind_to_any_port("127.0.0.1");
-    thread_ = std::thread([this] { server_.listen_after_bind(); });
+    auto ended = std::make_shared<std::atomic<bool>>(false);
+    thread_ = std::thread([this, ended] {
+      server_.listen_after_bind();
+      *ended = true;
+    });
+    // A stop before the accept loop runs would be lost and leave the thread in accept.
+    while (!server_.is_running() && !*ended) std::this_thread::sleep_for(std::chrono::milliseconds(1));
   }
 
   ~HttpTestServer() {

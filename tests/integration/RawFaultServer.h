@@ -77,6 +77,8 @@ class PlainListener {
 // TLS with the throwaway CA's server certificate. By the request's path:
 //   /reset   the connection is reset once the request has arrived, before any answer
 //   /slow    the headers of a large page, then its body at two bytes a second
+//   /trickle the headers of a large page, then its body at 1,500 bytes a second:
+//            above every rate limit, yet the page would take over ten minutes
 //   /digits  a 200 answer with a header line that looks like a status line whose
 //            code is a run of twenty digits, then a short body
 class RawFaultServer {
@@ -118,6 +120,14 @@ class RawFaultServer {
       while (open && !stop) {
         open = SSL_write(ssl, "ab", 2) > 0;
         for (int i = 0; i < 10 && !stop; ++i) std::this_thread::sleep_for(std::chrono::milliseconds(100));
+      }
+    } else if (path == "/trickle") {
+      const std::string opening = "HTTP/1.1 200 OK\r\nContent-Type: text/html\r\nContent-Length: 1000000\r\n\r\n";
+      const std::string piece(150, 'x');
+      bool open = SSL_write(ssl, opening.data(), static_cast<int>(opening.size())) > 0;
+      while (open && !stop) {
+        open = SSL_write(ssl, piece.data(), static_cast<int>(piece.size())) > 0;
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
       }
     } else if (path == "/digits") {
       const std::string answer =
