@@ -70,8 +70,9 @@ void WriteReport(const std::string& older, const std::string& newer, const std::
   vormla::ResultCsvReader a(older), b(newer);
   const vormla::ResultEncoding fields = vormla::CommonFieldEncoding(a, b);
   vormla::ResultItems before, after;
-  before.Read(a);
-  after.Read(b);
+  std::uint64_t budget = vormla::kComparisonMemory;
+  before.Read(a, budget);
+  after.Read(b, budget);
   std::ofstream out(report, std::ios::binary);
   out << vormla::ChangeReportHeader(vormla::ResultEncoding::kSjis) << "\r\n";
   vormla::CompareItems(before, after, [&](const vormla::ChangeRow& row) {
