@@ -68,17 +68,7 @@ std::string Where(const ResultCsvError& error) {
 
 }  // namespace
 
-std::string ChangesLine(const ChangeCounts& counts) {
-  std::string line = "vormla-cli:";
-  for (int k = 0; k < kChangeKindCount; ++k) {
-    const auto kind = static_cast<ChangeKind>(k);
-    line += k == 0 ? " " : "、";
-    line += ChangeLabel(kind);
-    line += ' ';  // appended piecewise: GCC 12 at -O3 sees a false overlap in " " + text
-    line += std::to_string(counts[kind]);
-  }
-  return line;
-}
+std::string ChangesLine(const ChangeCounts& counts) { return "vormla-cli: " + ChangeCountsText(counts); }
 
 CompareOutcome CompareResultFiles(const std::string& older, const std::string& newer, const std::string& reportPath,
                                   int outFd, ResultEncoding encoding, std::FILE* err, ChangeCounts& counts) {

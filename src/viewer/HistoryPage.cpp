@@ -8,6 +8,7 @@
 #include <QTableWidget>
 #include <QVBoxLayout>
 
+#include "engine/ChangeReport.h"
 #include "engine/ResultCsvReader.h"
 #include "viewer/PriceChart.h"
 #include "viewer/ResultLoader.h"
@@ -37,14 +38,7 @@ QColor KindColor(ChangeKind kind) {
 
 }  // namespace
 
-QString CountsText(const ChangeCounts& counts) {
-  QStringList parts;
-  for (int k = 0; k < kChangeKindCount; ++k) {
-    const auto kind = static_cast<ChangeKind>(k);
-    parts << QStringLiteral("%1 %2").arg(QString::fromUtf8(ChangeLabel(kind))).arg(counts[kind]);
-  }
-  return parts.join(QStringLiteral("、"));
-}
+QString CountsText(const ChangeCounts& counts) { return QString::fromStdString(ChangeCountsText(counts)); }
 
 HistoryPage::HistoryPage(QWidget* parent) : QWidget(parent) {
   results_ = new QListWidget;
