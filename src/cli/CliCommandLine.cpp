@@ -197,6 +197,8 @@ int ParseCommandLine(int argc, const char* const* argv, CommandLine& commandLine
          "~/.config/vormla-search/watch/NAME.ini の条件で、\n結果は ~/.local/share/vormla-search/watch/NAME/ に書きます");
   option(watchCommand, "--keep", u.watchKeep, "N", "新しい N 回分の結果と変化の一覧を残します (省略時 30)");
   watchCommand->add_flag("--pictures", watch.Pictures, "商品画像を DIR/pictures/ に保存します (保存済みの画像は取り直しません)");
+  watchCommand->add_flag("--notify", watch.Notify,
+                         "変化があればデスクトップに通知します (「開く」で変化レポートを結果ビューアに表示)");
   addConditions(watchCommand, w, watch.Run);
 
   CLI::App* accountCommand = Command(app, "account", "サインインに使う自分のアカウントを設定します");
