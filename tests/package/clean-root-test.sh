@@ -102,7 +102,7 @@ units_verify() {
   # The units start the packaged program; verified on copies that name the
   # unpacked one, which is not installed on this machine.
   local units="$ROOT/usr/lib/systemd/user" copies="$WORK/units"
-  grep -qx 'ExecStart=/usr/bin/vormla-cli watch --name %i' "$units/vormla-watch@.service" || return 1
+  grep -qx 'ExecStart=/usr/bin/vormla-cli watch --name %I --notify' "$units/vormla-watch@.service" || return 1
   mkdir -p "$copies" "$WORK/units-runtime" && chmod 700 "$WORK/units-runtime"
   for unit in service timer; do
     sed "s#^ExecStart=/usr/bin/vormla-cli #ExecStart=$BIN/vormla-cli #" "$units/vormla-watch@.$unit" \
