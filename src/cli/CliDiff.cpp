@@ -71,7 +71,8 @@ std::string Where(const ResultCsvError& error) {
 std::string ChangesLine(const ChangeCounts& counts) { return "vormla-cli: " + ChangeCountsText(counts); }
 
 CompareOutcome CompareResultFiles(const std::string& older, const std::string& newer, const std::string& reportPath,
-                                  int outFd, ResultEncoding encoding, std::FILE* err, ChangeCounts& counts) {
+                                  int outFd, ResultEncoding encoding, std::FILE* err, ChangeCounts& counts,
+                                  bool byteOrderMark) {
   TerminalProgress progress(err, ::isatty(::fileno(err)) != 0, nullptr);
   ResultItems before, after;
   ResultEncoding fields = ResultEncoding::kSjis;
@@ -108,7 +109,7 @@ CompareOutcome CompareResultFiles(const std::string& older, const std::string& n
   bool written = fd >= 0;
   if (written) {
     ReportWriter writer(fd);
-    if (encoding == ResultEncoding::kUtf8) writer.Write("\xEF\xBB\xBF");
+    if (encoding == ResultEncoding::kUtf8 && byteOrderMark) writer.Write("\xEF\xBB\xBF");
     writer.Line(ChangeReportHeader(encoding));
     counts = CompareItems(before, after,
                           [&](const ChangeRow& row) { writer.Line(FormatChangeRow(row, fields, encoding)); });
@@ -134,9 +135,12 @@ int DiffCommand(const DiffArguments& arguments, int outFd, std::FILE* err) {
     std::fprintf(err, "vormla-cli: %s\n", failure.what());
     return kExitUsage;
   }
+  // Read on the screen, not by a spreadsheet: the terminal's own encoding.
+  const bool terminal = !arguments.Output && ::isatty(outFd) != 0;
+  if (terminal) encoding = ResultEncoding::kUtf8;
   ChangeCounts counts;
   const CompareOutcome outcome = CompareResultFiles(arguments.Older, arguments.Newer, arguments.Output.value_or(""),
-                                                    outFd, encoding, err, counts);
+                                                    outFd, encoding, err, counts, !terminal);
   switch (outcome) {
     case CompareOutcome::kSame:
     case CompareOutcome::kChanged:

@@ -4,7 +4,12 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <pty.h>
+#include <termios.h>
+#include <unistd.h>
+
 #include <map>
+#include <optional>
 
 #include "cli/CliDiff.h"
 #include "CliTestKit.h"
@@ -173,6 +178,53 @@ TEST_F(CliDiff, ReadsUtf8AndWritesEitherEncoding) {
     EXPECT_THAT(ReportRows(diff.out, utf8Report), ElementsAre(kHeader, Change("販売状況変更", b2, rows[1], b2)));
   }
   EXPECT_EQ(Diff(SjisFile(rows), SjisFile(rows), {"--encoding", "latin1"}).exitCode, 2);
+}
+
+// Read on a terminal the report is UTF-8 whatever --encoding says; a pipe (or a
+// file) keeps the --encoding rule.
+TEST_F(CliDiff, ATerminalGetsUtf8AndAPipeTheChosenEncoding) {
+  const Values a = Item("A"), a2 = Item("A", {{23, "品切れ中"}});
+  WriteBytes(work_ / "old.csv", SjisFile({a}));
+  WriteBytes(work_ / "new.csv", SjisFile({a2}));
+  const std::string utf8 = Row(kHeader) + "\r\n" + Row(Change("販売状況変更", a2, a, a2)) + "\r\n";
+  struct Case {
+    const char* name;
+    bool terminal;
+    std::optional<std::string> encoding;
+    std::string bytes;
+  };
+  const Case cases[] = {
+      {"terminal", true, std::nullopt, utf8},
+      {"terminal, --encoding sjis", true, "sjis", utf8},
+      {"pipe", false, std::nullopt, Utf8ToSjis(utf8)},
+      {"pipe, --encoding utf-8", false, "utf-8", "\xEF\xBB\xBF" + utf8},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    int reader = -1, writer = -1;
+    if (c.terminal) {
+      ASSERT_EQ(::openpty(&reader, &writer, nullptr, nullptr, nullptr), 0);
+      termios raw{};
+      ::tcgetattr(writer, &raw);
+      ::cfmakeraw(&raw);  // the bytes as written, no CR added before LF
+      ::tcsetattr(writer, TCSANOW, &raw);
+    } else {
+      int ends[2];
+      ASSERT_EQ(::pipe(ends), 0);
+      reader = ends[0];
+      writer = ends[1];
+    }
+    std::FILE* err = std::tmpfile();
+    DiffArguments arguments{work_ / "old.csv", work_ / "new.csv", std::nullopt, c.encoding};
+    EXPECT_EQ(DiffCommand(arguments, writer, err), 1);
+    ::close(writer);
+    std::string out;
+    char buffer[4096];
+    for (ssize_t n; (n = ::read(reader, buffer, sizeof buffer)) > 0;) out.append(buffer, static_cast<size_t>(n));
+    ::close(reader);
+    std::fclose(err);
+    EXPECT_EQ(out, c.bytes);
+  }
 }
 
 TEST_F(CliDiff, TruncatedLastLineIsTroubleNamingTheLine) {
