@@ -9,34 +9,44 @@ namespace {
 constexpr const char* kPath = "/org/freedesktop/Notifications";
 constexpr const char* kInterface = "org.freedesktop.Notifications";
 
-// The a{sv} hints: strings as they are, bytes and integers in decimal.
-std::map<std::string, std::string> ReadHints(sd_bus_message* call) {
-  std::map<std::string, std::string> hints;
-  sd_bus_message_enter_container(call, 'a', "{sv}");
-  while (sd_bus_message_enter_container(call, 'e', "sv") > 0) {
-    const char* key = nullptr;
+// An array of named variants, a{sv} (the hints) or a(sv) (a unit's properties):
+// strings as they are, numbers in decimal, arrays of numbers as "1,2".
+std::map<std::string, std::string> ReadNamedValues(sd_bus_message* call, char entry) {
+  std::map<std::string, std::string> values;
+  sd_bus_message_enter_container(call, 'a', entry == 'e' ? "{sv}" : "(sv)");
+  while (sd_bus_message_enter_container(call, entry, "sv") > 0) {
+    const char* name = nullptr;
     const char* contents = nullptr;
     char type = 0;
-    sd_bus_message_read(call, "s", &key);
+    sd_bus_message_read(call, "s", &name);
     sd_bus_message_peek_type(call, &type, &contents);
     sd_bus_message_enter_container(call, 'v', contents);
-    if (contents[0] == 's') {
+    const std::string signature = contents;
+    std::string& value = values[name];
+    if (signature == "s") {
       const char* text = nullptr;
       sd_bus_message_read(call, "s", &text);
-      hints[key] = text;
-    } else if (contents[0] == 'y') {
+      value = text;
+    } else if (signature == "y") {
       std::uint8_t byte = 0;
       sd_bus_message_read(call, "y", &byte);
-      hints[key] = std::to_string(byte);
+      value = std::to_string(byte);
+    } else if (signature == "au") {
+      const void* numbers = nullptr;
+      size_t size = 0;
+      sd_bus_message_read_array(call, 'u', &numbers, &size);
+      for (size_t i = 0; i < size / sizeof(std::uint32_t); ++i) {
+        value += (i > 0 ? "," : "") + std::to_string(static_cast<const std::uint32_t*>(numbers)[i]);
+      }
     } else {
       sd_bus_message_skip(call, contents);
-      hints[key] = "?";
+      value = "?";
     }
     sd_bus_message_exit_container(call);
     sd_bus_message_exit_container(call);
   }
   sd_bus_message_exit_container(call);
-  return hints;
+  return values;
 }
 
 }  // namespace
@@ -134,7 +144,7 @@ int FakeNotifier::Notify(sd_bus_message* call) {
     free(*a);
   }
   free(actions);
-  notice.Hints = ReadHints(call);
+  notice.Hints = ReadNamedValues(call, 'e');
   sd_bus_message_read(call, "i", &notice.Timeout);
   notice.Sender = sd_bus_message_get_sender(call);
   sd_bus_creds* creds = nullptr;
@@ -154,26 +164,7 @@ int FakeNotifier::StartTransientUnit(sd_bus_message* call) {
   sd_bus_message_read(call, "ss", &name, &mode);
   request.Name = name;
   request.Mode = mode;
-  sd_bus_message_enter_container(call, 'a', "(sv)");
-  while (sd_bus_message_enter_container(call, 'r', "sv") > 0) {
-    const char* property = nullptr;
-    const char* contents = nullptr;
-    char type = 0;
-    sd_bus_message_read(call, "s", &property);
-    sd_bus_message_peek_type(call, &type, &contents);
-    if (std::string(property) == "PIDs") {
-      sd_bus_message_enter_container(call, 'v', "au");
-      const void* pids = nullptr;
-      size_t size = 0;
-      sd_bus_message_read_array(call, 'u', &pids, &size);
-      const auto* first = static_cast<const std::uint32_t*>(pids);
-      request.Pids.assign(first, first + size / sizeof(std::uint32_t));
-      sd_bus_message_exit_container(call);
-    } else {
-      sd_bus_message_skip(call, "v");
-    }
-    sd_bus_message_exit_container(call);
-  }
+  request.Properties = ReadNamedValues(call, 'r');
   {
     std::lock_guard<std::mutex> lock(mutex_);
     scopes_.push_back(request);

@@ -27,7 +27,7 @@ struct ReceivedNotice {
 
 struct ScopeRequest {
   std::string Name, Mode;
-  std::vector<std::uint32_t> Pids;
+  std::map<std::string, std::string> Properties;  // "PIDs" as "1,2"
 };
 
 struct FakeNotifierOptions {

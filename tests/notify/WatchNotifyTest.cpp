@@ -20,7 +20,6 @@ using clitest::Finished;
 using clitest::kCatalogue;
 using ::testing::ElementsAre;
 using ::testing::HasSubstr;
-using ::testing::StartsWith;
 
 // The lines of a watch's standard error that start with prefix.
 std::vector<std::string> LinesStarting(const std::string& text, const std::string& prefix) {
@@ -91,7 +90,7 @@ TEST_F(WatchNotify, OneNoticeWithTheCountsWhenTheGoodsMovedAndItsOpenShowsThatRe
   ASSERT_EQ(scopes.size(), 1u);
   EXPECT_EQ(scopes[0].Name, "vormla-notice-" + std::to_string(notice.SenderPid) + ".scope");
   EXPECT_EQ(scopes[0].Mode, "fail");
-  EXPECT_THAT(scopes[0].Pids, ElementsAre(static_cast<std::uint32_t>(notice.SenderPid)));
+  EXPECT_EQ(scopes[0].Properties.at("PIDs"), std::to_string(notice.SenderPid));
   ASSERT_EQ(::kill(notice.SenderPid, 0), 0);
 
   // Nothing moved: no notice. The folder is free although the notifier waits.
