@@ -23,7 +23,7 @@ struct MessageUnref {
 using Message = std::unique_ptr<sd_bus_message, MessageUnref>;
 
 struct ErrorGuard {
-  sd_bus_error error = SD_BUS_ERROR_NULL;
+  sd_bus_error error{};  // SD_BUS_ERROR_NULL, which C++ cannot spell (a C99 compound literal)
   ~ErrorGuard() { sd_bus_error_free(&error); }
 };
 

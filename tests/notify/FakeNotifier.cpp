@@ -1,6 +1,7 @@
 #include "FakeNotifier.h"
 
 #include <chrono>
+#include <cstdlib>
 
 namespace vormla::notifytest {
 
@@ -141,9 +142,9 @@ int FakeNotifier::Notify(sd_bus_message* call) {
   sd_bus_message_read_strv(call, &actions);
   for (char** a = actions; a != nullptr && *a != nullptr; ++a) {
     notice.Actions.emplace_back(*a);
-    free(*a);
+    std::free(*a);
   }
-  free(actions);
+  std::free(actions);
   notice.Hints = ReadNamedValues(call, 'e');
   sd_bus_message_read(call, "i", &notice.Timeout);
   notice.Sender = sd_bus_message_get_sender(call);
