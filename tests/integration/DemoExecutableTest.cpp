@@ -9,7 +9,6 @@
 #include <cstdio>
 #include <filesystem>
 #include <regex>
-#include <vector>
 
 #include "HttpFetchTestKit.h"
 #include "engine/JobTestKit.h"
@@ -21,92 +20,47 @@ namespace {
 
 using ::testing::HasSubstr;
 
-// A started vormla-demo-market and the site root it printed ("" when none).
-struct Market {
-  pid_t pid = -1;
-  std::string root;
-};
+TEST(DemoExecutableTest, PrintsItsRootServesAndStopsOnSigterm) {
+  const std::string program = ProgramFolder() + "vormla-demo-market";
+  if (!std::filesystem::exists(program)) GTEST_SKIP() << "vormla-demo-market is not built";
+  TempFolder folder;
+  const std::string ca = folder / "ca.pem";
 
-Market StartMarket(const std::string& program, std::vector<std::string> arguments) {
   int out[2];
-  if (::pipe(out) != 0) return {};
-  arguments.insert(arguments.begin(), program);
-  std::vector<char*> argv;
-  for (std::string& a : arguments) argv.push_back(a.data());
-  argv.push_back(nullptr);
-  Market market;
-  market.pid = ::fork();
-  if (market.pid == 0) {
+  ASSERT_EQ(::pipe(out), 0);
+  const pid_t child = ::fork();
+  ASSERT_GE(child, 0);
+  if (child == 0) {
     ::dup2(out[1], STDOUT_FILENO);
     ::close(out[0]);
     ::close(out[1]);
-    ::execv(program.c_str(), argv.data());
+    ::execl(program.c_str(), program.c_str(), "--port", "0", "--ca-out", ca.c_str(), static_cast<char*>(nullptr));
     ::_exit(127);
   }
   ::close(out[1]);
   FILE* stream = ::fdopen(out[0], "r");
+  ASSERT_NE(stream, nullptr);
   char line[256] = {};
-  if (stream != nullptr && std::fgets(line, sizeof line, stream) != nullptr) market.root = line;
-  if (stream != nullptr) std::fclose(stream);
-  EXPECT_TRUE(std::regex_match(market.root, std::regex("https://127\\.0\\.0\\.1:[0-9]+\n"))) << market.root;
-  if (!market.root.empty()) market.root.pop_back();
-  return market;
-}
+  const bool gotLine = std::fgets(line, sizeof line, stream) != nullptr;
+  std::fclose(stream);
+  std::string root = gotLine ? line : "";
+  EXPECT_TRUE(std::regex_match(root, std::regex("https://127\\.0\\.0\\.1:[0-9]+\n"))) << root;
+  if (!root.empty()) root.pop_back();
 
-// SIGTERM, and a clean end.
-void StopMarket(const Market& market) {
-  ::kill(market.pid, SIGTERM);
+  {
+    ScopedEnv caFile("VORMLA_CA_FILE", ca.c_str());
+    ScopedEnv proxy("https_proxy", nullptr);
+    std::string page;
+    const FetchResult result = HttpGetPage(root + "/login", page);
+    EXPECT_EQ(result.status, 200);
+    EXPECT_THAT(page, HasSubstr("<meta name=\"csrf-token\" content=\""));
+  }
+
+  ::kill(child, SIGTERM);
   int status = 0;
-  ASSERT_EQ(::waitpid(market.pid, &status, 0), market.pid);
+  ASSERT_EQ(::waitpid(child, &status, 0), child);
   EXPECT_TRUE(WIFEXITED(status));
   EXPECT_EQ(WEXITSTATUS(status), 0);
-}
-
-// The login page through the engine's own fetch, trusting caFile.
-int LoginStatus(const std::string& root, const std::string& caFile) {
-  ScopedEnv ca("VORMLA_CA_FILE", caFile.c_str());
-  ScopedEnv proxy("https_proxy", nullptr);
-  std::string page;
-  const FetchResult result = HttpGetPage(root + "/login", page);
-  EXPECT_THAT(page, HasSubstr("<meta name=\"csrf-token\" content=\""));
-  return result.status;
-}
-
-std::string Program() { return ProgramFolder() + "vormla-demo-market"; }
-
-TEST(DemoExecutableTest, PrintsItsRootServesAndStopsOnSigterm) {
-  if (!std::filesystem::exists(Program())) GTEST_SKIP() << "vormla-demo-market is not built";
-  TempFolder folder;
-  const Market market = StartMarket(Program(), {"--port", "0", "--ca-out", folder / "ca.pem"});
-  EXPECT_EQ(LoginStatus(market.root, folder / "ca.pem"), 200);
-  StopMarket(market);
-}
-
-// Restarted on its port with the same CA file, the market keeps its address and
-// its CA, so item addresses and VORMLA_CA_FILE stay valid; a key that is not the
-// certificate's gets a new CA.
-TEST(DemoExecutableTest, ARestartOnItsPortWithItsCaFileKeepsAddressAndCa) {
-  if (!std::filesystem::exists(Program())) GTEST_SKIP() << "vormla-demo-market is not built";
-  TempFolder folder;
-  const std::string ca = folder / "ca.pem";
-  const Market first = StartMarket(Program(), {"--port", "0", "--ca-out", ca});
-  StopMarket(first);
-  const std::string port = first.root.substr(first.root.rfind(':') + 1);
-  const std::string pem = ReadBytes(ca);
-  EXPECT_EQ(std::filesystem::status(ca + ".key").permissions() & std::filesystem::perms::all,
-            std::filesystem::perms::owner_read | std::filesystem::perms::owner_write);
-
-  const Market second = StartMarket(Program(), {"--port", port, "--ca-out", ca, "--revision", "1"});
-  EXPECT_EQ(second.root, first.root);
-  EXPECT_EQ(ReadBytes(ca), pem);
-  EXPECT_EQ(LoginStatus(second.root, ca), 200);
-  StopMarket(second);
-
-  WriteBytes(ca + ".key", ReadBytes(ca));  // no key at all
-  const Market third = StartMarket(Program(), {"--port", port, "--ca-out", ca});
-  EXPECT_NE(ReadBytes(ca), pem);
-  EXPECT_EQ(LoginStatus(third.root, ca), 200);
-  StopMarket(third);
 }
 
 }  // namespace

@@ -208,6 +208,7 @@ watch_across_restart() {
   "$BIN/vormla-cli" watch --dir "$WORK/restarted" "${RUN_ARGS[@]}" 2>/dev/null || return 1
   stop_market && start_market --port "$port" --revision 1 || return 1
   [ "$SITE_ROOT" = "$VORMLA_SITE_ROOT" ] || { echo "new address $SITE_ROOT"; return 1; }
+  [ "$(stat -c %a "$WORK/ca.pem.key")" = 600 ] || { echo "the CA's key is not private"; return 1; }
   restarted=$("$BIN/vormla-cli" watch --dir "$WORK/restarted" "${RUN_ARGS[@]}" 2>&1 | grep '新規') || return 1
   stop_market && start_market --port "$port" || return 1
   "$BIN/vormla-cli" watch --dir "$WORK/signalled" "${RUN_ARGS[@]}" 2>/dev/null || return 1
