@@ -12,7 +12,7 @@ PACKAGES=(
   libgtest-dev libgmock-dev libbenchmark-dev zlib1g-dev
   clang libclang-rt-14-dev
   fonts-ipafont-gothic xvfb xauth x11-apps imagemagick dbus
-  librsvg2-bin file dpkg-dev lintian appstream desktop-file-utils systemd
+  librsvg2-bin file dpkg-dev lintian appstream desktop-file-utils systemd libsystemd-dev
 )
 
 missing=()

@@ -47,6 +47,12 @@ constexpr const char* kExitCodes =
     "  9  サイトを読めませんでした (1行も書けず、読めなかったページがあります)\n"
     "diff の終了コードは diff(1) と同じです: 0 違いなし、1 違いあり、2 比べられませんでした\n";
 
+// diff has its own exit codes and no search conditions.
+constexpr const char* kDiffFooter =
+    "変化の一覧は --output のファイルとパイプには --encoding の文字コードで、端末には UTF-8 で書きます。\n"
+    "終了コード (diff(1) と同じ): 0 違いなし、1 違いあり、\n"
+    "2 比べられませんでした (読めないファイル、結果ファイルでないもの、書き込めない出力先)\n";
+
 constexpr const char* kAccountFooter =
     "アカウントは $XDG_CONFIG_HOME/vormla-search/account (既定 ~/.config/vormla-search/account) に\n"
     "ログインID、パスワードの2行で、本人だけが読める権限 (0600) で保存します。このファイルがあれば\n"
@@ -188,6 +194,7 @@ int ParseCommandLine(int argc, const char* const* argv, CommandLine& commandLine
   diffCommand->add_option("NEW", diff.Newer, "後の結果ファイル")->required()->type_name("NEW.csv");
   option(diffCommand, "--output", u.diffOutput, "FILE", "変化の一覧をこのファイルに書きます (省略時: 標準出力)");
   option(diffCommand, "--encoding", u.diffEncoding, "sjis|utf-8", kEncodingHelp);
+  diffCommand->footer(std::string("\n") + kDiffFooter);
 
   WatchArguments& watch = commandLine.Watch;
   CLI::App* watchCommand =
@@ -197,6 +204,8 @@ int ParseCommandLine(int argc, const char* const* argv, CommandLine& commandLine
          "~/.config/vormla-search/watch/NAME.ini の条件で、\n結果は ~/.local/share/vormla-search/watch/NAME/ に書きます");
   option(watchCommand, "--keep", u.watchKeep, "N", "新しい N 回分の結果と変化の一覧を残します (省略時 30)");
   watchCommand->add_flag("--pictures", watch.Pictures, "商品画像を DIR/pictures/ に保存します (保存済みの画像は取り直しません)");
+  watchCommand->add_flag("--notify", watch.Notify,
+                         "変化があればデスクトップに通知します (「開く」で変化レポートを結果ビューアに表示)");
   addConditions(watchCommand, w, watch.Run);
 
   CLI::App* accountCommand = Command(app, "account", "サインインに使う自分のアカウントを設定します");

@@ -70,17 +70,7 @@ std::string Where(const ResultCsvError& error) {
 
 }  // namespace
 
-std::string ChangesLine(const ChangeCounts& counts) {
-  std::string line = "vormla-cli:";
-  for (int k = 0; k < kChangeKindCount; ++k) {
-    const auto kind = static_cast<ChangeKind>(k);
-    line += k == 0 ? " " : "、";
-    line += ChangeLabel(kind);
-    line += ' ';  // appended piecewise: GCC 12 at -O3 sees a false overlap in " " + text
-    line += std::to_string(counts[kind]);
-  }
-  return line;
-}
+std::string ChangesLine(const ChangeCounts& counts) { return "vormla-cli: " + ChangeCountsText(counts); }
 
 namespace {
 
@@ -114,7 +104,8 @@ bool ReadBoth(const std::string& older, const std::string& newer, std::FILE* err
 }  // namespace
 
 CompareOutcome CompareResultFiles(const std::string& older, const std::string& newer, const std::string& reportPath,
-                                  int outFd, ResultEncoding encoding, std::FILE* err, ChangeCounts& counts) {
+                                  int outFd, ResultEncoding encoding, std::FILE* err, ChangeCounts& counts,
+                                  bool byteOrderMark) {
   // The report's own file first: a folder that takes none is said before two
   // files are read in vain, and a stop on the way leaves nothing behind.
   std::unique_ptr<PendingResult> file;
@@ -136,7 +127,7 @@ CompareOutcome CompareResultFiles(const std::string& older, const std::string& n
   bool written = fd >= 0;
   if (written) {
     ReportWriter writer(fd);
-    if (encoding == ResultEncoding::kUtf8) writer.Write("\xEF\xBB\xBF");
+    if (encoding == ResultEncoding::kUtf8 && byteOrderMark) writer.Write("\xEF\xBB\xBF");
     writer.Line(ChangeReportHeader(encoding));
     counts = CompareItems(before, after,
                           [&](const ChangeRow& row) { writer.Line(FormatChangeRow(row, fields, encoding)); });
@@ -164,9 +155,12 @@ int DiffCommand(const DiffArguments& arguments, int outFd, std::FILE* err) {
     std::fprintf(err, "vormla-cli: %s\n", failure.what());
     return kExitUsage;
   }
+  // Read on the screen, not by a spreadsheet: the terminal's own encoding.
+  const bool terminal = !arguments.Output && ::isatty(outFd) != 0;
+  if (terminal) encoding = ResultEncoding::kUtf8;
   ChangeCounts counts;
   const CompareOutcome outcome = CompareResultFiles(arguments.Older, arguments.Newer, arguments.Output.value_or(""),
-                                                    outFd, encoding, err, counts);
+                                                    outFd, encoding, err, counts, !terminal);
   switch (outcome) {
     case CompareOutcome::kSame:
     case CompareOutcome::kChanged:

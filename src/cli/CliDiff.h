@@ -18,11 +18,15 @@ enum class CompareOutcome { kSame, kChanged, kUnreadable, kNotWritten };
 // Reads both files, then writes the report: to reportPath (through a file of its
 // own beside it, put in place when whole), or to outFd when reportPath is empty.
 // Progress and trouble go to err (the file and line named); counts gets the
-// counts when the report was written.
+// counts when the report was written. A UTF-8 report starts with a byte-order
+// mark unless byteOrderMark is false.
 CompareOutcome CompareResultFiles(const std::string& older, const std::string& newer, const std::string& reportPath,
-                                  int outFd, ResultEncoding encoding, std::FILE* err, ChangeCounts& counts);
+                                  int outFd, ResultEncoding encoding, std::FILE* err, ChangeCounts& counts,
+                                  bool byteOrderMark = true);
 
-// The command: exit 0 no difference, 1 differences, 2 trouble.
+// The command: exit 0 no difference, 1 differences, 2 trouble. A report for a
+// terminal is UTF-8 without a byte-order mark, whatever --encoding says for
+// files and pipes.
 int DiffCommand(const DiffArguments& arguments, int outFd, std::FILE* err);
 
 }  // namespace vormla::cli

@@ -72,6 +72,7 @@ struct WatchArguments {
   std::optional<std::string> Name;  // a watch of the user's own folders (the systemd units)
   std::optional<std::string> Keep;
   bool Pictures = false;
+  bool Notify = false;  // a desktop notification when the report has any change
 };
 
 // The flags of `categories`.

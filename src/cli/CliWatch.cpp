@@ -15,6 +15,7 @@
 #include "catalogue/AppPaths.h"
 #include "catalogue/Settings.h"
 #include "cli/CliDiff.h"
+#include "cli/CliNotify.h"
 #include "cli/CliRun.h"
 
 namespace vormla::cli {
@@ -273,6 +274,7 @@ int WatchCommand(const WatchArguments& arguments, std::FILE* err) {
     std::fprintf(err, "vormla-cli: 読めなかったページがあるため、終了とした商品には読めなかっただけのものが含まれることがあります\n");
   }
   RemoveBeyondKeep(watch.Folder, watch.Keep, err);
+  if (arguments.Notify) NotifyChanges(arguments.Name.value_or(watch.Folder), counts, report, err);
   return exitCode;
 }
 

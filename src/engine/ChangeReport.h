@@ -16,4 +16,8 @@ std::string ChangeReportHeader(ResultEncoding output);
 // One row; fields is the encoding of the row's texts.
 std::string FormatChangeRow(const ChangeRow& row, ResultEncoding fields, ResultEncoding output);
 
+// "新規 7、終了 8、価格変更 5、販売状況変更 6、更新 0" (UTF-8), as every program of
+// the package counts a report.
+std::string ChangeCountsText(const ChangeCounts& counts);
+
 }  // namespace vormla

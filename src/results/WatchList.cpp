@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstdio>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
@@ -88,14 +89,30 @@ std::string CreateWatch(const std::string& name, const std::string& settingsFile
   return WriteNew(WatchSettingsFile(name), bytes.str());
 }
 
-std::string TimerUnit(const std::string& name) { return "vormla-watch@" + name + ".timer"; }
+std::string UnitEscape(const std::string& text) {
+  std::string escaped;
+  for (size_t i = 0; i < text.size(); ++i) {
+    const auto c = static_cast<unsigned char>(text[i]);
+    const bool plain = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == ':' ||
+                       c == '_' || (c == '.' && i > 0);
+    if (c == '/') {
+      escaped += '-';
+    } else if (plain) {
+      escaped += static_cast<char>(c);
+    } else {
+      char hex[5];
+      std::snprintf(hex, sizeof hex, "\\x%02x", c);
+      escaped += hex;
+    }
+  }
+  return escaped;
+}
+
+std::string TimerUnit(const std::string& name) { return "vormla-watch@" + UnitEscape(name) + ".timer"; }
 
 bool TimerTakesName(const std::string& name) {
-  const bool plain = std::all_of(name.begin(), name.end(), [](char c) {
-    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '_' || c == '-' ||
-           c == ':' || c == '.';
-  });
-  return plain && !name.empty() && name.front() != '.';
+  constexpr size_t kUnitNameMax = 255;
+  return !name.empty() && TimerUnit(name).size() <= kUnitNameMax;
 }
 
 std::vector<std::string> TimerCommand(const std::string& name, bool on) {

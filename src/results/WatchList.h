@@ -30,11 +30,13 @@ std::string WatchNameProblem(const std::string& name);
 // existing watch of that name is never replaced.
 std::string CreateWatch(const std::string& name, const std::string& settingsFile);
 
-// "vormla-watch@NAME.timer".
+// text as systemd-escape writes it into a unit name: "/" as "-", every byte
+// other than ASCII letters, digits, ":", "_" and "." (and a leading ".") as
+// "\xNN". The service's %I turns it back into the watch's name.
+std::string UnitEscape(const std::string& text);
+// "vormla-watch@<escaped NAME>.timer".
 std::string TimerUnit(const std::string& name);
-// Whether systemd takes the name into a unit's name as it is: the unit passes
-// its instance name on unescaped, so a name systemd would escape cannot have a
-// timer.
+// Whether the timer's unit name stays within systemd's 255 characters.
 bool TimerTakesName(const std::string& name);
 // systemctl --user enable --now / disable --now vormla-watch@NAME.timer.
 std::vector<std::string> TimerCommand(const std::string& name, bool on);

@@ -7,7 +7,9 @@
 #include <QSplitter>
 #include <QTableWidget>
 #include <QVBoxLayout>
+#include <algorithm>
 
+#include "engine/ChangeReport.h"
 #include "engine/ResultCsvReader.h"
 #include "viewer/PriceChart.h"
 #include "viewer/ResultLoader.h"
@@ -37,14 +39,7 @@ QColor KindColor(ChangeKind kind) {
 
 }  // namespace
 
-QString CountsText(const ChangeCounts& counts) {
-  QStringList parts;
-  for (int k = 0; k < kChangeKindCount; ++k) {
-    const auto kind = static_cast<ChangeKind>(k);
-    parts << QStringLiteral("%1 %2").arg(QString::fromUtf8(ChangeLabel(kind))).arg(counts[kind]);
-  }
-  return parts.join(QStringLiteral("、"));
-}
+QString CountsText(const ChangeCounts& counts) { return QString::fromStdString(ChangeCountsText(counts)); }
 
 HistoryPage::HistoryPage(QWidget* parent) : QWidget(parent) {
   results_ = new QListWidget;
@@ -109,7 +104,7 @@ void HistoryPage::Close() {
   chart_->Clear(QString());
 }
 
-void HistoryPage::OpenFolder(const QString& folder) {
+void HistoryPage::OpenFolder(const QString& folder, const QString& reportStamp) {
   Close();
   const std::vector<results::DatedFile> files = results::ListResults(folder.toStdString());
   for (auto it = files.rbegin(); it != files.rend(); ++it) {
@@ -117,7 +112,7 @@ void HistoryPage::OpenFolder(const QString& folder) {
     item->setData(Qt::UserRole, QString::fromStdString(it->Path));
     item->setToolTip(QString::fromStdString(it->Path));
   }
-  ShowReport(results::ListChangeReports(folder.toStdString()));
+  ShowReport(results::ListChangeReports(folder.toStdString()), reportStamp);
   chart_->Clear(QStringLiteral("価格の履歴を読み込み中…"));
 
   cancel_ = std::make_shared<std::atomic<bool>>(false);
@@ -145,19 +140,22 @@ void HistoryPage::OpenFolder(const QString& folder) {
   });
 }
 
-void HistoryPage::ShowReport(const std::vector<results::DatedFile>& reports) {
+void HistoryPage::ShowReport(const std::vector<results::DatedFile>& reports, const QString& stamp) {
   if (reports.empty()) {
     reportTitle_->setText(QStringLiteral("変化レポートはまだありません (2 回目の実行から作られます)"));
     return;
   }
-  const results::DatedFile& newest = reports.back();
-  reportTitle_->setText(QStringLiteral("最新の変化レポート: %1 (%2)")
-                            .arg(QString::fromStdString(results::StampText(newest.Stamp)),
-                                 QFileInfo(QString::fromStdString(newest.Path)).fileName()));
+  auto shown = std::find_if(reports.begin(), reports.end(),
+                            [&](const results::DatedFile& report) { return report.Stamp == stamp.toStdString(); });
+  if (shown == reports.end()) shown = reports.end() - 1;
+  reportTitle_->setText(QStringLiteral("%1: %2 (%3)")
+                            .arg(shown == reports.end() - 1 ? QStringLiteral("最新の変化レポート") : QStringLiteral("変化レポート"),
+                                 QString::fromStdString(results::StampText(shown->Stamp)),
+                                 QFileInfo(QString::fromStdString(shown->Path)).fileName()));
   try {
-    FillReport(results::ReadChangeReport(newest.Path));
+    FillReport(results::ReadChangeReport(shown->Path));
   } catch (const ResultCsvError& error) {
-    counts_->setText(RefusalText(QString::fromStdString(newest.Path), error.Line(), QString::fromUtf8(error.what()))
+    counts_->setText(RefusalText(QString::fromStdString(shown->Path), error.Line(), QString::fromUtf8(error.what()))
                          .replace(QStringLiteral("結果ファイル"), QStringLiteral("変化レポート")));
   }
 }

@@ -28,9 +28,10 @@ class HistoryPage : public QWidget {
   explicit HistoryPage(QWidget* parent = nullptr);
   ~HistoryPage() override;
 
-  // Shows the folder's results and newest report and starts reading the price
-  // history. A report that cannot be read is said in its place.
-  void OpenFolder(const QString& folder);
+  // Shows the folder's results and its report of reportStamp (the newest when
+  // that is empty or names none) and starts reading the price history. A report
+  // that cannot be read is said in its place.
+  void OpenFolder(const QString& folder, const QString& reportStamp = QString());
   void Close();
   // Charts this item (by its detail page URL) once the history is read.
   void ShowItem(const QString& url, const QString& number, const QString& name);
@@ -46,7 +47,7 @@ class HistoryPage : public QWidget {
   void HistoryRead();
 
  private:
-  void ShowReport(const std::vector<results::DatedFile>& reports);
+  void ShowReport(const std::vector<results::DatedFile>& reports, const QString& stamp);
   void FillReport(const results::ChangeReportContents& report);
   void StopReading();
   void ChartPending();

@@ -8,7 +8,11 @@
 #include <QStatusBar>
 #include <QTabWidget>
 
+#include <algorithm>
+#include <optional>
+
 #include "catalogue/AppPaths.h"
+#include "cli/CliWatch.h"
 #include "results/FolderFiles.h"
 #include "results/WatchList.h"
 #include "viewer/HistoryPage.h"
@@ -115,7 +119,23 @@ bool ViewerWindow::OpenFile(const QString& path) {
   return true;
 }
 
-bool ViewerWindow::OpenFolder(const QString& folder) {
+bool ViewerWindow::OpenFolder(const QString& folder) { return ShowFolder(folder, QString()); }
+
+bool ViewerWindow::OpenReport(const QString& report) {
+  const QFileInfo info(report);
+  if (!info.isFile()) {
+    Refuse(QStringLiteral("ファイル %1 が見つかりません。").arg(report));
+    return false;
+  }
+  const std::optional<std::string> stamp = cli::StampOf(info.fileName().toStdString(), "changes-");
+  if (!stamp) {
+    Refuse(QStringLiteral("%1 は変化レポート (changes-YYYYMMDD-HHMMSS.csv) ではありません。").arg(report));
+    return false;
+  }
+  return ShowFolder(info.absolutePath(), QString::fromStdString(*stamp));
+}
+
+bool ViewerWindow::ShowFolder(const QString& folder, const QString& reportStamp) {
   const QFileInfo info(folder);
   if (!info.isDir()) {
     Refuse(QStringLiteral("フォルダ %1 が見つかりません。").arg(folder));
@@ -130,8 +150,11 @@ bool ViewerWindow::OpenFolder(const QString& folder) {
   shown_ = folder_;
   pendingRecent_ = folder_;
   pendingIsFolder_ = true;
-  history_->OpenFolder(folder_);
-  results_->Open(QString::fromStdString(files.back().Path));
+  history_->OpenFolder(folder_, reportStamp);
+  // The rows the report was made from, else the newest.
+  auto rows = std::find_if(files.begin(), files.end(),
+                           [&](const results::DatedFile& file) { return file.Stamp == reportStamp.toStdString(); });
+  results_->Open(QString::fromStdString(rows == files.end() ? files.back().Path : rows->Path));
   tabs_->setCurrentIndex(kHistoryTab);
   statusBar()->showMessage(folder_);
   return true;

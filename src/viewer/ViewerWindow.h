@@ -29,6 +29,9 @@ class ViewerWindow : public QMainWindow {
   bool OpenFile(const QString& path);
   bool OpenFolder(const QString& folder);
   bool OpenWatch(const QString& name);
+  // A change report of a watch folder (changes-STAMP.csv): its folder, with that
+  // report and the result it was made for.
+  bool OpenReport(const QString& report);
 
   ResultsPage& Results() { return *results_; }
   HistoryPage& History() { return *history_; }
@@ -47,6 +50,7 @@ class ViewerWindow : public QMainWindow {
   void FillRecentMenu();
   void Refuse(const QString& text);
   void OnLoaded(const QString& path);
+  bool ShowFolder(const QString& folder, const QString& reportStamp);
 
   ViewerServices& services_;
   RecentList recent_;

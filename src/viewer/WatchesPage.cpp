@@ -79,7 +79,7 @@ WatchesPage::WatchesPage(ViewerServices& services, QWidget* parent) : QWidget(pa
 }
 
 QString WatchesPage::TimerState(const QString& name) {
-  if (!results::TimerTakesName(name.toStdString())) return QStringLiteral("使えない名前");
+  if (!results::TimerTakesName(name.toStdString())) return QStringLiteral("名前が長すぎます");
   const CommandOutcome state = services_.RunCommand(ToQt(results::TimerStateCommand(name.toStdString())));
   const QString word = state.Output.trimmed();
   if (word == QStringLiteral("enabled")) return QStringLiteral("オン");
@@ -130,7 +130,7 @@ void WatchesPage::SetTimer(bool on) {
   const QString name = Selected();
   if (name.isEmpty()) return;
   if (!results::TimerTakesName(name.toStdString())) {
-    return ShowFailure(QStringLiteral("ウォッチ「%1」には毎日のタイマーを使えません。タイマーを使うウォッチの名前は半角の英数字と - _ . : だけにしてください。").arg(name));
+    return ShowFailure(QStringLiteral("ウォッチ「%1」には毎日のタイマーを使えません。名前が長すぎて systemd のユニット名 (255 文字まで) に収まりません。短い名前のウォッチを作ってください。").arg(name));
   }
   const QStringList command = ToQt(results::TimerCommand(name.toStdString(), on));
   const CommandOutcome outcome = services_.RunCommand(command);

@@ -1,5 +1,7 @@
 // vormla-results: the results viewer. Opens a result file, a watch folder
-// (--dir) or a watch by name (--name), or nothing and waits for the File menu.
+// (--dir), a watch by name (--name) or one change report of a watch folder
+// (--report, as a watch's desktop notice asks), or nothing and waits for the
+// File menu.
 #include <QApplication>
 #include <QCommandLineParser>
 #include <QTimer>
@@ -15,18 +17,21 @@ namespace {
 constexpr int kExitUsage = 2;
 
 struct Request {
-  QString File, Folder, Name;
+  QString File, Folder, Name, Report;
 };
 
 constexpr const char* kHelp =
     "使い方: vormla-results [FILE]\n"
     "        vormla-results --dir DIR\n"
     "        vormla-results --name NAME\n"
+    "        vormla-results --report CHANGES\n"
     "結果ビューア: vormla-search と vormla-cli の結果ファイルやウォッチのフォルダを表示します。\n"
     "\n"
     "  FILE          開く結果ファイル (Shift-JIS か UTF-8 の CSV)\n"
     "  --dir DIR     ウォッチのフォルダ DIR を開きます\n"
     "  --name NAME   名前 NAME のウォッチを開きます\n"
+    "  --report CHANGES\n"
+    "                ウォッチのフォルダを開き、その変化レポート (changes-*.csv) を表示します\n"
     "  -h, --help    この説明を表示して終了します\n";
 
 [[noreturn]] void Usage(const QString& message) {
@@ -43,21 +48,24 @@ Request ParseCommandLine(int argc, char* argv[]) {
   const QCommandLineOption help(QStringList{QStringLiteral("h"), QStringLiteral("help")});
   const QCommandLineOption dir(QStringLiteral("dir"), QString(), QStringLiteral("DIR"));
   const QCommandLineOption name(QStringLiteral("name"), QString(), QStringLiteral("NAME"));
-  parser.addOptions({help, dir, name});
+  const QCommandLineOption report(QStringLiteral("report"), QString(), QStringLiteral("CHANGES"));
+  parser.addOptions({help, dir, name, report});
   if (!parser.parse(arguments)) {
     const QStringList unknown = parser.unknownOptionNames();
     if (!unknown.isEmpty()) {
       Usage(QStringLiteral("%1%2 という指定はありません。").arg(unknown.front().size() == 1 ? "-" : "--", unknown.front()));
     }
-    Usage(QStringLiteral("--dir と --name には値を指定してください。"));
+    Usage(QStringLiteral("--dir、--name と --report には値を指定してください。"));
   }
   if (parser.isSet(help)) {
     std::fputs(kHelp, stdout);
     std::exit(0);
   }
   const QStringList files = parser.positionalArguments();
-  Request request{files.value(0), parser.value(dir), parser.value(name)};
-  if (files.size() + parser.isSet(dir) + parser.isSet(name) > 1) Usage(QStringLiteral("開くのは FILE、--dir、--name のどれか一つにしてください。"));
+  Request request{files.value(0), parser.value(dir), parser.value(name), parser.value(report)};
+  if (files.size() + parser.isSet(dir) + parser.isSet(name) + parser.isSet(report) > 1) {
+    Usage(QStringLiteral("開くのは FILE、--dir、--name、--report のどれか一つにしてください。"));
+  }
   return request;
 }
 
@@ -80,6 +88,7 @@ int main(int argc, char* argv[]) {
     if (!request.File.isEmpty()) window.OpenFile(request.File);
     if (!request.Folder.isEmpty()) window.OpenFolder(request.Folder);
     if (!request.Name.isEmpty()) window.OpenWatch(request.Name);
+    if (!request.Report.isEmpty()) window.OpenReport(request.Report);
   });
   return QApplication::exec();
 }

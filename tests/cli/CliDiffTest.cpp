@@ -4,11 +4,16 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <pty.h>
+#include <termios.h>
+#include <unistd.h>
+
 #include <cstdio>
 #include <filesystem>
 #include <functional>
 #include <map>
 #include <memory>
+#include <optional>
 
 #include "cli/CliDiff.h"
 #include "CliTestKit.h"
@@ -177,6 +182,42 @@ TEST_F(CliDiff, ReadsUtf8AndWritesEitherEncoding) {
     EXPECT_THAT(ReportRows(diff.out, utf8Report), ElementsAre(kHeader, Change("販売状況変更", b2, rows[1], b2)));
   }
   EXPECT_EQ(Diff(SjisFile(rows), SjisFile(rows), {"--encoding", "latin1"}).exitCode, 2);
+}
+
+// Read on a terminal the report is UTF-8 whatever --encoding says; a pipe (or a
+// file) keeps the --encoding rule.
+TEST_F(CliDiff, ATerminalGetsUtf8AndAPipeTheChosenEncoding) {
+  const Values a = Item("A"), a2 = Item("A", {{23, "品切れ中"}});
+  WriteBytes(work_ / "old.csv", SjisFile({a}));
+  WriteBytes(work_ / "new.csv", SjisFile({a2}));
+  const std::string utf8 = Row(kHeader) + "\r\n" + Row(Change("販売状況変更", a2, a, a2)) + "\r\n";
+  for (const bool terminal : {true, false}) {
+    SCOPED_TRACE(terminal ? "terminal, --encoding sjis" : "pipe");
+    int reader = -1, writer = -1;
+    if (terminal) {
+      ASSERT_EQ(::openpty(&reader, &writer, nullptr, nullptr, nullptr), 0);
+      termios raw{};
+      ::tcgetattr(writer, &raw);
+      ::cfmakeraw(&raw);  // the bytes as written, no CR added before LF
+      ::tcsetattr(writer, TCSANOW, &raw);
+    } else {
+      int ends[2];
+      ASSERT_EQ(::pipe(ends), 0);
+      reader = ends[0];
+      writer = ends[1];
+    }
+    std::FILE* err = std::tmpfile();
+    const DiffArguments arguments{work_ / "old.csv", work_ / "new.csv", std::nullopt,
+                                  terminal ? std::optional<std::string>("sjis") : std::nullopt};
+    EXPECT_EQ(DiffCommand(arguments, writer, err), 1);
+    ::close(writer);
+    std::string out;
+    char buffer[4096];
+    for (ssize_t n; (n = ::read(reader, buffer, sizeof buffer)) > 0;) out.append(buffer, static_cast<size_t>(n));
+    ::close(reader);
+    std::fclose(err);
+    EXPECT_EQ(out, terminal ? utf8 : Utf8ToSjis(utf8));
+  }
 }
 
 TEST_F(CliDiff, TruncatedLastLineIsTroubleNamingTheLine) {

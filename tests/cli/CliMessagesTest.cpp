@@ -49,6 +49,11 @@ TEST_F(CliMessages, VersionAndHelpWithSortOrdersAndExitCodes) {
   EXPECT_EQ(diff.exitCode, 0);
   EXPECT_THAT(diff.out, HasSubstr("\n引数:\n  OLD OLD.csv"));
   EXPECT_THAT(diff.out, Not(HasSubstr("Positionals")));
+  // Only what applies to diff: its own exit codes, no sort orders or run's codes.
+  EXPECT_THAT(diff.out, HasSubstr("終了コード (diff(1) と同じ): 0 違いなし、1 違いあり、\n2 比べられませんでした"));
+  EXPECT_THAT(diff.out, HasSubstr("端末には UTF-8 で書きます"));
+  EXPECT_THAT(diff.out, Not(HasSubstr("並び順")));
+  EXPECT_THAT(diff.out, Not(HasSubstr("サイトを読めませんでした")));
   const Finished account = Run({"account", "set", "--help"});
   EXPECT_EQ(account.exitCode, 0);
   EXPECT_THAT(account.out, HasSubstr("標準入力が端末でなければ、そこから2行 (ログインID、パスワード) を読みます"));

@@ -19,7 +19,7 @@ verify() {  # FOLDER: verify its demo instance, output into $WORK/verify.out
 copy() {  # FOLDER PROGRAM
   mkdir -p "$1"
   for unit in service timer; do
-    grep -q "^ExecStart=$INSTALLED watch --name %i\$" "$UNITS/vormla-watch@.service" ||
+    grep -q "^ExecStart=$INSTALLED watch --name %I --notify\$" "$UNITS/vormla-watch@.service" ||
       { echo "the service does not start $INSTALLED"; exit 1; }
     sed "s#^ExecStart=$INSTALLED #ExecStart=$2 #" "$UNITS/vormla-watch@.$unit" >"$1/vormla-watch@demo.$unit"
   done

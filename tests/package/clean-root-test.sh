@@ -3,16 +3,17 @@
 # temporary root, and the programs run from there with HOME and the XDG folders
 # pointed at temporary folders:
 #  - vormla-cli categories prints the shipped catalogue;
-#  - vormla-cli run against the demo market writes the same CSV as the build
-#    tree's copy;
+#  - vormla-cli run against the installed demo market writes the same CSV as
+#    the build tree's copy;
+#  - the demo market restarted on its port with --revision keeps its address
+#    and CA, and a watch across the restart reports what SIGUSR1 gives;
 #  - the window starts offscreen, loads, and on SIGTERM closes and writes its
 #    settings under XDG_CONFIG_HOME; a second start restores settings it did not
 #    write itself and saves them back unchanged.
 #
 #   tests/package/clean-root-test.sh BUILD_DIR
 #
-# BUILD_DIR is a build with the tests (for build/bin/vormla-demo-market and the
-# build tree's vormla-cli).
+# BUILD_DIR is a build with the tests (for the build tree's vormla-cli).
 set -euo pipefail
 cd "$(dirname "$0")/../.."
 SOURCE=$PWD
@@ -69,7 +70,7 @@ export VORMLA_PAUSE_SCALE=0
 INI="$XDG_CONFIG_HOME/vormla-search/vm.ini"
 
 files_in_place() {
-  [ -x "$BIN/vormla-search" ] && [ -x "$BIN/vormla-cli" ] && [ -x "$BIN/vormla-results" ] &&
+  [ -x "$BIN/vormla-search" ] && [ -x "$BIN/vormla-cli" ] && [ -x "$BIN/vormla-results" ] && [ -x "$BIN/vormla-demo-market" ] &&
     [ -f "$ROOT/usr/share/vormla-search/vm_data.db" ] &&
     [ -f "$ROOT/usr/share/applications/vormla-search.desktop" ] &&
     [ -f "$ROOT/usr/share/icons/hicolor/48x48/apps/vormla-search.png" ] &&
@@ -83,11 +84,12 @@ files_in_place() {
     [ -f "$ROOT/usr/share/metainfo/jp.vormla.search.metainfo.xml" ] &&
     [ -f "$ROOT/usr/share/man/man1/vormla-cli.1.gz" ] &&
     [ -f "$ROOT/usr/share/man/man1/vormla-search.1.gz" ] &&
+    [ -f "$ROOT/usr/share/man/man1/vormla-demo-market.1.gz" ] &&
     [ -f "$ROOT/usr/lib/systemd/user/vormla-watch@.service" ] &&
     [ -f "$ROOT/usr/lib/systemd/user/vormla-watch@.timer" ] &&
     [ ! -e "$BIN/db" ]
 }
-check "the package holds the three programs, the catalogue, entries, icons, metadata, man pages and systemd units" files_in_place
+check "the package holds the four programs, the catalogue, entries, icons, metadata, man pages and systemd units" files_in_place
 
 viewer_entry_valid() {
   desktop-file-validate "$ROOT/usr/share/applications/vormla-results.desktop" &&
@@ -102,7 +104,7 @@ units_verify() {
   # The units start the packaged program; verified on copies that name the
   # unpacked one, which is not installed on this machine.
   local units="$ROOT/usr/lib/systemd/user" copies="$WORK/units"
-  grep -qx 'ExecStart=/usr/bin/vormla-cli watch --name %i' "$units/vormla-watch@.service" || return 1
+  grep -qx 'ExecStart=/usr/bin/vormla-cli watch --name %I --notify' "$units/vormla-watch@.service" || return 1
   mkdir -p "$copies" "$WORK/units-runtime" && chmod 700 "$WORK/units-runtime"
   for unit in service timer; do
     sed "s#^ExecStart=/usr/bin/vormla-cli #ExecStart=$BIN/vormla-cli #" "$units/vormla-watch@.$unit" \
@@ -122,17 +124,26 @@ categories_match() {
 }
 check "categories prints the shipped catalogue's top-level list" categories_match
 
-echo "== vormla-cli run against the demo market"
-"$BUILD/bin/vormla-demo-market" --port 0 --ca-out "$WORK/ca.pem" >"$WORK/market.out" 2>"$WORK/market.err" &
-MARKET_PID=$!
-SITE_ROOT=""
-for _ in $(seq 1 100); do
-  SITE_ROOT=$(head -n 1 "$WORK/market.out" 2>/dev/null || true)
-  [ -n "$SITE_ROOT" ] && break
-  kill -0 "$MARKET_PID" 2>/dev/null || break
-  sleep 0.1
-done
-[ -n "$SITE_ROOT" ] || { cat "$WORK/market.err" >&2; echo "the demo market did not start" >&2; exit 1; }
+echo "== vormla-cli run against the installed demo market"
+# Starts the installed market with the given options (the CA in $WORK/ca.pem)
+# and waits for its address in SITE_ROOT.
+start_market() {
+  "$BIN/vormla-demo-market" --ca-out "$WORK/ca.pem" "$@" >"$WORK/market.out" 2>"$WORK/market.err" &
+  MARKET_PID=$!
+  SITE_ROOT=""
+  for _ in $(seq 1 100); do
+    SITE_ROOT=$(head -n 1 "$WORK/market.out" 2>/dev/null || true)
+    [ -n "$SITE_ROOT" ] && break
+    kill -0 "$MARKET_PID" 2>/dev/null || break
+    sleep 0.1
+  done
+  [ -n "$SITE_ROOT" ] || { cat "$WORK/market.err" >&2; echo "the demo market did not start" >&2; return 1; }
+}
+stop_market() {
+  kill -TERM "$MARKET_PID" && wait "$MARKET_PID"
+  MARKET_PID=""
+}
+start_market --port 0 || exit 1
 export VORMLA_SITE_ROOT="$SITE_ROOT"
 export VORMLA_CA_FILE="$WORK/ca.pem"
 
@@ -188,6 +199,27 @@ viewer_opens_watch() {
     { cat "$WORK/viewer.out"; return 1; }
 }
 check "the installed viewer opens that watch by name" viewer_opens_watch
+
+watch_across_restart() {
+  # The README's two ways to move the goods on between two runs of a watch: a
+  # restart with --revision on the same port and CA file, and SIGUSR1. Both must
+  # report the same changes (a new address would make every item new and gone).
+  local port=${VORMLA_SITE_ROOT##*:} restarted signalled
+  "$BIN/vormla-cli" watch --dir "$WORK/restarted" "${RUN_ARGS[@]}" 2>/dev/null || return 1
+  stop_market && start_market --port "$port" --revision 1 || return 1
+  [ "$SITE_ROOT" = "$VORMLA_SITE_ROOT" ] || { echo "new address $SITE_ROOT"; return 1; }
+  [ "$(stat -c %a "$WORK/ca.pem.key")" = 600 ] || { echo "the CA's key is not private"; return 1; }
+  restarted=$("$BIN/vormla-cli" watch --dir "$WORK/restarted" "${RUN_ARGS[@]}" 2>&1 | grep '新規') || return 1
+  stop_market && start_market --port "$port" || return 1
+  "$BIN/vormla-cli" watch --dir "$WORK/signalled" "${RUN_ARGS[@]}" 2>/dev/null || return 1
+  kill -USR1 "$MARKET_PID"
+  for _ in $(seq 1 50); do grep -q '^revision 1$' "$WORK/market.out" && break; sleep 0.1; done
+  signalled=$("$BIN/vormla-cli" watch --dir "$WORK/signalled" "${RUN_ARGS[@]}" 2>&1 | grep '新規') || return 1
+  echo "  restart: $restarted"
+  echo "  SIGUSR1: $signalled"
+  [ "$restarted" = "$signalled" ] && [ "$restarted" != "vormla-cli: 新規 0、終了 0、価格変更 0、販売状況変更 0、更新 0" ]
+}
+check "a watch across a restart with --revision on the same port reports what SIGUSR1 gives" watch_across_restart
 
 echo "== The window, offscreen"
 export QT_QPA_PLATFORM=offscreen

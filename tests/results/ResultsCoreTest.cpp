@@ -224,8 +224,28 @@ TEST(WatchCommandsTest, TimerAndRunCommandLines) {
   EXPECT_THAT(TimerCommand("towels", true), ElementsAre("systemctl", "--user", "enable", "--now", "vormla-watch@towels.timer"));
   EXPECT_THAT(TimerCommand("towels", false), ElementsAre("systemctl", "--user", "disable", "--now", "vormla-watch@towels.timer"));
   EXPECT_THAT(RunNowArguments("タオル 1"), ElementsAre("watch", "--name", "タオル 1"));
-  for (const char* name : {"towels", "a-b_c.d:e", "A1"}) EXPECT_TRUE(TimerTakesName(name)) << name;
-  for (const char* name : {"タオル", "a b", ".hidden", "a\\b", "a@b", ""}) EXPECT_FALSE(TimerTakesName(name)) << name;
+}
+
+// The names as systemd-escape writes them, so that the service's %I gives the
+// watch its own name back.
+TEST(WatchCommandsTest, TimerUnitsEscapeTheNameAsSystemdDoes) {
+  const std::pair<const char*, const char*> cases[] = {
+      {"towels", "vormla-watch@towels.timer"},
+      {"A1_b.c:d", "vormla-watch@A1_b.c:d.timer"},
+      {"タオル", "vormla-watch@\\xe3\\x82\\xbf\\xe3\\x82\\xaa\\xe3\\x83\\xab.timer"},
+      {"a b-c", "vormla-watch@a\\x20b\\x2dc.timer"},
+      {".hidden.x", "vormla-watch@\\x2ehidden.x.timer"},
+      {"a\\b@c", "vormla-watch@a\\x5cb\\x40c.timer"},
+  };
+  for (const auto& [name, unit] : cases) {
+    EXPECT_EQ(TimerUnit(name), unit) << name;
+    EXPECT_TRUE(TimerTakesName(name)) << name;
+  }
+  // systemd takes unit names of up to 255 characters: 19 kana fit (13 + 19 * 12 + 6), 20 do not.
+  std::string kana;
+  for (int i = 0; i < 19; ++i) kana += "タ";
+  EXPECT_TRUE(TimerTakesName(kana));
+  EXPECT_FALSE(TimerTakesName(kana + "タ"));
 }
 
 }  // namespace

@@ -88,41 +88,48 @@ class WatchTest : public QObject {
   }
 
   void SwitchesTheTimerWithTheseCommandLines() {
-    WriteWatch(QStringLiteral("towels"));
-    WriteWatch(QStringLiteral("タオル"));
+    const QString longName = QString(20, QChar(0x30BF));  // タ: 20 of them escape past 255 characters
+    for (const QString& name : {QStringLiteral("towels"), QStringLiteral("タオル"), longName}) WriteWatch(name);
+    const QString escapedUnit = QStringLiteral("vormla-watch@\\xe3\\x82\\xbf\\xe3\\x82\\xaa\\xe3\\x83\\xab.timer");
     FakeServices services;
-    services.Answers[QStringLiteral("systemctl --user is-enabled vormla-watch@towels.timer")] = {0, QStringLiteral("enabled\n")};
+    services.Answers[QStringLiteral("systemctl --user is-enabled ") + escapedUnit] = {0, QStringLiteral("enabled\n")};
+    services.Answers[QStringLiteral("systemctl --user is-enabled vormla-watch@towels.timer")] = {1, QStringLiteral("disabled\n")};
     viewer::WatchesPage page(services);
     page.Refresh();
-    QCOMPARE(page.Table().rowCount(), 2);
-    QCOMPARE(page.Table().item(0, 1)->text(), QStringLiteral("オン"));
-    QCOMPARE(page.Table().item(1, 1)->text(), QStringLiteral("使えない名前"));
+    QCOMPARE(page.Table().rowCount(), 3);
+    QCOMPARE(page.Table().item(0, 1)->text(), QStringLiteral("オフ"));
+    QCOMPARE(page.Table().item(1, 1)->text(), QStringLiteral("オン"));  // タオル
+    QCOMPARE(page.Table().item(2, 1)->text(), QStringLiteral("名前が長すぎます"));
 
-    page.Select(QStringLiteral("towels"));
+    // The unit carries the name as systemd escapes it; the service's %I turns it back.
+    page.Select(QStringLiteral("タオル"));
     services.Commands.clear();
     page.SetTimer(false);
     page.SetTimer(true);
     const QList<QStringList> expected = {
-        {"systemctl", "--user", "disable", "--now", "vormla-watch@towels.timer"},
+        {"systemctl", "--user", "disable", "--now", escapedUnit},
         {"systemctl", "--user", "is-enabled", "vormla-watch@towels.timer"},
-        {"systemctl", "--user", "enable", "--now", "vormla-watch@towels.timer"},
+        {"systemctl", "--user", "is-enabled", escapedUnit},
+        {"systemctl", "--user", "enable", "--now", escapedUnit},
         {"systemctl", "--user", "is-enabled", "vormla-watch@towels.timer"},
+        {"systemctl", "--user", "is-enabled", escapedUnit},
     };
     QCOMPARE(services.Commands, expected);
     QVERIFY(services.Messages.isEmpty());
 
     // A failure is told with what systemctl said.
-    services.Answers[QStringLiteral("systemctl --user enable --now vormla-watch@towels.timer")] = {1, QStringLiteral("Failed to connect to bus\n")};
+    services.Answers[QStringLiteral("systemctl --user enable --now ") + escapedUnit] = {1, QStringLiteral("Failed to connect to bus\n")};
     page.SetTimer(true);
     QCOMPARE(services.Messages.size(), 1);
     QVERIFY(services.Messages.front().Text.endsWith(QStringLiteral("は失敗しました。\nFailed to connect to bus")));
 
-    // A name systemd would escape never reaches systemctl: the unit would get the escaped name.
-    page.Select(QStringLiteral("タオル"));
+    // A name too long for a unit name never reaches systemctl.
+    page.Select(longName);
     services.Commands.clear();
     page.SetTimer(true);
     QVERIFY(services.Commands.isEmpty());
     QCOMPARE(services.Messages.size(), 2);
+    QVERIFY(services.Messages.back().Text.contains(QStringLiteral("255 文字")));
   }
 
   void SwitchesTheTimerThroughTheUserManager() {
@@ -132,7 +139,8 @@ class WatchTest : public QObject {
       QSKIP(qPrintable(QStringLiteral("no systemd user manager here (systemctl --user: %1); the command lines are checked above")
                            .arg(manager.Output.trimmed())));
     }
-    const QString name = QStringLiteral("vormla-results-test-%1").arg(QCoreApplication::applicationPid());
+    // A name systemd escapes, as most of our users' are.
+    const QString name = QStringLiteral("結果ビューア試験 %1").arg(QCoreApplication::applicationPid());
     // The built units where the user manager looks, only for this test.
     const QString units = QDir::homePath() + QStringLiteral("/.config/systemd/user");
     QDir().mkpath(units);

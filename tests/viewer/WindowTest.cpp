@@ -130,6 +130,35 @@ class WindowTest : public QObject {
     QVERIFY(services_.Messages.isEmpty());
   }
 
+  // As a watch's desktop notice opens it: an older report of the folder, with
+  // the rows it was made for.
+  void OpensOneReportOfAFolder() {
+    const QString folder = WatchFolder();
+    const QString older = folder + QStringLiteral("/changes-20240510-060000.csv");
+    WriteFile(older, "\xEF\xBB\xBF\"変化\",\"詳細ページURL\",\"商品管理番号\",\"商品名\",\"卸価格(前)\",\"卸価格(後)\","
+                     "\"メーカ希望小売価格(前)\",\"メーカ希望小売価格(後)\",\"販売状況(前)\",\"販売状況(後)\"\r\n"
+                     "\"終了\",\"https://www.vormla.jp/shop/1/VM-9\",\"VM-9\",\"品 VM-9\",\"900円\",\"\",\"\",\"\",\"在庫あり\",\"\"\r\n");
+    auto window = NewWindow();
+    QVERIFY(window->OpenReport(older));
+    QVERIFY(WaitLoaded(*window, 2));  // the result of 2024-05-10
+    QCOMPARE(window->Tabs().currentIndex(), 1);
+    QCOMPARE(window->History().Counts().text(), QStringLiteral("新規 0、終了 1、価格変更 0、販売状況変更 0、更新 0"));
+    QCOMPARE(window->History().Report().item(0, 2)->text(), QStringLiteral("VM-9"));
+    QCOMPARE(window->Shown(), folder);
+    QVERIFY(services_.Messages.isEmpty());
+
+    // What is no report of a watch folder is said, and nothing else changes.
+    for (const QString& wrong : {folder + QStringLiteral("/changes-nosuch.csv"), folder + "/" + kNewer}) {
+      services_.Messages.clear();
+      QVERIFY(!window->OpenReport(wrong));
+      QCOMPARE(services_.Messages.size(), 1);
+      QCOMPARE(services_.Messages.front().Text,
+               wrong.endsWith(kNewer) ? wrong + QStringLiteral(" は変化レポート (changes-YYYYMMDD-HHMMSS.csv) ではありません。")
+                                      : QStringLiteral("ファイル %1 が見つかりません。").arg(wrong));
+      QCOMPARE(window->Shown(), folder);
+    }
+  }
+
   void AMissingFileGivesAMessageAndNothingElse_data() {
     QTest::addColumn<bool>("asFolder");
     QTest::newRow("file") << false;

@@ -141,7 +141,7 @@ std::string RecordedRequest::Header(const std::string& name) const {
 }
 
 DemoMarket::DemoMarket(DemoMarketOptions options)
-    : options_(options), ca_(MakeThrowawayCa()), accounts_(options_.accounts) {
+    : options_(options), ca_(options_.ca ? *options_.ca : MakeThrowawayCa()), accounts_(options_.accounts) {
   accounts_.emplace_back(kLoginId, kPassword);
 }
 

@@ -9,6 +9,7 @@
 #include <map>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <thread>
 #include <utility>
@@ -38,6 +39,7 @@ struct DemoMarketOptions {
   CatalogOptions catalogue;   // item counts and page sizes (benchmark)
   // Members' own accounts it accepts as well: login ID and password (UTF-8).
   std::vector<std::pair<std::string, std::string>> accounts;
+  std::optional<ThrowawayCa> ca;  // a CA to serve under (KeptCa) instead of a new one
 };
 
 struct RecordedRequest {

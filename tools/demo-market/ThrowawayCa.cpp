@@ -9,7 +9,13 @@
 #include <openssl/x509.h>
 #include <openssl/x509v3.h>
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <ctime>
 #include <fstream>
+#include <iterator>
 #include <memory>
 #include <stdexcept>
 
@@ -82,6 +88,9 @@ CertPtr NewCertificate(EVP_PKEY* subjectKey, const char* commonName, X509* issue
   if (!issuer) {
     AddExtension(cert.get(), signer, NID_basic_constraints, "critical,CA:TRUE");
     AddExtension(cert.get(), signer, NID_key_usage, "critical,keyCertSign,cRLSign");
+    // Its key may be kept on disk (KeptCa): it can vouch for this computer alone.
+    AddExtension(cert.get(), signer, NID_name_constraints,
+                 "critical,permitted;IP:127.0.0.0/255.0.0.0,permitted;DNS:localhost");
   } else {
     AddExtension(cert.get(), signer, NID_basic_constraints, "critical,CA:FALSE");
     AddExtension(cert.get(), signer, NID_key_usage, "critical,digitalSignature,keyEncipherment");
@@ -111,18 +120,65 @@ std::string KeyPem(EVP_PKEY* key) {
   return ReadAll(bio.get());
 }
 
+// The server's key and certificate under the CA's.
+ThrowawayCa WithServer(EVP_PKEY* caKey, X509* caCert) {
+  KeyPtr serverKey = NewKey();
+  CertPtr serverCert = NewCertificate(serverKey.get(), "127.0.0.1", caCert, caKey);
+  ThrowawayCa result;
+  result.caCertPem = CertPem(caCert);
+  result.caKeyPem = KeyPem(caKey);
+  result.serverCertPem = CertPem(serverCert.get());
+  result.serverKeyPem = KeyPem(serverKey.get());
+  return result;
+}
+
+std::string FileText(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+// A CA certificate and its key from PEM texts, when they belong together and the
+// certificate is good for another day.
+bool ReadKeptCa(const std::string& certPem, const std::string& keyPem, CertPtr& cert, KeyPtr& key) {
+  BioPtr certBio(BIO_new_mem_buf(certPem.data(), static_cast<int>(certPem.size())));
+  BioPtr keyBio(BIO_new_mem_buf(keyPem.data(), static_cast<int>(keyPem.size())));
+  if (!certBio || !keyBio) return false;
+  cert.reset(PEM_read_bio_X509(certBio.get(), nullptr, nullptr, nullptr));
+  key.reset(PEM_read_bio_PrivateKey(keyBio.get(), nullptr, nullptr, nullptr));
+  time_t tomorrow = std::time(nullptr) + 24 * 3600;
+  return cert && key && X509_check_private_key(cert.get(), key.get()) == 1 &&
+         X509_cmp_time(X509_get0_notAfter(cert.get()), &tomorrow) > 0;
+}
+
+bool WriteFile(const std::string& path, const std::string& text, mode_t mode) {
+  const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW | O_CLOEXEC, mode);
+  if (fd < 0) return false;
+  bool written = ::fchmod(fd, mode) == 0;
+  for (size_t done = 0; written && done < text.size();) {
+    const ssize_t n = ::write(fd, text.data() + done, text.size() - done);
+    written = n > 0;
+    done += written ? static_cast<size_t>(n) : 0;
+  }
+  return ::close(fd) == 0 && written;
+}
+
 }  // namespace
 
 ThrowawayCa MakeThrowawayCa() {
   KeyPtr caKey = NewKey();
   CertPtr caCert = NewCertificate(caKey.get(), "Vormla demo CA", nullptr, nullptr);
-  KeyPtr serverKey = NewKey();
-  CertPtr serverCert = NewCertificate(serverKey.get(), "127.0.0.1", caCert.get(), caKey.get());
-  ThrowawayCa result;
-  result.caCertPem = CertPem(caCert.get());
-  result.serverCertPem = CertPem(serverCert.get());
-  result.serverKeyPem = KeyPem(serverKey.get());
-  return result;
+  return WithServer(caKey.get(), caCert.get());
+}
+
+ThrowawayCa KeptCa(const std::string& caPath) {
+  const std::string keyPath = caPath + ".key";
+  CertPtr cert;
+  KeyPtr key;
+  if (ReadKeptCa(FileText(caPath), FileText(keyPath), cert, key)) return WithServer(key.get(), cert.get());
+  ThrowawayCa fresh = MakeThrowawayCa();
+  Check(WriteFile(keyPath, fresh.caKeyPem, 0600) && WriteFile(caPath, fresh.caCertPem, 0644),
+        "cannot write the CA files");
+  return fresh;
 }
 
 bool WriteCaFile(const ThrowawayCa& ca, const std::string& path) {

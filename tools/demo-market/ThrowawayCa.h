@@ -9,7 +9,8 @@ struct ssl_ctx_st;  // SSL_CTX
 namespace vormla::demo {
 
 struct ThrowawayCa {
-  std::string caCertPem;      // self-signed, CA:TRUE
+  std::string caCertPem;      // self-signed, CA:TRUE, only for 127.0.0.0/8 and localhost
+  std::string caKeyPem;       // its private key (PKCS#8)
   std::string serverCertPem;  // signed by the CA for 127.0.0.1 and localhost
   std::string serverKeyPem;   // private key of the server certificate (PKCS#8)
 };
@@ -17,6 +18,14 @@ struct ThrowawayCa {
 // Fresh keys and certificates on every call (valid from one hour ago for 30 days).
 // Throws std::runtime_error when OpenSSL fails.
 ThrowawayCa MakeThrowawayCa();
+
+// The CA kept in caPath (its certificate, what VORMLA_CA_FILE names) and
+// caPath + ".key" (its key, mode 0600), so that a restarted market is trusted
+// where the last one was: used again when both are there, belong together and
+// are good for another day; otherwise a new CA replaces them. The server's
+// certificate is new either way. Throws std::runtime_error when OpenSSL fails
+// or the files cannot be written.
+ThrowawayCa KeptCa(const std::string& caPath);
 
 // Writes the CA certificate PEM to path (replacing it); false when that fails.
 bool WriteCaFile(const ThrowawayCa& ca, const std::string& path);

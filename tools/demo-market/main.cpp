@@ -1,11 +1,14 @@
 // vormla-demo-market: the local marketplace on its own, for trying the program out.
 // Prints "https://127.0.0.1:PORT" once it listens and runs until SIGINT or SIGTERM.
 // SIGUSR1 moves the goods on to the next revision of the catalogue (some items
-// gone, some new, some with another price or stock), to try out `vormla-cli watch`.
+// gone, some new, some with another price or stock), to try out `vormla-cli watch`;
+// so does a restart with --revision N on the same --port and --ca-out, which keep
+// the item addresses and the trusted CA.
 #include <csignal>
 #include <cstdio>
 #include <algorithm>
 #include <fstream>
+#include <stdexcept>
 #include <iostream>
 #include <vector>
 
@@ -19,7 +22,9 @@ int main(int argc, char** argv) {
   std::string caOut;
   int items = 0;
   app.add_option("--port", port, "port to listen on (0: a free one)")->check(CLI::Range(0, 65535));
-  app.add_option("--ca-out", caOut, "write the CA certificate (PEM) that signs the server's certificate here");
+  app.add_option("--ca-out", caOut,
+                 "the CA certificate (PEM) that signs the server's certificate, for VORMLA_CA_FILE; kept with its "
+                 "key in FILE.key and used again by the next start");
   app.add_option("--items", items, "list exactly this many items per search (0: varied)")->check(CLI::Range(0, 100000));
   int revision = 0;
   app.add_option("--revision", revision, "start with this revision of the goods (0: the usual ones)")
@@ -57,14 +62,17 @@ int main(int argc, char** argv) {
     std::string loginId, password;
     while (std::getline(in, loginId) && std::getline(in, password)) options.accounts.emplace_back(loginId, password);
   }
+  if (!caOut.empty()) {
+    try {
+      options.ca = vormla::demo::KeptCa(caOut);
+    } catch (const std::runtime_error& error) {
+      std::cerr << "vormla-demo-market: " << caOut << ": " << error.what() << "\n";
+      return 1;
+    }
+  }
   vormla::demo::DemoMarket market(options);
   if (!market.Start()) {
     std::cerr << "vormla-demo-market: cannot listen on 127.0.0.1:" << port << "\n";
-    return 1;
-  }
-  if (!caOut.empty() && !market.WriteCaFile(caOut)) {
-    std::cerr << "vormla-demo-market: cannot write " << caOut << "\n";
-    market.Stop();
     return 1;
   }
   std::cout << market.SiteRoot() << std::endl;
