@@ -1,8 +1,9 @@
 // The item record's way into the result file: header, entity decoding, row format.
 #include <string>
 
-#include "engine/SjisLiteral.h"
+#include "engine/ResultColumns.h"
 #include "engine/RetrievalJob.h"
+#include "engine/SjisLiteral.h"
 
 namespace vormla {
 
@@ -70,6 +71,7 @@ std::string ItemProgressText(const std::string& statusText, int itemDone, int it
 void RetrievalJob::WriteItemRow() {
   if (!CsvFile.WriteLine(FormatItemRow(Record))) return;  // the failure stops the job
   ++rowsWritten_;
+  if (Record[column::kWholesalePrice] == SjisLiteral<"卸価格は非公開">()) ++rowsWithoutWholesale_;
   itemFound_ = kItemWritten;
 }
 

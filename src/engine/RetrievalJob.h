@@ -10,6 +10,7 @@
 #include <thread>
 #include <vector>
 
+#include "engine/JobReport.h"
 #include "engine/JobTypes.h"
 #include "engine/ResultFile.h"
 #include "engine/WebAccess.h"
@@ -62,6 +63,13 @@ class RetrievalJob {
     FetchResult result;
   };
   const FailedFetch& LastFailure() const { return lastFailure_; }
+  // How the sign-in went; doubtful is decided once the job has ended.
+  const SignInReport& SignInOutcome() const { return signIn_; }
+  // The first picture that was to be saved and is not on disk (Trouble kNone
+  // when every picture was saved).
+  const PictureFailure& FirstPictureFailure() const { return firstPictureFailure_; }
+  // The owner asked the job to stop (a file error stops it too, but is no request).
+  bool CancelRequested() const { return terminated_; }
 
   // The thread body: RunJob, the outcome, JobFinished.
   void Execute();
@@ -111,6 +119,8 @@ class RetrievalJob {
 
  private:
   void NoteFetch(const std::string& url, const FetchResult& result);
+  // Counts pictures not saved; the first one's failure is kept.
+  void NotePicturesNotSaved(size_t count, PictureFailure failure);
   // The login form's body for token, with the own account when one was given.
   std::string LoginFormBody(const std::string& token) const;
 
@@ -124,6 +134,9 @@ class RetrievalJob {
   int fetchCount_ = 0;
   int answerCount_ = 0;
   FailedFetch lastFailure_;
+  SignInReport signIn_;
+  PictureFailure firstPictureFailure_;
+  int rowsWithoutWholesale_ = 0;
   SiteAccount account_;
   // The pages being read, kept from one fetch to the next so that their memory is
   // not given back to the system and taken again for every item.
