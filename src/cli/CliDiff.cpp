@@ -7,7 +7,7 @@
 #include <memory>
 
 #include "cli/CliProgress.h"
-#include "cli/PendingResult.h"
+#include "run/PendingResult.h"
 #include "engine/ChangeReport.h"
 
 namespace vormla::cli {
@@ -107,13 +107,8 @@ CompareOutcome CompareResultFiles(const std::string& older, const std::string& n
   std::unique_ptr<PendingResult> file;
   int fd = outFd;
   if (!reportPath.empty()) {
-    try {
-      file = std::make_unique<PendingResult>(reportPath);
-    } catch (const CliFailure& failure) {
-      std::fprintf(err, "vormla-cli: %s\n", failure.what());
-      return CompareOutcome::kNotWritten;
-    }
-    fd = ::open(file->TemporaryPath().c_str(), O_WRONLY | O_TRUNC | O_CLOEXEC);
+    file = std::make_unique<PendingResult>(reportPath);
+    fd = file->Ready() ? ::open(file->TemporaryPath().c_str(), O_WRONLY | O_TRUNC | O_CLOEXEC) : -1;
   }
   bool written = fd >= 0;
   if (written) {

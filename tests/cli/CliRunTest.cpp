@@ -334,19 +334,36 @@ TEST_F(CliRun, FullDiskLeavesTheResultFileAsItWas) {
             1) << "no temporary file is left behind";
 }
 
-TEST_F(CliRun, UnwritableResultFileExitsFourBeforeAnyFetch) {
+// What stands at --output decides before anything is fetched: a folder or a
+// device is refused as it is (never a sibling file made of it by the ".csv"
+// rule), a folder that cannot hold the file is a file error.
+TEST_F(CliRun, OutputThatCannotBeTheResultFileIsRefusedBeforeAnyFetch) {
   clitest::WriteBytes(work_ / "plain", "a file, not a folder");
-  const Finished run = clitest::RunCli({"run", "--output", work_ / "plain/out.csv", "--db", kCatalogue},
-                                       work_.Path(), Environment());
-  EXPECT_EQ(run.exitCode, kExitFileError) << run.err;
-  EXPECT_EQ(run.err, "vormla-cli: 結果ファイルの保存先 " + work_ / "plain" + " はフォルダではありません。--output を確かめてください。\n");
-  EXPECT_TRUE(market_->Requests().empty());
-
+  std::filesystem::create_directory(work_ / "results");
   std::filesystem::create_directory(work_ / "taken.csv");
-  const Finished blocked =
-      clitest::RunCli({"run", "--output", work_ / "taken", "--db", kCatalogue}, work_.Path(), Environment());
-  EXPECT_EQ(blocked.exitCode, kExitFileError) << blocked.err;
-  EXPECT_THAT(blocked.err, HasSubstr("選択されたファイルが他のアプリケーションで使用中の為"));
+  struct Case {
+    std::string output;
+    int exitCode;
+    std::string err;
+  };
+  for (const Case& c : std::vector<Case>{
+           {work_ / "plain/out.csv", kExitFileError,
+            "結果ファイルの保存先 " + work_ / "plain" + " はフォルダではありません。--output を確かめてください。"},
+           {work_ / "results", kExitUsage,
+            "--output の " + work_ / "results" + " はフォルダです。その中のファイル名を指定してください (例: " +
+                work_ / "results" + "/result.csv)。"},
+           {work_ / "taken", kExitUsage,
+            "--output の " + work_ / "taken.csv" + " はフォルダです。その中のファイル名を指定してください (例: " +
+                work_ / "taken.csv" + "/result.csv)。"},
+           {"/dev/full", kExitUsage,
+            "--output の /dev/full はファイルではありません (デバイスなど)。結果を書くファイルの名前を指定してください。"},
+       }) {
+    const Finished run = clitest::RunCli({"run", "--output", c.output, "--db", kCatalogue}, work_.Path(), Environment());
+    EXPECT_EQ(run.exitCode, c.exitCode) << c.output << ": " << run.err;
+    EXPECT_EQ(run.err, "vormla-cli: " + c.err + "\n");
+  }
+  EXPECT_FALSE(std::filesystem::exists(work_ / "results.csv"));
+  EXPECT_FALSE(std::filesystem::exists("/dev/full.csv"));
   EXPECT_TRUE(market_->Requests().empty());
 }
 
