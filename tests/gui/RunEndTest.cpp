@@ -64,10 +64,10 @@ class RunEndTest : public QObject {
 
   void init() { demo_.Market().ClearRecords(); }
 
-  // Cancel is pressed at the second item; nobody answers the question, and the
-  // worker reaches its end meanwhile. The question must be gone before the
-  // completion question shows, and none may stay after the run.
-  void cancelQuestionGoesWhenTheRunEnds() {
+  // Cancel is pressed at the second item and the run reaches its end while the
+  // question is up: the question stays until it is answered, its Yes stops
+  // nothing, and only then does the completion question show.
+  void cancelQuestionStaysUntilAnswered() {
     RealBoxServices services;
     TestProgramFolder folder(QStringLiteral("vm_data.db"));
     MainWindow window(services, folder.DbPath(), folder.IniPath(), folder.AccountPath());
@@ -75,43 +75,45 @@ class RunEndTest : public QObject {
     QVERIFY(QTest::qWaitForWindowExposed(&window));
     QCoreApplication::processEvents();
     QCoreApplication::processEvents();
-    services.SaveChoice = work_.filePath(QStringLiteral("end.csv"));
+    const QString csv = work_.filePath(QStringLiteral("end.csv"));
+    services.SaveChoice = csv;
 
     int items = 0;
     connect(&window, &MainWindow::StatusShown, &window, [&](const QString& text) {
       if (IsItemText(text) && ++items == 2) QTimer::singleShot(0, window.btnCancel, &QPushButton::click);
     });
     const auto idle = [&] { return window.btnAction->isEnabled() && !window.btnCancel->isEnabled(); };
-    QStringList upWithTheEnd;  // other boxes showing while the completion question is up
-    QStringList leftBehind;    // boxes still up once the window is idle again
-    bool cancelAsked = false;
+    QStringList shown;          // captions in the order they first showed
+    bool togetherWithEnd = false;  // the completion question showed beside the cancel question
+    bool answeredAfterEnd = false;
     QTimer poll;
     connect(&poll, &QTimer::timeout, [&] {
-      for (QMessageBox* box : VisibleBoxes()) {
-        if (box->windowTitle() == QStringLiteral("中断確認")) cancelAsked = true;
-        if (box->windowTitle() == QStringLiteral("処理確認")) {
-          for (QMessageBox* other : VisibleBoxes()) {
-            if (other != box) upWithTheEnd << other->windowTitle();
-          }
-          box->button(QMessageBox::No)->click();
+      const QList<QMessageBox*> boxes = VisibleBoxes();
+      for (QMessageBox* box : boxes) {
+        if (shown.isEmpty() || shown.last() != box->windowTitle()) shown << box->windowTitle();
+        if (box->windowTitle() == QStringLiteral("中断確認") && !window.IsRunning) {
+          togetherWithEnd = togetherWithEnd || boxes.size() > 1;
+          answeredAfterEnd = true;
+          box->button(QMessageBox::Yes)->click();
           return;
         }
-        if (idle()) {
-          leftBehind << box->windowTitle();
-          box->button(QMessageBox::No)->click();  // so that the test can go on
+        if (box->windowTitle() == QStringLiteral("処理確認")) {
+          box->button(QMessageBox::No)->click();
           return;
         }
       }
     });
     poll.start(20);
     window.btnAction->click();
-    QTRY_VERIFY_WITH_TIMEOUT(idle() && VisibleBoxes().isEmpty(), 30000);
+    QTRY_VERIFY_WITH_TIMEOUT(idle() && VisibleBoxes().isEmpty() && shown.size() == 2, 30000);
     poll.stop();
 
-    QVERIFY(cancelAsked);
-    QCOMPARE(upWithTheEnd, QStringList());
-    QCOMPARE(leftBehind, QStringList());
-    QCOMPARE(window.RunResult, 0);  // the run ended by itself; the question did not cancel it
+    QVERIFY(answeredAfterEnd);
+    QVERIFY(!togetherWithEnd);
+    QCOMPARE(shown, (QStringList{QStringLiteral("中断確認"), QStringLiteral("処理確認")}));
+    QCOMPARE(window.RunResult, RunCode::kNormal);  // the run ended by itself; the late Yes stopped nothing
+    QCOMPARE(window.LastReport.Outcome, RunOutcome::kComplete);
+    QVERIFY(window.LastReport.RowsKept > 2);
   }
 
   // A file that others could read is named in a message and nothing starts: no
@@ -149,7 +151,7 @@ class RunEndTest : public QObject {
     run.Services.Answers = {Answer::No};
     run.Start(work_.filePath(QStringLiteral("own.csv")));
     QTRY_VERIFY_WITH_TIMEOUT(run.Idle(), 30000);
-    QCOMPARE(run.Window->RunResult, 0);
+    QCOMPARE(run.Window->RunResult, RunCode::kNormal);
 
     const auto attempts = demo_.Market().LoginAttempts();
     QCOMPARE(attempts.size(), 1u);
