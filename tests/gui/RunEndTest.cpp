@@ -1,7 +1,9 @@
 // The ends of runs with the real message boxes: what each ending leaves at the
-// target and says, and the 中断確認 question still up when the run ends; and the
+// target and says, and the 中断確認 question still up when the run ends; what the
+// start and the end say about the picture folder and the sign-in; and the
 // member's own account in the window's runs.
 #include <QApplication>
+#include <QCheckBox>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -105,7 +107,10 @@ class RunEndTest : public QObject {
 
   void cleanupTestCase() { demo_.Stop(); }
 
-  void init() { demo_.Market().ClearRecords(); }
+  void init() {
+    demo_.Market().ClearRecords();
+    demo_.Market().ClearRoutes();
+  }
 
   // Cancel is pressed at the second item and the run reaches its end while the
   // question is up: the question stays until it is answered, its Yes stops
@@ -229,6 +234,52 @@ class RunEndTest : public QObject {
                                               "書き込んだ行 0、読めなかったページ 1\n原因: 接続を拒否されました (") +
                                    closed + QStringLiteral("/search?category_id=80&ex_so=N&sort=score&sort_operate_flg=Y)"));
     }
+  }
+
+  void pictureFolderThatTakesNoFileStartsNothing() {
+    testing::SmallFileSystem readOnly(64 * 1024, true);
+    if (!readOnly.Mounted()) QSKIP(readOnly.WhyNot().c_str());
+    RunWindow run;
+    run.Window->chkImgSave->setChecked(true);
+    const QString folder = QString::fromStdString(readOnly / "");
+    run.Window->txtDirPath->setText(folder);
+    run.Services.SaveChoice = work_.filePath(QStringLiteral("pictures.csv"));
+    run.Window->btnAction->click();
+    QCOMPARE(run.Services.Messages.size(), 1);
+    QCOMPARE(run.Services.Messages[0].Text, QStringLiteral("商品画像保存フォルダ ") + folder +
+                                                QStringLiteral(" に画像を保存できません (読み取り専用のファイルシステムです)。"
+                                                               "別のフォルダを指定するか、このフォルダに書き込めるようにしてください。"));
+    QCOMPARE(run.Services.Messages[0].Caption, QStringLiteral("Error"));
+    QVERIFY(run.Services.SaveDialogs.isEmpty());
+    QVERIFY(run.Idle());
+    QVERIFY(demo_.Market().Requests().empty());
+  }
+
+  void signInProblemIsNamedInTheEndMessage_data() {
+    QTest::addColumn<int>("formStatus");
+    QTest::addColumn<QString>("warning");
+    QTest::newRow("500 on the login form") << 500 << "サインインできませんでした: ログインフォームの送信に HTTP ステータス 500 が返されました。";
+    QTest::newRow("no wholesale price shown") << 0 << "サインインできていないようです: 書き込んだ ";
+  }
+
+  void signInProblemIsNamedInTheEndMessage() {
+    QFETCH(int, formStatus);
+    QFETCH(QString, warning);
+    if (formStatus != 0) demo_.Market().SetLoginFormStatus(formStatus);
+    if (formStatus == 0) demo_.Market().SetWholesaleShown(false);
+    RunWindow run;
+    run.Services.Answers = {Answer::No};
+    run.Start(work_.filePath(QStringLiteral("signin.csv")));
+    QTRY_VERIFY_WITH_TIMEOUT(run.Idle(), 30000);
+    QCOMPARE(run.Window->RunResult, RunCode::kNormal);
+    QCOMPARE(run.Services.Messages.size(), 1);
+    const QString last = run.Services.Messages[0].Text.split(QLatin1Char('\n')).last();
+    QVERIFY2(last.startsWith(warning), qPrintable(last));
+    QVERIFY2(last.endsWith(QStringLiteral("卸価格は会員にしか表示されません。アカウントファイル ") +
+                           QString::fromStdString(run.Folder.AccountPath()) +
+                           QStringLiteral(" がないため組み込みのアカウントを使いました。自分のアカウントは vormla-cli account set "
+                                          "で設定し、vormla-cli account show で確かめられます。")),
+             qPrintable(last));
   }
 
   // A file that others could read is named in a message and nothing starts: no

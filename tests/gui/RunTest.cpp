@@ -26,7 +26,6 @@
 #include "RunTestKit.h"
 #include "support/LocalPorts.h"
 #include "support/ResultCsv.h"
-#include "support/SmallFileSystem.h"
 #include "demo-market/DemoMarket.h"
 #include "desktop/DigitsEdit.h"
 #include "desktop/LauncherProgress.h"
@@ -553,52 +552,6 @@ class RunTest : public QObject {
     run.Window->btnAction->click();
     QCOMPARE(run.Window->txtDirPath->text(), work_.path() + QStringLiteral("/"));
     QCOMPARE(run.Services.SaveDialogs.size(), 1);
-  }
-
-  void pictureFolderThatTakesNoFileStartsNothing() {
-    testing::SmallFileSystem readOnly(64 * 1024, true);
-    if (!readOnly.Mounted()) QSKIP(readOnly.WhyNot().c_str());
-    RunWindow run;
-    run.Window->chkImgSave->setChecked(true);
-    const QString folder = QString::fromStdString(readOnly / "");
-    run.Window->txtDirPath->setText(folder);
-    run.Services.SaveChoice = NewCsv();
-    run.Window->btnAction->click();
-    QCOMPARE(run.Services.Messages.size(), 1);
-    QCOMPARE(run.Services.Messages[0].Text, QStringLiteral("商品画像保存フォルダ ") + folder +
-                                                QStringLiteral(" に画像を保存できません (読み取り専用のファイルシステムです)。"
-                                                               "別のフォルダを指定するか、このフォルダに書き込めるようにしてください。"));
-    QCOMPARE(run.Services.Messages[0].Caption, QStringLiteral("Error"));
-    QVERIFY(run.Services.SaveDialogs.isEmpty());
-    QVERIFY(run.Idle());
-    QVERIFY(market_->Requests().empty());
-  }
-
-  void signInProblemIsNamedInTheEndMessage_data() {
-    QTest::addColumn<int>("formStatus");
-    QTest::addColumn<QString>("warning");
-    QTest::newRow("500 on the login form") << 500 << "サインインできませんでした: ログインフォームの送信に HTTP ステータス 500 が返されました。";
-    QTest::newRow("no wholesale price shown") << 0 << "サインインできていないようです: 書き込んだ ";
-  }
-
-  void signInProblemIsNamedInTheEndMessage() {
-    QFETCH(int, formStatus);
-    QFETCH(QString, warning);
-    if (formStatus != 0) market_->SetLoginFormStatus(formStatus);
-    if (formStatus == 0) market_->SetWholesaleShown(false);
-    RunWindow run;
-    run.Services.Answers = {Answer::No};
-    run.Start(NewCsv());
-    QTRY_VERIFY_WITH_TIMEOUT(run.Idle(), 30000);
-    QCOMPARE(run.Window->RunResult, RunCode::kNormal);
-    QCOMPARE(run.Services.Messages.size(), 1);
-    const QString last = run.Services.Messages[0].Text.split(QLatin1Char('\n')).last();
-    QVERIFY2(last.startsWith(warning), qPrintable(last));
-    QVERIFY2(last.endsWith(QStringLiteral("卸価格は会員にしか表示されません。アカウントファイル ") +
-                           QString::fromStdString(run.Folder.AccountPath()) +
-                           QStringLiteral(" がないため組み込みのアカウントを使いました。自分のアカウントは vormla-cli account set "
-                                          "で設定し、vormla-cli account show で確かめられます。")),
-             qPrintable(last));
   }
 
   void extensionRulesAndAFileThatCannotGo() {
