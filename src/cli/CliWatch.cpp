@@ -18,6 +18,7 @@
 #include "cli/CliRun.h"
 #include "engine/ResultColumns.h"
 #include "engine/ResultCsvReader.h"
+#include "engine/RetrievalJob.h"
 
 namespace vormla::cli {
 
@@ -133,7 +134,7 @@ bool ShowsWholesalePrices(const std::string& path) {
     std::vector<std::string> fields;
     while (reader.Next(fields)) {
       const std::string& wholesale = fields[column::kWholesalePrice];
-      if (!wholesale.empty() && wholesale != "卸価格は非公開") return true;
+      if (!wholesale.empty() && wholesale != SjisToUtf8(NoWholesalePriceText())) return true;
     }
   } catch (const ResultCsvError&) {
   }

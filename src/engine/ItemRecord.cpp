@@ -37,6 +37,8 @@ const std::string& CsvHeader() {
   return header;
 }
 
+const std::string& NoWholesalePriceText() { return SjisLiteral<"卸価格は非公開">(); }
+
 std::string DecodeEntities(const std::string& text) {
   // The ampersand goes first, so a reference escaped once more ("&amp;#039;") ends as "'".
   std::string out = ReplaceAll(text, "&amp;", "&");
@@ -71,7 +73,7 @@ std::string ItemProgressText(const std::string& statusText, int itemDone, int it
 void RetrievalJob::WriteItemRow() {
   if (!CsvFile.WriteLine(FormatItemRow(Record))) return;  // the failure stops the job
   ++rowsWritten_;
-  if (Record[column::kWholesalePrice] == SjisLiteral<"卸価格は非公開">()) ++rowsWithoutWholesale_;
+  if (Record[column::kWholesalePrice] == NoWholesalePriceText()) ++rowsWithoutWholesale_;
   itemFound_ = kItemWritten;
 }
 

@@ -16,7 +16,7 @@ enum class SignInState {
   kDoubtful,  // signed in, yet at least kDoubtfulRows rows were written and none shows a wholesale price
 };
 
-// From this many rows on, a run in which every row reads 卸価格は非公開 is taken
+// From this many rows on, a run in which no row shows a wholesale price is taken
 // as a sign-in that did not hold; fewer rows are too few to tell.
 inline constexpr int kDoubtfulRows = 5;
 

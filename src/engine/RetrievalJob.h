@@ -21,6 +21,8 @@ namespace vormla {
 
 // "商品管理番号","商品ID",... : the 36 header names, quoted, comma-joined (486 bytes).
 const std::string& CsvHeader();
+// What a row's wholesale price reads when the result page showed none (Shift-JIS).
+const std::string& NoWholesalePriceText();
 // "&amp;" -> "&", "&#039;" -> "'", "&#12316;" -> 0x81 0x60, "&quot;" -> '"', "&lt;" -> "<",
 // "&gt;" -> ">", in that order, case ignored, each replacement one scan.
 std::string DecodeEntities(const std::string& text);

@@ -5,6 +5,8 @@
 #include <cerrno>
 #include <cstring>
 
+#include "engine/RetrievalJob.h"
+
 namespace vormla {
 
 namespace {
@@ -32,7 +34,7 @@ std::string SignInTroubleText(const RunReport& report) {
   const SignInReport& signIn = report.SignIn;
   if (signIn.State == SignInState::kDoubtful) {
     return "サインインできていないようです: 書き込んだ " + std::to_string(report.RowsKept) +
-           " 行すべての卸価格が「卸価格は非公開」です。";
+           " 行すべての卸価格が「" + SjisToUtf8(NoWholesalePriceText()) + "」です。";
   }
   switch (signIn.Trouble) {
     case SignInTrouble::kLoginPageNotRead:

@@ -37,14 +37,15 @@ std::vector<std::string> CommandLineEndMessages(const RunReport& report);
 // Why a run did not start, for that face.
 std::string StartRefusalText(const StartCheck& check, Face face);
 
-// "結果ファイルに書き込めませんでした。" and the file on a second line.
+// The window's result file error, with the file on a second line.
 std::string ResultFileErrorText(const std::string& path);
 
-// "書き込んだ行 N、読めなかったページ M、保存できなかった画像 K": the command
-// line always names all three, the window the last two only when above zero.
+// The counts of a run: rows written, pages not read, pictures not saved; the
+// command line always names all three, the window the last two only when above
+// zero.
 std::string CountsText(const RunReport& report, Face face);
-// "原因: " and the cause of the last failed fetch, with its URL (and the CA file
-// in use for a certificate that was not trusted).
+// The cause of the last failed fetch, with its URL (and the CA file in use for a
+// certificate that was not trusted).
 std::string CauseText(const RunReport& report);
 // What went wrong with the sign-in and what to check; "" when nothing did.
 std::string SignInWarning(const RunReport& report);
