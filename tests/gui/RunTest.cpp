@@ -467,27 +467,6 @@ class RunTest : public QObject {
     run.Window.reset();
   }
 
-  // The worker's end is served while the 中断確認 question is up (as any call
-  // from the worker is): the question stays until answered, its Yes then stops
-  // nothing, and the end message follows it.
-  void runEndingWhileTheCancelQuestionIsUp() {
-    RunWindow run;
-    run.AtItem(2, [&] { QTimer::singleShot(0, run.Window->btnCancel, &QPushButton::click); });
-    run.Services.OnMessage = [&](const Message& message) {
-      if (message.Caption == QStringLiteral("中断確認")) QVERIFY(QTest::qWaitFor([&] { return !run.Window->IsRunning; }, 30000));
-    };
-    run.Services.Answers = {Answer::Yes, Answer::No};  // stop: Yes, too late; open the file: No
-    const QString csv = NewCsv();
-    run.Start(csv);
-    QTRY_VERIFY_WITH_TIMEOUT(run.Idle(), 30000);
-    QCOMPARE(run.Services.Events, (QStringList{QStringLiteral("show 中断確認"), QStringLiteral("answered 中断確認"),
-                                               QStringLiteral("show 処理確認"), QStringLiteral("answered 処理確認")}));
-    QCOMPARE(run.Window->RunResult, RunCode::kNormal);
-    CheckIdle(run);
-    const auto expected = Expected(QString(), {QStringLiteral("全カテゴリ")});
-    CompareRows(CsvRows(csv), expected, static_cast<qsizetype>(expected.size()));
-  }
-
   void runEndingWhileTheCloseQuestionIsUpClosesNormally() {
     RunWindow run;
     bool closed = false;
