@@ -9,7 +9,7 @@
 
 #include "cli/CliProgress.h"
 #include "cli/CliStop.h"
-#include "cli/PendingResult.h"
+#include "run/PendingResult.h"
 #include "engine/ChangeReport.h"
 
 namespace vormla::cli {
@@ -108,15 +108,16 @@ CompareOutcome CompareResultFiles(const std::string& older, const std::string& n
                                   bool byteOrderMark) {
   // The report's own file first: a folder that takes none is said before two
   // files are read in vain, and a stop on the way leaves nothing behind.
+  const auto notWritten = [&] {
+    std::fprintf(err, "vormla-cli: 変化レポートを書き込めませんでした。\n%s\n",
+                 reportPath.empty() ? "(標準出力)" : reportPath.c_str());
+    return CompareOutcome::kNotWritten;
+  };
   std::unique_ptr<PendingResult> file;
   std::optional<UndoOnStop> removeReport;
   if (!reportPath.empty()) {
-    try {
-      file = std::make_unique<PendingResult>(reportPath);
-    } catch (const CliFailure& failure) {
-      std::fprintf(err, "vormla-cli: %s\n", failure.what());
-      return CompareOutcome::kNotWritten;
-    }
+    file = std::make_unique<PendingResult>(reportPath);
+    if (!file->Ready()) return notWritten();
     removeReport.emplace([temporary = file->TemporaryPath()] { ::unlink(temporary.c_str()); });
   }
   ResultItems before, after;
@@ -139,11 +140,7 @@ CompareOutcome CompareResultFiles(const std::string& older, const std::string& n
     written = written && file->Commit();
     removeReport.reset();
   }
-  if (!written) {
-    std::fprintf(err, "vormla-cli: 変化レポートを書き込めませんでした。\n%s\n",
-                 reportPath.empty() ? "(標準出力)" : reportPath.c_str());
-    return CompareOutcome::kNotWritten;
-  }
+  if (!written) return notWritten();
   return counts.Total() == 0 ? CompareOutcome::kSame : CompareOutcome::kChanged;
 }
 

@@ -1,12 +1,7 @@
-// Command line parsing and the start button's rules for vormla-cli.
+// Command line parsing for vormla-cli, and the run's start rules applied to its flags.
 #include "cli/CliOptions.h"
 
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <algorithm>
-#include <cerrno>
-#include <cstring>
 #include <ostream>
 #include <set>
 
@@ -14,6 +9,7 @@
 #include "catalogue/CategoryDatabase.h"
 #include "catalogue/CategoryTree.h"
 #include "catalogue/Settings.h"
+#include "run/RunTexts.h"
 #include "web/KeywordText.h"
 #include "web/TextOps.h"
 
@@ -23,9 +19,6 @@ namespace {
 
 constexpr size_t kKeywordBytes = 40;  // txtWord's limit, in Shift-JIS bytes
 constexpr size_t kPriceDigits = 9;    // the price boxes' limit
-
-// The window's own words for a failure it also knows.
-constexpr const char* kMissingFolderText = "指定された商品画像保存フォルダが見つかりません。";
 
 [[noreturn]] void Usage(const std::string& message) { throw CliFailure(kExitUsage, message); }
 
@@ -131,41 +124,21 @@ void CheckKeyword(const std::string& where, const std::string& sjis) {
   }
 }
 
-// The result file's folder must be there: the run writes beside the file. A
-// missing one is a result file that cannot be created (exit 4), said plainly.
-void CheckOutputFolder(const std::string& filePath) {
-  const size_t slash = filePath.rfind('/');
-  if (slash == std::string::npos) return;
-  const std::string folder = slash == 0 ? "/" : filePath.substr(0, slash);
-  struct stat st {};
-  if (::stat(folder.c_str(), &st) != 0) {
-    throw CliFailure(kExitFileError, "結果ファイルの保存先フォルダ " + folder +
-                                         " がありません。先にフォルダを作るか、--output に今あるフォルダの中のファイルを指定してください。");
-  }
-  if (!S_ISDIR(st.st_mode)) {
-    throw CliFailure(kExitFileError, "結果ファイルの保存先 " + folder + " はフォルダではありません。--output を確かめてください。");
-  }
+// A start rule's refusal as the command's failure.
+void Require(const StartCheck& check) {
+  if (!check.Passed()) throw CliFailure(ExitCodeOf(check), StartRefusalText(check, Face::kCommandLine));
 }
 
 }  // namespace
 
-std::string ResultFileName(const std::string& path) {
-  const size_t slash = path.rfind('/');
-  const size_t nameStart = slash == std::string::npos ? 0 : slash + 1;
-  const size_t dot = path.rfind('.');
-  std::string extension = dot == std::string::npos || dot < nameStart ? std::string() : path.substr(dot);
-  std::transform(extension.begin(), extension.end(), extension.begin(),
-                 [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; });
-  return extension == ".csv" ? path : path + ".csv";
-}
-
-void OrderPricePair(std::string& from, std::string& to) {
-  if (TrimBlanks(from).empty() || TrimBlanks(to).empty()) return;
-  const long long low = ParseIntOr(from, 0);
-  const long long high = ParseIntOr(to, 0);
-  if (high < low) {
-    from = std::to_string(high);
-    to = std::to_string(low);
+int ExitCodeOf(const StartCheck& check) {
+  switch (check.Refusal) {
+    case StartRefusal::kPictureFolderUnwritable:
+    case StartRefusal::kOutputFolderMissing:
+    case StartRefusal::kOutputFolderNotFolder:
+      return kExitFileError;
+    default:
+      return kExitUsage;
   }
 }
 
@@ -296,18 +269,13 @@ RunPlan PrepareRun(const RunArguments& arguments) {
   OrderPricePair(c.Price3, c.Price4);
 
   if (c.ImgSave) {
-    const std::string folder = TrimBlanks(c.DirPath);
-    struct stat st {};
-    if (folder.empty() || ::stat(folder.c_str(), &st) != 0 || !S_ISDIR(st.st_mode)) {
-      Usage(std::string(kMissingFolderText) + "\n" + folder);
-    }
-    c.DirPath = folder.back() == '/' ? folder : folder + "/";
+    Require(CheckPictureFolder(c.DirPath));
+    c.DirPath = PictureFolderText(c.DirPath);
   }
 
   c.Encoding = ParseEncoding(arguments.Encoding);
   if (TrimBlanks(arguments.Output).empty()) Usage("--output にファイル名を指定してください。");
-  c.FilePath = ResultFileName(arguments.Output);
-  CheckOutputFolder(c.FilePath);
+  Require(CheckOutput(arguments.Output, c.FilePath));
   return plan;
 }
 

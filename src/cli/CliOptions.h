@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "engine/JobTypes.h"
+#include "run/StartRules.h"
 
 namespace vormla::cli {
 
@@ -108,10 +109,15 @@ struct RunPlan {
 };
 
 // Applies the flags (over the settings file's conditions when --settings is
-// given) and checks them against the catalogue. Throws CliFailure: kExitUsage for
-// a bad condition, kExitDatabase when the catalogue is missing or unreadable.
-// Touches no file besides reading the settings file and the catalogue.
+// given) and checks them against the catalogue and the start rules. Throws
+// CliFailure: kExitUsage for a bad condition (also an output that is a folder or
+// a device), kExitDatabase when the catalogue is missing or unreadable,
+// kExitFileError for a picture folder that takes no file or an output folder
+// that is not there. Writes nothing but the picture folder's probe file.
 RunPlan PrepareRun(const RunArguments& arguments);
+
+// The exit code for a start rule's refusal (its text is StartRefusalText).
+int ExitCodeOf(const StartCheck& check);
 
 // "sjis" (the default, also for nullopt) or "utf-8", any letter case. Throws
 // CliFailure(kExitUsage) for anything else.
@@ -123,13 +129,6 @@ std::vector<std::string> CategoryLines(const CategoriesArguments& arguments, std
 
 // The pieces, exposed for their own tests.
 
-// The start button's extension rule: ".csv" is appended unless the file name's
-// extension (from its last dot) is ".csv" in any letter case.
-std::string ResultFileName(const std::string& path);
-// Puts a price pair in order the way the start button does: only when both sides,
-// trimmed, are non-empty and the upper value is below the lower one; the swapped
-// values are written back as plain decimal text.
-void OrderPricePair(std::string& from, std::string& to);
 // A price text (UTF-8): empty, or 1 to 9 ASCII digits. Throws CliFailure naming flag.
 void CheckPrice(const std::string& flag, const std::string& text);
 // A selected-category list: "1,2,5," or "1,2,5" (or ""), every index below

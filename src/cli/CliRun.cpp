@@ -11,10 +11,9 @@
 #include "catalogue/AccountFile.h"
 #include "catalogue/AppPaths.h"
 #include "cli/CliProgress.h"
-#include "cli/CliReport.h"
-#include "cli/PendingResult.h"
-#include "engine/RetrievalJob.h"
 #include "engine/WebAccess.h"
+#include "run/Run.h"
+#include "run/RunTexts.h"
 #include "web/SiteConfig.h"
 
 namespace vormla::cli {
@@ -30,8 +29,26 @@ sigset_t RunSignals() {
   return set;
 }
 
-void PrintFailure(std::FILE* err, const CliFailure& failure) {
-  std::fprintf(err, "vormla-cli: %s\n", failure.what());
+// One message: "vormla-cli: " before its first line.
+void PrintMessage(std::FILE* err, const std::string& message) { std::fprintf(err, "vormla-cli: %s\n", message.c_str()); }
+
+void PrintFailure(std::FILE* err, const CliFailure& failure) { PrintMessage(err, failure.what()); }
+
+int ExitCodeOf(RunOutcome outcome) {
+  switch (outcome) {
+    case RunOutcome::kComplete:
+      return kExitRows;
+    case RunOutcome::kNothingFound:
+      return kExitNoRows;
+    case RunOutcome::kCancelledWithRows:
+    case RunOutcome::kCancelledBeforeFirstRow:
+      return kExitCancelled;
+    case RunOutcome::kSiteUnreachable:
+      return kExitUnreachable;
+    case RunOutcome::kFileError:
+      break;
+  }
+  return kExitFileError;
 }
 
 // Takes a SIGINT or SIGTERM that arrived while the run's signals were blocked.
@@ -68,25 +85,19 @@ int RunCommand(const RunArguments& arguments, std::FILE* err) {
   return RunPlanned(std::move(plan), err);
 }
 
-int RunPlanned(RunPlan plan, std::FILE* err, RunSummary* summary) {
-  std::unique_ptr<PendingResult> result;
-  AccountReading account;
-  try {
-    account = ReadAccountFile(AccountFile());
-    if (account.State == AccountReading::Found::kRefused) throw CliFailure(kExitUsage, account.Message);
-    // A stop asked for while the conditions were read ends here, before anything
-    // is written or fetched.
-    if (TakePendingStop()) {
-      std::fprintf(err, "vormla-cli: 取得処理を中断しました。\nvormla-cli: 開始前に中断したため、結果ファイルには手を付けていません。\n");
-      return kExitCancelled;
-    }
-    result = std::make_unique<PendingResult>(plan.Conditions.FilePath);
-  } catch (const CliFailure& failure) {
-    PrintFailure(err, failure);
-    return failure.ExitCode();
+int RunPlanned(RunPlan plan, std::FILE* err, RunReport* report) {
+  RunRequest request{std::move(plan.Conditions), std::move(plan.Nodes), AccountFile(), {}};
+  if (const StartCheck account = CheckAccount(request.AccountPath, request.Account); !account.Passed()) {
+    PrintMessage(err, StartRefusalText(account, Face::kCommandLine));
+    return ExitCodeOf(account);
   }
-  const std::string filePath = plan.Conditions.FilePath;
-  plan.Conditions.FilePath = result->TemporaryPath();
+  // A stop asked for while the conditions were read ends here, before anything
+  // is written or fetched.
+  if (TakePendingStop()) {
+    PrintMessage(err, CancelledText());
+    PrintMessage(err, StoppedBeforeStartText());
+    return kExitCancelled;
+  }
 
   const pthread_t mainThread = pthread_self();
   std::atomic<bool> finished{false};
@@ -94,72 +105,36 @@ int RunPlanned(RunPlan plan, std::FILE* err, RunSummary* summary) {
     finished = true;
     pthread_kill(mainThread, SIGUSR1);
   });
-  if (account.State == AccountReading::Found::kAccount) {
-    const std::string_view loginId = account.Account.LoginId.View();
+  if (request.Account.State == AccountReading::Found::kAccount) {
+    const std::string_view loginId = request.Account.Account.LoginId.View();
     std::fprintf(err, "vormla-cli: ログインID %.*s でサインインします (%s)。\n", static_cast<int>(loginId.size()),
-                 loginId.data(), AccountFile().c_str());
+                 loginId.data(), request.AccountPath.c_str());
   }
-  progress.Note("ページ情報を取得中です。しばらくお待ちください。");
+  progress.Note(StartingText());
 
-  RetrievalJob worker(plan.Conditions, plan.Nodes, progress, NetworkWebAccess(), SiteRoot());
-  if (account.State == AccountReading::Found::kAccount) worker.UseAccount(std::move(account.Account));
-  worker.Start();
-
-  const sigset_t set = RunSignals();
+  Run run(std::move(request), progress, NetworkWebAccess(), SiteRoot());
   bool cancelled = false;
-  while (!finished) {
-    int received = 0;
-    if (sigwait(&set, &received) != 0) continue;
-    if (received == SIGUSR1 || finished) continue;
-    if (!cancelled) {
-      cancelled = true;
-      worker.Terminate();
-      progress.Note("中断しています...");
-    } else {
-      progress.Note("中断しています... (終了を待っています)");
+  if (run.Start()) {
+    const sigset_t set = RunSignals();
+    while (!finished) {
+      int received = 0;
+      if (sigwait(&set, &received) != 0) continue;
+      if (received == SIGUSR1 || finished) continue;
+      if (!cancelled) {
+        cancelled = true;
+        run.Cancel();
+        progress.Note("中断しています...");
+      } else {
+        progress.Note("中断しています... (終了を待っています)");
+      }
     }
+    run.Join();
   }
-  worker.Join();
-  const int outcome = worker.ItemFound();
-  progress.Close(!cancelled && outcome != kFileError);
-
-  const int rows = worker.RowsWritten();
-  if (summary != nullptr) summary->PagesNotRead = worker.PagesNotRead();
-  const auto counts = [&](int rowsKept) {
-    std::fprintf(err, "%s\n", CountsLine(rowsKept, worker.PagesNotRead(), worker.PicturesNotSaved()).c_str());
-  };
-  // The previous result stays when this run has none to put in its place.
-  if (outcome == kFileError || (outcome == kSiteUnreachable && !cancelled)) {
-    result->Discard();
-    if (outcome == kFileError) {
-      std::fprintf(err, "vormla-cli: 結果ファイルに書き込めませんでした。\n%s\n", filePath.c_str());
-      counts(0);
-      return kExitFileError;
-    }
-    std::fprintf(err, "vormla-cli: サイトへのアクセスができませんでした。\nしばらく時間を置いてから再度実行してください。\n");
-    const RetrievalJob::FailedFetch& failure = worker.LastFailure();
-    std::fprintf(err, "%s\n", CauseLine(failure.url, failure.result, ExtraCaFile()).c_str());
-    counts(0);
-    return kExitUnreachable;
-  }
-  if (!result->Commit()) {
-    std::fprintf(err, "vormla-cli: 結果ファイルに書き込めませんでした。\n%s\n", filePath.c_str());
-    counts(0);
-    return kExitFileError;
-  }
-  if (cancelled) {
-    std::fprintf(err, "vormla-cli: 取得処理を中断しました。\n%s (%d件)\n", filePath.c_str(), rows);
-    counts(rows);
-    return kExitCancelled;
-  }
-  if (outcome == kItemWritten) {
-    std::fprintf(err, "vormla-cli: 商品情報の取得が完了しました。\n%s (%d件)\n", filePath.c_str(), rows);
-    counts(rows);
-    return kExitRows;
-  }
-  std::fprintf(err, "vormla-cli: 該当する商品情報は見つかりませんでした。\n%s\n", filePath.c_str());
-  counts(rows);
-  return kExitNoRows;
+  const RunReport& ended = run.Report();
+  progress.Close(!cancelled && ended.Outcome != RunOutcome::kFileError);
+  for (const std::string& message : CommandLineEndMessages(ended)) PrintMessage(err, message);
+  if (report != nullptr) *report = ended;
+  return ExitCodeOf(ended.Outcome);
 }
 
 int CategoriesCommand(const CategoriesArguments& arguments, std::FILE* out, std::FILE* err) {

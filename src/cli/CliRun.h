@@ -4,6 +4,7 @@
 #include <cstdio>
 
 #include "cli/CliOptions.h"
+#include "run/RunReport.h"
 
 namespace vormla::cli {
 
@@ -12,20 +13,16 @@ namespace vormla::cli {
 // wait takes them.
 void BlockRunSignals();
 
-// One retrieval: conditions, the result written beside the target and put in
-// place at the end (not at all for exit 4 or 9), the worker, cancel on SIGINT or
-// SIGTERM (a second signal while stopping is only acknowledged: the worker ends
-// within about a second and the rows written stay complete); a stop that came
-// before the run began ends it untouched. Messages go to err, ending with the
-// counts line of the run.
+// One retrieval: conditions, the run (the result put in place as the run's
+// policy says), cancel on SIGINT or SIGTERM (a second signal while stopping is
+// only acknowledged: the worker ends within about a second and the rows written
+// stay complete); a stop that came before the run began ends it untouched.
+// Messages go to err, ending with the counts line of the run.
 int RunCommand(const RunArguments& arguments, std::FILE* err);
 
-// What a caller of RunPlanned may want to know beyond the exit code.
-struct RunSummary {
-  int PagesNotRead = 0;
-};
-// The same for conditions already decided (RunCommand after PrepareRun).
-int RunPlanned(RunPlan plan, std::FILE* err, RunSummary* summary = nullptr);
+// The same for conditions already decided (RunCommand after PrepareRun); report
+// receives how the run ended when it ran.
+int RunPlanned(RunPlan plan, std::FILE* err, RunReport* report = nullptr);
 
 // The catalogue's lines on out; failures on err. An output that cannot be
 // written exits like a result file that cannot (4).

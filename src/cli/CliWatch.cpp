@@ -17,6 +17,9 @@
 #include "cli/CliDiff.h"
 #include "cli/CliNotify.h"
 #include "cli/CliRun.h"
+#include "engine/ResultColumns.h"
+#include "engine/ResultCsvReader.h"
+#include "engine/RetrievalJob.h"
 
 namespace vormla::cli {
 
@@ -120,6 +123,32 @@ void RemoveBeyondKeep(const std::string& folder, int keep, std::FILE* err) {
   if (removed > 0) {
     std::fprintf(err, "vormla-cli: 新しい %d 回分を残し、古い結果と変化レポートを %d 個削除しました\n", keep, removed);
   }
+}
+
+// Whether the result file at path shows a wholesale price in any row ("" or a
+// file that cannot be read: no).
+bool ShowsWholesalePrices(const std::string& path) {
+  if (path.empty()) return false;
+  try {
+    ResultCsvReader reader(path);
+    reader.DecodeToUtf8();
+    std::vector<std::string> fields;
+    while (reader.Next(fields)) {
+      const std::string& wholesale = fields[column::kWholesalePrice];
+      if (!wholesale.empty() && wholesale != SjisToUtf8(NoWholesalePriceText())) return true;
+    }
+  } catch (const ResultCsvError&) {
+  }
+  return false;
+}
+
+// A run says something about the market only when its rows are a signed-in
+// member's: a failed sign-in, or a doubtful one after a result that showed
+// wholesale prices, would report every price as changed.
+bool Observed(const RunReport& report, const std::string& previousPath) {
+  if (report.SignIn.State == SignInState::kFailed) return false;
+  if (report.SignIn.State != SignInState::kDoubtful) return true;
+  return !ShowsWholesalePrices(previousPath);
 }
 
 struct WatchPlan {
@@ -245,8 +274,8 @@ int WatchCommand(const WatchArguments& arguments, std::FILE* err) {
   const std::string stamp = FreeStamp(watch.Folder);
   const std::string result = watch.Folder + "/" + ResultName(stamp);
   plan.Conditions.FilePath = result;
-  RunSummary summary;
-  const int exitCode = RunPlanned(std::move(plan), err, &summary);
+  RunReport ended;
+  const int exitCode = RunPlanned(std::move(plan), err, &ended);
   if (exitCode == kExitCancelled) {
     // Part of a result would show every item not reached as gone, next time too.
     if (::unlink(result.c_str()) == 0) {
@@ -257,6 +286,12 @@ int WatchCommand(const WatchArguments& arguments, std::FILE* err) {
   if (exitCode != kExitRows && exitCode != kExitNoRows) return exitCode;
 
   const std::string previous = NewestResult(FileNames(watch.Folder), ResultName(stamp));
+  if (!Observed(ended, previous.empty() ? previous : watch.Folder + "/" + previous)) {
+    ::unlink(result.c_str());
+    std::fprintf(err, "vormla-cli: サインインに問題があるため、この結果 %s は残さず、変化レポートも作りません\n",
+                 result.c_str());
+    return kExitUnreachable;
+  }
   if (previous.empty()) {
     std::fprintf(err, "vormla-cli: %s で最初の結果のため、変化レポートはありません\n", watch.Folder.c_str());
     RemoveBeyondKeep(watch.Folder, watch.Keep, err);
@@ -270,7 +305,7 @@ int WatchCommand(const WatchArguments& arguments, std::FILE* err) {
   if (outcome == CompareOutcome::kNotWritten) return kExitFileError;
   std::fprintf(err, "%s\n", ChangesLine(counts).c_str());
   std::fprintf(err, "vormla-cli: 変化レポート: %s (%s と比べました)\n", report.c_str(), previous.c_str());
-  if (summary.PagesNotRead > 0 && counts[ChangeKind::kGone] > 0) {
+  if (ended.PagesNotRead > 0 && counts[ChangeKind::kGone] > 0) {
     std::fprintf(err, "vormla-cli: 読めなかったページがあるため、終了とした商品には読めなかっただけのものが含まれることがあります\n");
   }
   RemoveBeyondKeep(watch.Folder, watch.Keep, err);

@@ -1,7 +1,9 @@
 // Picture URLs of an item page and their download into the item's folder.
+#include <cerrno>
 #include <filesystem>
 #include <system_error>
 
+#include "engine/FolderProbe.h"
 #include "engine/PictureNames.h"
 #include "engine/ResultColumns.h"
 #include "engine/RetrievalJob.h"
@@ -29,10 +31,14 @@ std::string CaseFoldedKey(const std::string& url) {
   return key;
 }
 
-// Anything at all at the path, a dangling link included, counts as there.
-bool PathTaken(const std::filesystem::path& path) {
+// Anything at all at the path, a dangling link included, counts as there (as
+// does a path that cannot even be looked at); error receives why no picture can
+// go there.
+bool PathTaken(const std::filesystem::path& path, int& error) {
   std::error_code ec;
-  return std::filesystem::symlink_status(path, ec).type() != std::filesystem::file_type::not_found;
+  const bool taken = std::filesystem::symlink_status(path, ec).type() != std::filesystem::file_type::not_found;
+  error = !taken ? 0 : ec ? ec.value() : EEXIST;
+  return taken;
 }
 
 }  // namespace
@@ -63,40 +69,56 @@ void RetrievalJob::CollectImageUrl(const std::string& line) {
 void RetrievalJob::SaveItemImages() {
   if (!Conditions.ImgSave) return;
   // From here on every picture of the item is either on disk or counted.
-  const auto notSaved = [this](size_t count) { picturesNotSaved_ += static_cast<int>(count); };
+  const std::string pictures = TrimBlanks(Conditions.DirPath);
   const std::string& number = Record[column::kManagementNo];
-  if (number.empty()) return notSaved(ImageUrls.size());
-
   // The checks run on the name as it reaches the file system, so a 0x5C trail
   // byte of a double-byte character is no backslash here.
   const std::string folderName = SjisToUtf8(number);
-  if (HasControlByte(number) || !IsSafeFolderName(folderName)) return notSaved(ImageUrls.size());
-  const std::filesystem::path folder = TrimBlanks(Conditions.DirPath) + folderName + "/";
+  if (number.empty() || HasControlByte(number) || !IsSafeFolderName(folderName)) {
+    return NotePicturesNotSaved(ImageUrls.size(), {PictureTrouble::kNoFolderName, pictures, folderName, 0, {}});
+  }
+  const std::filesystem::path folder = pictures + folderName + "/";
 
   std::error_code ec;
   if (!std::filesystem::is_directory(folder, ec)) {
     // One level only: a missing image folder is not made up here.
-    if (!std::filesystem::create_directory(folder, ec) || ec) return notSaved(ImageUrls.size());
+    if (!std::filesystem::create_directory(folder, ec) || ec) {
+      return NotePicturesNotSaved(ImageUrls.size(), {PictureTrouble::kFolderNotMade, folder.string(), {}, ec.value(), {}});
+    }
   }
 
   for (size_t i = 0; i < ImageUrls.size(); ++i) {
     const std::string& url = ImageUrls[i];
     const std::string name = SjisToUtf8(PictureFileName(url));
+    PictureFailure failure{PictureTrouble::kUnsafeFileName, folder.string(), name, 0, {}};
     bool saved = false;
     if (IsSafeFileName(name)) {
       const std::filesystem::path target = folder / name;
-      if (PathTaken(target)) {
+      if (int error = 0; PathTaken(target, error)) {
         saved = std::filesystem::is_regular_file(target, ec);  // the first one saved stays
+        failure = {PictureTrouble::kNotWritten, folder.string(), name, error, {}};
       } else {
-        saved = Web.Download(BrowserUrl(SjisToUtf8(url)), target.string(), CancelFlag()).saved;
+        failure.Fetch = Web.Download(BrowserUrl(SjisToUtf8(url)), target.string(), CancelFlag());
+        saved = failure.Fetch.saved;
+        // A refusal of the folder is told by the folder itself; the download only
+        // knows that its file could not be made.
+        failure.Trouble = failure.Fetch.failure == FetchFailure::kLocal ? PictureTrouble::kNotWritten
+                                                                         : PictureTrouble::kNotDownloaded;
+        if (failure.Trouble == PictureTrouble::kNotWritten) failure.Error = ProbeNewFile(folder.string());
       }
     }
     if (Terminated()) {
       // A cancel may have cut this download short; the item gets no row anyway.
       return;
     }
-    if (!saved) notSaved(1);
+    if (!saved) NotePicturesNotSaved(1, std::move(failure));
   }
+}
+
+void RetrievalJob::NotePicturesNotSaved(size_t count, PictureFailure failure) {
+  if (count == 0) return;
+  picturesNotSaved_ += static_cast<int>(count);
+  if (firstPictureFailure_.Trouble == PictureTrouble::kNone) firstPictureFailure_ = std::move(failure);
 }
 
 }  // namespace vormla

@@ -1,8 +1,9 @@
 // The item record's way into the result file: header, entity decoding, row format.
 #include <string>
 
-#include "engine/SjisLiteral.h"
+#include "engine/ResultColumns.h"
 #include "engine/RetrievalJob.h"
+#include "engine/SjisLiteral.h"
 
 namespace vormla {
 
@@ -35,6 +36,8 @@ const std::string& CsvHeader() {
   static const std::string header = BuildHeader();
   return header;
 }
+
+const std::string& NoWholesalePriceText() { return SjisLiteral<"卸価格は非公開">(); }
 
 std::string DecodeEntities(const std::string& text) {
   // The ampersand goes first, so a reference escaped once more ("&amp;#039;") ends as "'".
@@ -70,6 +73,7 @@ std::string ItemProgressText(const std::string& statusText, int itemDone, int it
 void RetrievalJob::WriteItemRow() {
   if (!CsvFile.WriteLine(FormatItemRow(Record))) return;  // the failure stops the job
   ++rowsWritten_;
+  if (Record[column::kWholesalePrice] == NoWholesalePriceText()) ++rowsWithoutWholesale_;
   itemFound_ = kItemWritten;
 }
 

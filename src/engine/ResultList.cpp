@@ -123,7 +123,7 @@ void RetrievalJob::ReadResultList(const std::string& url) {
           break;
         }
       }
-      if (Record[kWholesalePrice].empty()) Record[kWholesalePrice] = SjisLiteral<"卸価格は非公開">();
+      if (Record[kWholesalePrice].empty()) Record[kWholesalePrice] = NoWholesalePriceText();
 
       ++ItemDone;
       Observer.ShowItemProgress(StatusText, ItemDone, ItemTotal);

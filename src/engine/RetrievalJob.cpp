@@ -41,6 +41,10 @@ void RetrievalJob::Execute() {
   itemFound_ = kNoItem;
   isRunning_ = true;
   RunJob();
+  if (signIn_.State == SignInState::kSignedIn && rowsWritten_ >= kDoubtfulRows &&
+      rowsWithoutWholesale_ == rowsWritten_) {
+    signIn_.State = SignInState::kDoubtful;
+  }
 
   // The outcome the owner reads once IsRunning drops: a file error outranks
   // everything, then rows written, then a site that could not be read (a page not

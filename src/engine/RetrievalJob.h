@@ -11,6 +11,7 @@
 #include <unordered_set>
 #include <vector>
 
+#include "engine/JobReport.h"
 #include "engine/JobTypes.h"
 #include "engine/ResultFile.h"
 #include "engine/WebAccess.h"
@@ -21,6 +22,8 @@ namespace vormla {
 
 // "商品管理番号","商品ID",... : the 36 header names, quoted, comma-joined (486 bytes).
 const std::string& CsvHeader();
+// What a row's wholesale price reads when the result page showed none (Shift-JIS).
+const std::string& NoWholesalePriceText();
 // "&amp;" -> "&", "&#039;" -> "'", "&#12316;" -> 0x81 0x60, "&quot;" -> '"', "&lt;" -> "<",
 // "&gt;" -> ">", in that order, case ignored, each replacement one scan.
 std::string DecodeEntities(const std::string& text);
@@ -63,6 +66,13 @@ class RetrievalJob {
     FetchResult result;
   };
   const FailedFetch& LastFailure() const { return lastFailure_; }
+  // How the sign-in went; doubtful is decided once the job has ended.
+  const SignInReport& SignInOutcome() const { return signIn_; }
+  // The first picture that was to be saved and is not on disk (Trouble kNone
+  // when every picture was saved).
+  const PictureFailure& FirstPictureFailure() const { return firstPictureFailure_; }
+  // The owner asked the job to stop (a file error stops it too, but is no request).
+  bool CancelRequested() const { return terminated_; }
 
   // The thread body: RunJob, the outcome, JobFinished.
   void Execute();
@@ -112,6 +122,8 @@ class RetrievalJob {
 
  private:
   void NoteFetch(const std::string& url, const FetchResult& result);
+  // Counts pictures not saved; the first one's failure is kept.
+  void NotePicturesNotSaved(size_t count, PictureFailure failure);
   // The login form's body for token, with the own account when one was given.
   std::string LoginFormBody(const std::string& token) const;
 
@@ -125,6 +137,9 @@ class RetrievalJob {
   int fetchCount_ = 0;
   int answerCount_ = 0;
   FailedFetch lastFailure_;
+  SignInReport signIn_;
+  PictureFailure firstPictureFailure_;
+  int rowsWithoutWholesale_ = 0;
   SiteAccount account_;
   // Case-folded forms of ImageUrls: a page of many picture lines is checked for
   // repeats in linear time.

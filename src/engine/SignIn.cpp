@@ -28,11 +28,19 @@ std::string TokenOfLine(std::string_view trimmedLine) {
   return TrimBlanks(SliceText(rest, 1, close - 1));
 }
 
+// What the answer to the login form says about the sign-in.
+SignInReport SignInOfAnswer(const FetchResult& posted) {
+  if (!posted.answered) return {SignInState::kFailed, SignInTrouble::kFormNotAnswered, posted};
+  if (posted.status >= 400) return {SignInState::kFailed, SignInTrouble::kFormRefused, posted};
+  return {SignInState::kSignedIn, SignInTrouble::kNone, {}};
+}
+
 }  // namespace
 
 void RetrievalJob::SignIn() {
   std::string token;
   std::string page;
+  signIn_ = {};
 
   FetchPage(SiteRoot + "/logout", page);
   Pause(kSignInPause);
@@ -40,7 +48,7 @@ void RetrievalJob::SignIn() {
   StatusText = SjisLiteral<"ページ内容の確認中1...">();
   Observer.ShowStatusText(StatusText);
 
-  FetchPage(SiteRoot + "/login", page);
+  const FetchResult loginPage = FetchPage(SiteRoot + "/login", page);
   Pause(kSignInPause);
 
   const PageView lines(page);
@@ -55,14 +63,21 @@ void RetrievalJob::SignIn() {
     if (Terminated()) break;
   }
 
-  if (token.empty() || Terminated()) return;
+  // A stop meanwhile leaves the sign-in untried rather than failed.
+  if (Terminated()) return;
+  if (token.empty()) {
+    const bool unread = !loginPage.answered || loginPage.status >= 400;
+    signIn_ = {SignInState::kFailed, unread ? SignInTrouble::kLoginPageNotRead : SignInTrouble::kNoToken, loginPage};
+    return;
+  }
 
   StatusText = SjisLiteral<"ページ内容の確認中2...">();
   Observer.ShowStatusText(StatusText);
   std::string body = LoginFormBody(token);
   std::string answer;  // nothing in it is read; the session lives on in the cookies
-  PostPage(body, "/login", answer);
+  const FetchResult posted = PostPage(body, "/login", answer);
   WipeString(body);
+  if (posted.failure != FetchFailure::kCancelled) signIn_ = SignInOfAnswer(posted);
   Pause(kSignInPause);
 }
 

@@ -1,6 +1,5 @@
 #include "shell/AppServices.h"
 
-#include <QAbstractButton>
 #include <QApplication>
 #include <QDesktopServices>
 #include <QFileDialog>
@@ -32,23 +31,9 @@ Answer QtServices::ShowMessage(QWidget* owner, const Message& message) {
     box.setStandardButtons(QMessageBox::Ok);
     box.setDefaultButton(QMessageBox::Ok);
   }
-  open_.append(&box);
   const int result = box.exec();
-  open_.removeAll(&box);
   if (message.Kind == Message::Buttons::Ok) return Answer::Ok;
   return result == QMessageBox::Yes ? Answer::Yes : Answer::No;
-}
-
-void QtServices::CloseMessage(QWidget* owner, const QString& caption) {
-  const QList<QPointer<QMessageBox>> shown = open_;
-  for (const QPointer<QMessageBox>& box : shown) {
-    if (box.isNull() || box->parentWidget() != owner || box->windowTitle() != caption || !box->isVisible()) continue;
-    // The box's own button, so that it ends as by the user's answer; it hides at
-    // once, and its exec returns when the boxes above it have.
-    QAbstractButton* answer = box->button(QMessageBox::No);
-    if (answer == nullptr) answer = box->button(QMessageBox::Ok);
-    if (answer != nullptr) answer->click();
-  }
 }
 
 QString QtServices::ChooseFolder(QWidget* owner, const QString& title, const QString& startFolder) {

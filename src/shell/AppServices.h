@@ -4,14 +4,11 @@
 // QtServices is the only code that calls the Qt facilities behind it.
 #pragma once
 
-#include <QList>
-#include <QPointer>
 #include <QString>
 #include <cstdint>
 
 #include "desktop/LauncherProgress.h"
 
-class QMessageBox;
 class QWidget;
 
 namespace vormla {
@@ -37,10 +34,6 @@ class AppServices {
   virtual ~AppServices() = default;
 
   virtual Answer ShowMessage(QWidget* owner, const Message& message) = 0;
-  // Closes the boxes with that caption still open for owner as if answered No
-  // (OK for a notice): each ShowMessage behind them returns at once when the
-  // boxes opened after it have returned.
-  virtual void CloseMessage(QWidget* owner, const QString& caption) = 0;
   // The chosen folder, or an empty text when the user cancelled. The dialog opens
   // in startFolder (none given: no folder preselected).
   virtual QString ChooseFolder(QWidget* owner, const QString& title, const QString& startFolder) = 0;
@@ -69,7 +62,6 @@ class AppServices {
 class QtServices : public AppServices {
  public:
   Answer ShowMessage(QWidget* owner, const Message& message) override;
-  void CloseMessage(QWidget* owner, const QString& caption) override;
   QString ChooseFolder(QWidget* owner, const QString& title, const QString& startFolder) override;
   QString ChooseSaveFile(QWidget* owner, const QString& title, const QString& filter,
                          const QString& defaultSuffix, const QString& proposedPath) override;
@@ -82,9 +74,6 @@ class QtServices : public AppServices {
   bool SetTaskbarProgressValue(std::int64_t current, std::int64_t maximum) override;
   bool SetTaskbarProgressState(TaskBarProgressState state) override;
   void TerminateApplication() override;
-
- private:
-  QList<QPointer<QMessageBox>> open_;  // the boxes shown, innermost last
 };
 
 }  // namespace vormla

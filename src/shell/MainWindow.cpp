@@ -14,7 +14,7 @@
 #include <QTreeWidget>
 
 #include "desktop/DigitsEdit.h"
-#include "engine/RetrievalJob.h"
+#include "run/Run.h"
 #include "shell/RunObserver.h"
 #include "shell/KeywordValidator.h"
 #include "web/TextOps.h"
@@ -140,7 +140,7 @@ void MainWindow::closeEvent(QCloseEvent* event) {
       closeEvent(event);
       return;
     }
-    RunResult = RunResult == 5 ? 6 : 5;
+    RunResult = RunResult == RunCode::kCloseConfirmed ? RunCode::kClosing : RunCode::kCloseConfirmed;
     btnCancelClick();
   }
   event->ignore();

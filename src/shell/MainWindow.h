@@ -13,6 +13,7 @@
 #include <array>
 #include <atomic>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -20,6 +21,7 @@
 #include "catalogue/CategoryTree.h"
 #include "catalogue/Settings.h"
 #include "engine/JobTypes.h"
+#include "run/RunReport.h"
 #include "shell/AppServices.h"
 
 class QCheckBox;
@@ -37,11 +39,24 @@ class QTimer;
 namespace vormla {
 
 class DigitsEdit;
-class RetrievalJob;
+class Run;
 class RunObserver;
+struct StartCheck;
 
 // The window caption and the application title.
 QString ApplicationTitle();
+
+// The window's RunResult: how the current or last run stands. The numbers are
+// the ones the window has always used.
+enum class RunCode : int {
+  kNormal = 0,           // running; once the run ended: it wrote at least one row
+  kNothingFound = 1,     // ended, no row written
+  kCancelled = 2,        // the user stopped it
+  kCloseConfirmed = 5,   // the user confirmed closing the window during the run
+  kClosing = 6,          // the run was told to stop; the program ends when it has
+  kFileError = 7,        // the result file could not be made, written or put in place
+  kSiteUnreachable = 9,  // the site could not be read
+};
 
 class MainWindow : public QWidget {
   Q_OBJECT
@@ -89,20 +104,16 @@ class MainWindow : public QWidget {
   DigitsEdit* txtPrice4 = nullptr;
   std::array<DigitsEdit*, 4> txtPrice{};
 
-  // Run state. IsRunning: from the start of a run until the worker's end has
-  // reached the window (then ItemFound holds the worker's outcome).
-  std::atomic<int> ItemFound{0};
-  // What the run's worker counted, taken when it has ended: result and item pages
-  // it could not read, pictures it could not save.
-  int PagesNotRead = 0;
-  int PicturesNotSaved = 0;
+  // Run state. IsRunning: from the start of a run until the run's end has
+  // reached the window (then LastReport tells how it ended).
+  RunReport LastReport;
   bool TaskbarReady = false;
   std::atomic<bool> IsRunning{false};
-  int RunResult = 0;
+  RunCode RunResult = RunCode::kNormal;
   QString strFilePath;      // the result file, native path
   std::string strCtgrList;  // the selected-category list, "1,2,5," or ""
-  // The worker of the current run, null when idle.
-  std::unique_ptr<RetrievalJob> Worker;
+  // The current run, null when idle.
+  std::unique_ptr<Run> Worker;
   // Workers still stopping after their run was left (second Cancel press) or
   // ending after their last call; each is joined once it has returned.
   int StoppingWorkers() const { return static_cast<int>(retired_.size()); }
@@ -180,15 +191,17 @@ class MainWindow : public QWidget {
 
   // Run control.
   friend class RunObserver;
-  void FinishRun(unsigned code);
+  void FinishRun(RunCode code);
+  // The run's closing message (not for a cancelled run); true when it asked to
+  // open the file and the answer was Yes.
+  bool ShowEndMessage();
+  // A start rule's refusal in an error box; false when the check passed.
+  bool Refuse(const StartCheck& check);
   void SetRunningMode();
   void SetIdleMode();
   void LeaveRun();
   void ReapWorkers(bool wait);
   bool ConfirmReplacing(const QString& dialogChoice);
-  void ShowResultFileError();
-  // A closing message's text with the line of the run's counts, when not zero.
-  QString WithCounts(const QString& text) const;
   // The progress routines, on the GUI thread, for the run with that id only.
   void InitProgress(int categoryTotal);
   void StepProgress();
@@ -199,8 +212,10 @@ class MainWindow : public QWidget {
   AppServices& services_;
   std::string iniPath_;
   std::string accountPath_;
-  // The 中断確認 question is up (it closes when the run ends meanwhile).
+  // The 中断確認 question is up; a run that ends meanwhile is finished once it
+  // has been answered, with this code.
   bool cancelQuestionOpen_ = false;
+  std::optional<RunCode> finishAfterQuestion_;
   CategoryDatabase catalogue_;
   CategoryTree tree_;
   std::vector<TopCategory> topCategories_;
@@ -219,7 +234,7 @@ class MainWindow : public QWidget {
 
   struct RetiredRun {
     std::unique_ptr<RunObserver> Observer;
-    std::unique_ptr<RetrievalJob> Worker;
+    std::unique_ptr<Run> Worker;
   };
   std::unique_ptr<RunObserver> observer_;  // the current run's
   std::vector<RetiredRun> retired_;

@@ -9,7 +9,6 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDir>
-#include <QFile>
 #include <QFileInfo>
 #include <QLabel>
 #include <QLineEdit>
@@ -21,15 +20,17 @@
 #include <algorithm>
 #include <chrono>
 #include <thread>
+#include <utility>
 
 #include "catalogue/AccountFile.h"
 #include "desktop/DigitsEdit.h"
-#include "engine/RetrievalJob.h"
 #include "engine/WebAccess.h"
-#include "shell/RunObserver.h"
+#include "run/Run.h"
+#include "run/RunTexts.h"
+#include "run/StartRules.h"
 #include "shell/MainWindow.h"
+#include "shell/RunObserver.h"
 #include "web/SiteConfig.h"
-#include "web/TextOps.h"
 
 namespace vormla {
 
@@ -49,38 +50,46 @@ Message Question(const QString& text, const QString& caption) {
   return message;
 }
 
-// A price pair in order: both sides filled and the upper below the lower.
-void OrderPricePair(QLineEdit* lower, QLineEdit* upper) {
-  const std::string low = TrimBlanks(lower->text().toStdString());
-  const std::string high = TrimBlanks(upper->text().toStdString());
-  if (low.empty() || high.empty()) return;
-  const long long from = ParseIntOr(low, 0);
-  const long long to = ParseIntOr(high, 0);
-  if (to >= from) return;
-  lower->setText(QString::number(to));
-  upper->setText(QString::number(from));
+QString Q(const std::string& utf8) { return QString::fromStdString(utf8); }
+
+// A price pair in order, by the run's rule; the boxes change only with a swap.
+void OrderPriceBoxes(QLineEdit* lower, QLineEdit* upper) {
+  std::string from = lower->text().toStdString();
+  std::string to = upper->text().toStdString();
+  OrderPricePair(from, to);
+  if (Q(from) != lower->text()) lower->setText(Q(from));
+  if (Q(to) != upper->text()) upper->setText(Q(to));
+}
+
+// The window's code for how a run ended by itself.
+RunCode CodeOf(RunOutcome outcome) {
+  switch (outcome) {
+    case RunOutcome::kComplete:
+      return RunCode::kNormal;
+    case RunOutcome::kNothingFound:
+      return RunCode::kNothingFound;
+    case RunOutcome::kSiteUnreachable:
+      return RunCode::kSiteUnreachable;
+    case RunOutcome::kFileError:
+      return RunCode::kFileError;
+    case RunOutcome::kCancelledWithRows:
+    case RunOutcome::kCancelledBeforeFirstRow:
+      break;
+  }
+  return RunCode::kCancelled;
 }
 
 const QString kSaveDialogTitle = QStringLiteral("取得情報の保存先を指定してください");
 const QString kCancelCaption = QStringLiteral("中断確認");
-
-// ".csv" unless the file name already ends in it (any letter case).
-QString WithCsvExtension(const QString& path) {
-  const QString name = QFileInfo(path).fileName();
-  const qsizetype dot = name.lastIndexOf(QLatin1Char('.'));
-  const QString extension = dot < 0 ? QString() : name.mid(dot);
-  if (extension.compare(QStringLiteral(".csv"), Qt::CaseInsensitive) == 0) return path;
-  return path + QStringLiteral(".csv");
-}
 
 }  // namespace
 
 MainWindow::~MainWindow() {
   // A worker still going is told to stop and waited for: it must not outlive
   // the window it reports to.
-  if (Worker) Worker->Terminate();
+  if (Worker) Worker->Cancel();
   LeaveRun();
-  for (RetiredRun& run : retired_) run.Worker->Terminate();
+  for (RetiredRun& run : retired_) run.Worker->Cancel();
   ReapWorkers(true);
 }
 
@@ -89,26 +98,20 @@ MainWindow::~MainWindow() {
 
 void MainWindow::btnActionClick() {
   strCtgrList = tree_.SelectedCategoryList();
-  OrderPricePair(txtPrice1, txtPrice2);
-  OrderPricePair(txtPrice3, txtPrice4);
+  OrderPriceBoxes(txtPrice1, txtPrice2);
+  OrderPriceBoxes(txtPrice3, txtPrice4);
 
   if (chkImgSave->isChecked()) {
-    const QString folder = QString::fromStdString(TrimBlanks(txtDirPath->text().toStdString()));
-    if (folder.isEmpty() || !QFileInfo(folder).isDir()) {
-      Ask(Notice(QStringLiteral("指定された商品画像保存フォルダが見つかりません。"), QStringLiteral("Error")));
-      return;
-    }
+    if (Refuse(CheckPictureFolder(txtDirPath->text().toStdString()))) return;
     // The pictures go where the check looked: the trimmed text, ending in "/".
-    txtDirPath->setText(folder.endsWith(QLatin1Char('/')) ? folder : folder + QLatin1Char('/'));
+    txtDirPath->setText(Q(PictureFolderText(txtDirPath->text().toStdString())));
   }
 
   // The member's own account, when there is one; a file others could read stops
-  // the start before anything is asked or deleted.
-  AccountReading account = ReadAccountFile(accountPath_);
-  if (account.State == AccountReading::Found::kRefused) {
-    Ask(Notice(QString::fromStdString(account.Message), QStringLiteral("Error")));
-    return;
-  }
+  // the start before anything is asked.
+  RunRequest request;
+  request.AccountPath = accountPath_;
+  if (Refuse(CheckAccount(accountPath_, request.Account))) return;
 
   strFilePath = QStringLiteral("VORMLA商品一覧.csv");
   const QString proposed = lastResultFolder_.isEmpty() ? strFilePath : QDir(lastResultFolder_).filePath(strFilePath);
@@ -116,21 +119,14 @@ void MainWindow::btnActionClick() {
                                                   QStringLiteral("csv"), proposed);
   if (chosen.isEmpty()) return;
   lastResultFolder_ = QFileInfo(chosen).absolutePath();
-  strFilePath = WithCsvExtension(chosen);
-  if (!ConfirmReplacing(chosen)) return;
+  // A target that cannot be replaced (a folder in its place) stops the start; an
+  // existing file is replaced by the new result only when the run has one.
+  std::string target;
+  const StartCheck output = CheckOutput(chosen.toStdString(), target);
+  strFilePath = Q(target);
+  if (Refuse(output) || !ConfirmReplacing(chosen)) return;
 
-  // A run always writes a fresh file; one that cannot go (held, or a folder in
-  // its place) stops the start.
-  const QFileInfo existing(strFilePath);
-  if (existing.exists() || existing.isSymLink()) {
-    if (!QFile::remove(strFilePath)) {
-      Ask(Notice(QStringLiteral("選択されたファイルが他のアプリケーションで使用中の為\n開くことができませんでした。"),
-                 QStringLiteral("Error")));
-      return;
-    }
-  }
-
-  RunResult = 0;
+  RunResult = RunCode::kNormal;
   services_.SetBusyCursor();
   SetRunningMode();
 
@@ -140,7 +136,7 @@ void MainWindow::btnActionClick() {
     palette.setColor(QPalette::WindowText, QGuiApplication::palette().color(QPalette::WindowText));
     lblStatus->setPalette(palette);
   }
-  SetStatusText(QStringLiteral("ページ情報を取得中です。しばらくお待ちください。"));
+  SetStatusText(Q(StartingText()));
   repaint();
 
   if (Worker) return;
@@ -151,19 +147,31 @@ void MainWindow::btnActionClick() {
   startWaiting_ = false;
   activeRun_ = ++runCounter_;
   IsRunning = true;
-  ItemFound = kNoItem;
-  PagesNotRead = 0;
-  PicturesNotSaved = 0;
+  request.Conditions = SnapshotConditions();
+  request.Nodes = SnapshotNodes();
   observer_ = std::make_unique<RunObserver>(*this, activeRun_);
-  Worker = std::make_unique<RetrievalJob>(SnapshotConditions(), SnapshotNodes(), *observer_, NetworkWebAccess(),
-                                          SiteRoot());
-  if (account.State == AccountReading::Found::kAccount) Worker->UseAccount(std::move(account.Account));
-  Worker->Start();
+  Worker = std::make_unique<Run>(std::move(request), *observer_, NetworkWebAccess(), SiteRoot());
+  if (!Worker->Start()) {
+    // No file beside the target: over before anything was fetched.
+    LastReport = Worker->Report();
+    Worker.reset();
+    observer_.reset();
+    activeRun_ = 0;
+    IsRunning = false;
+    FinishRun(RunCode::kFileError);
+    return;
+  }
   if (closeHeld_) {
     // A close requested during the wait: now it meets a run and is asked about.
     closeHeld_ = false;
     QTimer::singleShot(0, this, &QWidget::close);
   }
+}
+
+bool MainWindow::Refuse(const StartCheck& check) {
+  if (check.Passed()) return false;
+  Ask(Notice(Q(StartRefusalText(check, Face::kWindow)), QStringLiteral("Error")));
+  return true;
 }
 
 // The dialog asked about the name it confirmed; when the ".csv" rule made another
@@ -231,11 +239,7 @@ void MainWindow::ShowProgressStatus(const QString& text) { SetStatusText(text); 
 
 void MainWindow::JobFinished() {
   IsRunning = false;
-  if (Worker) {
-    ItemFound = Worker->ItemFound();
-    PagesNotRead = Worker->PagesNotRead();
-    PicturesNotSaved = Worker->PicturesNotSaved();
-  }
+  if (Worker) LastReport = Worker->Report();
   btnCancelClick();
 }
 
@@ -245,70 +249,68 @@ void MainWindow::JobFinished() {
 void MainWindow::btnCancelClick() {
   if (activeRun_ == 0) return;  // no run to cancel or finish
 
-  if (RunResult == 0 && IsRunning) {
+  if (RunResult == RunCode::kNormal && IsRunning) {
     const int run = activeRun_;
     cancelQuestionOpen_ = true;
     const Answer answer = Ask(Question(QStringLiteral("取得処理を中断します。\nよろしいですか？"), kCancelCaption));
     cancelQuestionOpen_ = false;
+    if (activeRun_ != run) {
+      // The run ended while the question was up: the answer changes nothing,
+      // and the end is shown now that the question is gone.
+      if (const std::optional<RunCode> code = std::exchange(finishAfterQuestion_, std::nullopt)) FinishRun(*code);
+      return;
+    }
     if (answer != Answer::Yes) return;
-    // The run may have ended while the question was up; then there is nothing to stop.
-    if (activeRun_ != run) return;
-    RunResult = 2;
-    if (Worker) Worker->Terminate();
+    RunResult = RunCode::kCancelled;
+    if (Worker) Worker->Cancel();
     return;
   }
 
-  if (RunResult == 0 && !IsRunning) {
+  if (RunResult == RunCode::kNormal && !IsRunning) {
     LeaveRun();
-    switch (ItemFound.load()) {
-      case kNoItem: RunResult = 1; break;
-      case kFileError: RunResult = 7; break;
-      case kSiteUnreachable: RunResult = 9; break;
-      default: break;
-    }
-    FinishRun(static_cast<unsigned>(RunResult));
+    RunResult = CodeOf(LastReport.Outcome);
+    FinishRun(RunResult);
     return;
   }
 
   if (!IsRunning) {
     LeaveRun();
     // A result file that failed is reported also when the user had stopped the run.
-    if (ItemFound == kFileError) {
-      if (RunResult == 2) {
-        RunResult = 7;
+    if (LastReport.Outcome == RunOutcome::kFileError) {
+      if (RunResult == RunCode::kCancelled) {
+        RunResult = RunCode::kFileError;
       } else {
-        ShowResultFileError();
+        ShowEndMessage();
       }
     }
-    FinishRun(static_cast<unsigned>(RunResult));
+    FinishRun(RunResult);
     return;
   }
 
-  if (RunResult == 5) {
-    if (Worker) Worker->Terminate();
-    RunResult = 6;
+  if (RunResult == RunCode::kCloseConfirmed) {
+    if (Worker) Worker->Cancel();
+    RunResult = RunCode::kClosing;
     return;
   }
 
   // Cancel pressed again while the worker is still stopping: leave it to stop on
   // its own (it is joined before the next run and at exit) and finish now.
   LeaveRun();
-  FinishRun(static_cast<unsigned>(RunResult));
+  FinishRun(RunResult);
 }
 
-void MainWindow::FinishRun(unsigned code) {
-  // A 中断確認 question still up asks about a run that is over: it goes, as if
-  // answered No, before anything about the end is shown.
-  if (cancelQuestionOpen_) services_.CloseMessage(this, kCancelCaption);
+void MainWindow::FinishRun(RunCode code) {
+  // A 中断確認 question still up is answered first; the end follows it.
+  if (cancelQuestionOpen_) {
+    finishAfterQuestion_ = code;
+    return;
+  }
   services_.RestoreCursor();
   switch (code) {
-    case 0: {
+    case RunCode::kNormal:
       services_.Beep();
       services_.Alert(this);
-      Message open = Question(WithCounts(QStringLiteral("商品情報の取得が完了しました。\n保存したファイルを開きますか？")),
-                               QStringLiteral("処理確認"));
-      open.DefaultNo = true;
-      if (Ask(open) == Answer::Yes) {
+      if (ShowEndMessage()) {
         if (QFileInfo::exists(strFilePath)) {
           services_.OpenFile(strFilePath);
         } else {
@@ -316,12 +318,8 @@ void MainWindow::FinishRun(unsigned code) {
         }
       }
       break;
-    }
-    case 1:
-      Ask(Notice(WithCounts(QStringLiteral("該当する商品情報は見つかりませんでした。")), QStringLiteral("検索終了")));
-      break;
-    case 5:
-    case 6:
+    case RunCode::kCloseConfirmed:
+    case RunCode::kClosing:
       btnCancel->setEnabled(false);
       try {
         SaveSettings();
@@ -333,14 +331,12 @@ void MainWindow::FinishRun(unsigned code) {
       }
       services_.TerminateApplication();
       return;
-    case 7:
-      ShowResultFileError();
+    case RunCode::kNothingFound:
+    case RunCode::kFileError:
+    case RunCode::kSiteUnreachable:
+      ShowEndMessage();
       break;
-    case 9:
-      Ask(Notice(WithCounts(QStringLiteral("サイトへのアクセスができませんでした。\nしばらく時間を置いてから再度実行してください。")),
-                 QStringLiteral("Error")));
-      break;
-    default:
+    case RunCode::kCancelled:
       break;
   }
   if (TaskbarReady) services_.SetTaskbarProgressState(tbpsNone);
@@ -349,14 +345,16 @@ void MainWindow::FinishRun(unsigned code) {
   SetIdleMode();
 }
 
-void MainWindow::ShowResultFileError() {
-  Ask(Notice(WithCounts(QStringLiteral("結果ファイルに書き込めませんでした。\n") + strFilePath), QStringLiteral("Error")));
-}
-
-QString MainWindow::WithCounts(const QString& text) const {
-  // A closing message gets one more line when something was not read or saved.
-  if (PagesNotRead == 0 && PicturesNotSaved == 0) return text;
-  return text + QStringLiteral("\n読めなかったページ %1、保存できなかった画像 %2").arg(PagesNotRead).arg(PicturesNotSaved);
+bool MainWindow::ShowEndMessage() {
+  const EndMessage end = WindowEndMessage(LastReport);
+  if (end.Text.empty()) return false;
+  if (LastReport.Outcome != RunOutcome::kComplete) {
+    Ask(Notice(Q(end.Text), Q(end.Caption)));
+    return false;
+  }
+  Message open = Question(Q(end.Text), Q(end.Caption));
+  open.DefaultNo = true;
+  return Ask(open) == Answer::Yes;
 }
 
 // ---------------------------------------------------------------------------

@@ -1,4 +1,5 @@
-// vormla-search: the program entry. One copy at a time; the window does the rest.
+// vormla-search: the program entry. One copy at a time (a second one brings the
+// first window forward); the window does the rest.
 #include <QApplication>
 #include <QLockFile>
 #include <QTimer>
@@ -8,6 +9,7 @@
 #include "shell/AppServices.h"
 #include "shell/AppSetup.h"
 #include "shell/CloseOnSignal.h"
+#include "shell/InstanceBeacon.h"
 #include "shell/MainWindow.h"
 
 int main(int argc, char* argv[]) {
@@ -17,7 +19,13 @@ int main(int argc, char* argv[]) {
   // Without any runtime folder the program runs unguarded rather than not at all.
   const std::string lockPath = vormla::InstanceLockFile();
   QLockFile lock(QString::fromStdString(lockPath));
-  if (!lockPath.empty() && !lock.tryLock(0)) return 1;
+  const QString beaconPath = vormla::BeaconPath(QString::fromStdString(lockPath));
+  if (!lockPath.empty() && !lock.tryLock(0)) {
+    // The running copy's window comes forward instead; nothing is shown here.
+    QCoreApplication knocker(argc, argv);
+    vormla::InstanceBeacon::Knock(beaconPath);
+    return 1;
+  }
 
   QApplication app(argc, argv);
   vormla::PrepareApplication(app);
@@ -26,6 +34,8 @@ int main(int argc, char* argv[]) {
     const vormla::AppPaths paths = vormla::ProgramPaths();
     vormla::MainWindow window(services, paths.Catalogue, paths.Settings, vormla::AccountFile());
     window.show();
+    vormla::InstanceBeacon beacon(beaconPath);
+    if (!lockPath.empty()) beacon.Listen([&window] { vormla::BringForward(&window); });
     // Queued behind the start-up load that the first show posted.
     QTimer::singleShot(0, &window, [&] { closeOnSignal.Watch(&window); });
     QApplication::exec();

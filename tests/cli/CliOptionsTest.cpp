@@ -8,7 +8,6 @@
 #include "catalogue/AppPaths.h"
 #include "catalogue/Settings.h"
 #include "cli/CliOptions.h"
-#include "cli/PendingResult.h"
 #include "CliTestKit.h"
 #include "web/TextOps.h"
 
@@ -170,21 +169,6 @@ TEST(CliPrice, PairsPutInOrderAsTheStartButtonDoes) {
   EXPECT_EQ(c.Price2, "5000");
   EXPECT_EQ(c.Price3, "20");  // swapped values come back as plain decimal
   EXPECT_EQ(c.Price4, "300");
-
-  std::string from = "0100", to = "100";
-  OrderPricePair(from, to);
-  EXPECT_EQ(from, "0100");  // equal values stay as typed
-  EXPECT_EQ(to, "100");
-  from = "5000";
-  to = "";
-  OrderPricePair(from, to);
-  EXPECT_EQ(from, "5000");  // one side empty: no change
-  EXPECT_EQ(to, "");
-  from = "10";
-  to = "900";
-  OrderPricePair(from, to);
-  EXPECT_EQ(from, "10");
-  EXPECT_EQ(to, "900");
 }
 
 TEST(CliSort, ZeroToFour) {
@@ -260,69 +244,12 @@ TEST(CliImages, FolderMustExistAndGetsATrailingSlash) {
   EXPECT_EQ(Refusal(arguments).first, kExitUsage);
 }
 
-TEST(CliOutput, CsvExtensionRule) {
-  EXPECT_EQ(ResultFileName("result"), "result.csv");
-  EXPECT_EQ(ResultFileName("result.csv"), "result.csv");
-  EXPECT_EQ(ResultFileName("result.CSV"), "result.CSV");
-  EXPECT_EQ(ResultFileName("result.Csv"), "result.Csv");
-  EXPECT_EQ(ResultFileName("result.txt"), "result.txt.csv");
-  EXPECT_EQ(ResultFileName("result.csv.bak"), "result.csv.bak.csv");
-  EXPECT_EQ(ResultFileName("out.d/result"), "out.d/result.csv");  // a dot in the folder is no extension
-  EXPECT_EQ(ResultFileName("result."), "result..csv");
-
+TEST(CliOutput, CsvExtensionRuleAppliesToTheOutput) {
   RunArguments arguments = EdgeRun();
   arguments.Output = "/tmp/list.TXT";
   EXPECT_EQ(PrepareRun(arguments).Conditions.FilePath, "/tmp/list.TXT.csv");
   arguments.Output = "  ";
   EXPECT_EQ(Refusal(arguments).first, kExitUsage);
-}
-
-TEST(CliOutput, ResultIsWrittenBesideTheTargetAndPutInPlaceOnlyOnCommit) {
-  TempFolder folder;
-  const std::string file = folder / "old.csv";
-  clitest::WriteBytes(file, "old rows");
-  {
-    PendingResult result(file);
-    EXPECT_EQ(std::filesystem::path(result.TemporaryPath()).parent_path(), std::filesystem::path(folder.Path()));
-    clitest::WriteBytes(result.TemporaryPath(), "new rows");
-    EXPECT_EQ(clitest::ReadBytes(file), "old rows");
-    EXPECT_TRUE(result.Commit());
-  }
-  EXPECT_EQ(clitest::ReadBytes(file), "new rows");
-  {
-    PendingResult dropped(file);
-    clitest::WriteBytes(dropped.TemporaryPath(), "never seen");
-  }
-  EXPECT_EQ(clitest::ReadBytes(file), "new rows");
-  // Nothing else is left in the folder.
-  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(folder.Path()), std::filesystem::directory_iterator()), 1);
-
-  // A name as long as the folder takes leaves room for the temporary one.
-  const std::string longName = folder / (std::string(251, 'r') + ".csv");
-  PendingResult longer(longName);
-  EXPECT_TRUE(longer.Commit());
-  EXPECT_TRUE(std::filesystem::is_regular_file(longName));
-}
-
-TEST(CliOutput, AFolderInTheWayOrNoFolderIsAFileError) {
-  TempFolder folder;
-  std::filesystem::create_directory(folder / "dir.csv");
-  try {
-    PendingResult result(folder / "dir.csv");
-    ADD_FAILURE() << "a folder in the way was not reported";
-  } catch (const CliFailure& failure) {
-    EXPECT_EQ(failure.ExitCode(), kExitFileError);
-    EXPECT_THAT(failure.what(), HasSubstr("選択されたファイルが他のアプリケーションで使用中の為\n開くことができませんでした。"));
-  }
-  EXPECT_TRUE(std::filesystem::is_directory(folder / "dir.csv"));
-  clitest::WriteBytes(folder / "plain", "x");
-  try {
-    PendingResult result(folder / "plain/out.csv");
-    ADD_FAILURE() << "a file standing as the folder was not reported";
-  } catch (const CliFailure& failure) {
-    EXPECT_EQ(failure.ExitCode(), kExitFileError);
-    EXPECT_STREQ(failure.what(), ("結果ファイルに書き込めませんでした。\n" + folder / "plain/out.csv").c_str());
-  }
 }
 
 TEST(CliDatabase, MissingOrUnreadableCatalogueExitsFive) {

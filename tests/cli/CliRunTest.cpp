@@ -8,6 +8,7 @@
 #include <sys/stat.h>
 
 #include <chrono>
+#include <functional>
 #include <cstdio>
 #include <memory>
 #include <thread>
@@ -136,6 +137,8 @@ TEST_F(CliRun, WritesEveryServedItemWithItsPictures) {
     }
   }
   EXPECT_GT(pictures, 0);
+  // The first picture not saved is named once, with its folder; the rest are counted.
+  EXPECT_THAT(run.err, HasSubstr("\nvormla-cli: 画像を保存できませんでした: " + work_ / "pictures/"));
   EXPECT_THAT(run.err, ::testing::EndsWith("vormla-cli: 書き込んだ行 " + std::to_string(expected.size()) +
                                            "、読めなかったページ 0、保存できなかった画像 " + std::to_string(notSaved) +
                                            "\n"));
@@ -204,8 +207,8 @@ TEST_F(CliRun, UnreachableSiteLeavesTheResultFileAsItWasAndSaysWhy) {
   std::map<std::string, std::string> environment = Environment();
   environment["VORMLA_SITE_ROOT"] = root;
   // No file before: none after.
-  Finished run = clitest::RunCli({"run", "--output", work_ / "down.csv", "--db", kCatalogue}, work_.Path(),
-                                 environment);
+  const Finished run = clitest::RunCli({"run", "--output", work_ / "down.csv", "--db", kCatalogue}, work_.Path(),
+                                       environment);
   EXPECT_EQ(run.exitCode, kExitUnreachable) << run.err;
   EXPECT_FALSE(std::filesystem::exists(work_ / "down.csv"));
   EXPECT_THAT(run.err, ::testing::EndsWith(
@@ -213,13 +216,117 @@ TEST_F(CliRun, UnreachableSiteLeavesTheResultFileAsItWasAndSaysWhy) {
                            "vormla-cli: 原因: 接続を拒否されました (" + root + PlainTarget() + ")\n"
                            "vormla-cli: 書き込んだ行 0、読めなかったページ 1、保存できなかった画像 0\n"));
 
-  // A result of an earlier run stays byte for byte.
-  const std::string earlier = CsvHeader() + "\r\n\"a\",\"b\"\r\n";
-  clitest::WriteBytes(work_ / "kept.csv", earlier);
-  run = clitest::RunCli({"run", "--output", work_ / "kept.csv", "--db", kCatalogue}, work_.Path(), environment);
-  EXPECT_EQ(run.exitCode, kExitUnreachable) << run.err;
-  EXPECT_EQ(ReadBytes(work_ / "kept.csv"), earlier);
-  EXPECT_EQ(TemporaryResult(), "");
+}
+
+// Every ending against an earlier result at the target: the new rows, the
+// header alone, or the earlier bytes untouched, never a temporary file left; and
+// the first words the run ends with.
+TEST_F(CliRun, EachEndingLeavesAnEarlierResultAsItsPolicySays) {
+  testing::SmallFileSystem disk(16 * 1024);
+  const std::string earlier = "an earlier result\r\n";
+  enum class Kept { kNewRows, kHeaderOnly, kAsBefore };
+  struct Ending {
+    std::string name;
+    int exitCode;
+    Kept kept;
+    std::string said;  // what the run ends with, before the target
+    std::vector<std::string> flags;
+    std::string pauseScale = "0";
+    std::function<bool()> stopWhen;  // a SIGINT once this holds
+  };
+  const auto requested = [](const std::string& path) {
+    return [path] {
+      for (const demo::RecordedRequest& request : market_->Requests()) {
+        if (request.target == path) return true;
+      }
+      return false;
+    };
+  };
+  const auto rowsWritten = [this](size_t rows) {
+    return [this, rows] { return clitest::ParseCsv(ReadBytes(TemporaryResult())).records.size() > rows; };
+  };
+  const std::string nodes = "1,2,3,4,5,6";
+  for (Ending e : std::vector<Ending>{
+           {"complete", kExitRows, Kept::kNewRows, "商品情報の取得が完了しました。\n", {}, "0", {}},
+           {"nothing found", kExitNoRows, Kept::kHeaderOnly, "該当する商品情報は見つかりませんでした。\n",
+            {"--wholesale-from", "999999999"}, "0", {}},
+           {"stopped after two rows", kExitCancelled, Kept::kNewRows, "取得処理を中断しました。\n",
+            {"--top", "1", "--nodes", nodes}, "0.2", rowsWritten(2)},
+           {"stopped before the first row", kExitCancelled, Kept::kAsBefore,
+            "取得処理を中断しました。\nvormla-cli: 最初の行を書く前に中断したため、結果ファイルには手を付けていません。\n", {},
+            "4", requested("/login")},
+           {"site down", kExitUnreachable, Kept::kAsBefore,
+            "サイトへのアクセスができませんでした。\nしばらく時間を置いてから再度実行してください。\nvormla-cli: 原因: ", {}, "0", {}},
+           {"disk full", kExitFileError, Kept::kAsBefore, "結果ファイルに書き込めませんでした。\n",
+            {"--top", "1", "--nodes", nodes}, "0", {}},
+       }) {
+    market_->ClearRecords();
+    std::map<std::string, std::string> environment = Environment(e.pauseScale);
+    if (e.exitCode == kExitUnreachable) environment["VORMLA_SITE_ROOT"] = "https://127.0.0.1:" + std::to_string(ClosedPort());
+    std::string target = work_ / "result.csv";
+    if (e.exitCode == kExitFileError) {
+      if (!disk.Mounted()) continue;
+      target = disk / "result.csv";
+    }
+    clitest::WriteBytes(target, earlier);
+    std::vector<std::string> arguments{"run", "--output", target, "--db", kCatalogue};
+    arguments.insert(arguments.end(), e.flags.begin(), e.flags.end());
+    clitest::CliProcess process(arguments, environment, work_.Path());
+    if (e.stopWhen) {
+      EXPECT_TRUE(clitest::WaitFor(e.stopWhen, std::chrono::seconds(30))) << e.name;
+      process.Signal(SIGINT);
+    }
+    const Finished run = process.Wait();
+    EXPECT_EQ(run.exitCode, e.exitCode) << e.name << ": " << run.err;
+    const CsvText csv = ParseCsv(ReadBytes(target));
+    const std::string rows = std::to_string(csv.records.size() - 1);
+    switch (e.kept) {
+      case Kept::kNewRows:
+        EXPECT_GE(csv.records.size(), 3u) << e.name;
+        EXPECT_THAT(run.err, HasSubstr(target + " (" + rows + "件)\nvormla-cli: ")) << e.name;
+        break;
+      case Kept::kHeaderOnly:
+        EXPECT_EQ(ReadBytes(target), CsvHeader() + "\r\n") << e.name;
+        break;
+      case Kept::kAsBefore:
+        EXPECT_EQ(ReadBytes(target), earlier) << e.name;
+        break;
+    }
+    EXPECT_THAT(run.err, HasSubstr("vormla-cli: 書き込んだ行 " + (e.kept == Kept::kAsBefore ? "0" : rows) + "、"))
+        << e.name;
+    for (const auto& entry : std::filesystem::directory_iterator(std::filesystem::path(target).parent_path())) {
+      EXPECT_NE(entry.path().filename().string().rfind(".vormla-run-", 0), 0u) << e.name << ": " << entry.path();
+    }
+    EXPECT_THAT(run.err, HasSubstr("vormla-cli: " + e.said)) << e.name;
+  }
+  if (!disk.Mounted()) GTEST_SKIP() << "disk full not tried: " << disk.WhyNot();
+}
+
+// A sign-in that visibly failed, or one every row casts doubt on, is said in one
+// line naming what happened and what to check; run's exit code stays.
+TEST_F(CliRun, SignInThatFailedOrIsInDoubtIsWarnedAndTheExitCodeStays) {
+  const std::string check = "卸価格は会員にしか表示されません。アカウントファイル " + work_ / "config/vormla-search/account" +
+                            " がないため組み込みのアカウントを使いました。自分のアカウントは vormla-cli account set "
+                            "で設定し、vormla-cli account show で確かめられます。\n";
+  struct Case {
+    std::function<void(demo::DemoMarket&)> fault;
+    std::string warning;
+  };
+  for (const Case& c : std::vector<Case>{
+           {[](demo::DemoMarket& m) { m.SetLoginFormStatus(500); },
+            "サインインできませんでした: ログインフォームの送信に HTTP ステータス 500 が返されました。"},
+           {[](demo::DemoMarket& m) { m.SetLoginTokenShown(false); },
+            "サインインできませんでした: ログインページに CSRF トークンがありませんでした。"},
+           {[](demo::DemoMarket& m) { m.SetWholesaleShown(false); }, "サインインできていないようです: 書き込んだ "},
+       }) {
+    market_->ClearRoutes();
+    c.fault(*market_);
+    const Finished run =
+        clitest::RunCli({"run", "--output", work_ / "signin.csv", "--db", kCatalogue}, work_.Path(), Environment());
+    EXPECT_EQ(run.exitCode, kExitRows) << run.err;
+    EXPECT_THAT(run.err, HasSubstr("\nvormla-cli: " + c.warning)) << c.warning;
+    EXPECT_THAT(run.err, HasSubstr(check)) << c.warning;
+  }
 }
 
 TEST_F(CliRun, UntrustedCertificateIsNamedWithTheCaFileInUse) {
@@ -307,35 +414,49 @@ TEST_F(CliRun, PagesOfBareLineBreaksStayUnderTheMemoryBound) {
   std::printf("peak resident memory of the run: %.1f MB\n", run.maxRssKb / 1024.0);
 }
 
-TEST_F(CliRun, FullDiskLeavesTheResultFileAsItWas) {
-  testing::SmallFileSystem disk(16 * 1024);
-  if (!disk.Mounted()) GTEST_SKIP() << disk.WhyNot();
-  const std::string earlier = "an earlier result\r\n";
-  clitest::WriteBytes(disk / "result.csv", earlier);
-  const Finished run = clitest::RunCli({"run", "--output", disk / "result.csv", "--db", kCatalogue, "--top", "1",
-                                        "--nodes", "1,2,3,4,5,6"},
-                                       work_.Path(), Environment());
-  EXPECT_EQ(run.exitCode, kExitFileError) << run.err;
-  EXPECT_THAT(run.err, HasSubstr("結果ファイルに書き込めませんでした。\n" + disk / "result.csv" + "\n"));
-  EXPECT_EQ(ReadBytes(disk / "result.csv"), earlier);
-  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(std::filesystem::path(disk / "result.csv").parent_path()),
-                          std::filesystem::directory_iterator()),
-            1) << "no temporary file is left behind";
+// What stands at --output decides before anything is fetched: a folder or a
+// device is refused as it is (never a sibling file made of it by the ".csv"
+// rule), a folder that cannot hold the file is a file error.
+TEST_F(CliRun, OutputThatCannotBeTheResultFileIsRefusedBeforeAnyFetch) {
+  clitest::WriteBytes(work_ / "plain", "a file, not a folder");
+  std::filesystem::create_directory(work_ / "results");
+  std::filesystem::create_directory(work_ / "taken.csv");
+  struct Case {
+    std::string output;
+    int exitCode;
+    std::string err;
+  };
+  for (const Case& c : std::vector<Case>{
+           {work_ / "plain/out.csv", kExitFileError,
+            "結果ファイルの保存先 " + work_ / "plain" + " はフォルダではありません。--output を確かめてください。"},
+           {work_ / "results", kExitUsage,
+            "--output の " + work_ / "results" + " はフォルダです。その中のファイル名を指定してください (例: " +
+                work_ / "results" + "/result.csv)。"},
+           {work_ / "taken", kExitUsage,
+            "--output の " + work_ / "taken.csv" + " はフォルダです。その中のファイル名を指定してください (例: " +
+                work_ / "taken.csv" + "/result.csv)。"},
+           {"/dev/full", kExitUsage,
+            "--output の /dev/full はファイルではありません (デバイスなど)。結果を書くファイルの名前を指定してください。"},
+       }) {
+    const Finished run = clitest::RunCli({"run", "--output", c.output, "--db", kCatalogue}, work_.Path(), Environment());
+    EXPECT_EQ(run.exitCode, c.exitCode) << c.output << ": " << run.err;
+    EXPECT_EQ(run.err, "vormla-cli: " + c.err + "\n");
+  }
+  EXPECT_FALSE(std::filesystem::exists(work_ / "results.csv"));
+  EXPECT_FALSE(std::filesystem::exists("/dev/full.csv"));
+  EXPECT_TRUE(market_->Requests().empty());
 }
 
-TEST_F(CliRun, UnwritableResultFileExitsFourBeforeAnyFetch) {
-  clitest::WriteBytes(work_ / "plain", "a file, not a folder");
-  const Finished run = clitest::RunCli({"run", "--output", work_ / "plain/out.csv", "--db", kCatalogue},
+TEST_F(CliRun, PictureFolderThatTakesNoFileExitsFourBeforeAnyFetch) {
+  testing::SmallFileSystem readOnly(64 * 1024, true);
+  if (!readOnly.Mounted()) GTEST_SKIP() << readOnly.WhyNot();
+  const Finished run = clitest::RunCli({"run", "--output", work_ / "x.csv", "--db", kCatalogue, "--images", readOnly / ""},
                                        work_.Path(), Environment());
   EXPECT_EQ(run.exitCode, kExitFileError) << run.err;
-  EXPECT_EQ(run.err, "vormla-cli: 結果ファイルの保存先 " + work_ / "plain" + " はフォルダではありません。--output を確かめてください。\n");
-  EXPECT_TRUE(market_->Requests().empty());
-
-  std::filesystem::create_directory(work_ / "taken.csv");
-  const Finished blocked =
-      clitest::RunCli({"run", "--output", work_ / "taken", "--db", kCatalogue}, work_.Path(), Environment());
-  EXPECT_EQ(blocked.exitCode, kExitFileError) << blocked.err;
-  EXPECT_THAT(blocked.err, HasSubstr("選択されたファイルが他のアプリケーションで使用中の為"));
+  EXPECT_EQ(run.err, "vormla-cli: 商品画像保存フォルダ " + readOnly / "" +
+                         " に画像を保存できません (読み取り専用のファイルシステムです)。別のフォルダを指定するか、"
+                         "このフォルダに書き込めるようにしてください。\n");
+  EXPECT_FALSE(std::filesystem::exists(work_ / "x.csv"));
   EXPECT_TRUE(market_->Requests().empty());
 }
 

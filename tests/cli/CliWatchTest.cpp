@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <filesystem>
+#include <functional>
 #include <memory>
 #include <set>
 
@@ -238,9 +239,37 @@ TEST_F(CliWatch, SecondWatchOnTheSameFolderExitsAtOnceAndACancelKeepsNoPartialRe
   first.Signal(SIGINT);
   const Finished stopped = first.Wait();
   EXPECT_EQ(stopped.exitCode, kExitCancelled) << stopped.err;
-  EXPECT_THAT(stopped.err, HasSubstr("は残さず、変化レポートも作りません"));
+  // Whether it stopped before the first row or after some: nothing stays.
+  EXPECT_THAT(stopped.err, HasSubstr("vormla-cli: 取得処理を中断しました。\n"));
   EXPECT_TRUE(FilesStartingWith(work_ / "watch", "vormla-").empty());
   EXPECT_TRUE(FilesStartingWith(work_ / "watch", ".vormla-run-").empty());
+}
+
+// A sign-in problem is no observation of the market: no result kept, no change
+// report, exit 9 with the warning. A market that shows no wholesale price is in
+// doubt only after a result that showed some.
+TEST_F(CliWatch, SignInProblemKeepsNoResultAndExitsNine) {
+  const Finished first = Watch();
+  ASSERT_EQ(first.exitCode, kExitRows) << first.err;
+  for (const std::function<void(demo::DemoMarket&)>& fault :
+       std::vector<std::function<void(demo::DemoMarket&)>>{[](demo::DemoMarket& m) { m.SetLoginFormStatus(500); },
+                                                            [](demo::DemoMarket& m) { m.SetWholesaleShown(false); }}) {
+    market_->ClearRoutes();
+    fault(*market_);
+    const Finished watch = Watch();
+    EXPECT_EQ(watch.exitCode, kExitUnreachable) << watch.err;
+    EXPECT_THAT(watch.err, HasSubstr("vormla-cli: サインインでき"));
+    EXPECT_THAT(watch.err, HasSubstr("は残さず、変化レポートも作りません\n"));
+    EXPECT_EQ(FilesStartingWith(work_ / "watch", "vormla-").size(), 1u);
+    EXPECT_TRUE(FilesStartingWith(work_ / "watch", "changes-").empty());
+  }
+  // Goods whose wholesale price was never shown are recorded as they are.
+  market_->ClearRoutes();
+  market_->SetWholesaleShown(false);
+  const Finished hidden =
+      clitest::RunCli({"watch", "--dir", work_ / "hidden", "--db", kCatalogue}, work_.Path(), Environment());
+  EXPECT_EQ(hidden.exitCode, kExitRows) << hidden.err;
+  EXPECT_EQ(FilesStartingWith(work_ / "hidden", "vormla-").size(), 1u);
 }
 
 TEST_F(CliWatch, ByNameTakesTheUsersSettingsAndDataFolders) {

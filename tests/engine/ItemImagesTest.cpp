@@ -277,6 +277,9 @@ TEST_F(ItemImagesTest, FolderStandingAsAFileOrMissingParentSkipsTheItem) {
   job->SaveItemImages();
   EXPECT_TRUE(web.CallsOf("DOWNLOAD").empty());
   EXPECT_EQ(job->PicturesNotSaved(), 1);
+  EXPECT_EQ(job->FirstPictureFailure().Trouble, PictureTrouble::kFolderNotMade);
+  EXPECT_EQ(job->FirstPictureFailure().Folder, (images / "M6" / "").string());
+  EXPECT_EQ(job->FirstPictureFailure().Error, EEXIST);
 
   SearchConditions c;
   c.ImgSave = true;
@@ -324,6 +327,12 @@ TEST_F(ItemImagesTest, PicturesThatFailAreCounted) {
   EXPECT_EQ(web.CallsOf("DOWNLOAD").size(), 3u);
   EXPECT_EQ(Tree(images), (std::set<std::string>{"M12", "M12/ok.jpg"}));
   EXPECT_EQ(job->PicturesNotSaved(), 3);
+  // The first failure is the one kept, with the folder and the cause.
+  const PictureFailure& first = job->FirstPictureFailure();
+  EXPECT_EQ(first.Trouble, PictureTrouble::kNotDownloaded);
+  EXPECT_EQ(first.Folder, (images / "M12" / "").string());
+  EXPECT_EQ(first.Name, "unanswered.jpg");
+  EXPECT_EQ(first.Fetch.failure, FetchFailure::kRefused);
 }
 
 TEST_F(ItemImagesTest, CancelStopsAfterTheCurrentDownload) {

@@ -305,6 +305,34 @@ TEST_F(JobTest, FetchesFillThePageTheyAreGivenAndCarryTheCancelFlag) {
   EXPECT_EQ(flagWeb.calls[1].body, "body");
 }
 
+// A sign-in that held is doubted after the job when enough rows were written and
+// not one of them shows a wholesale price; fewer rows, or one price, are no sign.
+TEST_F(JobTest, EveryRowWithoutAWholesalePriceMakesTheSignInDoubtful) {
+  struct Case {
+    int rows, priced;
+    std::string form;  // the login form's answer ("" none)
+    SignInState state;
+  };
+  for (const Case& c : std::vector<Case>{{5, 0, "welcome", SignInState::kDoubtful},
+                                         {4, 0, "welcome", SignInState::kSignedIn},
+                                         {6, 1, "welcome", SignInState::kSignedIn},
+                                         {5, 0, "", SignInState::kFailed}}) {
+    FakeWebAccess fresh;
+    fresh.bodies[kRoot + "/login"] = "<meta name=\"csrf-token\" content=\"tok\">\n";
+    if (!c.form.empty()) fresh.bodies["/login"] = c.form;
+    ScriptedJob job(Conditions(""), observer, fresh);
+    job.realSignIn = true;
+    job.onRead = [&c](ScriptedJob& j) {
+      for (int n = 0; n < c.rows; ++n) {
+        j.Record[8] = n < c.priced ? Utf8ToSjis("1,200円") : Utf8ToSjis("卸価格は非公開");
+        j.WriteItemRow();
+      }
+    };
+    job.Execute();
+    EXPECT_EQ(job.SignInOutcome().State, c.state) << c.rows << " rows, " << c.priced << " priced";
+  }
+}
+
 TEST(PauseTest, CancelCutsALongPauseShort) {
   const char* old = std::getenv("VORMLA_PAUSE_SCALE");
   const std::string saved = old ? old : "";

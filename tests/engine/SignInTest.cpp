@@ -159,6 +159,7 @@ TEST_F(SignInTest, CancelBeforeThePostPreventsIt) {
   };
   job.SignIn();
   EXPECT_TRUE(Posts().empty());
+  EXPECT_EQ(job.SignInOutcome().State, SignInState::kNotTried);
 }
 
 // The member's own account goes into the same body in the same place, each value
@@ -172,6 +173,43 @@ TEST_F(SignInTest, OwnAccountIsFormEncodedIntoTheSameBody) {
   EXPECT_EQ(Posts()[0].body, "&_token=" + token +
                                  "&bookmark=on&login_id=a%26b%3Dc%2Bd+e%E6%97%A5%E6%9C%AC!$'()*-._@%7E%25"
                                  "&password=p%26w%3D1%2B2+%E3%83%91%E3%82%B9&refererURL=" + kRoot + "/");
+}
+
+}  // namespace
+}  // namespace vormla
+
+namespace vormla {
+namespace {
+
+// What the sign-in makes of each answer: signed in only for a posted form
+// answered 200 to 399; failed, with where, for everything else it can tell.
+TEST(SignInStateTest, EachAnswerGivesItsState) {
+  const std::string page = "<html>\n" + MetaLine("tok") + "\n";
+  struct Case {
+    std::string name;
+    std::vector<testing::CannedAnswer> loginPage, form;
+    SignInState state;
+    SignInTrouble trouble;
+    long status;
+  };
+  for (const Case& c : std::vector<Case>{
+           {"signed in", {{200, page}}, {{302, ""}}, SignInState::kSignedIn, SignInTrouble::kNone, 0},
+           {"form refused", {{200, page}}, {{500, "busy"}}, SignInState::kFailed, SignInTrouble::kFormRefused, 500},
+           {"form unanswered", {{200, page}}, {{0, ""}}, SignInState::kFailed, SignInTrouble::kFormNotAnswered, 0},
+           {"no token", {{200, "<html></html>\n"}}, {}, SignInState::kFailed, SignInTrouble::kNoToken, 200},
+           {"login page 404", {{404, "gone"}}, {}, SignInState::kFailed, SignInTrouble::kLoginPageNotRead, 404},
+           {"login page unanswered", {{0, ""}}, {}, SignInState::kFailed, SignInTrouble::kLoginPageNotRead, 0},
+       }) {
+    RecordingObserver observer;
+    FakeWebAccess web;
+    web.scripts[kRoot + "/login"] = c.loginPage;
+    web.scripts["/login"] = c.form;
+    RetrievalJob job(SearchConditions{}, {}, observer, web, kRoot);
+    job.SignIn();
+    EXPECT_EQ(job.SignInOutcome().State, c.state) << c.name;
+    EXPECT_EQ(job.SignInOutcome().Trouble, c.trouble) << c.name;
+    EXPECT_EQ(job.SignInOutcome().Fetch.status, c.status) << c.name;
+  }
 }
 
 }  // namespace

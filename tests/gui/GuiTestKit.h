@@ -22,30 +22,18 @@
 namespace vormla::test {
 
 // Records every box and answers from a queue (Yes/Ok when the queue is empty).
-// A box closed by CloseMessage while it is "up" answers No (Ok) instead.
 class FakeServices : public AppServices {
  public:
   Answer ShowMessage(QWidget*, const Message& message) override {
     Messages.push_back(message);
     Events << QStringLiteral("show ") + message.Caption;
-    open_.push_back({message.Caption, false});
-    const size_t depth = open_.size();
     if (OnMessage) OnMessage(message);
-    const bool closed = open_[depth - 1].closed;
-    open_.resize(depth - 1);
+    Events << QStringLiteral("answered ") + message.Caption;
     if (message.Kind == Message::Buttons::Ok) return Answer::Ok;
-    if (closed) return Answer::No;
     if (Answers.empty()) return Answer::Yes;
     const Answer answer = Answers.front();
     Answers.pop_front();
     return answer;
-  }
-  void CloseMessage(QWidget*, const QString& caption) override {
-    for (OpenBox& box : open_) {
-      if (box.caption != caption || box.closed) continue;
-      box.closed = true;
-      Events << QStringLiteral("close ") + caption;
-    }
   }
   QString ChooseFolder(QWidget*, const QString& title, const QString& startFolder) override {
     FolderTitles << title;
@@ -78,7 +66,7 @@ class FakeServices : public AppServices {
   void TerminateApplication() override { ++Terminations; }
 
   QList<Message> Messages;
-  QStringList Events;  // "show CAPTION" and "close CAPTION", in order
+  QStringList Events;  // "show CAPTION" and "answered CAPTION", in order
   std::function<void(const Message&)> OnMessage;  // runs while the box is "up"
   std::deque<Answer> Answers;
   QString FolderChoice;
@@ -91,12 +79,6 @@ class FakeServices : public AppServices {
   int Beeps = 0, Alerts = 0, BusyCursors = 0, RestoredCursors = 0, Terminations = 0;
   bool TaskbarAvailable = false;
 
- private:
-  struct OpenBox {
-    QString caption;
-    bool closed = false;
-  };
-  std::vector<OpenBox> open_;  // the boxes "up", innermost last
 };
 
 // What arrives on the launcher-entry signal.

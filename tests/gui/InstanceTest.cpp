@@ -1,5 +1,5 @@
 // One copy at a time: the built program against a second start, and a lock left
-// behind by a killed copy.
+// behind by a killed copy; a second start brings the running window forward.
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -10,6 +10,7 @@
 #include <sys/types.h>
 
 #include "GuiTestKit.h"
+#include "shell/InstanceBeacon.h"
 
 namespace vormla::test {
 
@@ -50,6 +51,7 @@ class InstanceTest : public QObject {
     QCOMPARE(second.exitCode(), 1);
     QCOMPARE(second.readAllStandardOutput(), QByteArray());
     QCOMPARE(first.state(), QProcess::Running);
+    QVERIFY(QFile::exists(runtime_.path() + QStringLiteral("/Vormla_Search.socket")));
 
     // Killed outright, the first copy leaves its lock file behind ...
     ::kill(static_cast<pid_t>(first.processId()), SIGKILL);
@@ -71,6 +73,22 @@ class InstanceTest : public QObject {
 
     ::kill(static_cast<pid_t>(third.processId()), SIGKILL);
     QVERIFY(third.waitForFinished(10000));
+  }
+
+  // What the second copy does to the first: its knock raises and activates the
+  // minimised window; a knock where nobody listens says so.
+  void knockBringsTheRunningWindowForward() {
+    WindowFixture fixture;
+    MainWindow& window = *fixture.Window;
+    window.showMinimized();
+    QTRY_VERIFY(window.isMinimized());
+    const QString path = BeaconPath(runtime_.path() + QStringLiteral("/in-process.lock"));
+    QCOMPARE(path, runtime_.path() + QStringLiteral("/in-process.socket"));
+    InstanceBeacon beacon(path);
+    QVERIFY(beacon.Listen([&] { BringForward(&window); }));
+    QVERIFY(InstanceBeacon::Knock(path));
+    QTRY_VERIFY(!window.isMinimized() && window.isActiveWindow());
+    QVERIFY(!InstanceBeacon::Knock(runtime_.path() + QStringLiteral("/nobody.socket")));
   }
 };
 

@@ -268,11 +268,11 @@ class SettingsTest : public QObject {
     w.btnCancel->setEnabled(true);  // the running mode as far as closing cares
     f.Services.Answers = {Answer::No, Answer::Yes, Answer::Yes};
     QVERIFY(!w.close());
-    QCOMPARE(w.RunResult, 0);
+    QCOMPARE(w.RunResult, RunCode::kNormal);
     QVERIFY(!w.close());
-    QCOMPARE(w.RunResult, 5);
+    QCOMPARE(w.RunResult, RunCode::kCloseConfirmed);
     QVERIFY(!w.close());
-    QCOMPARE(w.RunResult, 6);
+    QCOMPARE(w.RunResult, RunCode::kClosing);
     QCOMPARE(f.Services.Messages.size(), 3);
     QCOMPARE(f.Services.Messages[0].Text, QStringLiteral("取得処理の実行中ですが終了しますか？"));
     QCOMPARE(f.Services.Messages[0].Caption, QStringLiteral("終了確認"));

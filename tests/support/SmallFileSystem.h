@@ -1,5 +1,6 @@
 // A file system of a few kilobytes that fills up for real: a tmpfs mounted on a
 // fresh folder (this needs the right to mount, which CI and sessions have as root).
+// Mounted read-only, it refuses every new file, root's too.
 #pragma once
 
 #include <sys/mount.h>
@@ -14,7 +15,7 @@ namespace vormla::testing {
 
 class SmallFileSystem {
  public:
-  explicit SmallFileSystem(size_t bytes) {
+  explicit SmallFileSystem(size_t bytes, bool readOnly = false) {
     std::string pattern = (std::filesystem::temp_directory_path() / "vormla-full-XXXXXX").string();
     if (::mkdtemp(pattern.data()) == nullptr) {
       reason_ = std::string("no folder to mount on: ") + std::strerror(errno);
@@ -22,7 +23,8 @@ class SmallFileSystem {
     }
     path_ = pattern;
     const std::string options = "size=" + std::to_string(bytes) + ",mode=0755";
-    if (::mount("tmpfs", path_.c_str(), "tmpfs", MS_NOSUID | MS_NODEV, options.c_str()) == 0) {
+    const unsigned long flags = MS_NOSUID | MS_NODEV | (readOnly ? MS_RDONLY : 0);
+    if (::mount("tmpfs", path_.c_str(), "tmpfs", flags, options.c_str()) == 0) {
       mounted_ = true;
     } else {
       // A loop device would need the same right to mount, so there is nothing else to try.

@@ -76,15 +76,16 @@ bool SafeFolderName(const std::string& name) {
   return true;
 }
 
-std::string LoginPage(const std::string& token, bool failed) {
+std::string LoginPage(const std::string& token, bool failed, bool tokenShown = true) {
   std::string page =
       "<!DOCTYPE html>\n"
       "<html lang=\"ja\">\n"
       "<head>\n"
       "<meta charset=\"UTF-8\">\n"
       "<title>ログイン | Vormla</title>\n"
-      "<meta name=\"viewport\" content=\"width=device-width, initial-scale=1\">\n"
-      "    <meta name=\"csrf-token\" content=\"" + token + "\">\n"
+      "<meta name=\"viewport\" content=\"width=device-width, initial-scale=1\">\n";
+  if (tokenShown) page += "    <meta name=\"csrf-token\" content=\"" + token + "\">\n";
+  page +=
       "</head>\n"
       "<body>\n"
       "<h1 class=\"loginHd\">会員ログイン</h1>\n";
@@ -263,6 +264,13 @@ void DemoMarket::Serve(const httplib::Request& req, httplib::Response& res, Reco
     LoginAttempt attempt;
     std::lock_guard<std::mutex> lock(mutex_);
     auto session = sessions_.find(cookie);
+    if (const int status = loginFormStatus_; status != 0) {
+      attempt.reason = "answered " + std::to_string(status) + " as asked";
+      logins_.push_back(attempt);
+      res.status = status;
+      res.set_content(SimplePage("エラー", "ただいまログインできません。"), kHtml);
+      return;
+    }
     if (session == sessions_.end()) {
       attempt.reason = "no session cookie";
     } else if (session->second.token.empty()) {
@@ -318,7 +326,7 @@ void DemoMarket::Serve(const httplib::Request& req, httplib::Response& res, Reco
       sessions_[id].token = token;
       res.set_header("Set-Cookie", SessionCookie(id));
     }
-    res.set_content(LoginPage(token, false), kHtml);
+    res.set_content(LoginPage(token, false, loginTokenShown_), kHtml);
     return;
   }
   if (path == "/") {
@@ -330,10 +338,11 @@ void DemoMarket::Serve(const httplib::Request& req, httplib::Response& res, Reco
     served.target = req.target;
     served.query = ParseSearchTarget(req.target);
     served.signedIn = record.signedIn;
+    served.wholesaleShown = wholesaleShown_;
     const Listing listing = catalog_->MakeListing(served.query);
     served.hitCount = listing.hitCount;
     for (std::uint64_t key : listing.blocks) served.blockUrls.push_back(key ? catalog_->ItemUrl(key) : "");
-    res.set_content(catalog_->ListingPage(served.query, listing, record.signedIn), kHtml);
+    res.set_content(catalog_->ListingPage(served.query, listing, record.signedIn && served.wholesaleShown), kHtml);
     std::lock_guard<std::mutex> lock(mutex_);
     searches_.push_back(std::move(served));
     return;
@@ -398,6 +407,9 @@ void DemoMarket::ServeLineBreakPages() {
 void DemoMarket::ClearRoutes() {
   std::lock_guard<std::mutex> lock(mutex_);
   routes_.clear();
+  loginFormStatus_ = 0;
+  loginTokenShown_ = true;
+  wholesaleShown_ = true;
 }
 
 std::vector<RecordedRequest> DemoMarket::Requests() const {
@@ -450,7 +462,8 @@ std::vector<ExpectedItem> DemoMarket::ExpectedRunRows(const std::vector<std::str
   if (searches.size() != categoryColumns.size()) return {};
   std::vector<ExpectedItem> rows;
   for (std::size_t k = 0; k < searches.size(); ++k) {
-    auto part = ExpectedRows(searches[k].target, categoryColumns[k], searches[k].signedIn);
+    const bool pricesShown = searches[k].signedIn && searches[k].wholesaleShown;
+    auto part = ExpectedRows(searches[k].target, categoryColumns[k], pricesShown);
     rows.insert(rows.end(), part.begin(), part.end());
   }
   return rows;

@@ -67,6 +67,7 @@ struct ServedSearch {
   std::string target;
   SearchQuery query;
   bool signedIn = false;
+  bool wholesaleShown = true;  // the page showed wholesale prices to a signed-in member
   long long hitCount = 0;
   std::vector<std::string> blockUrls;  // detail URLs (without query) in page order; "" = block without link
 };
@@ -130,8 +131,17 @@ class DemoMarket {
   // Missing pictures answer 404 until this is turned on.
   void SetMissingPicturesServed(bool served) { serveMissing_ = served; }
 
+  // Faults of the sign-in, for trying out what a client makes of them: the
+  // login form answered with this status and nobody signed in (0: as usual); a
+  // login page without its CSRF token; result pages that show no wholesale price
+  // to anyone, signed in or not.
+  void SetLoginFormStatus(int status) { loginFormStatus_ = status; }
+  void SetLoginTokenShown(bool shown) { loginTokenShown_ = shown; }
+  void SetWholesaleShown(bool shown) { wholesaleShown_ = shown; }
+
   // Test routes: an exact answer for a path (GET), replacing any earlier one.
   void SetRoute(const std::string& path, CannedResponse response);
+  // Forgets the test routes and the sign-in faults.
   void ClearRoutes();
   // Test routes for the memory bound: "/search" lists one item and is padded with
   // bare line breaks to 16 MiB; the item's page ("/shop/1/PAD") is 16 MiB of them.
@@ -165,6 +175,9 @@ class DemoMarket {
   int port_ = 0;
   std::atomic<bool> stopping_{false};
   std::atomic<bool> serveMissing_{false};
+  std::atomic<int> loginFormStatus_{0};
+  std::atomic<bool> loginTokenShown_{true};
+  std::atomic<bool> wholesaleShown_{true};
 
   mutable std::mutex mutex_;
   std::map<std::string, Session> sessions_;

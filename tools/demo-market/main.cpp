@@ -35,6 +35,13 @@ int main(int argc, char** argv) {
                  "another (vormla-cli's account file is one)");
   std::vector<int> pageKb;
   app.add_option("--page-kb", pageKb, "pad item pages to between MIN and MAX kilobytes")->expected(2);
+  int loginStatus = 0;
+  app.add_option("--login-status", loginStatus, "answer the login form with this HTTP status and sign nobody in")
+      ->check(CLI::Range(100, 599));
+  bool noToken = false;
+  app.add_flag("--no-login-token", noToken, "serve the login page without its CSRF token");
+  bool noWholesale = false;
+  app.add_flag("--no-wholesale", noWholesale, "show no wholesale price on result pages, even to members");
   CLI11_PARSE(app, argc, argv);
 
   // Block the stop signals before any thread starts, then wait for one of them.
@@ -75,6 +82,9 @@ int main(int argc, char** argv) {
     std::cerr << "vormla-demo-market: cannot listen on 127.0.0.1:" << port << "\n";
     return 1;
   }
+  market.SetLoginFormStatus(loginStatus);
+  market.SetLoginTokenShown(!noToken);
+  market.SetWholesaleShown(!noWholesale);
   std::cout << market.SiteRoot() << std::endl;
 
   int received = 0;
