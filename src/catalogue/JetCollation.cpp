@@ -158,13 +158,13 @@ bool IsSmallHira(uint32_t hira) {
   }
 }
 
-Weight WeightOf(uint32_t cp) {
-  Weight w;
+// Full-width ASCII and the ideographic space fold onto ASCII, and a kana that
+// was composed from half-width parts loses its mark; the variant remembers both.
+uint32_t FoldWidth(uint32_t cp, Weight& w) {
   if (cp & 0x80000000u) {
     cp &= 0x7FFFFFFFu;
     w.variant |= 8;
   }
-  // Width: full-width ASCII and the ideographic space fold onto ASCII.
   if (cp >= 0xFF01 && cp <= 0xFF5E) {
     cp -= 0xFEE0;
     w.variant |= 4;
@@ -172,15 +172,20 @@ Weight WeightOf(uint32_t cp) {
     cp = 0x20;
     w.variant |= 4;
   }
-  if (cp == '-' || cp == '\'') return w;  // no primary weight
+  return cp;
+}
+
+// Digits, then Latin letters with the accented ones of Latin-1 beside their
+// base letter, lower case first. False for any other character.
+bool LatinWeight(uint32_t cp, Weight& w) {
   if (cp >= '0' && cp <= '9') {
     w.primary = kDigitClass + (cp - '0');
-    return w;
+    return true;
   }
   if ((cp >= 'a' && cp <= 'z') || (cp >= 'A' && cp <= 'Z')) {
-    if (cp <= 'Z') w.variant |= 1;  // lower case first
+    if (cp <= 'Z') w.variant |= 1;
     w.primary = kLatinClass + ((cp | 0x20) - 'a');
-    return w;
+    return true;
   }
   if (cp >= 0xC0 && cp <= 0xFF && cp != 0xD7 && cp != 0xF7) {
     uint32_t accent = 0;
@@ -188,21 +193,34 @@ Weight WeightOf(uint32_t cp) {
     w.accent = accent;
     if (cp < 0xDF) w.variant |= 1;
     w.primary = kLatinClass + (base - 'a');
-    return w;
+    return true;
   }
-  if (cp < 0x80 || (cp >= 0x80 && cp < 0xC0) || cp == 0xD7 || cp == 0xF7 || (cp >= 0x2000 && cp <= 0x2BFF) ||
-      (cp >= 0x3001 && cp <= 0x303F) || cp == 0x30FB || (cp >= 0xFF61 && cp <= 0xFF65) ||
-      (cp >= 0xFFE0 && cp <= 0xFFEE) || cp == 0x309B || cp == 0x309C || cp == 0xFF9E || cp == 0xFF9F) {
-    uint32_t folded = cp;
-    if (cp == 0xFF65) folded = 0x30FB, w.variant |= 8;
-    if (cp == 0xFF61) folded = 0x3002, w.variant |= 8;
-    if (cp == 0xFF62) folded = 0x300C, w.variant |= 8;
-    if (cp == 0xFF63) folded = 0x300D, w.variant |= 8;
-    if (cp == 0xFF64) folded = 0x3001, w.variant |= 8;
-    w.primary = kSymbolClass + folded;
-    return w;
-  }
-  // Kana: katakana, half-width katakana and hiragana meet on the hiragana weight.
+  return false;
+}
+
+// Blanks, punctuation and symbols (the letters and digits among them taken
+// already), the voicing marks standing alone among them.
+bool IsSymbol(uint32_t cp) {
+  return cp < 0x80 || (cp >= 0x80 && cp < 0xC0) || cp == 0xD7 || cp == 0xF7 || (cp >= 0x2000 && cp <= 0x2BFF) ||
+         (cp >= 0x3001 && cp <= 0x303F) || cp == 0x30FB || (cp >= 0xFF61 && cp <= 0xFF65) ||
+         (cp >= 0xFFE0 && cp <= 0xFFEE) || cp == 0x309B || cp == 0x309C || cp == 0xFF9E || cp == 0xFF9F;
+}
+
+// A symbol's weight: half-width Japanese punctuation sorts with its full-width form.
+void SymbolWeight(uint32_t cp, Weight& w) {
+  uint32_t folded = cp;
+  if (cp == 0xFF65) folded = 0x30FB, w.variant |= 8;
+  if (cp == 0xFF61) folded = 0x3002, w.variant |= 8;
+  if (cp == 0xFF62) folded = 0x300C, w.variant |= 8;
+  if (cp == 0xFF63) folded = 0x300D, w.variant |= 8;
+  if (cp == 0xFF64) folded = 0x3001, w.variant |= 8;
+  w.primary = kSymbolClass + folded;
+}
+
+// Kana: katakana, half-width katakana and hiragana meet on the hiragana weight;
+// the prolonged sound and iteration marks follow all kana. False for any other
+// character.
+bool KanaWeight(uint32_t cp, Weight& w) {
   uint32_t hira = 0;
   if (cp >= 0x3041 && cp <= 0x3096) {
     hira = cp;
@@ -211,12 +229,12 @@ Weight WeightOf(uint32_t cp) {
     w.variant |= 16;
   } else if (cp >= 0xFF66 && cp <= 0xFF9D) {
     const uint32_t kata = kHalfKana[cp - 0xFF66];
-    hira = kata == 0x30FC ? 0 : kata - 0x60;
     w.variant |= 16 | 8;
     if (kata == 0x30FC) {
       w.primary = kKanaClass + 0x3097 * 4;
-      return w;
+      return true;
     }
+    hira = kata - 0x60;
   } else if (cp >= 0x31F0 && cp <= 0x31FF) {
     hira = static_cast<uint32_t>(kSmallExtension[cp - 0x31F0]) - 0x60;
     w.variant |= 16 | 2;
@@ -225,21 +243,29 @@ Weight WeightOf(uint32_t cp) {
     static const uint32_t kBase[] = {0x308F, 0x3090, 0x3091, 0x3092};
     w.variant |= 16;
     w.primary = kKanaClass + kBase[cp - 0x30F7] * 4 + 1;
-    return w;
+    return true;
   } else if (cp == 0x30FC || cp == 0x309D || cp == 0x309E || cp == 0x30FD || cp == 0x30FE) {
     w.primary = kKanaClass + 0x3097 * 4 + (cp & 0xF);
+    return true;
+  } else {
+    return false;
+  }
+  if (IsSmallHira(hira)) w.variant |= 2;
+  w.primary = kKanaClass + KanaPrimary(hira);
+  return true;
+}
+
+Weight WeightOf(uint32_t cp) {
+  Weight w;
+  cp = FoldWidth(cp, w);
+  if (cp == '-' || cp == '\'') return w;  // no primary weight
+  if (LatinWeight(cp, w)) return w;
+  if (IsSymbol(cp)) {
+    SymbolWeight(cp, w);
     return w;
   }
-  if (hira != 0) {
-    if (IsSmallHira(hira)) w.variant |= 2;
-    w.primary = kKanaClass + KanaPrimary(hira);
-    return w;
-  }
-  if (cp < 0x3040) {
-    w.primary = kAlphabetClass + cp;
-    return w;
-  }
-  w.primary = kOtherClass + cp;
+  if (KanaWeight(cp, w)) return w;
+  w.primary = (cp < 0x3040 ? kAlphabetClass : kOtherClass) + cp;
   return w;
 }
 

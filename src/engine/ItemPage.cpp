@@ -113,6 +113,124 @@ void ReadSpecRow(RetrievalJob& worker, const PageView& page, size_t j) {
   worker.Record[labelColumn] = TrimBlanks(value);
 }
 
+// Full-width blanks become blanks and entities are decoded: the last step the
+// name, supplier and introduction rules share.
+std::string FinishText(std::string text) {
+  return TrimBlanks(DecodeEntities(ReplaceAll(text, FullWidthBlank(), " ")));
+}
+
+// Header block at j: "商品管理番号：X（登録/更新：date）", then the id, then the brand.
+void ReadHeaderBlock(ItemRecord& record, const PageView& page, size_t j) {
+  const std::string first = CleanView(page[j + 1]);
+  const int p = FindText(SjisLiteral<"（">(), first);
+  if (p > 0) {
+    record[kManagementNo] = TrimBlanks(ReplaceAll(SliceText(first, 1, p - 1), SjisLiteral<"商品管理番号：">(), ""));
+    std::string date = SliceText(first, p, static_cast<int>(first.size()) - p + 1);
+    date = ReplaceAll(date, SjisLiteral<"登録/更新：">(), "");
+    date = ReplaceAll(date, SjisLiteral<"（">(), "");
+    date = ReplaceAll(date, SjisLiteral<"）">(), "");
+    record[kUpdated] = TrimBlanks(date);
+  }
+  record[kItemId] = TrimBlanks(ReplaceAll(CleanView(page[j + 2]), SjisLiteral<"商品ID：">(), ""));
+  std::string brand = ReplaceAll(CleanView(page[j + 3]), SjisLiteral<"[ブランド]">(), "");
+  record[kBrand] = TrimBlanks(ReplaceAll(brand, "&nbsp;", ""));
+}
+
+// The supplier's heading at j; an empty heading has the name on the next line.
+void ReadSupplier(ItemRecord& record, const PageView& page, size_t j) {
+  std::string t = CleanView(page[j]);
+  if (t.empty() && j + 1 < page.Count()) t = CleanView(page[j + 1]);
+  record[kSupplier] = FinishText(std::move(t));
+}
+
+// The introduction's heading at j with the line below it, when no text block came first.
+void ReadIntroHeading(ItemRecord& record, const PageView& page, size_t j) {
+  if (!record[kIntroduction].empty()) return;
+  std::string t = CleanView(page[j]);
+  if (j + 1 < page.Count()) t += CleanView(page[j + 1]);
+  t = TrimBlanks(t);
+  DropLoneQuote(t);
+  record[kIntroduction] = FinishText(std::move(t));
+}
+
+// The introduction as a free text block, when no heading came first.
+void ReadIntroBlock(ItemRecord& record, std::string_view line) {
+  if (!record[kIntroduction].empty()) return;
+  std::string t = TrimBlanks(ReplaceAll(CleanView(line), FullWidthBlank(), " "));
+  DropLoneQuote(t);
+  record[kIntroduction] = TrimBlanks(DecodeEntities(t));
+}
+
+// A rating's marker at j: the score class stands one line above, the rating's
+// heading two above.
+void ReadRating(ItemRecord& record, const PageView& page, size_t j) {
+  const std::string scoreLine = Utf8ToSjis(TrimView(page[j - 1]));
+  std::string stars;
+  if (FindText("threeScore", scoreLine) > 0) {
+    stars = SjisLiteral<"★★★">();
+  } else if (FindText("twoScore", scoreLine) > 0) {
+    stars = SjisLiteral<"★★☆">();
+  } else if (FindText("oneScore", scoreLine) > 0) {
+    stars = SjisLiteral<"★☆☆">();
+  }
+  const std::string heading = CleanView(page[j - 2]);
+  if (heading == SjisLiteral<"人気度">()) {
+    record[kPopularity] = stars;
+  } else if (heading == SjisLiteral<"注目度">()) {
+    record[kAttention] = stars;
+  } else if (heading == SjisLiteral<"リピート度">()) {
+    record[kRepeat] = stars;
+  }
+}
+
+// A label: a payment method, an item label or the supplier's score.
+void ReadLabel(ItemRecord& record, std::string_view line) {
+  if (Contains(line, "labelColor10")) {
+    AppendListed(record[kPayment], CleanView(line));
+  } else if (Contains(line, "labelColor09")) {
+    std::string t = CleanView(line);
+    if (t == SjisLiteral<"キャンペーン">()) t += SjisLiteral<"開催中">();
+    AppendListed(record[kAboutItem], t);
+  } else if (Contains(line, "supScoreNum")) {
+    record[kSupplierScore] = CleanView(line);
+  }
+}
+
+// Line j against the reading rules, chosen by the first bytes of its trimmed text.
+// True at the cart form: nothing below it belongs to the item.
+bool ReadItemLine(RetrievalJob& job, const PageView& page, size_t j) {
+  ItemRecord& record = job.Record;
+  const std::string_view raw = page[j];
+  const std::string_view trimmed = TrimView(raw);
+  const std::string_view prefix = trimmed.substr(0, 3);
+  if (prefix == "<ul") {
+    if (Contains(raw, "colItemData") && j + 3 < page.Count()) ReadHeaderBlock(record, page, j);
+  } else if (prefix == "<h1") {
+    record[kItemName] = FinishText(CleanView(raw));
+  } else if (prefix == "<h2") {
+    if (Contains(raw, "supplierHd")) ReadSupplier(record, page, j);
+  } else if (prefix == "<h4") {
+    if (Contains(raw, "hdType04")) ReadIntroHeading(record, page, j);
+  } else if (prefix == "<di") {
+    if (Contains(raw, "userHtmlView")) {
+      ReadIntroBlock(record, raw);
+    } else if (Contains(raw, "itemScoreRatingItem") && j > 2) {
+      ReadRating(record, page, j);
+    }
+  } else if (prefix == "<sp") {
+    ReadLabel(record, raw);
+  } else if (HasMarkerAt(trimmed, 2, "th ")) {
+    ReadSpecRow(job, page, j);
+  } else if (prefix == "<p ") {
+    if (Contains(raw, "soldOutTxt")) record[kSalesState] = SjisLiteral<"品切れ中">();
+  } else if (prefix == "<im") {
+    if (Contains(raw, "data-url=")) job.CollectImageUrl(std::string(raw));
+  } else if (prefix == "<fo") {
+    return Contains(raw, "myform");
+  }
+  return false;
+}
+
 }  // namespace
 
 std::string RetrievalJob::CleanLine(const std::string& line) { return CleanView(line); }
@@ -143,100 +261,8 @@ void RetrievalJob::ReadItemPage(const std::string& url) {
   // browser would send it. An item whose page could not be read gets no row.
   if (!FetchListedPage(BrowserUrl(SjisToUtf8(url)), itemPage_)) return;
   const PageView page(itemPage_);
-  const size_t count = page.Count();
-
-  // Shared tail of rules B to E: full-width blanks become blanks, entities decoded.
-  const auto finishText = [](std::string text) {
-    return TrimBlanks(DecodeEntities(ReplaceAll(text, FullWidthBlank(), " ")));
-  };
-
-  for (size_t j = 0; j < count; ++j) {
-    const std::string_view raw = page[j];
-    const std::string_view trimmed = TrimView(raw);
-    const std::string_view prefix = trimmed.substr(0, 3);
-    bool endWalk = false;
-
-    if (prefix == "<ul") {
-      if (Contains(raw, "colItemData") && j + 3 < count) {
-        // Header block: "商品管理番号：X（登録/更新：date）", then the id, then the brand.
-        const std::string first = CleanView(page[j + 1]);
-        const int p = FindText(SjisLiteral<"（">(), first);
-        if (p > 0) {
-          Record[kManagementNo] =
-              TrimBlanks(ReplaceAll(SliceText(first, 1, p - 1), SjisLiteral<"商品管理番号：">(), ""));
-          std::string date = SliceText(first, p, static_cast<int>(first.size()) - p + 1);
-          date = ReplaceAll(date, SjisLiteral<"登録/更新：">(), "");
-          date = ReplaceAll(date, SjisLiteral<"（">(), "");
-          date = ReplaceAll(date, SjisLiteral<"）">(), "");
-          Record[kUpdated] = TrimBlanks(date);
-        }
-        Record[kItemId] = TrimBlanks(ReplaceAll(CleanView(page[j + 2]), SjisLiteral<"商品ID：">(), ""));
-        std::string brand = ReplaceAll(CleanView(page[j + 3]), SjisLiteral<"[ブランド]">(), "");
-        Record[kBrand] = TrimBlanks(ReplaceAll(brand, "&nbsp;", ""));
-      }
-    } else if (prefix == "<h1") {
-      Record[kItemName] = finishText(CleanView(raw));
-    } else if (prefix == "<h2") {
-      if (Contains(raw, "supplierHd")) {
-        std::string t = CleanView(raw);
-        if (t.empty() && j + 1 < count) t = CleanView(page[j + 1]);
-        Record[kSupplier] = finishText(std::move(t));
-      }
-    } else if (prefix == "<h4") {
-      if (Contains(raw, "hdType04") && Record[kIntroduction].empty()) {
-        std::string t = CleanView(raw);
-        if (j + 1 < count) t += CleanView(page[j + 1]);
-        t = TrimBlanks(t);
-        DropLoneQuote(t);
-        Record[kIntroduction] = finishText(std::move(t));
-      }
-    } else if (prefix == "<di") {
-      if (Contains(raw, "userHtmlView")) {
-        if (Record[kIntroduction].empty()) {
-          std::string t = TrimBlanks(ReplaceAll(CleanView(raw), FullWidthBlank(), " "));
-          DropLoneQuote(t);
-          Record[kIntroduction] = TrimBlanks(DecodeEntities(t));
-        }
-      } else if (Contains(raw, "itemScoreRatingItem") && j > 2) {
-        // The score class stands one line above, the rating's heading two above.
-        const std::string scoreLine = Utf8ToSjis(TrimView(page[j - 1]));
-        std::string stars;
-        if (FindText("threeScore", scoreLine) > 0) {
-          stars = SjisLiteral<"★★★">();
-        } else if (FindText("twoScore", scoreLine) > 0) {
-          stars = SjisLiteral<"★★☆">();
-        } else if (FindText("oneScore", scoreLine) > 0) {
-          stars = SjisLiteral<"★☆☆">();
-        }
-        const std::string heading = CleanView(page[j - 2]);
-        if (heading == SjisLiteral<"人気度">()) {
-          Record[kPopularity] = stars;
-        } else if (heading == SjisLiteral<"注目度">()) {
-          Record[kAttention] = stars;
-        } else if (heading == SjisLiteral<"リピート度">()) {
-          Record[kRepeat] = stars;
-        }
-      }
-    } else if (prefix == "<sp") {
-      if (Contains(raw, "labelColor10")) {
-        AppendListed(Record[kPayment], CleanView(raw));
-      } else if (Contains(raw, "labelColor09")) {
-        std::string t = CleanView(raw);
-        if (t == SjisLiteral<"キャンペーン">()) t += SjisLiteral<"開催中">();
-        AppendListed(Record[kAboutItem], t);
-      } else if (Contains(raw, "supScoreNum")) {
-        Record[kSupplierScore] = CleanView(raw);
-      }
-    } else if (HasMarkerAt(trimmed, 2, "th ")) {
-      ReadSpecRow(*this, page, j);
-    } else if (prefix == "<p ") {
-      if (Contains(raw, "soldOutTxt")) Record[kSalesState] = SjisLiteral<"品切れ中">();
-    } else if (prefix == "<im") {
-      if (Contains(raw, "data-url=")) CollectImageUrl(std::string(raw));
-    } else if (prefix == "<fo") {
-      endWalk = Contains(raw, "myform");
-    }
-
+  for (size_t j = 0; j < page.Count(); ++j) {
+    const bool endWalk = ReadItemLine(*this, page, j);
     if (endWalk || Terminated()) break;
   }
 

@@ -48,6 +48,61 @@ std::string PriceText(std::string_view converted) {
   return ReplaceAll(TrimBlanks(StripTags(converted)), "&nbsp;", " ");
 }
 
+// The hit count in a pagination paragraph, "全1,234件中"; 0 when it has none.
+int HitCountOf(std::string paragraph) {
+  const int all = FindText(SjisLiteral<"全">(), paragraph);
+  if (all == 0) return 0;
+  paragraph = SliceText(paragraph, all + 2, static_cast<int>(paragraph.size()));
+  const int unit = FindText(SjisLiteral<"件">(), paragraph);
+  if (unit == 0) return 0;
+  return static_cast<int>(ParseIntOr(ReplaceAll(SliceText(paragraph, 1, unit - 1), ",", ""), 0));
+}
+
+// The hit count of the first pagination paragraph; 0 without one.
+int ReadHitCount(const RetrievalJob& job, const PageView& page) {
+  for (size_t n = 0; n < page.Count(); ++n) {
+    const std::string_view raw = page[n];
+    if (StartsWith(TrimView(raw), "<p ") && Contains(raw, "paginationTxt")) return HitCountOf(Utf8ToSjis(TrimView(raw)));
+    if (job.Terminated()) break;
+  }
+  return 0;
+}
+
+// The detail link: the first quoted value on the line, without its query.
+std::string DetailUrlOf(std::string_view link) {
+  const int open = FindText("\"", link);
+  if (open <= 0) return "";
+  const std::string_view rest = link.substr(static_cast<size_t>(open));
+  const int close = FindText("\"", rest);
+  if (close <= 0) return "";
+  std::string_view value = rest.substr(0, static_cast<size_t>(close) - 1);
+  const int query = FindText("?", value);
+  if (query > 0) value = value.substr(0, static_cast<size_t>(query) - 1);
+  return TrimBlanks(value);
+}
+
+// Prices: the retail price area and the wholesale price paragraph below the
+// heading at n, up to the next heading or section.
+void ReadBlockPrices(RetrievalJob& job, const PageView& page, size_t n, ConvertedLine& converted) {
+  const size_t count = page.Count();
+  for (size_t i = 1; i <= kBlockScanLimit; ++i) {
+    if (job.Terminated() || n + i + 1 >= count) break;
+    const std::string_view s = converted.Of(page[n + i]);
+    if (HasMarkerAt(s, 2, "h3 ") || HasMarkerAt(s, 2, "/se") || HasMarkerAt(s, 1, "<se")) break;
+    if (HasMarkerAt(s, 1, "<di")) {
+      if (FindText("retailPriceArea", s) > 0 && n + i + 2 < count) {
+        std::string t = TrimBlanks(StripTags(Utf8ToSjis(TrimView(page[n + i + 2]))));
+        if (t.empty()) t = TrimBlanks(StripTags(Utf8ToSjis(TrimView(page[n + i + 1]))));
+        job.Record[kRetailPrice] = TrimBlanks(ReplaceAll(t, "&nbsp;", " "));
+      }
+    } else if (HasMarkerAt(s, 1, "<p ") && (FindText("afterPrice\"", s) > 0 || FindText("\"price\"", s) > 0)) {
+      job.Record[kWholesalePrice] = TrimBlanks(ReplaceAll(PriceText(s), SjisLiteral<"卸価格">(), ""));
+      break;
+    }
+  }
+  if (job.Record[kWholesalePrice].empty()) job.Record[kWholesalePrice] = NoWholesalePriceText();
+}
+
 }  // namespace
 
 void RetrievalJob::ReadResultList(const std::string& url) {
@@ -55,75 +110,22 @@ void RetrievalJob::ReadResultList(const std::string& url) {
   FetchListedPage(url, listPage_);
   const PageView page(listPage_);
   const size_t count = page.Count();
-  ItemTotal = 0;
   ItemDone = 0;
-
-  // Hit count: "全1,234件中" in the first pagination paragraph.
-  for (size_t n = 0; n < count; ++n) {
-    const std::string_view raw = page[n];
-    if (StartsWith(TrimView(raw), "<p ") && Contains(raw, "paginationTxt")) {
-      std::string s = Utf8ToSjis(TrimView(raw));
-      const int all = FindText(SjisLiteral<"全">(), s);
-      if (all == 0) break;
-      s = SliceText(s, all + 2, static_cast<int>(s.size()));
-      const int unit = FindText(SjisLiteral<"件">(), s);
-      if (unit == 0) break;
-      s = ReplaceAll(SliceText(s, 1, unit - 1), ",", "");
-      ItemTotal = static_cast<int>(ParseIntOr(s, 0));
-      break;
-    }
-    if (Terminated()) break;
-  }
-
+  ItemTotal = ReadHitCount(*this, page);
   if (ItemTotal < 1) {
     Observer.ShowItemProgress(StatusText, ItemDone, ItemTotal);
     return;
   }
 
+  // Item blocks: each heading starts a row, read on from its item page.
   ConvertedLine converted;
   for (size_t n = 0; n < count; ++n) {
     const std::string_view heading = page[n];
     if (StartsWith(TrimView(heading), "<h3") && Contains(heading, "showcaseHd")) {
       for (std::string& field : Record) field.clear();
-      std::string itemUrl;
-
-      // The detail link is the first quoted value on the next line, without its query.
-      if (n + 1 < count) {
-        const std::string_view link = converted.Of(page[n + 1]);
-        const int open = FindText("\"", link);
-        if (open > 0) {
-          const std::string_view rest = link.substr(static_cast<size_t>(open));
-          const int close = FindText("\"", rest);
-          if (close > 0) {
-            std::string_view value = rest.substr(0, static_cast<size_t>(close) - 1);
-            const int query = FindText("?", value);
-            if (query > 0) value = value.substr(0, static_cast<size_t>(query) - 1);
-            itemUrl = TrimBlanks(value);
-            Record[kItemUrl] = itemUrl;
-          }
-        }
-      }
-
-      // Prices: the retail price area and the wholesale price paragraph below the
-      // heading, up to the next heading or section.
-      for (size_t i = 1; i <= kBlockScanLimit; ++i) {
-        if (Terminated() || n + i + 1 >= count) break;
-        const std::string_view s = converted.Of(page[n + i]);
-        if (HasMarkerAt(s, 2, "h3 ") || HasMarkerAt(s, 2, "/se") || HasMarkerAt(s, 1, "<se")) break;
-        if (HasMarkerAt(s, 1, "<di")) {
-          if (FindText("retailPriceArea", s) > 0 && n + i + 2 < count) {
-            std::string t = TrimBlanks(StripTags(Utf8ToSjis(TrimView(page[n + i + 2]))));
-            if (t.empty()) t = TrimBlanks(StripTags(Utf8ToSjis(TrimView(page[n + i + 1]))));
-            Record[kRetailPrice] = TrimBlanks(ReplaceAll(t, "&nbsp;", " "));
-          }
-        } else if (HasMarkerAt(s, 1, "<p ") &&
-                   (FindText("afterPrice\"", s) > 0 || FindText("\"price\"", s) > 0)) {
-          const std::string t = ReplaceAll(PriceText(s), SjisLiteral<"卸価格">(), "");
-          Record[kWholesalePrice] = TrimBlanks(t);
-          break;
-        }
-      }
-      if (Record[kWholesalePrice].empty()) Record[kWholesalePrice] = NoWholesalePriceText();
+      const std::string itemUrl = n + 1 < count ? DetailUrlOf(converted.Of(page[n + 1])) : "";
+      Record[kItemUrl] = itemUrl;
+      ReadBlockPrices(*this, page, n, converted);
 
       ++ItemDone;
       Observer.ShowItemProgress(StatusText, ItemDone, ItemTotal);

@@ -125,6 +125,7 @@ class Catalog {
 
  private:
   std::string ItemHtml(std::uint64_t key, ItemPage& page) const;
+  std::vector<std::uint64_t> ListingPool(const SearchQuery& query, std::uint64_t seed, int poolSize) const;
   ItemChange ChangeClass(std::uint64_t key) const;  // kAdded aside
 
   std::string root_;

@@ -1,6 +1,8 @@
 // The demo market's result pages: which items a search lists, in which order, and
 // the markup of their blocks, with the two price columns a client reads off them.
 #include <algorithm>
+#include <string>
+#include <vector>
 
 #include "demo-market/DemoCatalog.h"
 #include "demo-market/DemoItemKeys.h"
@@ -28,23 +30,182 @@ BlockStyle StyleOf(std::uint64_t key) {
   return s;
 }
 
+// What a search's seed decides besides its items: how many items the full list
+// holds and the quirks of its page.
+struct ListingShape {
+  int poolSize = 0;
+  long long extraHits = 0;  // hits beyond a full page
+  bool linkless = false;    // one block without a detail link, at linklessAt
+  int linklessAt = 0;
+  bool countLags = false;   // a hit count that falls one short of the blocks
+};
+
+ListingShape ShapeOf(Rng& r, const SearchQuery& query, int itemsPerSearch) {
+  ListingShape shape;
+  const int natural = 3 + r.Below(10);
+  const bool big = query.allCategories || r.OneIn(5);
+  const int bigSize = 45 + r.Below(10);
+  shape.extraHits = 1000 + r.Below(90000);
+  shape.linkless = r.OneIn(9);
+  shape.linklessAt = r.Below(1000);
+  shape.countLags = r.OneIn(11);
+  shape.poolSize = itemsPerSearch > 0 ? itemsPerSearch : (big ? bigSize : natural);
+  return shape;
+}
+
+// The price, stock and discount conditions of a search. A price bound leaves
+// out the items without that price.
+class HitFilter {
+ public:
+  explicit HitFilter(const SearchQuery& query)
+      : wholesaleFrom_(Bound(query.priceFrom)),
+        wholesaleTo_(Bound(query.priceTo)),
+        retailFrom_(Bound(query.retailFrom)),
+        retailTo_(Bound(query.retailTo)),
+        inStockOnly_(query.inStockOnly),
+        discountedOnly_(query.discountedOnly) {}
+
+  bool Passes(const ItemFacts& f) const {
+    if ((wholesaleFrom_ >= 0 || wholesaleTo_ >= 0) && f.wholesale == 0) return false;
+    if (wholesaleFrom_ >= 0 && f.wholesale < wholesaleFrom_) return false;
+    if (wholesaleTo_ >= 0 && f.wholesale > wholesaleTo_) return false;
+    if ((retailFrom_ >= 0 || retailTo_ >= 0) && f.retail == 0) return false;
+    if (retailFrom_ >= 0 && f.retail < retailFrom_) return false;
+    if (retailTo_ >= 0 && f.retail > retailTo_) return false;
+    if (inStockOnly_ && f.soldOut) return false;
+    return !discountedOnly_ || f.discounted;
+  }
+
+ private:
+  static long long Bound(const std::string& text) { return text.empty() ? -1LL : std::stoll(text); }
+
+  long long wholesaleFrom_, wholesaleTo_, retailFrom_, retailTo_;  // -1: no bound
+  bool inStockOnly_, discountedOnly_;
+};
+
+// The site's orders; "score" and none keep the list's own order.
+void SortHits(const Catalog& catalog, const std::string& sort, std::vector<std::uint64_t>& hits) {
+  auto by = [&catalog](auto field, bool descending) {
+    return [&catalog, field, descending](std::uint64_t a, std::uint64_t b) {
+      const long long x = field(catalog.Facts(a)), y = field(catalog.Facts(b));
+      return descending ? x > y : x < y;
+    };
+  };
+  if (sort == "sales") {
+    std::stable_sort(hits.begin(), hits.end(), by([](const ItemFacts& f) { return f.sales; }, true));
+  } else if (sort == "new") {
+    std::stable_sort(hits.begin(), hits.end(), by([](const ItemFacts& f) { return f.registered; }, true));
+  } else if (sort == "PD") {
+    std::stable_sort(hits.begin(), hits.end(), by([](const ItemFacts& f) { return f.wholesale; }, true));
+  } else if (sort == "PA") {
+    std::stable_sort(hits.begin(), hits.end(), by([](const ItemFacts& f) { return f.wholesale; }, false));
+  }
+}
+
+// The first page of the hits with its hit count. A scaled catalogue lists every
+// hit on its one page, as counted.
+Listing FirstPage(const std::vector<std::uint64_t>& hits, const ListingShape& shape, bool scaled, size_t pageLimit) {
+  Listing listing;
+  listing.blocks.assign(hits.begin(), hits.begin() + static_cast<long>(std::min(pageLimit, hits.size())));
+  listing.hitCount = static_cast<long long>(hits.size());
+  if (!scaled && hits.size() > pageLimit) listing.hitCount += shape.extraHits;
+  if (!scaled && shape.linkless && !listing.blocks.empty()) {
+    listing.blocks.insert(listing.blocks.begin() + shape.linklessAt % static_cast<int>(listing.blocks.size() + 1), 0);
+    listing.hitCount += 1;
+  }
+  if (!scaled && shape.countLags && listing.blocks.size() >= 4 &&
+      listing.hitCount == static_cast<long long>(listing.blocks.size())) {
+    listing.hitCount -= 1;  // the count lags behind the page: the last block is not read
+  }
+  return listing;
+}
+
+void AppendLine(std::string& out, const std::string& text) {
+  out += text;
+  out += '\n';
+}
+
+// The keyword as the page repeats it: markup escaped, control characters blanked.
+std::string EscapedKeyword(const std::string& keyword) {
+  std::string escaped;
+  for (char c : keyword) {
+    if (c == '&') escaped += "&amp;";
+    else if (c == '<') escaped += "&lt;";
+    else if (c == '>') escaped += "&gt;";
+    else if (c == '"') escaped += "&quot;";
+    else if (static_cast<unsigned char>(c) < 0x20) escaped += ' ';
+    else escaped += c;
+  }
+  return escaped;
+}
+
+// The wholesale price paragraph of a block: the price for members, else a hint to sign in.
+std::vector<std::string> WholesaleLines(const ItemFacts& f, const BlockStyle& style, bool signedIn) {
+  if (!signedIn) return {"<p class=\"loginPriceTxt\">卸価格は<a href=\"/login\">ログイン</a>後に表示されます</p>"};
+  if (f.wholesale > 0) {
+    return {std::string(style.plainPriceClass ? "<p class=\"price\">" : "<p class=\"afterPrice\">") + "卸価格&nbsp;" +
+            Yen(f.wholesale) + "</p>"};
+  }
+  return {"<p class=\"priceTxt\">価格はお問い合わせください</p>"};
+}
+
+// The retail price area of a block, if the item has one.
+std::vector<std::string> RetailLines(const ItemFacts& f, const BlockStyle& style) {
+  if (f.openPrice) return {"<div class=\"retailPriceArea\">", "<p class=\"retailPriceTxt\">オープン価格</p>", "</div>"};
+  if (f.retail <= 0) return {};
+  return {"<div class=\"retailPriceArea\">", "<span class=\"retailPriceLabel\">メーカー希望小売価格</span>",
+          "<span class=\"retailPrice\">" + Yen(f.retail) + (style.taxNote ? "&nbsp;(税込)" : "") + "</span>", "</div>"};
+}
+
+// One item block of a result page; key 0 is a block whose item is gone.
+void AppendBlock(std::string& out, const Catalog& catalog, std::uint64_t key, bool signedIn) {
+  AppendLine(out, "<li class=\"showcaseItem\">");
+  AppendLine(out, "<h3 class=\"showcaseHd\">");
+  if (key == 0) {
+    AppendLine(out, "<span>掲載終了</span>");
+    AppendLine(out, "</h3>");
+    AppendLine(out, "</li>");
+    return;
+  }
+  const ItemFacts f = catalog.Facts(key);
+  const BlockStyle style = StyleOf(key);
+  const std::string supplier = SupplierOf(key);
+  AppendLine(out, "<a href=\"" + catalog.ItemUrl(key) + "?ref=list\">" + kNouns[key % kGenres][Mix(key) % 6] + "</a>");
+  AppendLine(out, "</h3>");
+  AppendLine(out, "<div class=\"showcaseImg\"><img src=\"" + catalog.Root() + "/img/" + supplier + "/" + Hex10(key) +
+                      "_01.png\" alt=\"\"></div>");
+  if (f.discounted) AppendLine(out, "<p class=\"labelDisc\">割引中</p>");
+  const std::vector<std::string> wholesale = WholesaleLines(f, style, signedIn);
+  const std::vector<std::string> retail = RetailLines(f, style);
+  const auto& first = style.wholesaleFirst ? wholesale : retail;
+  const auto& second = style.wholesaleFirst ? retail : wholesale;
+  for (const auto& l : first) AppendLine(out, "  " + l);
+  for (const auto& l : second) AppendLine(out, "  " + l);
+  AppendLine(out, "</li>");
+}
+
 }  // namespace
 
 Listing Catalog::MakeListing(const SearchQuery& query) const {
   const std::uint64_t seed = HashText(query.allCategories ? std::string("all") : "cat:" + query.categoryId) ^
                              Mix(HashText("kw:" + query.keyword));
   Rng r(seed);
+  const ListingShape shape = ShapeOf(r, query, options_.itemsPerSearch);
+  const std::vector<std::uint64_t> pool = ListingPool(query, seed, shape.poolSize);
+  const HitFilter filter(query);
+  std::vector<std::uint64_t> hits;
+  for (std::uint64_t key : pool) {
+    if (filter.Passes(Facts(key))) hits.push_back(key);
+  }
+  SortHits(*this, query.sort, hits);
   const bool scaled = options_.itemsPerSearch > 0;
-  const int natural = 3 + r.Below(10);
-  const bool big = query.allCategories || r.OneIn(5);
-  const int bigSize = 45 + r.Below(10);
-  const long long extraHits = 1000 + r.Below(90000);
-  const bool linkless = r.OneIn(9);
-  const int linklessAt = r.Below(1000);
-  const bool countLags = r.OneIn(11);
-  const int genre = static_cast<int>(HashText(query.categoryId) % kGenres);
+  return FirstPage(hits, shape, scaled, scaled ? static_cast<size_t>(options_.itemsPerSearch) : 40);
+}
 
-  const int poolSize = scaled ? options_.itemsPerSearch : (big ? bigSize : natural);
+// Every item the search finds before its conditions, in the list's own order.
+// A later revision drops the removed items and adds one of its own at the end.
+std::vector<std::uint64_t> Catalog::ListingPool(const SearchQuery& query, std::uint64_t seed, int poolSize) const {
+  const int genre = static_cast<int>(HashText(query.categoryId) % kGenres);
   std::vector<std::uint64_t> pool;
   pool.reserve(static_cast<size_t>(poolSize));
   for (int i = 0; i < poolSize; ++i) {
@@ -64,53 +225,7 @@ Listing Catalog::MakeListing(const SearchQuery& query) const {
     }
     pool.push_back(key);
   }
-
-  auto number = [](const std::string& text) { return text.empty() ? -1LL : std::stoll(text); };
-  const long long wFrom = number(query.priceFrom), wTo = number(query.priceTo);
-  const long long rFrom = number(query.retailFrom), rTo = number(query.retailTo);
-  std::vector<std::uint64_t> hits;
-  for (std::uint64_t key : pool) {
-    const ItemFacts f = Facts(key);
-    if ((wFrom >= 0 || wTo >= 0) && f.wholesale == 0) continue;
-    if (wFrom >= 0 && f.wholesale < wFrom) continue;
-    if (wTo >= 0 && f.wholesale > wTo) continue;
-    if ((rFrom >= 0 || rTo >= 0) && f.retail == 0) continue;
-    if (rFrom >= 0 && f.retail < rFrom) continue;
-    if (rTo >= 0 && f.retail > rTo) continue;
-    if (query.inStockOnly && f.soldOut) continue;
-    if (query.discountedOnly && !f.discounted) continue;
-    hits.push_back(key);
-  }
-  auto by = [this](auto field, bool descending) {
-    return [this, field, descending](std::uint64_t a, std::uint64_t b) {
-      const long long x = field(Facts(a)), y = field(Facts(b));
-      return descending ? x > y : x < y;
-    };
-  };
-  if (query.sort == "sales") {
-    std::stable_sort(hits.begin(), hits.end(), by([](const ItemFacts& f) { return f.sales; }, true));
-  } else if (query.sort == "new") {
-    std::stable_sort(hits.begin(), hits.end(), by([](const ItemFacts& f) { return f.registered; }, true));
-  } else if (query.sort == "PD") {
-    std::stable_sort(hits.begin(), hits.end(), by([](const ItemFacts& f) { return f.wholesale; }, true));
-  } else if (query.sort == "PA") {
-    std::stable_sort(hits.begin(), hits.end(), by([](const ItemFacts& f) { return f.wholesale; }, false));
-  }
-
-  Listing listing;
-  const size_t pageLimit = scaled ? static_cast<size_t>(options_.itemsPerSearch) : 40;
-  listing.blocks.assign(hits.begin(), hits.begin() + static_cast<long>(std::min(pageLimit, hits.size())));
-  listing.hitCount = static_cast<long long>(hits.size());
-  if (!scaled && hits.size() > pageLimit) listing.hitCount += extraHits;
-  if (!scaled && linkless && !listing.blocks.empty()) {
-    listing.blocks.insert(listing.blocks.begin() + linklessAt % static_cast<int>(listing.blocks.size() + 1), 0);
-    listing.hitCount += 1;
-  }
-  if (!scaled && countLags && listing.blocks.size() >= 4 &&
-      listing.hitCount == static_cast<long long>(listing.blocks.size())) {
-    listing.hitCount -= 1;  // the count lags behind the page: the last block is not read
-  }
-  return listing;
+  return pool;
 }
 
 std::string Catalog::ExpectedRetail(std::uint64_t key, bool signedIn) const {
@@ -131,86 +246,26 @@ std::string Catalog::ExpectedWholesale(std::uint64_t key, bool signedIn) const {
 
 std::string Catalog::ListingPage(const SearchQuery& query, const Listing& listing, bool signedIn) const {
   std::string out;
-  auto line = [&out](const std::string& text) {
-    out += text;
-    out += '\n';
-  };
-  line("<!DOCTYPE html>");
-  line("<html lang=\"ja\">");
-  line("<head>");
-  line("<meta charset=\"UTF-8\">");
-  line("<title>検索結果 | Vormla</title>");
-  line("</head>");
-  line("<body>");
-  line("<section class=\"searchResult\">");
-  line("<h2 class=\"searchResultHd\">検索結果</h2>");
-  std::string keyword;
-  for (char c : query.keyword) {
-    if (c == '&') keyword += "&amp;";
-    else if (c == '<') keyword += "&lt;";
-    else if (c == '>') keyword += "&gt;";
-    else if (c == '"') keyword += "&quot;";
-    else if (static_cast<unsigned char>(c) < 0x20) keyword += ' ';
-    else keyword += c;
+  for (const char* l : {"<!DOCTYPE html>", "<html lang=\"ja\">", "<head>", "<meta charset=\"UTF-8\">",
+                        "<title>検索結果 | Vormla</title>", "</head>", "<body>", "<section class=\"searchResult\">",
+                        "<h2 class=\"searchResultHd\">検索結果</h2>"}) {
+    AppendLine(out, l);
   }
-  line("<p class=\"searchCondTxt\">キーワード：" + keyword + "</p>");
+  AppendLine(out, "<p class=\"searchCondTxt\">キーワード：" + EscapedKeyword(query.keyword) + "</p>");
   if (listing.blocks.empty()) {
-    line("<p class=\"paginationTxt\">全0件中 0～0件を表示</p>");
-    line("<p class=\"noResultTxt\">該当する商品が見つかりませんでした。</p>");
+    AppendLine(out, "<p class=\"paginationTxt\">全0件中 0～0件を表示</p>");
+    AppendLine(out, "<p class=\"noResultTxt\">該当する商品が見つかりませんでした。</p>");
   } else {
-    line("<p class=\"paginationTxt\">全" + WithCommas(listing.hitCount) + "件中 1～" +
-         std::to_string(listing.blocks.size()) + "件を表示</p>");
+    AppendLine(out, "<p class=\"paginationTxt\">全" + WithCommas(listing.hitCount) + "件中 1～" +
+                        std::to_string(listing.blocks.size()) + "件を表示</p>");
   }
-  line("<div class=\"showcase\">");
-  line("<ul class=\"showcaseList\">");
-  for (std::uint64_t key : listing.blocks) {
-    line("<li class=\"showcaseItem\">");
-    line("<h3 class=\"showcaseHd\">");
-    if (key == 0) {
-      line("<span>掲載終了</span>");
-      line("</h3>");
-      line("</li>");
-      continue;
-    }
-    const ItemFacts f = Facts(key);
-    const BlockStyle style = StyleOf(key);
-    const std::string supplier = SupplierOf(key);
-    line("<a href=\"" + ItemUrl(key) + "?ref=list\">" + kNouns[key % kGenres][Mix(key) % 6] + "</a>");
-    line("</h3>");
-    line("<div class=\"showcaseImg\"><img src=\"" + root_ + "/img/" + supplier + "/" + Hex10(key) +
-         "_01.png\" alt=\"\"></div>");
-    if (f.discounted) line("<p class=\"labelDisc\">割引中</p>");
-    std::vector<std::string> wholesale;
-    if (!signedIn) {
-      wholesale.push_back("<p class=\"loginPriceTxt\">卸価格は<a href=\"/login\">ログイン</a>後に表示されます</p>");
-    } else if (f.wholesale > 0) {
-      wholesale.push_back(std::string(style.plainPriceClass ? "<p class=\"price\">" : "<p class=\"afterPrice\">") +
-                          "卸価格&nbsp;" + Yen(f.wholesale) + "</p>");
-    } else {
-      wholesale.push_back("<p class=\"priceTxt\">価格はお問い合わせください</p>");
-    }
-    std::vector<std::string> retail;
-    if (f.openPrice) {
-      retail = {"<div class=\"retailPriceArea\">", "<p class=\"retailPriceTxt\">オープン価格</p>", "</div>"};
-    } else if (f.retail > 0) {
-      retail = {"<div class=\"retailPriceArea\">", "<span class=\"retailPriceLabel\">メーカー希望小売価格</span>",
-                "<span class=\"retailPrice\">" + Yen(f.retail) + (style.taxNote ? "&nbsp;(税込)" : "") + "</span>",
-                "</div>"};
-    }
-    const auto& first = style.wholesaleFirst ? wholesale : retail;
-    const auto& second = style.wholesaleFirst ? retail : wholesale;
-    for (const auto& l : first) line("  " + l);
-    for (const auto& l : second) line("  " + l);
-    line("</li>");
+  AppendLine(out, "<div class=\"showcase\">");
+  AppendLine(out, "<ul class=\"showcaseList\">");
+  for (std::uint64_t key : listing.blocks) AppendBlock(out, *this, key, signedIn);
+  for (const char* l : {"</ul>", "</div>", "</section>", "<section class=\"recommend\">",
+                        "<h3 class=\"recommendHd\">おすすめ商品</h3>", "</section>", "</body>", "</html>"}) {
+    AppendLine(out, l);
   }
-  line("</ul>");
-  line("</div>");
-  line("</section>");
-  line("<section class=\"recommend\">");
-  line("<h3 class=\"recommendHd\">おすすめ商品</h3>");
-  line("</section>");
-  line("</body>");
-  line("</html>");
   return out;
 }
 

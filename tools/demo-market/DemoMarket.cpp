@@ -242,157 +242,184 @@ void DemoMarket::SetRoute(const std::string& path, CannedResponse response) {
 void DemoMarket::Serve(const httplib::Request& req, httplib::Response& res, RecordedRequest& record) {
   const std::string cookie = CookieValue(req, kSessionCookie);
   const std::string& path = req.path;
-  {
-    std::lock_guard<std::mutex> lock(mutex_);
-    const auto session = sessions_.find(cookie);
-    record.signedIn = session != sessions_.end() && session->second.signedIn;
-    const auto route = routes_.find(path);
-    if (req.method == "GET" && route != routes_.end()) {
-      res.status = route->second.status;
-      for (const auto& [key, value] : route->second.headers) res.set_header(key.c_str(), value);
-      res.set_content(route->second.body, route->second.contentType.c_str());
-      return;
-    }
-  }
-
+  if (ServeTestRoute(req, res, cookie, record)) return;
   if (req.method == "POST") {
-    if (path != "/login") {
-      res.status = 404;
-      res.set_content(SimplePage("ページが見つかりません", "お探しのページは見つかりませんでした。"), kHtml);
-      return;
-    }
-    LoginAttempt attempt;
-    std::lock_guard<std::mutex> lock(mutex_);
-    auto session = sessions_.find(cookie);
-    if (const int status = loginFormStatus_; status != 0) {
-      attempt.reason = "answered " + std::to_string(status) + " as asked";
-      logins_.push_back(attempt);
-      res.status = status;
-      res.set_content(SimplePage("エラー", "ただいまログインできません。"), kHtml);
-      return;
-    }
-    if (session == sessions_.end()) {
-      attempt.reason = "no session cookie";
-    } else if (session->second.token.empty()) {
-      attempt.reason = "no login page fetched in this session";
-    } else if (req.version != "HTTP/1.0") {
-      attempt.reason = "version " + req.version;
-    } else if (req.get_header_value("Content-Type") != "application/x-www-form-urlencoded") {
-      attempt.reason = "content type " + req.get_header_value("Content-Type");
+    if (path == "/login") {
+      ServeLoginForm(req, res, cookie);
     } else {
-      std::string password;
-      if (!ReadLoginForm(req.body, session->second.token, SiteRoot() + "/", attempt.loginId, password)) {
-        attempt.reason = "form body " + req.body;
-      } else if (std::find(accounts_.begin(), accounts_.end(), std::make_pair(attempt.loginId, password)) ==
-                 accounts_.end()) {
-        attempt.reason = "no such account";
-      } else {
-        attempt.accepted = true;
-      }
+      ServeNotFound(res);
     }
-    logins_.push_back(attempt);
-    if (attempt.accepted) {
-      sessions_.erase(session);
-      const std::string id = NewSessionLocked(true);
-      res.set_header("Set-Cookie", SessionCookie(id));
-      res.set_redirect(SiteRoot() + "/", 302);
-      return;
-    }
-    std::string token;
-    if (session != sessions_.end()) {
-      token = RandomText(40, "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789");
-      session->second.token = token;
-    }
-    res.set_content(LoginPage(token, true), kHtml);
     return;
   }
-
   if (path == "/logout") {
-    {
-      std::lock_guard<std::mutex> lock(mutex_);
-      sessions_.erase(cookie);
-    }
-    res.set_header("Set-Cookie", std::string(kSessionCookie) + "=deleted; Path=/; Max-Age=0; Secure; HttpOnly");
+    ServeLogout(res, cookie);
+  } else if (path == "/login") {
+    ServeLoginPage(res, cookie);
+  } else if (path == "/") {
+    res.set_content(SimplePage("卸・仕入れサイト", record.signedIn ? "ようこそ、会員様" : "ログインしてください"), kHtml);
+  } else if (path == "/search" || path == "/search/") {
+    ServeSearch(req, res, record.signedIn);
+  } else if (path == "/test/stall" || path == "/test/stall-body") {
+    ServeStall(req, res);
+  } else if (path.rfind("/corpinfo/", 0) == 0) {
+    res.set_content(SimplePage("会社情報", "サプライヤーの会社情報"), kHtml);
+  } else if (!ServeItemPage(path, res) && !ServePicture(path, res)) {
+    ServeNotFound(res);
+  }
+}
+
+// A test route answers a GET in place of the market. Notes the session's state first.
+bool DemoMarket::ServeTestRoute(const httplib::Request& req, httplib::Response& res, const std::string& cookie,
+                                RecordedRequest& record) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  const auto session = sessions_.find(cookie);
+  record.signedIn = session != sessions_.end() && session->second.signedIn;
+  const auto route = routes_.find(req.path);
+  if (req.method != "GET" || route == routes_.end()) return false;
+  res.status = route->second.status;
+  for (const auto& [key, value] : route->second.headers) res.set_header(key.c_str(), value);
+  res.set_content(route->second.body, route->second.contentType.c_str());
+  return true;
+}
+
+void DemoMarket::ServeNotFound(httplib::Response& res) {
+  res.status = 404;
+  res.set_content(SimplePage("ページが見つかりません", "お探しのページは見つかりませんでした。"), kHtml);
+}
+
+// The posted login form: a new signed-in session and a redirect to the top page,
+// or the login page again with the error and a new token.
+void DemoMarket::ServeLoginForm(const httplib::Request& req, httplib::Response& res, const std::string& cookie) {
+  LoginAttempt attempt;
+  std::lock_guard<std::mutex> lock(mutex_);
+  auto session = sessions_.find(cookie);
+  if (const int status = loginFormStatus_; status != 0) {
+    attempt.reason = "answered " + std::to_string(status) + " as asked";
+    logins_.push_back(attempt);
+    res.status = status;
+    res.set_content(SimplePage("エラー", "ただいまログインできません。"), kHtml);
+    return;
+  }
+  attempt.reason = LoginRefusalLocked(req, session == sessions_.end() ? nullptr : &session->second, attempt.loginId);
+  attempt.accepted = attempt.reason.empty();
+  logins_.push_back(attempt);
+  if (attempt.accepted) {
+    sessions_.erase(session);
+    const std::string id = NewSessionLocked(true);
+    res.set_header("Set-Cookie", SessionCookie(id));
     res.set_redirect(SiteRoot() + "/", 302);
     return;
   }
-  if (path == "/login") {
-    std::string token = RandomText(40, "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789");
-    {
-      std::lock_guard<std::mutex> lock(mutex_);
-      auto session = sessions_.find(cookie);
-      std::string id = cookie;
-      if (session == sessions_.end()) id = NewSessionLocked(false);
-      sessions_[id].token = token;
-      res.set_header("Set-Cookie", SessionCookie(id));
-    }
-    res.set_content(LoginPage(token, false, loginTokenShown_), kHtml);
-    return;
+  std::string token;
+  if (session != sessions_.end()) {
+    token = RandomText(40, "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789");
+    session->second.token = token;
   }
-  if (path == "/") {
-    res.set_content(SimplePage("卸・仕入れサイト", record.signedIn ? "ようこそ、会員様" : "ログインしてください"), kHtml);
-    return;
+  res.set_content(LoginPage(token, true), kHtml);
+}
+
+// Why the site refuses a login form post, or "" when it signs the member in;
+// loginId is the form's login ID once the form could be read.
+std::string DemoMarket::LoginRefusalLocked(const httplib::Request& req, const Session* session,
+                                           std::string& loginId) const {
+  if (session == nullptr) return "no session cookie";
+  if (session->token.empty()) return "no login page fetched in this session";
+  if (req.version != "HTTP/1.0") return "version " + req.version;
+  if (req.get_header_value("Content-Type") != "application/x-www-form-urlencoded") {
+    return "content type " + req.get_header_value("Content-Type");
   }
-  if (path == "/search" || path == "/search/") {
-    ServedSearch served;
-    served.target = req.target;
-    served.query = ParseSearchTarget(req.target);
-    served.signedIn = record.signedIn;
-    served.wholesaleShown = wholesaleShown_;
-    const Listing listing = catalog_->MakeListing(served.query);
-    served.hitCount = listing.hitCount;
-    for (std::uint64_t key : listing.blocks) served.blockUrls.push_back(key ? catalog_->ItemUrl(key) : "");
-    res.set_content(catalog_->ListingPage(served.query, listing, record.signedIn && served.wholesaleShown), kHtml);
+  std::string password;
+  if (!ReadLoginForm(req.body, session->token, SiteRoot() + "/", loginId, password)) return "form body " + req.body;
+  if (std::find(accounts_.begin(), accounts_.end(), std::make_pair(loginId, password)) == accounts_.end()) {
+    return "no such account";
+  }
+  return "";
+}
+
+void DemoMarket::ServeLogout(httplib::Response& res, const std::string& cookie) {
+  {
     std::lock_guard<std::mutex> lock(mutex_);
-    searches_.push_back(std::move(served));
-    return;
+    sessions_.erase(cookie);
   }
+  res.set_header("Set-Cookie", std::string(kSessionCookie) + "=deleted; Path=/; Max-Age=0; Secure; HttpOnly");
+  res.set_redirect(SiteRoot() + "/", 302);
+}
+
+// The login page with a new token for the session, which starts here when it is new.
+void DemoMarket::ServeLoginPage(httplib::Response& res, const std::string& cookie) {
+  std::string token = RandomText(40, "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789");
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    auto session = sessions_.find(cookie);
+    std::string id = cookie;
+    if (session == sessions_.end()) id = NewSessionLocked(false);
+    sessions_[id].token = token;
+    res.set_header("Set-Cookie", SessionCookie(id));
+  }
+  res.set_content(LoginPage(token, false, loginTokenShown_), kHtml);
+}
+
+// A result page, recorded with what it listed.
+void DemoMarket::ServeSearch(const httplib::Request& req, httplib::Response& res, bool signedIn) {
+  ServedSearch served;
+  served.target = req.target;
+  served.query = ParseSearchTarget(req.target);
+  served.signedIn = signedIn;
+  served.wholesaleShown = wholesaleShown_;
+  const Listing listing = catalog_->MakeListing(served.query);
+  served.hitCount = listing.hitCount;
+  for (std::uint64_t key : listing.blocks) served.blockUrls.push_back(key ? catalog_->ItemUrl(key) : "");
+  res.set_content(catalog_->ListingPage(served.query, listing, signedIn && served.wholesaleShown), kHtml);
+  std::lock_guard<std::mutex> lock(mutex_);
+  searches_.push_back(std::move(served));
+}
+
+// False when the path names no item of the catalogue.
+bool DemoMarket::ServeItemPage(const std::string& path, httplib::Response& res) {
   std::string supplier, code;
-  if (SplitShopPath(path, supplier, code)) {
-    if (const auto key = catalog_->KeyFromPath(supplier, code)) {
-      res.set_content(catalog_->Item(*key)->html, kHtml);
-      return;
+  if (!SplitShopPath(path, supplier, code)) return false;
+  const auto key = catalog_->KeyFromPath(supplier, code);
+  if (!key) return false;
+  res.set_content(catalog_->Item(*key)->html, kHtml);
+  return true;
+}
+
+// False for a picture the market does not have or does not serve yet.
+bool DemoMarket::ServePicture(const std::string& path, httplib::Response& res) {
+  if (path.rfind("/img/", 0) != 0) return false;
+  const auto bytes = catalog_->Picture(path, serveMissing_);
+  if (!bytes) return false;
+  res.set_content(*bytes, "image/png");
+  return true;
+}
+
+// "/test/stall" answers after ms milliseconds (default ten minutes, cut short by
+// Stop); "/test/stall-body" sends the headers and half the body at once and the
+// rest after the stall.
+void DemoMarket::ServeStall(const httplib::Request& req, httplib::Response& res) {
+  const long ms = std::min(600000L, req.has_param("ms") ? std::stol(req.get_param_value("ms")) : 600000L);
+  auto stall = [this, ms] {
+    const auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
+    while (!stopping_ && std::chrono::steady_clock::now() < until) {
+      std::this_thread::sleep_for(std::chrono::milliseconds(20));
     }
-  }
-  if (path.rfind("/corpinfo/", 0) == 0) {
-    res.set_content(SimplePage("会社情報", "サプライヤーの会社情報"), kHtml);
+  };
+  if (req.path == "/test/stall") {
+    stall();
+    res.set_content("stalled", "text/plain");
     return;
   }
-  if (path.rfind("/img/", 0) == 0) {
-    if (const auto bytes = catalog_->Picture(path, serveMissing_)) {
-      res.set_content(*bytes, "image/png");
-      return;
-    }
-  }
-  if (path == "/test/stall" || path == "/test/stall-body") {
-    const long ms = std::min(600000L, req.has_param("ms") ? std::stol(req.get_param_value("ms")) : 600000L);
-    auto stall = [this, ms] {
-      const auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
-      while (!stopping_ && std::chrono::steady_clock::now() < until) {
-        std::this_thread::sleep_for(std::chrono::milliseconds(20));
-      }
-    };
-    if (path == "/test/stall") {
-      stall();
-      res.set_content("stalled", "text/plain");
-      return;
-    }
-    // Headers and the first half of the body at once, the rest after the stall.
-    const std::string body(2000, 'x');
-    res.set_content_provider(body.size(), "text/plain",
-                             [body, stall](std::size_t offset, std::size_t, httplib::DataSink& sink) {
-                               if (offset == 0) {
-                                 sink.write(body.data(), body.size() / 2);
-                               } else {
-                                 stall();
-                                 sink.write(body.data() + offset, body.size() - offset);
-                               }
-                               return true;
-                             });
-    return;
-  }
-  res.status = 404;
-  res.set_content(SimplePage("ページが見つかりません", "お探しのページは見つかりませんでした。"), kHtml);
+  const std::string body(2000, 'x');
+  res.set_content_provider(body.size(), "text/plain",
+                           [body, stall](std::size_t offset, std::size_t, httplib::DataSink& sink) {
+                             if (offset == 0) {
+                               sink.write(body.data(), body.size() / 2);
+                             } else {
+                               stall();
+                               sink.write(body.data() + offset, body.size() - offset);
+                             }
+                             return true;
+                           });
 }
 
 void DemoMarket::ServeLineBreakPages() {

@@ -163,7 +163,19 @@ class DemoMarket {
     std::string token;
     bool signedIn = false;
   };
+  // One handler per route; those that return bool leave unknown paths to the next.
   void Serve(const httplib::Request& req, httplib::Response& res, RecordedRequest& record);
+  bool ServeTestRoute(const httplib::Request& req, httplib::Response& res, const std::string& cookie,
+                      RecordedRequest& record);
+  void ServeNotFound(httplib::Response& res);
+  void ServeLoginForm(const httplib::Request& req, httplib::Response& res, const std::string& cookie);
+  std::string LoginRefusalLocked(const httplib::Request& req, const Session* session, std::string& loginId) const;
+  void ServeLogout(httplib::Response& res, const std::string& cookie);
+  void ServeLoginPage(httplib::Response& res, const std::string& cookie);
+  void ServeSearch(const httplib::Request& req, httplib::Response& res, bool signedIn);
+  bool ServeItemPage(const std::string& path, httplib::Response& res);
+  bool ServePicture(const std::string& path, httplib::Response& res);
+  void ServeStall(const httplib::Request& req, httplib::Response& res);
   std::string NewSessionLocked(bool signedIn);
   ExpectedItem Expect(std::uint64_t key, const std::string& categoryColumn, bool signedIn) const;
 
