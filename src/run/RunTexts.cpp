@@ -67,6 +67,9 @@ std::string PictureCause(const PictureFailure& failure) {
              (failure.Error != 0 ? FileErrorWords(failure.Error) : FetchWords(failure.Fetch));
     case PictureTrouble::kNotDownloaded:
       return failure.Name + " を取得できません: " + FetchWords(failure.Fetch);
+    case PictureTrouble::kLink:
+      return (failure.Name.empty() ? std::string("フォルダ") : failure.Name + " ") +
+             "がシンボリックリンクのため、リンク先には書き込みません";
     case PictureTrouble::kNone:
       break;
   }
@@ -113,7 +116,7 @@ EndMessage WindowEndMessage(const RunReport& report) {
   }
   message.Text += "\n\n" + CountsText(report, Face::kWindow);
   if (report.Outcome == RunOutcome::kSiteUnreachable) message.Text += "\n" + CauseText(report);
-  for (const std::string& line : {SignInWarning(report), PictureFailureText(report)}) {
+  for (const std::string& line : {SignInWarning(report), PictureFailureText(report), LinkText(report)}) {
     if (!line.empty()) message.Text += "\n" + line;
   }
   return message;
@@ -141,7 +144,7 @@ std::vector<std::string> CommandLineEndMessages(const RunReport& report) {
       messages = {ResultFileErrorText(report.Target)};
       break;
   }
-  for (const std::string& line : {SignInWarning(report), PictureFailureText(report)}) {
+  for (const std::string& line : {SignInWarning(report), PictureFailureText(report), LinkText(report)}) {
     if (!line.empty()) messages.push_back(line);
   }
   messages.push_back(CountsText(report, Face::kCommandLine));
@@ -217,6 +220,13 @@ std::string PictureFailureText(const RunReport& report) {
   const PictureFailure& failure = report.FirstPictureFailure;
   if (failure.Trouble == PictureTrouble::kNone) return {};
   return "画像を保存できませんでした: " + failure.Folder + " (" + PictureCause(failure) + ")";
+}
+
+std::string LinkText(const RunReport& report) {
+  const PictureFailure& link = report.FirstLink;
+  const PictureFailure& first = report.FirstPictureFailure;
+  if (link.Trouble == PictureTrouble::kNone || (link.Folder == first.Folder && link.Name == first.Name)) return {};
+  return "画像を保存できませんでした: " + link.Folder + " (" + PictureCause(link) + ")";
 }
 
 std::string FetchWords(const FetchResult& result) {

@@ -266,6 +266,29 @@ TEST_F(ItemImagesTest, ExistingFileIsNeverOverwritten) {
   EXPECT_TRUE(web.CallsOf("DOWNLOAD").empty());
   EXPECT_EQ(ReadBytes((images / "M5" / "1.jpg").string()), "old");
   EXPECT_FALSE(std::filesystem::exists(images / "nowhere"));
+  // The link is not taken for the picture: counted, and kept as the first link.
+  EXPECT_EQ(job->PicturesNotSaved(), 1);
+  EXPECT_EQ(job->FirstLink().Trouble, PictureTrouble::kLink);
+  EXPECT_EQ(job->FirstLink().Name, "2.jpg");
+}
+
+TEST_F(ItemImagesTest, LinkWhereTheItemFolderShouldBeLeadsNowhere) {
+  const std::filesystem::path elsewhere = folder.Path() / "elsewhere";
+  std::filesystem::create_directory(elsewhere);
+  std::filesystem::create_directory_symlink(elsewhere, images / "M9");
+  auto job = MakeJob();
+  job->Record[0] = "M9";
+  for (const std::string url : {"https://img.test/1.jpg", "https://img.test/2.jpg"}) {
+    Serve(url);
+    job->CollectImageUrl(ImageLine(url));
+  }
+  job->SaveItemImages();
+  EXPECT_TRUE(web.CallsOf("DOWNLOAD").empty());
+  EXPECT_TRUE(std::filesystem::is_empty(elsewhere));
+  EXPECT_EQ(job->PicturesNotSaved(), 2);
+  EXPECT_EQ(job->FirstLink().Folder, (images / "M9" / "").string());
+  EXPECT_EQ(job->FirstLink().Name, "");
+  EXPECT_EQ(job->FirstPictureFailure().Trouble, PictureTrouble::kLink);
 }
 
 TEST_F(ItemImagesTest, FolderStandingAsAFileOrMissingParentSkipsTheItem) {
