@@ -280,6 +280,8 @@ std::string FileErrorWords(int error) {
       return "名前が長すぎます";
     case EEXIST:
       return "同じ名前のものがすでにあります";
+    case EISDIR:
+      return "同じ名前のフォルダがあります";
     case 0:
       return "書き込めませんでした";
     default:
