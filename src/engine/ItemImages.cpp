@@ -67,7 +67,10 @@ int OpenItemFolder(const std::string& pictures, const std::string& name, const s
   // One level only: a missing picture folder is not made up here.
   const int made = ::mkdirat(root.get(), name.c_str(), 0777) == 0 ? 0 : errno;
   const int fd = ::openat(root.get(), name.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
-  if (fd >= 0) return fd;
+  if (fd >= 0) {
+    RemoveDownloadLeftovers(fd);  // of a run that was killed while it saved this item's pictures
+    return fd;
+  }
   const int error = made != 0 ? made : errno;
   failure = IsLinkAt(root.get(), name) ? PictureFailure{PictureTrouble::kLink, folderPath, {}, 0, {}}
                                        : PictureFailure{PictureTrouble::kFolderNotMade, folderPath, {}, error, {}};

@@ -6,6 +6,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <cstdio>
@@ -16,6 +17,7 @@
 #include <utility>
 
 #include "web/CurlSession.h"
+#include "web/Leftovers.h"
 #include "web/SiteConfig.h"
 #include "web/UrlText.h"
 
@@ -344,18 +346,26 @@ FetchResult Perform(curl::ThreadHandle* handle, const Transfer& transfer, const 
   return result;
 }
 
-// A short name in the folder that nothing else uses, created empty; -1 on
-// failure. Its length does not depend on the target's, so a target name that the
-// folder takes always has a temporary name that it takes too.
+constexpr std::string_view kTemporaryPrefix = ".vormla-";
+constexpr size_t kTemporaryDigits = 16;
+
+// A short name in the folder that nothing else uses, created empty and held (see
+// web/Leftovers.h); -1 on failure. Its length does not depend on the target's, so
+// a target name that the folder takes always has a temporary name that it takes too.
 int CreateTemporary(int folderFd, std::string* tempName) {
   thread_local std::mt19937_64 random{std::random_device{}()};
   for (int attempt = 0; attempt < 16; ++attempt) {
     char name[32];
-    std::snprintf(name, sizeof name, ".vormla-%016llx", static_cast<unsigned long long>(random()));
+    std::snprintf(name, sizeof name, "%s%016llx", kTemporaryPrefix.data(), static_cast<unsigned long long>(random()));
     *tempName = name;
     // O_EXCL never follows a link that stands at the name.
     const int fd = ::openat(folderFd, name, O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
-    if (fd >= 0 || errno != EEXIST) return fd;
+    if (fd >= 0 && HoldNewFile(fd, folderFd, *tempName)) return fd;
+    if (fd >= 0) {
+      ::close(fd);  // another run's cleaner took it for a leftover: make another
+    } else if (errno != EEXIST) {
+      return -1;
+    }
   }
   return -1;
 }
@@ -437,6 +447,14 @@ FetchResult HttpPostPage(const std::string& body, const std::string& path, std::
   const FetchResult result = Perform(handle, transfer, cancel, &code);
   if (!result.answered) page.clear();
   return result;
+}
+
+int RemoveDownloadLeftovers(int folderFd) {
+  return RemoveUnheldFiles(folderFd, [](std::string_view name) {
+    const std::string_view digits = name.substr(std::min(name.size(), kTemporaryPrefix.size()));
+    return name.starts_with(kTemporaryPrefix) && digits.size() == kTemporaryDigits &&
+           digits.find_first_not_of("0123456789abcdef") == std::string_view::npos;
+  });
 }
 
 FetchResult HttpDownloadFileAt(const std::string& url, int folderFd, const std::string& name,

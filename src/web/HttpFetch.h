@@ -62,5 +62,8 @@ FetchResult HttpPostPage(const std::string& body, const std::string& path, std::
 // dropped.
 FetchResult HttpDownloadFileAt(const std::string& url, int folderFd, const std::string& name,
                                const std::atomic<bool>* cancel = nullptr);
+// Removes from the folder open as folderFd the temporary files of downloads that
+// no running process holds any more (a killed run's); returns how many went.
+int RemoveDownloadLeftovers(int folderFd);
 
 }  // namespace vormla

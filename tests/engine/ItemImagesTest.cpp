@@ -1,6 +1,10 @@
 // Picture URLs gathered from image lines and saved into the item's folder.
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
+#include <sys/file.h>
+#include <unistd.h>
+
 #include <set>
 
 #include "FakeWebAccess.h"
@@ -289,6 +293,37 @@ TEST_F(ItemImagesTest, LinkWhereTheItemFolderShouldBeLeadsNowhere) {
   EXPECT_EQ(job->FirstLink().Folder, (images / "M9" / "").string());
   EXPECT_EQ(job->FirstLink().Name, "");
   EXPECT_EQ(job->FirstPictureFailure().Trouble, PictureTrouble::kLink);
+}
+
+// A run killed while it saved an item's pictures leaves its download's file; the
+// next one that saves into that folder removes it, never one a live run holds.
+TEST_F(ItemImagesTest, KilledDownloadsLeftoverGoesWithTheNextVisit) {
+  std::filesystem::create_directory(images / "M13");
+  struct Case {
+    const char* name;
+    bool held, stays;
+  };
+  const std::vector<Case> cases = {{".vormla-0123456789abcdef", false, false},
+                                   {".vormla-fedcba9876543210", true, true},
+                                   {".vormla-run-a1b2c3", false, true},
+                                   {".vormla-0123456789abcdeg", false, true}};
+  std::vector<int> holders;
+  for (const Case& c : cases) {
+    const std::string path = (images / "M13" / c.name).string();
+    testing::WriteBytes(path, "part of a picture");
+    if (c.held) {
+      holders.push_back(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
+      ASSERT_EQ(::flock(holders.back(), LOCK_EX), 0);
+    }
+  }
+  auto job = MakeJob();
+  job->Record[0] = "M13";
+  Serve("https://img.test/1.jpg");
+  job->CollectImageUrl(ImageLine("https://img.test/1.jpg"));
+  job->SaveItemImages();
+  for (const Case& c : cases) EXPECT_EQ(std::filesystem::exists(images / "M13" / c.name), c.stays) << c.name;
+  EXPECT_TRUE(std::filesystem::is_regular_file(images / "M13" / "1.jpg"));
+  for (const int fd : holders) ::close(fd);
 }
 
 TEST_F(ItemImagesTest, FolderStandingAsAFileOrMissingParentSkipsTheItem) {
