@@ -185,16 +185,12 @@ TEST_F(CliRun, LinksInThePictureFolderAreNeverFollowed) {
   EXPECT_EQ(ReadBytes(outside / "keep.jpg"), "not ours");
   EXPECT_EQ(PicturesNotSaved(second.err), PicturesNotSaved(first.err) + static_cast<int>(folders[0].second) + 1)
       << second.err;
-  // The one met first, whichever item the market listed first.
-  const std::string said = "vormla-cli: 画像を保存できませんでした: ";
-  const std::string why = "がシンボリックリンクのため、リンク先には書き込みません)";
-  const size_t link = second.err.find("シンボリックリンク");
-  ASSERT_NE(link, std::string::npos) << second.err;
-  EXPECT_EQ(link, second.err.rfind("シンボリックリンク")) << second.err;
-  const size_t start = second.err.rfind('\n', link) + 1;
-  EXPECT_THAT(second.err.substr(start, second.err.find('\n', link) - start),
-              ::testing::AnyOf(said + folders[0].first.string() + "/ (フォルダ" + why,
-                               said + folders[1].first.string() + "/ (" + picture.filename().string() + " " + why));
+  // The one met first, whichever item the market listed first, and only that one.
+  const std::string why = "がシンボリックリンクのため、リンク先には書き込みません)\n";
+  const std::string folderLink = folders[0].first.string() + "/ (フォルダ" + why;
+  const std::string pictureLink = folders[1].first.string() + "/ (" + picture.filename().string() + " " + why;
+  EXPECT_NE(second.err.find(folderLink) == std::string::npos, second.err.find(pictureLink) == std::string::npos)
+      << second.err;
 }
 
 TEST_F(CliRun, NothingFoundLeavesTheHeaderAndExitsOne) {

@@ -276,54 +276,25 @@ TEST_F(ItemImagesTest, ExistingFileIsNeverOverwritten) {
   EXPECT_EQ(job->FirstLink().Name, "2.jpg");
 }
 
-TEST_F(ItemImagesTest, LinkWhereTheItemFolderShouldBeLeadsNowhere) {
-  const std::filesystem::path elsewhere = folder.Path() / "elsewhere";
-  std::filesystem::create_directory(elsewhere);
-  std::filesystem::create_directory_symlink(elsewhere, images / "M9");
-  auto job = MakeJob();
-  job->Record[0] = "M9";
-  for (const std::string url : {"https://img.test/1.jpg", "https://img.test/2.jpg"}) {
-    Serve(url);
-    job->CollectImageUrl(ImageLine(url));
-  }
-  job->SaveItemImages();
-  EXPECT_TRUE(web.CallsOf("DOWNLOAD").empty());
-  EXPECT_TRUE(std::filesystem::is_empty(elsewhere));
-  EXPECT_EQ(job->PicturesNotSaved(), 2);
-  EXPECT_EQ(job->FirstLink().Folder, (images / "M9" / "").string());
-  EXPECT_EQ(job->FirstLink().Name, "");
-  EXPECT_EQ(job->FirstPictureFailure().Trouble, PictureTrouble::kLink);
-}
-
 // A run killed while it saved an item's pictures leaves its download's file; the
 // next one that saves into that folder removes it, never one a live run holds.
 TEST_F(ItemImagesTest, KilledDownloadsLeftoverGoesWithTheNextVisit) {
   std::filesystem::create_directory(images / "M13");
-  struct Case {
-    const char* name;
-    bool held, stays;
-  };
-  const std::vector<Case> cases = {{".vormla-0123456789abcdef", false, false},
-                                   {".vormla-fedcba9876543210", true, true},
-                                   {".vormla-run-a1b2c3", false, true},
-                                   {".vormla-0123456789abcdeg", false, true}};
-  std::vector<int> holders;
-  for (const Case& c : cases) {
-    const std::string path = (images / "M13" / c.name).string();
-    testing::WriteBytes(path, "part of a picture");
-    if (c.held) {
-      holders.push_back(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
-      ASSERT_EQ(::flock(holders.back(), LOCK_EX), 0);
-    }
-  }
+  // Name and whether it stays: a live run's (held here), another pattern's.
+  const std::vector<std::pair<std::string, bool>> files = {{".vormla-0123456789abcdef", false},
+                                                           {".vormla-fedcba9876543210", true},
+                                                           {".vormla-run-a1b2c3", true}};
+  for (const auto& [name, stays] : files) testing::WriteBytes((images / "M13" / name).string(), "part of a picture");
+  const int held = ::open((images / "M13" / files[1].first).c_str(), O_RDONLY | O_CLOEXEC);
+  ASSERT_EQ(::flock(held, LOCK_EX), 0);
   auto job = MakeJob();
   job->Record[0] = "M13";
   Serve("https://img.test/1.jpg");
   job->CollectImageUrl(ImageLine("https://img.test/1.jpg"));
   job->SaveItemImages();
-  for (const Case& c : cases) EXPECT_EQ(std::filesystem::exists(images / "M13" / c.name), c.stays) << c.name;
+  for (const auto& [name, stays] : files) EXPECT_EQ(std::filesystem::exists(images / "M13" / name), stays) << name;
   EXPECT_TRUE(std::filesystem::is_regular_file(images / "M13" / "1.jpg"));
-  for (const int fd : holders) ::close(fd);
+  ::close(held);
 }
 
 TEST_F(ItemImagesTest, FolderStandingAsAFileOrMissingParentSkipsTheItem) {

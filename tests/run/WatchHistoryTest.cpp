@@ -53,13 +53,7 @@ TEST_F(WatchHistoryTest, TextKeepsEveryEntryAndPassesOverForeignLines) {
   WatchHistory history;
   history.Records = {{100, "vormla-20250101-060000.csv", ""}, {200, "vormla-20250102-060000.csv", "changes-20250102-060000.csv"}};
   history.Noted = {"vormla-20991231-000000.csv"};
-  const std::string text = HistoryText(history);
-  EXPECT_EQ(text,
-            "vormla-watch-history 1\n"
-            "result 100 vormla-20250101-060000.csv\n"
-            "result 200 vormla-20250102-060000.csv changes-20250102-060000.csv\n"
-            "noted vormla-20991231-000000.csv\n");
-  const ParsedHistory back = ParseHistory(text);
+  const ParsedHistory back = ParseHistory(HistoryText(history));
   EXPECT_TRUE(back.Valid);
   EXPECT_EQ(back.History, history);
 
@@ -75,67 +69,22 @@ TEST_F(WatchHistoryTest, TextKeepsEveryEntryAndPassesOverForeignLines) {
   EXPECT_FALSE(ParseHistory("").Valid);
 }
 
-// One folder: two results this watch recorded, one it recorded while the clock
-// was ahead, one copied in, one misdated, a stray report and a note.
-TEST_F(WatchHistoryTest, BaseStrangeFilesAndKeepFollowTheHistoryNotTheNames) {
+// What the command line's watch tests cannot reach: a result recorded while the
+// clock was ahead, and a recorded result that has gone from the folder.
+TEST_F(WatchHistoryTest, RecordsDatedLaterThanNowOrGoneAreNeitherBaseNorRemoved) {
   const std::time_t now = At("20250110-120000");
   WatchHistory history;
-  AddRecord(history, {At("20250109-060000"), "vormla-20250109-060000.csv", "changes-20250109-060000.csv"});
-  AddRecord(history, {At("20250108-060000"), "vormla-20250108-060000.csv", ""});
-  AddRecord(history, {At("20250111-060000"), "vormla-20250111-060000.csv", "changes-20250111-060000.csv"});
-  const std::vector<std::string> names = {
-      "vormla-20250108-060000.csv", "vormla-20250109-060000.csv", "changes-20250109-060000.csv",
-      "vormla-20250111-060000.csv", "changes-20250111-060000.csv", "vormla-20250105-060000.csv",
-      "vormla-20991231-000000.csv", "changes-20250107-060000.csv", "notes.txt", ".vormla-watch.lock"};
-  ASSERT_EQ(history.Records.front().Result, "vormla-20250108-060000.csv");  // kept in the order made
-
-  // The newest recorded result not dated later than now, among the files there.
-  ASSERT_NE(BaseRecord(history, names, now), nullptr);
-  EXPECT_EQ(BaseRecord(history, names, now)->Result, "vormla-20250109-060000.csv");
-  std::vector<std::string> without = names;
-  std::erase(without, "vormla-20250109-060000.csv");
-  EXPECT_EQ(BaseRecord(history, without, now)->Result, "vormla-20250108-060000.csv");
-  EXPECT_EQ(BaseRecord(history, {"vormla-20991231-000000.csv", "vormla-20250105-060000.csv"}, now), nullptr);
-
-  const std::vector<StrangeFile> strange = StrangeFiles(history, names, now);
-  EXPECT_THAT(strange, ElementsAre(StrangeFile{"changes-20250107-060000.csv", false, false},
-                                   StrangeFile{"changes-20250111-060000.csv", true, true},
-                                   StrangeFile{"vormla-20250105-060000.csv", false, false},
-                                   StrangeFile{"vormla-20250111-060000.csv", true, true},
-                                   StrangeFile{"vormla-20991231-000000.csv", false, true}));
-  // Told once: a noted file is not told again until it has gone and come back.
-  history.Noted = {"vormla-20240101-000000.csv"};  // gone since
-  NoteStrangeFiles(history, strange, names);
-  EXPECT_EQ(history.Noted.size(), strange.size());
-  EXPECT_TRUE(StrangeFiles(history, names, now).empty());
-
-  // --keep: the newest of those made by now stay; the one dated later is never
-  // removed nor counted, and neither is any file the history does not name.
-  struct Case {
-    int keep;
-    std::vector<std::string> removed;
-  };
-  for (const Case& c : {Case{1, {"vormla-20250108-060000.csv"}}, Case{2, {}}, Case{0, {"vormla-20250108-060000.csv"}}}) {
-    WatchHistory kept = history;
-    std::vector<std::string> removed;
-    for (const WatchRecord& record : TakeBeyondKeep(kept, c.keep, now)) removed.push_back(record.Result);
-    EXPECT_EQ(removed, c.removed) << c.keep;
-    EXPECT_EQ(kept.Records.size(), history.Records.size() - removed.size()) << c.keep;
-    EXPECT_TRUE(IsRecorded(kept, "vormla-20250111-060000.csv")) << c.keep;
+  for (const char* stamp : {"20250111-060000", "20250108-060000", "20250109-060000", "20250107-060000"}) {
+    AddRecord(history, {At(stamp), ResultName(stamp), ""});
   }
-}
-
-TEST_F(WatchHistoryTest, FolderFromBeforeHistoriesAdoptsItsResultsUpToNow) {
-  const std::vector<std::string> names = {"vormla-20250109-060000.csv", "changes-20250109-060000.csv",
-                                          "vormla-20250108-060000.csv", "vormla-20991231-000000.csv",
-                                          "changes-20991231-000000.csv", "vormla-2025.csv"};
-  const WatchHistory adopted = AdoptedHistory(names, At("20250110-120000"));
-  EXPECT_THAT(adopted.Records,
-              ElementsAre(WatchRecord{At("20250108-060000"), "vormla-20250108-060000.csv", ""},
-                          WatchRecord{At("20250109-060000"), "vormla-20250109-060000.csv", "changes-20250109-060000.csv"}));
-  EXPECT_THAT(StrangeFiles(adopted, names, At("20250110-120000")),
-              ElementsAre(StrangeFile{"changes-20991231-000000.csv", false, true},
-                          StrangeFile{"vormla-20991231-000000.csv", false, true}));
+  ASSERT_EQ(history.Records.front().Result, ResultName("20250107-060000"));  // kept in the order made
+  const std::vector<std::string> names = {ResultName("20250108-060000"), ResultName("20250111-060000")};
+  EXPECT_EQ(BaseRecord(history, names, now)->Result, ResultName("20250108-060000"));
+  EXPECT_THAT(StrangeFiles(history, names, now), ElementsAre(StrangeFile{ResultName("20250111-060000"), true, true}));
+  std::vector<std::string> removed;
+  for (const WatchRecord& record : TakeBeyondKeep(history, 1, now)) removed.push_back(record.Result);
+  EXPECT_THAT(removed, ElementsAre(ResultName("20250107-060000"), ResultName("20250108-060000")));
+  EXPECT_TRUE(IsRecorded(history, ResultName("20250111-060000")));
 }
 
 TEST_F(WatchHistoryTest, FileIsWrittenWholeAndWhatCannotBeReadIsSaid) {
@@ -145,34 +94,23 @@ TEST_F(WatchHistoryTest, FileIsWrittenWholeAndWhatCannotBeReadIsSaid) {
   WatchHistory history;
   AddRecord(history, {At("20250109-060000"), "vormla-20250109-060000.csv", ""});
   ASSERT_EQ(WriteWatchHistory(folder.Path(), history), 0);
-  const HistoryReading read = ReadWatchHistory(folder.Path());
-  EXPECT_EQ(read.Found, HistoryReading::State::kRead);
-  EXPECT_EQ(read.History, history);
+  EXPECT_EQ(ReadWatchHistory(folder.Path()).History, history);
   EXPECT_EQ(std::distance(std::filesystem::directory_iterator(folder.Path()), {}), 1);  // no temporary file left
 
-  struct Case {
-    const char* what;
-    std::function<void()> make;
-    int error;
+  const std::vector<std::pair<std::function<void()>, int>> cases = {
+      {[&] { WriteBytes(path, "[Config]\nWord=\n"); }, EINVAL},
+      {[&] { std::filesystem::create_symlink(folder / "elsewhere", path); }, ELOOP},
+      {[&] { std::filesystem::create_directory(path); }, EISDIR},  // also where nothing can be written
   };
-  const std::vector<Case> cases = {
-      {"not a history", [&] { WriteBytes(path, "[Config]\nWord=\n"); }, EINVAL},
-      {"a folder", [&] { std::filesystem::create_directory(path); }, EISDIR},
-      {"a link", [&] { std::filesystem::create_symlink(folder / "elsewhere", path); }, ELOOP},
-  };
-  for (const Case& c : cases) {
+  for (const auto& [make, error] : cases) {
     std::filesystem::remove_all(path);
-    c.make();
+    make();
     const HistoryReading bad = ReadWatchHistory(folder.Path());
-    EXPECT_EQ(bad.Found, HistoryReading::State::kUnreadable) << c.what;
-    EXPECT_EQ(bad.Error, c.error) << c.what;
+    EXPECT_EQ(bad.Found, HistoryReading::State::kUnreadable) << error;
+    EXPECT_EQ(bad.Error, error);
   }
-  // A folder standing at its name: not written, and the folder stays.
-  std::filesystem::remove_all(path);
-  std::filesystem::create_directory(path);
   EXPECT_NE(WriteWatchHistory(folder.Path(), history), 0);
   EXPECT_TRUE(std::filesystem::is_directory(path));
-  EXPECT_FALSE(std::filesystem::exists(folder / "elsewhere"));
 }
 
 }  // namespace
