@@ -35,7 +35,7 @@ class CannedWeb : public WebAccess {
     page.clear();
     return {};
   }
-  FetchResult Download(const std::string&, const std::string&, const std::atomic<bool>*) override { return {}; }
+  FetchResult Download(const std::string&, int, const std::string&, const std::atomic<bool>*) override { return {}; }
 };
 
 class NullObserver : public JobObserver {

@@ -25,7 +25,7 @@ class InputWeb : public WebAccess {
     out.clear();
     return {};
   }
-  FetchResult Download(const std::string&, const std::string&, const std::atomic<bool>*) override { return {}; }
+  FetchResult Download(const std::string&, int, const std::string&, const std::atomic<bool>*) override { return {}; }
 };
 
 class QuietObserver : public JobObserver {

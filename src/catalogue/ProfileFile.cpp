@@ -65,21 +65,22 @@ std::string_view CutValue(std::string_view value, size_t max, bool sjis) {
   return value.substr(0, end);
 }
 
-// The whole file, or nullopt when there is none; unreadable is set when
-// something stands there that cannot be read as a file.
-std::optional<std::string> ReadBytes(const std::string& path, bool& unreadable) {
+// The whole file, or nullopt when there is none; error is set when something
+// stands there that cannot be read as a file (EISDIR for a folder, EINVAL for
+// another kind of file).
+std::optional<std::string> ReadBytes(const std::string& path, int& error) {
   struct stat st {};
   if (::stat(path.c_str(), &st) != 0) {
-    unreadable = errno != ENOENT;
+    error = errno == ENOENT ? 0 : errno;
     return std::nullopt;
   }
   if (!S_ISREG(st.st_mode)) {
-    unreadable = true;
+    error = S_ISDIR(st.st_mode) ? EISDIR : EINVAL;
     return std::nullopt;
   }
   const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
   if (fd < 0) {
-    unreadable = true;
+    error = errno;
     return std::nullopt;
   }
   std::string bytes;
@@ -88,8 +89,8 @@ std::optional<std::string> ReadBytes(const std::string& path, bool& unreadable) 
     const ssize_t got = ::read(fd, buf, sizeof buf);
     if (got < 0) {
       if (errno == EINTR) continue;
+      error = errno;
       ::close(fd);
-      unreadable = true;
       return std::nullopt;
     }
     if (got == 0) break;
@@ -223,7 +224,7 @@ int ParseProfileInteger(std::string_view text, int fallback) {
 }
 
 ProfileFile::ProfileFile(std::string path) : path_(std::move(path)) {
-  std::optional<std::string> bytes = ReadBytes(path_, unreadable_);
+  std::optional<std::string> bytes = ReadBytes(path_, readError_);
   if (!bytes) return;
   std::string_view text = *bytes;
   if (text.substr(0, kByteOrderMark.size()) == kByteOrderMark) {
@@ -302,7 +303,7 @@ void ProfileFile::WriteBool(std::string_view section, std::string_view key, bool
 
 void ProfileFile::Save() const {
   // What could not be read is not replaced by what we think it held.
-  if (unreadable_) throw ProfileWriteError(path_);
+  if (readError_ != 0) throw ProfileWriteError(path_);
   std::string bytes;
   for (const auto& line : lines_) {
     bytes += sjis_ ? SjisToUtf8(line) : line;

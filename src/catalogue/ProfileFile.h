@@ -56,6 +56,9 @@ class ProfileFile {
   const std::string& FileName() const { return path_; }
   // The file was there and read as Shift-JIS.
   bool ReadAsShiftJis() const { return sjis_; }
+  // Why something standing at the path could not be read (an errno; EISDIR for a
+  // folder, EINVAL for a device or the like), 0 when it was read or is missing.
+  int ReadError() const { return readError_; }
 
   // The value of key in section, or fallback when the file, section or key is
   // missing. Cut to kProfileValueMax bytes.
@@ -80,7 +83,7 @@ class ProfileFile {
   std::string path_;
   std::vector<std::string> lines_;  // without their line ends
   bool sjis_ = false;               // lines_ hold Shift-JIS bytes
-  bool unreadable_ = false;         // something stands at path_ that could not be read
+  int readError_ = 0;               // something stands at path_ that could not be read
 };
 
 }  // namespace vormla

@@ -60,10 +60,11 @@ bool SaveSettings(const std::string& path, const SettingsValues& values, const C
 StoredSettings ReadSettings(const std::string& path) {
   StoredSettings out;
   out.Values = DefaultSettings();
+  const ProfileFile ini(path);
+  out.ReadError = ini.ReadError();
   struct stat st {};
   if (::stat(path.c_str(), &st) != 0 || S_ISDIR(st.st_mode)) return out;
   out.FileFound = true;
-  const ProfileFile ini(path);
   const char* s = kSettingsSection;
   SettingsValues& v = out.Values;
   v.Word = ini.ReadString(s, "Word", "");

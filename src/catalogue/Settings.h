@@ -50,10 +50,14 @@ bool SaveSettings(const std::string& path, const SettingsValues& values, const C
 bool WriteSettings(const std::string& path, const SettingsValues& values);
 
 // Reads every key; a missing key gives its default (Dir: DefaultImageFolder()).
-// FileFound is false when no file exists; the values are then the defaults.
+// FileFound is false when no file exists (or a folder stands there); the values
+// are then the defaults. ReadError is the errno when something stands at path
+// that could not be read (EISDIR for a folder, EINVAL for a device or the like),
+// else 0; the values are the defaults then too.
 struct StoredSettings {
   bool FileFound = false;
   SettingsValues Values;
+  int ReadError = 0;
 };
 StoredSettings ReadSettings(const std::string& path);
 

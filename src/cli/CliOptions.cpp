@@ -2,6 +2,9 @@
 #include "cli/CliOptions.h"
 
 #include <algorithm>
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
 #include <ostream>
 #include <set>
 
@@ -129,6 +132,38 @@ void Require(const StartCheck& check) {
   if (!check.Passed()) throw CliFailure(ExitCodeOf(check), StartRefusalText(check, Face::kCommandLine));
 }
 
+// Why a file could not be read, in plain words.
+std::string ReadErrorWords(int error) {
+  switch (error) {
+    case EISDIR:
+      return "フォルダです";
+    case EINVAL:
+      return "通常のファイルではありません (デバイスや FIFO など)";
+    case EACCES:
+    case EPERM:
+      return "読む権限がありません";
+    case ENOTDIR:
+      return "途中にフォルダでないものがあります";
+    case ELOOP:
+      return "シンボリックリンクが多すぎるか循環しています";
+    default:
+      return std::strerror(error);
+  }
+}
+
+// The character at the start of text as the user would name it: itself when it
+// can be seen, else its code point.
+std::string CharacterName(std::string_view text) {
+  const auto lead = static_cast<unsigned char>(text.front());
+  if (lead < 0x20 || lead == 0x7F) {
+    char code[16];
+    std::snprintf(code, sizeof code, "U+%04X", lead);
+    return code;
+  }
+  size_t length = lead < 0x80 ? 1 : lead >= 0xF0 ? 4 : lead >= 0xE0 ? 3 : 2;
+  return std::string(text.substr(0, std::min(length, text.size())));
+}
+
 }  // namespace
 
 int ExitCodeOf(const StartCheck& check) {
@@ -176,6 +211,26 @@ std::string CanonicalNodeList(const std::string& text, int nodeCount) {
   return list;
 }
 
+SettingsValues ReadConditionsFile(const std::string& path) {
+  StoredSettings read = ReadSettings(path);
+  if (read.ReadError != 0) {
+    Usage("設定ファイル " + path + " を読めません (" + ReadErrorWords(read.ReadError) + ")。");
+  }
+  if (!read.FileFound) {
+    Usage("設定ファイル " + path + " が見つかりません。ウィンドウの設定ファイルは " + ProgramPaths().Settings +
+          " です (ウィンドウを一度閉じると作られます)。");
+  }
+  // Marks, one per node: "1,2" (node numbers) would read as node 0 and its
+  // whole group searched.
+  const std::string& marks = read.Values.TreeList;
+  if (const size_t bad = marks.find_first_not_of("01"); bad != std::string::npos) {
+    Usage("設定ファイル " + path + " の TreeList に 0 と 1 以外の文字「" + CharacterName(std::string_view(marks).substr(bad)) +
+          "」があります。TreeList は小分類ごとに 1 (選ぶ) か 0 (選ばない) を並べたものです (例: 0110)。"
+          "小分類を番号で選ぶときは --nodes 1,2 を使ってください。");
+  }
+  return std::move(read.Values);
+}
+
 RunPlan PrepareRun(const RunArguments& arguments) {
   RunPlan plan;
   SearchConditions& c = plan.Conditions;
@@ -183,12 +238,7 @@ RunPlan PrepareRun(const RunArguments& arguments) {
   // The settings file gives the starting point, as the window's saved state does.
   std::optional<SettingsValues> stored;
   if (arguments.Settings) {
-    StoredSettings read = ReadSettings(*arguments.Settings);
-    if (!read.FileFound) {
-      Usage("設定ファイル " + *arguments.Settings + " が見つかりません。ウィンドウの設定ファイルは " +
-            ProgramPaths().Settings + " です (ウィンドウを一度閉じると作られます)。");
-    }
-    stored = std::move(read.Values);
+    stored = ReadConditionsFile(*arguments.Settings);
     c.Word = Utf8ToSjis(stored->Word);
     c.Price1 = stored->Price1;
     c.Price2 = stored->Price2;

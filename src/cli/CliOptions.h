@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "catalogue/Settings.h"
 #include "engine/JobTypes.h"
 #include "run/StartRules.h"
 
@@ -115,6 +116,11 @@ struct RunPlan {
 // kExitFileError for a picture folder that takes no file or an output folder
 // that is not there. Writes nothing but the picture folder's probe file.
 RunPlan PrepareRun(const RunArguments& arguments);
+
+// A settings file given with --settings (or a watch's), read as the run starts
+// from it. Throws CliFailure(kExitUsage) when it is missing, cannot be read (the
+// cause named) or its TreeList holds a character other than 0 and 1.
+SettingsValues ReadConditionsFile(const std::string& path);
 
 // The exit code for a start rule's refusal (its text is StartRefusalText).
 int ExitCodeOf(const StartCheck& check);

@@ -1,7 +1,9 @@
 // Picture URLs of an item page and their download into the item's folder.
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <cerrno>
-#include <filesystem>
-#include <system_error>
 
 #include "engine/FolderProbe.h"
 #include "engine/PictureNames.h"
@@ -31,14 +33,76 @@ std::string CaseFoldedKey(const std::string& url) {
   return key;
 }
 
-// Anything at all at the path, a dangling link included, counts as there (as
-// does a path that cannot even be looked at); error receives why no picture can
-// go there.
-bool PathTaken(const std::filesystem::path& path, int& error) {
-  std::error_code ec;
-  const bool taken = std::filesystem::symlink_status(path, ec).type() != std::filesystem::file_type::not_found;
-  error = !taken ? 0 : ec ? ec.value() : EEXIST;
-  return taken;
+// A folder's descriptor, closed when it goes.
+class FolderFd {
+ public:
+  explicit FolderFd(int fd) : fd_(fd) {}
+  ~FolderFd() {
+    if (fd_ >= 0) ::close(fd_);
+  }
+  FolderFd(const FolderFd&) = delete;
+  FolderFd& operator=(const FolderFd&) = delete;
+  int get() const { return fd_; }
+
+ private:
+  int fd_;
+};
+
+bool IsLinkAt(int folderFd, const std::string& name) {
+  struct stat st {};
+  return ::fstatat(folderFd, name.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0 && S_ISLNK(st.st_mode);
+}
+
+// The item's folder under the picture folder, made when missing and opened
+// without following a symbolic link at its name, so that nothing is written
+// outside the picture folder. -1 with failure filled when that cannot be.
+int OpenItemFolder(const std::string& pictures, const std::string& name, const std::string& folderPath,
+                   PictureFailure& failure) {
+  // The picture folder itself is the user's choice, a link or not.
+  const FolderFd root(::open(pictures.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC));
+  if (root.get() < 0) {
+    failure = {PictureTrouble::kFolderNotMade, folderPath, {}, errno, {}};
+    return -1;
+  }
+  // One level only: a missing picture folder is not made up here.
+  const int made = ::mkdirat(root.get(), name.c_str(), 0777) == 0 ? 0 : errno;
+  const int fd = ::openat(root.get(), name.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+  if (fd >= 0) {
+    RemoveDownloadLeftovers(fd);  // of a run that was killed while it saved this item's pictures
+    return fd;
+  }
+  const int error = made != 0 ? made : errno;
+  failure = IsLinkAt(root.get(), name) ? PictureFailure{PictureTrouble::kLink, folderPath, {}, 0, {}}
+                                       : PictureFailure{PictureTrouble::kFolderNotMade, folderPath, {}, error, {}};
+  return -1;
+}
+
+// One picture into the item's folder: true when it is there now (saved, or a
+// file of its name was there already); failure says why not otherwise.
+bool SavePicture(WebAccess& web, const std::atomic<bool>* cancel, int folderFd, const std::string& folderPath,
+                 const std::string& url, PictureFailure& failure) {
+  const std::string name = SjisToUtf8(PictureFileName(url));
+  failure = {PictureTrouble::kUnsafeFileName, folderPath, name, 0, {}};
+  if (!IsSafeFileName(name)) return false;
+  struct stat st {};
+  if (::fstatat(folderFd, name.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0) {
+    if (S_ISREG(st.st_mode)) return true;  // the first one saved stays
+    failure.Trouble = S_ISLNK(st.st_mode) ? PictureTrouble::kLink : PictureTrouble::kNotWritten;
+    failure.Error = S_ISLNK(st.st_mode) ? 0 : EEXIST;
+    return false;
+  }
+  if (errno != ENOENT) {
+    failure = {PictureTrouble::kNotWritten, folderPath, name, errno, {}};
+    return false;
+  }
+  failure.Fetch = web.Download(BrowserUrl(SjisToUtf8(url)), folderFd, name, cancel);
+  if (failure.Fetch.saved) return true;
+  // A refusal of the folder is told by the folder itself; the download only
+  // knows that its file could not be made.
+  const bool local = failure.Fetch.failure == FetchFailure::kLocal;
+  failure.Trouble = local ? PictureTrouble::kNotWritten : PictureTrouble::kNotDownloaded;
+  if (local) failure.Error = ProbeNewFileAt(folderFd);
+  return false;
 }
 
 }  // namespace
@@ -77,36 +141,13 @@ void RetrievalJob::SaveItemImages() {
   if (number.empty() || HasControlByte(number) || !IsSafeFolderName(folderName)) {
     return NotePicturesNotSaved(ImageUrls.size(), {PictureTrouble::kNoFolderName, pictures, folderName, 0, {}});
   }
-  const std::filesystem::path folder = pictures + folderName + "/";
+  const std::string folderPath = pictures + folderName + "/";
+  PictureFailure failure;
+  const FolderFd folder(OpenItemFolder(pictures, folderName, folderPath, failure));
+  if (folder.get() < 0) return NotePicturesNotSaved(ImageUrls.size(), std::move(failure));
 
-  std::error_code ec;
-  if (!std::filesystem::is_directory(folder, ec)) {
-    // One level only: a missing image folder is not made up here.
-    if (!std::filesystem::create_directory(folder, ec) || ec) {
-      return NotePicturesNotSaved(ImageUrls.size(), {PictureTrouble::kFolderNotMade, folder.string(), {}, ec.value(), {}});
-    }
-  }
-
-  for (size_t i = 0; i < ImageUrls.size(); ++i) {
-    const std::string& url = ImageUrls[i];
-    const std::string name = SjisToUtf8(PictureFileName(url));
-    PictureFailure failure{PictureTrouble::kUnsafeFileName, folder.string(), name, 0, {}};
-    bool saved = false;
-    if (IsSafeFileName(name)) {
-      const std::filesystem::path target = folder / name;
-      if (int error = 0; PathTaken(target, error)) {
-        saved = std::filesystem::is_regular_file(target, ec);  // the first one saved stays
-        failure = {PictureTrouble::kNotWritten, folder.string(), name, error, {}};
-      } else {
-        failure.Fetch = Web.Download(BrowserUrl(SjisToUtf8(url)), target.string(), CancelFlag());
-        saved = failure.Fetch.saved;
-        // A refusal of the folder is told by the folder itself; the download only
-        // knows that its file could not be made.
-        failure.Trouble = failure.Fetch.failure == FetchFailure::kLocal ? PictureTrouble::kNotWritten
-                                                                         : PictureTrouble::kNotDownloaded;
-        if (failure.Trouble == PictureTrouble::kNotWritten) failure.Error = ProbeNewFile(folder.string());
-      }
-    }
+  for (const std::string& url : ImageUrls) {
+    const bool saved = SavePicture(Web, CancelFlag(), folder.get(), folderPath, url, failure);
     if (Terminated()) {
       // A cancel may have cut this download short; the item gets no row anyway.
       return;
@@ -118,6 +159,7 @@ void RetrievalJob::SaveItemImages() {
 void RetrievalJob::NotePicturesNotSaved(size_t count, PictureFailure failure) {
   if (count == 0) return;
   picturesNotSaved_ += static_cast<int>(count);
+  if (failure.Trouble == PictureTrouble::kLink && firstLink_.Trouble == PictureTrouble::kNone) firstLink_ = failure;
   if (firstPictureFailure_.Trouble == PictureTrouble::kNone) firstPictureFailure_ = std::move(failure);
 }
 

@@ -43,6 +43,7 @@ enum class PictureTrouble {
   kUnsafeFileName,  // the picture's file name cannot be used (Name)
   kNotWritten,      // the picture came but could not be written into the folder (Error, or Fetch.detail)
   kNotDownloaded,   // no whole 2xx answer for the picture (Fetch)
+  kLink,            // a symbolic link stands where the item's folder (Name empty) or the picture (Name) should be
 };
 
 struct PictureFailure {

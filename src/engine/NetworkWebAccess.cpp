@@ -14,9 +14,9 @@ class CurlWebAccess final : public WebAccess {
                    const std::atomic<bool>* cancel) override {
     return HttpPostPage(body, path, page, cancel);
   }
-  FetchResult Download(const std::string& url, const std::string& target,
+  FetchResult Download(const std::string& url, int folderFd, const std::string& name,
                        const std::atomic<bool>* cancel) override {
-    return HttpDownloadFile(url, target, cancel);
+    return HttpDownloadFileAt(url, folderFd, name, cancel);
   }
 };
 

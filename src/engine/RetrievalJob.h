@@ -71,6 +71,9 @@ class RetrievalJob {
   // The first picture that was to be saved and is not on disk (Trouble kNone
   // when every picture was saved).
   const PictureFailure& FirstPictureFailure() const { return firstPictureFailure_; }
+  // The first symbolic link met where an item's folder or a picture was to go
+  // (Trouble kLink; kNone when there was none).
+  const PictureFailure& FirstLink() const { return firstLink_; }
   // The owner asked the job to stop (a file error stops it too, but is no request).
   bool CancelRequested() const { return terminated_; }
 
@@ -122,7 +125,7 @@ class RetrievalJob {
 
  private:
   void NoteFetch(const std::string& url, const FetchResult& result);
-  // Counts pictures not saved; the first one's failure is kept.
+  // Counts pictures not saved; the first one's failure is kept, and the first link.
   void NotePicturesNotSaved(size_t count, PictureFailure failure);
   // The login form's body for token, with the own account when one was given.
   std::string LoginFormBody(const std::string& token) const;
@@ -139,6 +142,7 @@ class RetrievalJob {
   FailedFetch lastFailure_;
   SignInReport signIn_;
   PictureFailure firstPictureFailure_;
+  PictureFailure firstLink_;
   int rowsWithoutWholesale_ = 0;
   SiteAccount account_;
   // Case-folded forms of ImageUrls: a page of many picture lines is checked for

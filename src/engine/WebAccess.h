@@ -16,8 +16,9 @@ class WebAccess {
   virtual FetchResult Get(const std::string& url, std::string& page, const std::atomic<bool>* cancel) = 0;
   virtual FetchResult Post(const std::string& body, const std::string& path, std::string& page,
                            const std::atomic<bool>* cancel) = 0;
-  // A picture into target; FetchResult::saved tells whether it stands there now.
-  virtual FetchResult Download(const std::string& url, const std::string& target,
+  // A picture into the file name in the folder open as folderFd, never through a
+  // symbolic link; FetchResult::saved tells whether it stands there now.
+  virtual FetchResult Download(const std::string& url, int folderFd, const std::string& name,
                                const std::atomic<bool>* cancel) = 0;
 };
 

@@ -3,24 +3,37 @@
 #include <algorithm>
 #include <filesystem>
 
-#include "cli/CliWatch.h"
 #include "engine/PictureNames.h"
+#include "run/WatchFolder.h"
+#include "run/WatchHistory.h"
 
 namespace vormla::results {
 
 namespace {
 
-// The prefixes of ResultName and ChangesName.
-constexpr const char* kResultPrefix = "vormla-";
-constexpr const char* kChangesPrefix = "changes-";
+bool IsRegularFile(const std::filesystem::path& path) {
+  std::error_code error;
+  return std::filesystem::is_regular_file(path, error);
+}
 
 std::vector<DatedFile> Dated(const std::string& folder, const std::string& prefix) {
   std::vector<DatedFile> files;
+  const HistoryReading reading = ReadWatchHistory(folder);
+  if (reading.Found == HistoryReading::State::kRead) {
+    // What the watch recorded, in the order it made them.
+    for (const WatchRecord& record : reading.History.Records) {
+      const std::string& name = prefix == kResultPrefix ? record.Result : record.Report;
+      const auto stamp = StampOf(name, prefix);
+      const std::filesystem::path path = std::filesystem::path(folder) / name;
+      if (stamp && IsRegularFile(path)) files.push_back({*stamp, path.string()});
+    }
+    return files;
+  }
+  // A folder from before histories, or one whose history is damaged: its dated files.
   std::error_code error;
   for (const auto& entry : std::filesystem::directory_iterator(folder, error)) {
-    std::error_code ignored;
-    if (!entry.is_regular_file(ignored)) continue;
-    if (const auto stamp = cli::StampOf(entry.path().filename().string(), prefix)) {
+    if (!IsRegularFile(entry.path())) continue;
+    if (const auto stamp = StampOf(entry.path().filename().string(), prefix)) {
       files.push_back({*stamp, entry.path().string()});
     }
   }
@@ -40,18 +53,7 @@ std::string StampText(const std::string& stamp) {
          stamp.substr(11, 2) + ":" + stamp.substr(13, 2);
 }
 
-std::time_t StampTime(const std::string& stamp) {
-  std::tm local{};
-  if (stamp.size() != 15) return 0;
-  local.tm_year = std::stoi(stamp.substr(0, 4)) - 1900;
-  local.tm_mon = std::stoi(stamp.substr(4, 2)) - 1;
-  local.tm_mday = std::stoi(stamp.substr(6, 2));
-  local.tm_hour = std::stoi(stamp.substr(9, 2));
-  local.tm_min = std::stoi(stamp.substr(11, 2));
-  local.tm_sec = std::stoi(stamp.substr(13, 2));
-  local.tm_isdst = -1;
-  return std::mktime(&local);
-}
+std::time_t StampTime(const std::string& stamp) { return StampMoment(stamp).value_or(0); }
 
 std::string PictureRoot(const std::string& resultPath) {
   const std::filesystem::path folder = std::filesystem::path(resultPath).parent_path();

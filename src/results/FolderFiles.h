@@ -15,7 +15,8 @@ struct DatedFile {
 };
 
 // The results (vormla-STAMP.csv) and change reports (changes-STAMP.csv) of a
-// watch folder, oldest first. Other files are left out.
+// watch folder, oldest first: those its history records when it has one, else
+// every file of those names. Other files are left out.
 std::vector<DatedFile> ListResults(const std::string& folder);
 std::vector<DatedFile> ListChangeReports(const std::string& folder);
 

@@ -14,8 +14,7 @@
 #include "catalogue/AppPaths.h"
 #include "catalogue/Settings.h"
 #include "catalogue/WholeFile.h"
-#include "cli/CliOptions.h"
-#include "cli/CliWatch.h"
+#include "run/WatchFolder.h"
 
 namespace vormla::results {
 
@@ -68,12 +67,8 @@ std::vector<WatchEntry> ListWatches() {
 }
 
 std::string WatchNameProblem(const std::string& name) {
-  try {
-    cli::CheckWatchName(name);
-    return "";
-  } catch (const cli::CliFailure&) {
-    return "「" + name + "」はウォッチの名前に使えません (/ や制御文字を含まない名前にしてください)。";
-  }
+  if (IsWatchName(name)) return "";
+  return "「" + name + "」はウォッチの名前に使えません (/ や制御文字を含まない名前にしてください)。";
 }
 
 std::string CreateWatch(const std::string& name, const std::string& settingsFile) {

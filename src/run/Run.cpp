@@ -93,6 +93,7 @@ void Run::Settle() {
   report_.FailedUrl = job.LastFailure().url;
   report_.Failure = job.LastFailure().result;
   report_.FirstPictureFailure = job.FirstPictureFailure();
+  report_.FirstLink = job.FirstLink();
   report_.Outcome = OutcomeOf(job);
   if (KeepsResult(report_.Outcome) && !pending_->Commit()) report_.Outcome = RunOutcome::kFileError;
   pending_->Discard();

@@ -31,6 +31,7 @@ struct RunReport {
   std::string FailedUrl;  // the last fetch that gave no usable page, "" when none
   FetchResult Failure;    // and what it gave
   PictureFailure FirstPictureFailure;
+  PictureFailure FirstLink;  // the first symbolic link where a picture or its folder was to go
   std::string AccountPath;  // the member's account file, there or not
   bool OwnAccount = false;  // it was there and was used
   std::string CaFile;       // the extra CA file in use, "" when none

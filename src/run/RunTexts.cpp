@@ -67,6 +67,9 @@ std::string PictureCause(const PictureFailure& failure) {
              (failure.Error != 0 ? FileErrorWords(failure.Error) : FetchWords(failure.Fetch));
     case PictureTrouble::kNotDownloaded:
       return failure.Name + " を取得できません: " + FetchWords(failure.Fetch);
+    case PictureTrouble::kLink:
+      return (failure.Name.empty() ? std::string("フォルダ") : failure.Name + " ") +
+             "がシンボリックリンクのため、リンク先には書き込みません";
     case PictureTrouble::kNone:
       break;
   }
@@ -113,7 +116,7 @@ EndMessage WindowEndMessage(const RunReport& report) {
   }
   message.Text += "\n\n" + CountsText(report, Face::kWindow);
   if (report.Outcome == RunOutcome::kSiteUnreachable) message.Text += "\n" + CauseText(report);
-  for (const std::string& line : {SignInWarning(report), PictureFailureText(report)}) {
+  for (const std::string& line : {SignInWarning(report), PictureFailureText(report), LinkText(report)}) {
     if (!line.empty()) message.Text += "\n" + line;
   }
   return message;
@@ -141,7 +144,7 @@ std::vector<std::string> CommandLineEndMessages(const RunReport& report) {
       messages = {ResultFileErrorText(report.Target)};
       break;
   }
-  for (const std::string& line : {SignInWarning(report), PictureFailureText(report)}) {
+  for (const std::string& line : {SignInWarning(report), PictureFailureText(report), LinkText(report)}) {
     if (!line.empty()) messages.push_back(line);
   }
   messages.push_back(CountsText(report, Face::kCommandLine));
@@ -219,6 +222,13 @@ std::string PictureFailureText(const RunReport& report) {
   return "画像を保存できませんでした: " + failure.Folder + " (" + PictureCause(failure) + ")";
 }
 
+std::string LinkText(const RunReport& report) {
+  const PictureFailure& link = report.FirstLink;
+  const PictureFailure& first = report.FirstPictureFailure;
+  if (link.Trouble == PictureTrouble::kNone || (link.Folder == first.Folder && link.Name == first.Name)) return {};
+  return "画像を保存できませんでした: " + link.Folder + " (" + PictureCause(link) + ")";
+}
+
 std::string FetchWords(const FetchResult& result) {
   if (result.answered) return "HTTP ステータス " + std::to_string(result.status) + " が返されました";
   switch (result.failure) {
@@ -270,6 +280,8 @@ std::string FileErrorWords(int error) {
       return "名前が長すぎます";
     case EEXIST:
       return "同じ名前のものがすでにあります";
+    case EISDIR:
+      return "同じ名前のフォルダがあります";
     case 0:
       return "書き込めませんでした";
     default:

@@ -51,6 +51,9 @@ std::string CauseText(const RunReport& report);
 std::string SignInWarning(const RunReport& report);
 // The folder and cause of the first picture not saved; "" when all were saved.
 std::string PictureFailureText(const RunReport& report);
+// The first symbolic link where a picture or its folder was to go, when
+// PictureFailureText does not name it already; "" otherwise.
+std::string LinkText(const RunReport& report);
 
 // A failed fetch in plain words.
 std::string FetchWords(const FetchResult& result);

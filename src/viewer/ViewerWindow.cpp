@@ -12,9 +12,9 @@
 #include <optional>
 
 #include "catalogue/AppPaths.h"
-#include "cli/CliWatch.h"
 #include "results/FolderFiles.h"
 #include "results/WatchList.h"
+#include "run/WatchFolder.h"
 #include "viewer/HistoryPage.h"
 #include "viewer/ResultsPage.h"
 #include "viewer/ViewerServices.h"
@@ -127,7 +127,7 @@ bool ViewerWindow::OpenReport(const QString& report) {
     Refuse(QStringLiteral("ファイル %1 が見つかりません。").arg(report));
     return false;
   }
-  const std::optional<std::string> stamp = cli::StampOf(info.fileName().toStdString(), "changes-");
+  const std::optional<std::string> stamp = StampOf(info.fileName().toStdString(), kChangesPrefix);
   if (!stamp) {
     Refuse(QStringLiteral("%1 は変化レポート (changes-YYYYMMDD-HHMMSS.csv) ではありません。").arg(report));
     return false;

@@ -3,8 +3,10 @@
 
 #include <curl/curl.h>
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <cstdio>
@@ -15,6 +17,7 @@
 #include <utility>
 
 #include "web/CurlSession.h"
+#include "web/Leftovers.h"
 #include "web/SiteConfig.h"
 #include "web/UrlText.h"
 
@@ -343,32 +346,51 @@ FetchResult Perform(curl::ThreadHandle* handle, const Transfer& transfer, const 
   return result;
 }
 
-// A short name in target's folder that nothing else uses, created empty; -1 on
-// failure. Its length does not depend on the target's, so a target name that the
-// folder takes always has a temporary name that it takes too.
-int CreateTemporary(const std::string& target, std::string* tempName) {
+constexpr std::string_view kTemporaryPrefix = ".vormla-";
+constexpr size_t kTemporaryDigits = 16;
+
+// A short name in the folder that nothing else uses, created empty and held (see
+// web/Leftovers.h); -1 on failure. Its length does not depend on the target's, so
+// a target name that the folder takes always has a temporary name that it takes too.
+int CreateTemporary(int folderFd, std::string* tempName) {
   thread_local std::mt19937_64 random{std::random_device{}()};
-  const size_t slash = target.rfind('/');
-  const std::string folder = slash == std::string::npos ? std::string() : target.substr(0, slash + 1);
   for (int attempt = 0; attempt < 16; ++attempt) {
     char name[32];
-    std::snprintf(name, sizeof name, ".vormla-%016llx", static_cast<unsigned long long>(random()));
-    *tempName = folder + name;
-    const int fd = ::open(tempName->c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-    if (fd >= 0 || errno != EEXIST) return fd;
+    std::snprintf(name, sizeof name, "%s%016llx", kTemporaryPrefix.data(), static_cast<unsigned long long>(random()));
+    *tempName = name;
+    // O_EXCL never follows a link that stands at the name.
+    const int fd = ::openat(folderFd, name, O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
+    if (fd >= 0 && HoldNewFile(fd, folderFd, *tempName)) return fd;
+    if (fd >= 0) {
+      ::close(fd);  // another run's cleaner took it for a leftover: make another
+    } else if (errno != EEXIST) {
+      return -1;
+    }
   }
   return -1;
 }
 
-// Puts temp at target unless something already stands there (then the one
-// already there is kept, and counts as the picture). temp is gone afterwards.
-bool MoveIntoPlace(const std::string& temp, const std::string& target) {
-  if (::renameat2(AT_FDCWD, temp.c_str(), AT_FDCWD, target.c_str(), RENAME_NOREPLACE) == 0) return true;
-  bool placed = errno == EEXIST;
+bool IsRegularAt(int folderFd, const std::string& name) {
+  struct stat st {};
+  return ::fstatat(folderFd, name.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0 && S_ISREG(st.st_mode);
+}
+
+// Puts temp at target unless something already stands there (then a file
+// already there is kept, and counts as the picture; anything else, a link above
+// all, does not). Neither name is followed. temp is gone afterwards.
+bool MoveIntoPlace(int folderFd, const std::string& temp, const std::string& target) {
+  if (::renameat2(folderFd, temp.c_str(), folderFd, target.c_str(), RENAME_NOREPLACE) == 0) return true;
+  bool taken = errno == EEXIST;
   // File system without renameat2 flags: a hard link fails just the same on EEXIST.
-  if (errno == EINVAL || errno == ENOSYS) placed = ::link(temp.c_str(), target.c_str()) == 0 || errno == EEXIST;
-  ::unlink(temp.c_str());
-  return placed;
+  if (errno == EINVAL || errno == ENOSYS) {
+    if (::linkat(folderFd, temp.c_str(), folderFd, target.c_str(), 0) == 0) {
+      ::unlinkat(folderFd, temp.c_str(), 0);
+      return true;
+    }
+    taken = errno == EEXIST;
+  }
+  ::unlinkat(folderFd, temp.c_str(), 0);
+  return taken && IsRegularAt(folderFd, target);
 }
 
 FetchResult LocalFailure(const char* words) {
@@ -427,15 +449,24 @@ FetchResult HttpPostPage(const std::string& body, const std::string& path, std::
   return result;
 }
 
-FetchResult HttpDownloadFile(const std::string& url, const std::string& target, const std::atomic<bool>* cancel) {
+int RemoveDownloadLeftovers(int folderFd) {
+  return RemoveUnheldFiles(folderFd, [](std::string_view name) {
+    const std::string_view digits = name.substr(std::min(name.size(), kTemporaryPrefix.size()));
+    return name.starts_with(kTemporaryPrefix) && digits.size() == kTemporaryDigits &&
+           digits.find_first_not_of("0123456789abcdef") == std::string_view::npos;
+  });
+}
+
+FetchResult HttpDownloadFileAt(const std::string& url, int folderFd, const std::string& name,
+                               const std::atomic<bool>* cancel) {
   std::string temp;
-  const int fd = CreateTemporary(target, &temp);
+  const int fd = CreateTemporary(folderFd, &temp);
   if (fd < 0) return LocalFailure(std::strerror(errno));
   curl::HandleLease lease;
   curl::ThreadHandle* handle = lease.get();
   if (!handle) {
     ::close(fd);
-    ::unlink(temp.c_str());
+    ::unlinkat(folderFd, temp.c_str(), 0);
     return LocalFailure("no libcurl handle");
   }
   CURL* easy = handle->easy;
@@ -452,8 +483,8 @@ FetchResult HttpDownloadFile(const std::string& url, const std::string& target, 
   const bool complete = code == CURLE_OK && result.answered && !transfer.oversize() && !transfer.writeFailed() &&
                         closed && result.status >= 200 && result.status < 300;
   if (!complete) {
-    ::unlink(temp.c_str());
-  } else if (MoveIntoPlace(temp, target)) {
+    ::unlinkat(folderFd, temp.c_str(), 0);
+  } else if (MoveIntoPlace(folderFd, temp, name)) {
     result.saved = true;
   }
   if (!result.saved && (complete || transfer.writeFailed() || !closed)) {

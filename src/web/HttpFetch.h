@@ -53,11 +53,17 @@ FetchResult HttpGetPage(const std::string& url, std::string& page, const std::at
 FetchResult HttpPostPage(const std::string& body, const std::string& path, std::string& page,
                          const std::atomic<bool>* cancel = nullptr);
 
-// Picture download: GET into a temporary file in target's folder (a short name of
-// its own, so any name that fits the folder fits), renamed onto target only for a
-// complete 2xx answer and only when nothing stands there; nothing is left behind
-// otherwise. A picture over 64 MiB is dropped.
-FetchResult HttpDownloadFile(const std::string& url, const std::string& target,
-                             const std::atomic<bool>* cancel = nullptr);
+// Picture download into the folder open as folderFd: GET into a temporary file
+// there (a short name of its own, so any name that fits the folder fits), renamed
+// onto name only for a complete 2xx answer and only when nothing stands there; a
+// regular file already there counts as the picture, anything else does not.
+// Neither name is followed if it is a symbolic link, so nothing is written
+// outside the folder. Nothing is left behind otherwise. A picture over 64 MiB is
+// dropped.
+FetchResult HttpDownloadFileAt(const std::string& url, int folderFd, const std::string& name,
+                               const std::atomic<bool>* cancel = nullptr);
+// Removes from the folder open as folderFd the temporary files of downloads that
+// no running process holds any more (a killed run's); returns how many went.
+int RemoveDownloadLeftovers(int folderFd);
 
 }  // namespace vormla

@@ -3,6 +3,10 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
+#include <cerrno>
+#include <cstring>
 #include <sstream>
 
 #include "catalogue/AppPaths.h"
@@ -406,6 +410,48 @@ TEST_F(CliSettings, StoredImageFolderAndOutOfRangeValues) {
   // Where the window keeps its own is said with it.
   EXPECT_EQ(message, "設定ファイル " + folder_ / "none.ini" + " が見つかりません。ウィンドウの設定ファイルは " +
                          ProgramPaths().Settings + " です (ウィンドウを一度閉じると作られます)。");
+}
+
+// A file that cannot be taken as it stands is refused, saying why, before
+// anything runs: a TreeList of node numbers would search a whole group, and an
+// unreadable file would run with no conditions at all.
+TEST_F(CliSettings, FilesThatCannotBeTakenAsTheyStandAreRefusedSayingWhy) {
+  const std::string marks = folder_ / "marks.ini";
+  const std::string under = folder_ / "file.ini";
+  clitest::WriteBytes(under, "[Config]\r\n");
+  std::filesystem::create_directory(folder_ / "folder.ini");
+  ::mkfifo((folder_ / "fifo.ini").c_str(), 0600);
+  struct Case {
+    std::string path, treeList;  // a TreeList is written into marks.ini
+    std::string said;            // "" when the file is taken
+  };
+  const std::string badMark = "設定ファイル " + marks + " の TreeList に 0 と 1 以外の文字";
+  const std::vector<Case> cases = {
+      {marks, "1,2", badMark + "「,」があります。TreeList は小分類ごとに 1 (選ぶ) か 0 (選ばない) を並べたものです (例: 0110)。"
+                                "小分類を番号で選ぶときは --nodes 1,2 を使ってください。"},
+      {marks, "01a0", badMark + "「a」があります。"},
+      {marks, "01１", badMark + "「１」があります。"},
+      {marks, "0\t1", badMark + "「U+0009」があります。"},
+      {marks, "01", ""},  // shorter than the tree: the rest unmarked, as the window reads it
+      {folder_ / "folder.ini", "", "設定ファイル " + folder_ / "folder.ini" + " を読めません (フォルダです)。"},
+      {folder_ / "fifo.ini", "", "設定ファイル " + folder_ / "fifo.ini" + " を読めません (通常のファイルではありません (デバイスや FIFO など))。"},
+      {under + "/vm.ini", "", "設定ファイル " + under + "/vm.ini を読めません (途中にフォルダでないものがあります)。"},
+      // A file whose every read fails.
+      {"/proc/self/mem", "", "設定ファイル /proc/self/mem を読めません (" + std::string(std::strerror(EIO)) + ")。"},
+  };
+  for (const Case& c : cases) {
+    clitest::WriteBytes(marks, "[Config]\r\nCategory=2\r\nTreeList=" + c.treeList + "\r\n");
+    RunArguments arguments = EdgeRun();
+    arguments.Settings = c.path;
+    const auto [code, message] = Refusal(arguments);
+    if (c.said.empty()) {
+      EXPECT_EQ(code, -1) << message;
+      EXPECT_EQ(PrepareRun(arguments).Conditions.CtgrList, "1,") << c.treeList;
+      continue;
+    }
+    EXPECT_EQ(code, kExitUsage) << c.path << " " << c.treeList;
+    EXPECT_THAT(message, ::testing::StartsWith(c.said)) << c.path << " " << c.treeList;
+  }
 }
 
 }  // namespace

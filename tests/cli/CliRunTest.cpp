@@ -144,6 +144,55 @@ TEST_F(CliRun, WritesEveryServedItemWithItsPictures) {
                                            "\n"));
 }
 
+int PicturesNotSaved(const std::string& err) {
+  const std::string label = "保存できなかった画像 ";
+  const size_t at = err.rfind(label);
+  return at == std::string::npos ? -1 : std::stoi(err.substr(at + label.size()));
+}
+
+// Someone who may write into the picture folder puts links in it: an item's
+// folder and one picture lead elsewhere. Nothing is written there; those
+// pictures are counted as not saved and the first link is named once.
+TEST_F(CliRun, LinksInThePictureFolderAreNeverFollowed) {
+  namespace fs = std::filesystem;
+  const fs::path pictures = work_ / "pictures", outside = work_ / "outside";
+  fs::create_directories(pictures);
+  fs::create_directories(outside);
+  clitest::WriteBytes(outside / "keep.jpg", "not ours");
+  auto run = [&] {
+    return clitest::RunCli({"run", "--output", work_ / "x.csv", "--db", kCatalogue, "--top", "1", "--nodes", "1",
+                            "--images", pictures.string()},
+                           work_.Path(), Environment());
+  };
+  const Finished first = run();
+  ASSERT_EQ(first.exitCode, kExitRows) << first.err;
+  std::vector<std::pair<fs::path, size_t>> folders;  // item folders with their saved pictures
+  for (const auto& entry : fs::directory_iterator(pictures)) {
+    folders.emplace_back(entry.path(), std::distance(fs::directory_iterator(entry.path()), {}));
+  }
+  std::sort(folders.begin(), folders.end());
+  std::erase_if(folders, [](const auto& folder) { return folder.second == 0; });
+  ASSERT_GE(folders.size(), 2u);
+  fs::remove_all(folders[0].first);
+  fs::create_directory_symlink(outside, folders[0].first);
+  const fs::path picture = fs::directory_iterator(folders[1].first)->path();
+  fs::remove(picture);
+  fs::create_symlink(outside / "keep.jpg", picture);
+
+  const Finished second = run();
+  EXPECT_EQ(second.exitCode, kExitRows) << second.err;
+  EXPECT_EQ(std::distance(fs::directory_iterator(outside), {}), 1);
+  EXPECT_EQ(ReadBytes(outside / "keep.jpg"), "not ours");
+  EXPECT_EQ(PicturesNotSaved(second.err), PicturesNotSaved(first.err) + static_cast<int>(folders[0].second) + 1)
+      << second.err;
+  // The one met first, whichever item the market listed first, and only that one.
+  const std::string why = "がシンボリックリンクのため、リンク先には書き込みません)\n";
+  const std::string folderLink = folders[0].first.string() + "/ (フォルダ" + why;
+  const std::string pictureLink = folders[1].first.string() + "/ (" + picture.filename().string() + " " + why;
+  EXPECT_NE(second.err.find(folderLink) == std::string::npos, second.err.find(pictureLink) == std::string::npos)
+      << second.err;
+}
+
 TEST_F(CliRun, NothingFoundLeavesTheHeaderAndExitsOne) {
   const Finished run = clitest::RunCli(
       {"run", "--output", work_ / "none.csv", "--db", kCatalogue, "--wholesale-from", "999999999"}, work_.Path(),

@@ -1,4 +1,4 @@
-// The command line of diff and watch, and the rules watch keeps its folder by.
+// The command line of diff and watch.
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
@@ -10,7 +10,6 @@
 namespace vormla::cli {
 namespace {
 
-using ::testing::ElementsAre;
 using ::testing::HasSubstr;
 
 int Parse(std::vector<const char*> argv, CommandLine& commandLine) {
@@ -62,30 +61,6 @@ TEST(CliWatchParse, EncodingKeepAndNameAreChecked) {
 
   EXPECT_NO_THROW(CheckWatchName("towels-daily"));
   for (const char* bad : {"", ".", "..", "a/b", "tab\tname"}) EXPECT_THROW(CheckWatchName(bad), CliFailure) << bad;
-}
-
-TEST(CliWatchFolder, StampsNamesAndWhatKeepRemoves) {
-  ::setenv("TZ", "JST-9", 1);  // a POSIX rule: no time zone files needed
-  ::tzset();
-  EXPECT_EQ(WatchStamp(0), "19700101-090000");  // local time, not UTC
-  EXPECT_EQ(ResultName("20250102-030405"), "vormla-20250102-030405.csv");
-  EXPECT_EQ(ChangesName("20250102-030405"), "changes-20250102-030405.csv");
-  EXPECT_EQ(StampOf("vormla-20250102-030405.csv", "vormla-"), "20250102-030405");
-  for (const char* other : {"vormla-20250102-03040.csv", "vormla-20250102_030405.csv", "vormla-20250102-030405.CSV",
-                            "changes-20250102-030405.csv", "vormla-2025010a-030405.csv", ".vormla-run-abc123"}) {
-    EXPECT_FALSE(StampOf(other, "vormla-").has_value()) << other;
-  }
-  const std::vector<std::string> names = {"vormla-20250103-060000.csv", "pictures",
-                                          "vormla-20250101-060000.csv", "changes-20250103-060000.csv",
-                                          "vormla-20250102-060000.csv", "changes-20250102-060000.csv",
-                                          "notes.txt"};
-  EXPECT_THAT(NamesBeyondKeep(names, "vormla-", 2), ElementsAre("vormla-20250101-060000.csv"));
-  EXPECT_THAT(NamesBeyondKeep(names, "vormla-", 1),
-              ElementsAre("vormla-20250101-060000.csv", "vormla-20250102-060000.csv"));
-  EXPECT_TRUE(NamesBeyondKeep(names, "changes-", 2).empty());
-  EXPECT_EQ(NewestResult(names, "vormla-20250103-060000.csv"), "vormla-20250102-060000.csv");
-  EXPECT_EQ(NewestResult(names, ""), "vormla-20250103-060000.csv");
-  EXPECT_EQ(NewestResult({"vormla-20250101-060000.csv"}, "vormla-20250101-060000.csv"), "");
 }
 
 }  // namespace

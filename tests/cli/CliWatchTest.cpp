@@ -8,11 +8,13 @@
 #include <functional>
 #include <memory>
 #include <set>
+#include <thread>
 
 #include "cli/CliOptions.h"
 #include "CliTestKit.h"
 #include "demo-market/DemoMarket.h"
 #include "engine/RetrievalJob.h"
+#include "run/WatchFolder.h"
 #include "web/TextOps.h"
 
 namespace vormla::cli {
@@ -22,6 +24,7 @@ using clitest::Finished;
 using clitest::ReadBytes;
 using clitest::TempFolder;
 using ::testing::HasSubstr;
+using ::testing::Not;
 
 using clitest::CategoryColumn;
 using clitest::kCatalogue;
@@ -213,6 +216,104 @@ TEST_F(CliWatch, KeepTwoLeavesTheNewestTwoResults) {
   EXPECT_EQ(reports[1].substr(8), results[1].substr(7));
   EXPECT_EQ(reports[0].substr(8), results[0].substr(7));
   EXPECT_FALSE(std::filesystem::exists(work_ / "watch/pictures"));
+}
+
+// A folder filled by the previous version, a result dated 2099 (a clock once set
+// wrong) and a copy dropped in later: only what this watch recorded is a base or
+// removed by --keep, the result just written stays, each stranger is told once.
+TEST_F(CliWatch, HistoryNotTheNewestNameDecidesTheBaseAndWhatKeepRemoves) {
+  const std::string folder = work_ / "watch";
+  std::filesystem::create_directory(folder);
+  const std::string legacy = "vormla-20250101-060000.csv", future = "vormla-20991231-000000.csv";
+  const Finished before = clitest::RunCli({"run", "--output", folder + "/" + legacy, "--db", kCatalogue, "--top", "1",
+                                           "--nodes", kNodes},
+                                          work_.Path(), Environment());
+  ASSERT_EQ(before.exitCode, kExitRows) << before.err;
+  std::filesystem::copy_file(folder + "/" + legacy, folder + "/" + future);
+  const std::string told = "、比べる相手にも --keep で削除するものにもしません (このファイルについて知らせるのは今回だけです)\n";
+
+  market_->SetCatalogueRevision(1);
+  const Finished first = Watch({"--keep", "1"});
+  ASSERT_EQ(first.exitCode, kExitRows) << first.err;
+  EXPECT_THAT(first.err, HasSubstr("vormla-cli: " + folder + " に watch の記録がないため、今ある結果 1 個を記録しました\n"));
+  EXPECT_THAT(first.err, HasSubstr("vormla-cli: " + folder + "/" + future +
+                                   " はこの watch が記録したものではなく、日時も今より後のため" + told));
+  EXPECT_THAT(first.err, HasSubstr("(" + legacy + " と比べました)\n"));
+  std::vector<std::string> results = FilesStartingWith(folder, "vormla-");
+  ASSERT_EQ(results.size(), 2u);  // the new one and the misdated one
+  const std::string recorded = results[0];
+  EXPECT_EQ(results[1], future);
+  EXPECT_THAT(first.err, HasSubstr(folder + "/" + recorded + " ("));  // the file the message names is there
+
+  // A copy dated between the recorded result and now, that would be the newest name.
+  std::string stranger = ResultName(WatchStamp(std::time(nullptr)));
+  for (; stranger == recorded; stranger = ResultName(WatchStamp(std::time(nullptr)))) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+  }
+  clitest::WriteBytes(folder + "/" + stranger, CsvHeader() + "\r\n");
+  const Finished second = Watch({"--keep", "1"});
+  ASSERT_EQ(second.exitCode, kExitRows) << second.err;
+  EXPECT_THAT(second.err, HasSubstr("vormla-cli: " + folder + "/" + stranger + " はこの watch が記録したものではないため" + told));
+  EXPECT_THAT(second.err, Not(HasSubstr(future)));
+  EXPECT_THAT(second.err, HasSubstr("vormla-cli: 新規 0、終了 0、価格変更 0、販売状況変更 0、更新 0\n"));
+  EXPECT_THAT(second.err, HasSubstr("(" + recorded + " と比べました)\n"));
+  results = FilesStartingWith(folder, "vormla-");
+  ASSERT_EQ(results.size(), 3u);
+  EXPECT_EQ(std::count(results.begin(), results.end(), recorded), 0);  // --keep 1 let the older recorded one go
+  EXPECT_EQ(FilesStartingWith(folder, "changes-").size(), 1u);
+  EXPECT_TRUE(std::filesystem::exists(folder + "/" + stranger));
+}
+
+// A change report that cannot be written takes its result with it, so the next
+// watch compares with the same base and reports those changes after all.
+TEST_F(CliWatch, ResultWithoutItsReportIsNotKeptAndTheNextWatchReportsTheChanges) {
+  const std::string folder = work_ / "watch";
+  ASSERT_EQ(Watch().exitCode, kExitRows);
+  const std::string base = FilesStartingWith(folder, "vormla-").at(0);
+
+  market_->SetCatalogueRevision(1);
+  clitest::CliProcess blocked({"watch", "--dir", folder, "--db", kCatalogue, "--top", "1", "--nodes", kNodes},
+                              Environment("0.2"), work_.Path());
+  ASSERT_TRUE(clitest::WaitFor([&] { return !FilesStartingWith(folder, ".vormla-run-").empty(); },
+                               std::chrono::seconds(30)));
+  // A folder where the report goes, whatever second the watch began in.
+  std::vector<std::string> standing;
+  for (std::time_t at = std::time(nullptr) - 10; at <= std::time(nullptr); ++at) {
+    standing.push_back(folder + "/" + ChangesName(WatchStamp(at)));
+    std::filesystem::create_directory(standing.back());
+  }
+  const Finished refused = blocked.Wait();
+  EXPECT_EQ(refused.exitCode, kExitFileError) << refused.err;
+  EXPECT_THAT(refused.err, HasSubstr("vormla-cli: 変化レポートを書き込めませんでした。\n"));
+  EXPECT_THAT(refused.err, HasSubstr("も残しません。次の watch が " + base + " と比べて、今回の変化も知らせます\n"));
+  EXPECT_EQ(FilesStartingWith(folder, "vormla-"), std::vector<std::string>{base});
+
+  for (const std::string& path : standing) std::filesystem::remove(path);
+  const Finished next = Watch();
+  ASSERT_EQ(next.exitCode, kExitRows) << next.err;
+  EXPECT_THAT(next.err, HasSubstr("(" + base + " と比べました)\n"));
+  EXPECT_THAT(next.err, Not(HasSubstr("vormla-cli: 新規 0、終了 0、価格変更 0、販売状況変更 0、更新 0\n")));
+}
+
+// kill -9 leaves the run's file behind; the next watch in the folder removes it
+// as soon as it holds the folder, even one that goes no further.
+TEST_F(CliWatch, LeftoverOfAKilledWatchIsRemovedByTheNext) {
+  const std::string folder = work_ / "watch";
+  clitest::CliProcess killed({"watch", "--dir", folder, "--db", kCatalogue, "--top", "1", "--nodes", "1,2,3,4,5,6"},
+                             Environment("0.2"), work_.Path());
+  ASSERT_TRUE(clitest::WaitFor(
+      [&] { return std::filesystem::exists(folder) && !FilesStartingWith(folder, ".vormla-run-").empty(); },
+      std::chrono::seconds(30)));
+  killed.Signal(SIGKILL);
+  killed.Wait();
+  ASSERT_EQ(FilesStartingWith(folder, ".vormla-run-").size(), 1u);
+
+  const Finished next = clitest::RunCli({"watch", "--dir", folder, "--db", kCatalogue, "--top", "1", "--nodes", "999"},
+                                        work_.Path(), Environment());  // refused before it runs
+  EXPECT_EQ(next.exitCode, kExitUsage) << next.err;
+  EXPECT_THAT(next.err, HasSubstr("vormla-cli: 途中で終わった実行の一時ファイルを 1 個削除しました (" + folder + ")\n"));
+  EXPECT_TRUE(FilesStartingWith(folder, ".vormla-run-").empty());
+  EXPECT_TRUE(FilesStartingWith(folder, "vormla-").empty());
 }
 
 TEST_F(CliWatch, SecondWatchOnTheSameFolderExitsAtOnceAndACancelKeepsNoPartialResult) {

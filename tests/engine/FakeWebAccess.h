@@ -2,7 +2,10 @@
 // the engine's readers and job driver can be tested without a network.
 #pragma once
 
-#include <fstream>
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <filesystem>
 #include <functional>
 #include <map>
 #include <string>
@@ -43,8 +46,10 @@ class FakeWebAccess : public WebAccess {
                    const std::atomic<bool>*) override {
     return Answer({"POST", path, body, ""}, &page);
   }
-  FetchResult Download(const std::string& url, const std::string& target, const std::atomic<bool>*) override {
-    return Answer({"DOWNLOAD", url, "", target}, nullptr);
+  FetchResult Download(const std::string& url, int folderFd, const std::string& name,
+                       const std::atomic<bool>*) override {
+    folderFd_ = folderFd;
+    return Answer({"DOWNLOAD", url, "", FolderPath(folderFd) + "/" + name}, nullptr, name);
   }
 
   std::vector<RecordedCall> CallsOf(const std::string& method) const {
@@ -60,7 +65,13 @@ class FakeWebAccess : public WebAccess {
   }
 
  private:
-  FetchResult Answer(const RecordedCall& call, std::string* page) {
+  // The path of an open folder, as the kernel names it.
+  static std::string FolderPath(int fd) {
+    std::error_code error;
+    return std::filesystem::read_symlink("/proc/self/fd/" + std::to_string(fd), error).string();
+  }
+
+  FetchResult Answer(const RecordedCall& call, std::string* page, const std::string& name = {}) {
     if (page) page->clear();
     const size_t earlier = CountOf(call.target);
     calls.push_back(call);
@@ -81,12 +92,16 @@ class FakeWebAccess : public WebAccess {
     if (page) {
       *page = answer.body;
     } else if (answer.status >= 200 && answer.status < 300) {
-      std::ofstream file(call.file, std::ios::binary | std::ios::trunc);
-      file << answer.body;
-      result.saved = static_cast<bool>(file.flush());
+      // As the real download: never through a link at the name.
+      const int fd = ::openat(folderFd_, name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0644);
+      result.saved = fd >= 0 && ::write(fd, answer.body.data(), answer.body.size()) ==
+                                    static_cast<ssize_t>(answer.body.size());
+      if (fd >= 0) ::close(fd);
     }
     return result;
   }
+
+  int folderFd_ = -1;
 };
 
 }  // namespace vormla::testing

@@ -1,6 +1,10 @@
 // Picture URLs gathered from image lines and saved into the item's folder.
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
+#include <sys/file.h>
+#include <unistd.h>
+
 #include <set>
 
 #include "FakeWebAccess.h"
@@ -266,6 +270,31 @@ TEST_F(ItemImagesTest, ExistingFileIsNeverOverwritten) {
   EXPECT_TRUE(web.CallsOf("DOWNLOAD").empty());
   EXPECT_EQ(ReadBytes((images / "M5" / "1.jpg").string()), "old");
   EXPECT_FALSE(std::filesystem::exists(images / "nowhere"));
+  // The link is not taken for the picture: counted, and kept as the first link.
+  EXPECT_EQ(job->PicturesNotSaved(), 1);
+  EXPECT_EQ(job->FirstLink().Trouble, PictureTrouble::kLink);
+  EXPECT_EQ(job->FirstLink().Name, "2.jpg");
+}
+
+// A run killed while it saved an item's pictures leaves its download's file; the
+// next one that saves into that folder removes it, never one a live run holds.
+TEST_F(ItemImagesTest, KilledDownloadsLeftoverGoesWithTheNextVisit) {
+  std::filesystem::create_directory(images / "M13");
+  // Name and whether it stays: a live run's (held here), another pattern's.
+  const std::vector<std::pair<std::string, bool>> files = {{".vormla-0123456789abcdef", false},
+                                                           {".vormla-fedcba9876543210", true},
+                                                           {".vormla-run-a1b2c3", true}};
+  for (const auto& [name, stays] : files) testing::WriteBytes((images / "M13" / name).string(), "part of a picture");
+  const int held = ::open((images / "M13" / files[1].first).c_str(), O_RDONLY | O_CLOEXEC);
+  ASSERT_EQ(::flock(held, LOCK_EX), 0);
+  auto job = MakeJob();
+  job->Record[0] = "M13";
+  Serve("https://img.test/1.jpg");
+  job->CollectImageUrl(ImageLine("https://img.test/1.jpg"));
+  job->SaveItemImages();
+  for (const auto& [name, stays] : files) EXPECT_EQ(std::filesystem::exists(images / "M13" / name), stays) << name;
+  EXPECT_TRUE(std::filesystem::is_regular_file(images / "M13" / "1.jpg"));
+  ::close(held);
 }
 
 TEST_F(ItemImagesTest, FolderStandingAsAFileOrMissingParentSkipsTheItem) {

@@ -635,7 +635,8 @@ class RunTest : public QObject {
 
   void finishedRunNamesWhatWasNotReadOrSaved() {
     // One item that exists and one whose page is missing; the pictures of the
-    // first go to a folder where one of them cannot be written.
+    // first go to a folder where one of them cannot be written and a link
+    // stands for another.
     const auto items = market_->ExpectedRows("/search/?category_id=3003&ex_so=N&sort=score&sort_operate_flg=Y", "", true);
     const auto item = std::find_if(items.begin(), items.end(), [](const demo::ExpectedItem& i) {
       return i.picturesSaved && i.missingPictureUrls.empty() && i.pictureUrls.size() >= 2;
@@ -645,6 +646,11 @@ class RunTest : public QObject {
     QTemporaryDir pictures;
     const std::string first = item->pictureUrls[0].substr(0, item->pictureUrls[0].find('?'));
     QVERIFY(QDir(pictures.path()).mkpath(QString::fromStdString(item->columns[0] + "/" + first.substr(first.rfind('/') + 1))));
+    const std::string second = item->pictureUrls[1].substr(0, item->pictureUrls[1].find('?'));
+    const std::string linked = second.substr(second.rfind('/') + 1);
+    QTemporaryDir outside;
+    QVERIFY(QFile::link(outside.filePath(QStringLiteral("x.jpg")),
+                        pictures.filePath(QString::fromStdString(item->columns[0] + "/" + linked))));
     RunWindow run;
     run.Window->chkImgSave->setChecked(true);
     run.Window->txtDirPath->setText(pictures.path());
@@ -658,9 +664,12 @@ class RunTest : public QObject {
     const QString folder = pictures.path() + QStringLiteral("/") + QString::fromStdString(item->columns[0]) + QStringLiteral("/");
     QCOMPARE(run.Services.Messages[0].Text,
              QStringLiteral("商品情報の取得が完了しました。\n保存したファイルを開きますか？\n\n"
-                            "書き込んだ行 1、読めなかったページ 1、保存できなかった画像 1\n画像を保存できませんでした: ") +
+                            "書き込んだ行 1、読めなかったページ 1、保存できなかった画像 2\n画像を保存できませんでした: ") +
                  folder + QStringLiteral(" (") + QString::fromStdString(first.substr(first.rfind('/') + 1)) +
-                 QStringLiteral(" を書き込めません: 同じ名前のものがすでにあります)"));
+                 QStringLiteral(" を書き込めません: 同じ名前のものがすでにあります)\n画像を保存できませんでした: ") + folder +
+                 QStringLiteral(" (") + QString::fromStdString(linked) +
+                 QStringLiteral(" がシンボリックリンクのため、リンク先には書き込みません)"));
+    QVERIFY(QDir(outside.path()).isEmpty());
   }
 
   // The dialog checked the name it was given; Start's ".csv" rule may make another

@@ -259,7 +259,7 @@ TEST_F(RawFaultTest, HeaderLookingLikeAStatusLineWithTwentyDigitsIsJustAHeader) 
   EXPECT_TRUE(result.answered);
   EXPECT_EQ(result.status, 200);
   EXPECT_EQ(page, "ok");
-  EXPECT_TRUE(HttpDownloadFile(raw().Url("/digits"), Path("d.png")).saved);
+  EXPECT_TRUE(DownloadTo(raw().Url("/digits"), Path("d.png")).saved);
   EXPECT_EQ(ReadFile(Path("d.png")), std::optional<std::string>("ok"));
 }
 

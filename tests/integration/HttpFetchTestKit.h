@@ -4,9 +4,12 @@
 
 #include "HttpTestServer.h"
 #include "demo-market/ThrowawayCa.h"
+#include "web/HttpFetch.h"
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <stdlib.h>
+#include <unistd.h>
 
 #include <filesystem>
 #include <fstream>
@@ -17,6 +20,16 @@
 #include <string>
 
 namespace vormla::testing {
+
+// A picture download to path, into its folder opened as the engine opens it.
+inline FetchResult DownloadTo(const std::string& url, const std::string& path,
+                              const std::atomic<bool>* cancel = nullptr) {
+  const std::filesystem::path target(path);
+  const int folder = ::open(target.parent_path().c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  const FetchResult result = HttpDownloadFileAt(url, folder, target.filename().string(), cancel);
+  if (folder >= 0) ::close(folder);
+  return result;
+}
 
 // Sets (or, with nullptr, removes) an environment variable for one scope.
 class ScopedEnv {

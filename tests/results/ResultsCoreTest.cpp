@@ -87,6 +87,15 @@ TEST(FolderFilesTest, ResultsAndReportsByStampAndPicturePaths) {
   EXPECT_THAT(stamps, ElementsAre("20240509-060000", "20240511-060000"));
   ASSERT_EQ(ListChangeReports(folder / "").size(), 1u);
   EXPECT_EQ(StampText("20240511-060000"), "2024-05-11 06:00:00");
+  // A watch's history, once there is one, says which of them are its results.
+  folder.Write(".vormla-watch-history",
+               "vormla-watch-history 1\nresult 1715374800 vormla-20240511-060000.csv changes-20240511-060000.csv\n"
+               "result 1715461200 vormla-20240512-060000.csv\n");
+  stamps.clear();
+  for (const DatedFile& file : ListResults(folder / "")) stamps.push_back(file.Stamp);
+  EXPECT_THAT(stamps, ElementsAre("20240511-060000"));
+  ASSERT_EQ(ListChangeReports(folder / "").size(), 1u);
+  std::filesystem::remove(folder / ".vormla-watch-history");
 
   EXPECT_EQ(PictureRoot(folder / "vormla-20240511-060000.csv"), folder.Path());  // no pictures folder yet
   std::filesystem::create_directory(folder / "pictures");
