@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "engine/JobTypes.h"
-#include "web/TextOps.h"
+#include "text/TextOps.h"
 
 namespace vormla::bench {
 

@@ -6,7 +6,7 @@
 #include <cstdlib>
 #include <string>
 
-#include "catalogue/AppPaths.h"
+#include "settings/AppPaths.h"
 #include "catalogue/CategoryDatabase.h"
 
 int main(int argc, char** argv) {

@@ -9,7 +9,7 @@
 #include <fstream>
 #include <string>
 
-#include "web/TextOps.h"
+#include "text/TextOps.h"
 
 namespace {
 

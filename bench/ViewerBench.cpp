@@ -28,7 +28,7 @@
 #include <fstream>
 
 #include "BenchRows.h"
-#include "engine/ChangeReport.h"
+#include "results/ChangeReport.h"
 #include "engine/RetrievalJob.h"
 #include "viewer/HistoryPage.h"
 #include "viewer/PictureCache.h"

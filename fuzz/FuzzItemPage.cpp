@@ -4,7 +4,7 @@
 #include <cstdlib>
 
 #include "FuzzReaderSupport.h"
-#include "engine/SjisLiteral.h"
+#include "text/SjisLiteral.h"
 
 using namespace vormla;
 

@@ -17,7 +17,7 @@
 #include <glib.h>
 #include <mdbtools.h>
 
-#include "web/TextOps.h"
+#include "text/TextOps.h"
 
 namespace vormla {
 
@@ -214,13 +214,6 @@ std::vector<CatalogueNode> BuildCategoryNodes(const std::vector<CategoryRow>& ro
     nodes.push_back(std::move(node));
   }
   return nodes;
-}
-
-std::vector<CategoryNode> ToEngineNodes(const std::vector<CatalogueNode>& nodes) {
-  std::vector<CategoryNode> out;
-  out.reserve(nodes.size());
-  for (const CatalogueNode& n : nodes) out.push_back(CategoryNode{n.Caption, n.Code, n.Level, n.Parent});
-  return out;
 }
 
 // ----------------------------------------------------------------------------

@@ -19,8 +19,6 @@
 #include <string>
 #include <vector>
 
-#include "engine/JobTypes.h"
-
 namespace vormla {
 
 // An error raised by the database layer. what() is the engine's message, UTF-8
@@ -74,9 +72,6 @@ struct CategoryRow {
   std::string Code;
   bool CodeIsNull = false;  // NULL rather than the empty text
 };
-
-// The engine's snapshot of a node list (caption, code, level, parent).
-std::vector<CategoryNode> ToEngineNodes(const std::vector<CatalogueNode>& nodes);
 
 // Builds the tree's flat node list from rows already in statement order.
 std::vector<CatalogueNode> BuildCategoryNodes(const std::vector<CategoryRow>& rows);

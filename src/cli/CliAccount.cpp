@@ -9,7 +9,7 @@
 #include <cstring>
 #include <optional>
 
-#include "catalogue/AccountFile.h"
+#include "settings/AccountFile.h"
 #include "cli/CliStop.h"
 
 namespace vormla::cli {

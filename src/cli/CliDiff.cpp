@@ -10,7 +10,7 @@
 #include "cli/CliProgress.h"
 #include "cli/CliStop.h"
 #include "run/PendingResult.h"
-#include "engine/ChangeReport.h"
+#include "results/ChangeReport.h"
 
 namespace vormla::cli {
 

@@ -6,7 +6,7 @@
 #include <string>
 
 #include "cli/CliOptions.h"
-#include "engine/ResultDiff.h"
+#include "results/ResultDiff.h"
 
 namespace vormla::cli {
 

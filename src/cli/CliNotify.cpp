@@ -12,7 +12,7 @@
 #include <cstring>
 #include <filesystem>
 
-#include "engine/ChangeReport.h"
+#include "results/ChangeReport.h"
 
 namespace vormla::cli {
 

@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "cli/NoticeBus.h"
-#include "engine/ResultDiff.h"
+#include "results/ResultDiff.h"
 
 namespace vormla::cli {
 

@@ -8,13 +8,14 @@
 #include <ostream>
 #include <set>
 
-#include "catalogue/AppPaths.h"
+#include "settings/AppPaths.h"
 #include "catalogue/CategoryDatabase.h"
 #include "catalogue/CategoryTree.h"
-#include "catalogue/Settings.h"
+#include "settings/Settings.h"
+#include "run/Run.h"
 #include "run/RunTexts.h"
-#include "web/KeywordText.h"
-#include "web/TextOps.h"
+#include "text/KeywordText.h"
+#include "text/TextOps.h"
 
 namespace vormla::cli {
 

@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-#include "catalogue/Settings.h"
+#include "settings/Settings.h"
 #include "engine/JobTypes.h"
 #include "run/StartRules.h"
 

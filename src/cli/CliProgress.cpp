@@ -6,7 +6,7 @@
 
 #include <algorithm>
 
-#include "web/TextOps.h"
+#include "text/TextOps.h"
 
 namespace vormla::cli {
 

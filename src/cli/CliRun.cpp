@@ -8,13 +8,13 @@
 #include <atomic>
 #include <memory>
 
-#include "catalogue/AccountFile.h"
-#include "catalogue/AppPaths.h"
+#include "settings/AccountFile.h"
+#include "settings/AppPaths.h"
 #include "cli/CliProgress.h"
 #include "engine/WebAccess.h"
 #include "run/Run.h"
 #include "run/RunTexts.h"
-#include "web/SiteConfig.h"
+#include "net/SiteConfig.h"
 
 namespace vormla::cli {
 

@@ -12,13 +12,13 @@
 #include <filesystem>
 #include <thread>
 
-#include "catalogue/AppPaths.h"
-#include "catalogue/Settings.h"
+#include "settings/AppPaths.h"
+#include "settings/Settings.h"
 #include "cli/CliDiff.h"
 #include "cli/CliNotify.h"
 #include "cli/CliRun.h"
 #include "engine/ResultColumns.h"
-#include "engine/ResultCsvReader.h"
+#include "results/ResultCsvReader.h"
 #include "engine/RetrievalJob.h"
 #include "run/PendingResult.h"
 #include "run/RunTexts.h"

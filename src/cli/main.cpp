@@ -5,7 +5,7 @@
 #include <sstream>
 #include <unistd.h>
 
-#include "catalogue/AppPaths.h"
+#include "settings/AppPaths.h"
 #include "cli/CliAccount.h"
 #include "cli/CliDiff.h"
 #include "cli/CliOptions.h"

@@ -5,12 +5,12 @@
 
 #include <cerrno>
 
-#include "engine/FolderProbe.h"
+#include "files/FolderProbe.h"
 #include "engine/PictureNames.h"
 #include "engine/ResultColumns.h"
 #include "engine/RetrievalJob.h"
-#include "web/Cp932.h"
-#include "web/UrlText.h"
+#include "text/Cp932.h"
+#include "text/UrlText.h"
 
 namespace vormla {
 

@@ -9,10 +9,10 @@
 #include <string_view>
 
 #include "engine/PageView.h"
-#include "engine/SjisLiteral.h"
+#include "text/SjisLiteral.h"
 #include "engine/ResultColumns.h"
 #include "engine/RetrievalJob.h"
-#include "web/UrlText.h"
+#include "text/UrlText.h"
 
 namespace vormla {
 

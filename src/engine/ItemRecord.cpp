@@ -3,7 +3,7 @@
 
 #include "engine/ResultColumns.h"
 #include "engine/RetrievalJob.h"
-#include "engine/SjisLiteral.h"
+#include "text/SjisLiteral.h"
 
 namespace vormla {
 

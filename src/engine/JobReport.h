@@ -5,7 +5,7 @@
 
 #include <string>
 
-#include "web/HttpFetch.h"
+#include "net/HttpFetch.h"
 
 namespace vormla {
 

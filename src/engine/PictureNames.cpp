@@ -2,7 +2,7 @@
 
 #include <string_view>
 
-#include "web/TextOps.h"
+#include "text/TextOps.h"
 
 namespace vormla {
 

@@ -5,7 +5,7 @@
 
 #include <cerrno>
 
-#include "web/TextOps.h"
+#include "text/TextOps.h"
 
 namespace vormla {
 

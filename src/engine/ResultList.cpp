@@ -7,7 +7,7 @@
 #include <string_view>
 
 #include "engine/PageView.h"
-#include "engine/SjisLiteral.h"
+#include "text/SjisLiteral.h"
 #include "engine/ResultColumns.h"
 #include "engine/RetrievalJob.h"
 

@@ -4,8 +4,8 @@
 #include <thread>
 
 #include "engine/RetrievalJob.h"
-#include "web/SiteConfig.h"
-#include "web/UrlText.h"
+#include "net/SiteConfig.h"
+#include "text/UrlText.h"
 
 namespace vormla {
 

@@ -15,8 +15,8 @@
 #include "engine/JobTypes.h"
 #include "engine/ResultFile.h"
 #include "engine/WebAccess.h"
-#include "web/SiteAccount.h"
-#include "web/TextOps.h"
+#include "net/SiteAccount.h"
+#include "text/TextOps.h"
 
 namespace vormla {
 

@@ -1,7 +1,7 @@
 // The marketplace's search URL for one category and the window's conditions.
-#include "engine/SjisLiteral.h"
+#include "text/SjisLiteral.h"
 #include "engine/RetrievalJob.h"
-#include "web/UrlText.h"
+#include "text/UrlText.h"
 
 namespace vormla {
 

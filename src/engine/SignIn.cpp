@@ -2,8 +2,8 @@
 // CSRF token, post the login form. The session lives on in the cookie jar.
 #include "engine/PageView.h"
 #include "engine/RetrievalJob.h"
-#include "engine/SjisLiteral.h"
-#include "web/UrlText.h"
+#include "text/SjisLiteral.h"
+#include "text/UrlText.h"
 
 namespace vormla {
 

@@ -6,9 +6,9 @@
 #include <sstream>
 #include <string_view>
 
-#include "engine/ChangeReport.h"
-#include "engine/ResultCsvReader.h"
-#include "web/TextOps.h"
+#include "results/ChangeReport.h"
+#include "results/ResultCsvReader.h"
+#include "text/TextOps.h"
 
 namespace vormla::results {
 

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "engine/ResultDiff.h"
+#include "results/ResultDiff.h"
 
 namespace vormla::results {
 

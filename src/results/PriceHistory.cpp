@@ -1,7 +1,7 @@
 #include "results/PriceHistory.h"
 
 #include "engine/ResultColumns.h"
-#include "engine/ResultCsvReader.h"
+#include "results/ResultCsvReader.h"
 
 namespace vormla::results {
 

@@ -3,9 +3,9 @@
 #include <algorithm>
 #include <stdexcept>
 
-#include "engine/ResultCsvReader.h"
+#include "results/ResultCsvReader.h"
 #include "engine/RetrievalJob.h"
-#include "web/TextOps.h"
+#include "text/TextOps.h"
 
 namespace vormla::results {
 

@@ -11,9 +11,9 @@
 #include <fstream>
 #include <sstream>
 
-#include "catalogue/AppPaths.h"
-#include "catalogue/Settings.h"
-#include "catalogue/WholeFile.h"
+#include "settings/AppPaths.h"
+#include "settings/Settings.h"
+#include "files/WholeFile.h"
 #include "run/WatchFolder.h"
 
 namespace vormla::results {

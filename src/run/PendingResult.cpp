@@ -9,7 +9,7 @@
 #include <cerrno>
 #include <cstring>
 
-#include "web/Leftovers.h"
+#include "files/Leftovers.h"
 
 namespace vormla {
 

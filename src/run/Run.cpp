@@ -1,9 +1,16 @@
 #include "run/Run.h"
 
 #include "engine/RetrievalJob.h"
-#include "web/SiteConfig.h"
+#include "net/SiteConfig.h"
 
 namespace vormla {
+
+std::vector<CategoryNode> ToEngineNodes(const std::vector<CatalogueNode>& nodes) {
+  std::vector<CategoryNode> out;
+  out.reserve(nodes.size());
+  for (const CatalogueNode& n : nodes) out.push_back(CategoryNode{n.Caption, n.Code, n.Level, n.Parent});
+  return out;
+}
 
 namespace {
 

@@ -9,7 +9,8 @@
 #include <string>
 #include <vector>
 
-#include "catalogue/AccountFile.h"
+#include "catalogue/CategoryDatabase.h"
+#include "settings/AccountFile.h"
 #include "engine/JobTypes.h"
 #include "engine/WebAccess.h"
 #include "run/PendingResult.h"
@@ -18,6 +19,9 @@
 namespace vormla {
 
 class RetrievalJob;
+
+// The job's snapshot of a tree's node list (caption, code, level, parent).
+std::vector<CategoryNode> ToEngineNodes(const std::vector<CatalogueNode>& nodes);
 
 struct RunRequest {
   SearchConditions Conditions;  // FilePath: the target; checked by StartRules

@@ -4,8 +4,8 @@
 
 #include <algorithm>
 
-#include "engine/FolderProbe.h"
-#include "web/TextOps.h"
+#include "files/FolderProbe.h"
+#include "text/TextOps.h"
 
 namespace vormla {
 

@@ -5,7 +5,7 @@
 
 #include <string>
 
-#include "catalogue/AccountFile.h"
+#include "settings/AccountFile.h"
 
 namespace vormla {
 

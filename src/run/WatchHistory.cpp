@@ -8,7 +8,7 @@
 #include <cerrno>
 #include <sstream>
 
-#include "catalogue/WholeFile.h"
+#include "files/WholeFile.h"
 #include "run/PendingResult.h"
 #include "run/WatchFolder.h"
 

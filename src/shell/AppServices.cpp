@@ -6,7 +6,7 @@
 #include <QMessageBox>
 #include <QUrl>
 
-#include "desktop/LauncherProgress.h"
+#include "shell/LauncherProgress.h"
 
 namespace vormla {
 

@@ -7,7 +7,7 @@
 #include <QString>
 #include <cstdint>
 
-#include "desktop/LauncherProgress.h"
+#include "shell/LauncherProgress.h"
 
 class QWidget;
 

@@ -2,8 +2,8 @@
 
 #include <string>
 
-#include "web/KeywordText.h"
-#include "web/TextOps.h"
+#include "text/KeywordText.h"
+#include "text/TextOps.h"
 
 namespace vormla {
 

@@ -13,11 +13,11 @@
 #include <QToolButton>
 #include <QTreeWidget>
 
-#include "desktop/DigitsEdit.h"
+#include "shell/DigitsEdit.h"
 #include "run/Run.h"
 #include "shell/RunObserver.h"
 #include "shell/KeywordValidator.h"
-#include "web/TextOps.h"
+#include "text/TextOps.h"
 
 namespace vormla {
 

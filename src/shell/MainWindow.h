@@ -19,7 +19,7 @@
 
 #include "catalogue/CategoryDatabase.h"
 #include "catalogue/CategoryTree.h"
-#include "catalogue/Settings.h"
+#include "settings/Settings.h"
 #include "engine/JobTypes.h"
 #include "run/RunReport.h"
 #include "shell/AppServices.h"

@@ -13,8 +13,8 @@
 #include <QToolButton>
 #include <QTreeWidget>
 
-#include "catalogue/Settings.h"
-#include "desktop/DigitsEdit.h"
+#include "settings/Settings.h"
+#include "shell/DigitsEdit.h"
 
 namespace vormla {
 

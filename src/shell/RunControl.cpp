@@ -22,15 +22,15 @@
 #include <thread>
 #include <utility>
 
-#include "catalogue/AccountFile.h"
-#include "desktop/DigitsEdit.h"
+#include "settings/AccountFile.h"
+#include "shell/DigitsEdit.h"
 #include "engine/WebAccess.h"
 #include "run/Run.h"
 #include "run/RunTexts.h"
 #include "run/StartRules.h"
 #include "shell/MainWindow.h"
 #include "shell/RunObserver.h"
-#include "web/SiteConfig.h"
+#include "net/SiteConfig.h"
 
 namespace vormla {
 

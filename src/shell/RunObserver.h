@@ -9,7 +9,7 @@
 
 #include "engine/JobTypes.h"
 #include "shell/MainWindow.h"
-#include "web/TextOps.h"
+#include "text/TextOps.h"
 
 namespace vormla {
 

@@ -5,7 +5,7 @@
 #include <QTimer>
 #include <exception>
 
-#include "catalogue/AppPaths.h"
+#include "settings/AppPaths.h"
 #include "shell/AppServices.h"
 #include "shell/AppSetup.h"
 #include "shell/CloseOnSignal.h"

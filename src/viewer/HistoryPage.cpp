@@ -9,8 +9,8 @@
 #include <QVBoxLayout>
 #include <algorithm>
 
-#include "engine/ChangeReport.h"
-#include "engine/ResultCsvReader.h"
+#include "results/ChangeReport.h"
+#include "results/ResultCsvReader.h"
 #include "viewer/PriceChart.h"
 #include "viewer/ResultLoader.h"
 

@@ -2,7 +2,7 @@
 
 #include <QSettings>
 
-#include "catalogue/AppPaths.h"
+#include "settings/AppPaths.h"
 
 namespace vormla::viewer {
 

@@ -2,7 +2,7 @@
 
 #include <QMetaObject>
 
-#include "engine/ResultCsvReader.h"
+#include "results/ResultCsvReader.h"
 
 namespace vormla::viewer {
 

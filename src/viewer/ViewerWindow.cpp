@@ -11,7 +11,7 @@
 #include <algorithm>
 #include <optional>
 
-#include "catalogue/AppPaths.h"
+#include "settings/AppPaths.h"
 #include "results/FolderFiles.h"
 #include "results/WatchList.h"
 #include "run/WatchFolder.h"

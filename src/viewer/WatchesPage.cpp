@@ -9,7 +9,7 @@
 #include <QTableWidget>
 #include <QVBoxLayout>
 
-#include "catalogue/AppPaths.h"
+#include "settings/AppPaths.h"
 #include "viewer/NewWatchDialog.h"
 #include "viewer/ViewerServices.h"
 

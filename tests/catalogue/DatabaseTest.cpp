@@ -2,10 +2,10 @@
 
 #include <random>
 
-#include "CatalogueTestKit.h"
+#include "support/ScratchFiles.h"
 #include "catalogue/CategoryDatabase.h"
 #include "catalogue/CategoryTree.h"
-#include "web/TextOps.h"
+#include "text/TextOps.h"
 
 namespace vormla {
 namespace {
@@ -146,19 +146,6 @@ TEST_F(EdgeCatalogue, HalfWidthKanaConvertToShiftJisSingleBytes) {
   const auto top = db.LoadTopCategories();
   EXPECT_EQ(top[2].NameUtf8, "ｷｰ順序ﾃｽﾄ");
   EXPECT_EQ(top[2].Name, std::string("\xB7\xB0\x8F\x87\x8F\x98\xC3\xBD\xC4"));
-}
-
-TEST(CategoryDatabase, EngineSnapshotKeepsCaptionCodeLevelAndParent) {
-  CategoryDatabase db(CatalogueFile("catalogue-edge.db"));
-  const auto nodes = db.LoadCategoryTree(2);
-  const auto engine = ToEngineNodes(nodes);
-  ASSERT_EQ(engine.size(), nodes.size());
-  for (size_t i = 0; i < nodes.size(); ++i) {
-    EXPECT_EQ(engine[i].Caption, nodes[i].Caption);
-    EXPECT_EQ(engine[i].Code, nodes[i].Code);
-    EXPECT_EQ(engine[i].Level, nodes[i].Level);
-    EXPECT_EQ(engine[i].Parent, nodes[i].Parent);
-  }
 }
 
 TEST(CategoryDatabase, EmptyCatalogueLeavesNoSelection) {

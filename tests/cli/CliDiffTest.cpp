@@ -18,7 +18,7 @@
 #include "cli/CliDiff.h"
 #include "CliTestKit.h"
 #include "engine/RetrievalJob.h"
-#include "web/TextOps.h"
+#include "text/TextOps.h"
 
 namespace vormla::cli {
 namespace {

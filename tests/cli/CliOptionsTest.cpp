@@ -9,11 +9,11 @@
 #include <cstring>
 #include <sstream>
 
-#include "catalogue/AppPaths.h"
-#include "catalogue/Settings.h"
+#include "settings/AppPaths.h"
+#include "settings/Settings.h"
 #include "cli/CliOptions.h"
 #include "CliTestKit.h"
-#include "web/TextOps.h"
+#include "text/TextOps.h"
 
 namespace vormla::cli {
 namespace {

@@ -6,7 +6,7 @@
 #include <cstdlib>
 
 #include "cli/CliProgress.h"
-#include "web/TextOps.h"
+#include "text/TextOps.h"
 
 namespace vormla::cli {
 namespace {

@@ -18,7 +18,7 @@
 #include "CliTestKit.h"
 #include "demo-market/DemoMarket.h"
 #include "engine/RetrievalJob.h"
-#include "web/TextOps.h"
+#include "text/TextOps.h"
 
 #include "support/LocalPorts.h"
 #include "support/SmallFileSystem.h"

@@ -30,7 +30,7 @@ extern char** environ;
 #include "catalogue/CategoryDatabase.h"
 #include "demo-market/DemoMarket.h"
 #include "support/ResultCsv.h"
-#include "web/TextOps.h"
+#include "text/TextOps.h"
 
 namespace vormla::clitest {
 

@@ -15,7 +15,7 @@
 #include "demo-market/DemoMarket.h"
 #include "engine/RetrievalJob.h"
 #include "run/WatchFolder.h"
-#include "web/TextOps.h"
+#include "text/TextOps.h"
 
 namespace vormla::cli {
 namespace {

@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "engine/PageView.h"
-#include "web/TextOps.h"
+#include "text/TextOps.h"
 
 namespace vormla {
 namespace {

@@ -10,7 +10,7 @@
 #include "FakeWebAccess.h"
 #include "JobTestKit.h"
 #include "engine/RetrievalJob.h"
-#include "web/TextOps.h"
+#include "text/TextOps.h"
 
 namespace vormla::testing {
 

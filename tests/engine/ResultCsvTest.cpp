@@ -3,8 +3,8 @@
 #include <gtest/gtest.h>
 
 #include "JobTestKit.h"
-#include "engine/ResultCsvReader.h"
-#include "engine/ResultDiff.h"
+#include "results/ResultCsvReader.h"
+#include "results/ResultDiff.h"
 #include "engine/ResultFile.h"
 #include "engine/RetrievalJob.h"
 

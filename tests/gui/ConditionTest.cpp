@@ -8,8 +8,8 @@
 #include <QTreeWidget>
 
 #include "GuiTestKit.h"
-#include "catalogue/Settings.h"
-#include "desktop/DigitsEdit.h"
+#include "settings/Settings.h"
+#include "shell/DigitsEdit.h"
 
 namespace vormla::test {
 

@@ -15,8 +15,8 @@
 #include <QTreeWidget>
 
 #include "GuiTestKit.h"
-#include "desktop/DigitsEdit.h"
-#include "catalogue/Settings.h"
+#include "shell/DigitsEdit.h"
+#include "settings/Settings.h"
 
 namespace vormla::test {
 namespace {

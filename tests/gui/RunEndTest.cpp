@@ -18,7 +18,7 @@
 
 #include "GuiTestKit.h"
 #include "RunTestKit.h"
-#include "desktop/DigitsEdit.h"
+#include "shell/DigitsEdit.h"
 #include "engine/RetrievalJob.h"
 #include "support/LocalPorts.h"
 #include "support/SmallFileSystem.h"

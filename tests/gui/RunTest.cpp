@@ -27,11 +27,11 @@
 #include "support/LocalPorts.h"
 #include "support/ResultCsv.h"
 #include "demo-market/DemoMarket.h"
-#include "desktop/DigitsEdit.h"
-#include "desktop/LauncherProgress.h"
+#include "shell/DigitsEdit.h"
+#include "shell/LauncherProgress.h"
 #include "engine/RetrievalJob.h"
 #include "run/Run.h"
-#include "web/TextOps.h"
+#include "text/TextOps.h"
 
 namespace vormla::test {
 

@@ -15,8 +15,8 @@
 #include <functional>
 
 #include "GuiTestKit.h"
-#include "desktop/DigitsEdit.h"
-#include "web/TextOps.h"
+#include "shell/DigitsEdit.h"
+#include "text/TextOps.h"
 
 namespace vormla::test {
 

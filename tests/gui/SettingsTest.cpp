@@ -9,9 +9,9 @@
 #include <QTreeWidget>
 
 #include "GuiTestKit.h"
-#include "catalogue/Settings.h"
-#include "desktop/DigitsEdit.h"
-#include "web/TextOps.h"
+#include "settings/Settings.h"
+#include "shell/DigitsEdit.h"
+#include "text/TextOps.h"
 
 namespace vormla::test {
 

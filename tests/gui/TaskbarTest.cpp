@@ -6,7 +6,7 @@
 #include <cstdio>
 
 #include "GuiTestKit.h"
-#include "desktop/LauncherProgress.h"
+#include "shell/LauncherProgress.h"
 
 namespace vormla::test {
 

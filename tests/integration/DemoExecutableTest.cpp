@@ -12,8 +12,8 @@
 
 #include "HttpFetchTestKit.h"
 #include "engine/JobTestKit.h"
-#include "web/HttpFetch.h"
-#include "web/SiteConfig.h"
+#include "net/HttpFetch.h"
+#include "net/SiteConfig.h"
 
 namespace vormla::testing {
 namespace {

@@ -9,7 +9,7 @@
 
 #include "DemoTestKit.h"
 #include "demo-market/DemoText.h"
-#include "web/HttpFetch.h"
+#include "net/HttpFetch.h"
 
 namespace vormla::testing {
 namespace {

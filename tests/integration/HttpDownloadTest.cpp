@@ -2,7 +2,7 @@
 // replaces one that is already there.
 #include "HttpFetchTestKit.h"
 #include "support/SmallFileSystem.h"
-#include "web/HttpFetch.h"
+#include "net/HttpFetch.h"
 
 #include <gmock/gmock.h>
 

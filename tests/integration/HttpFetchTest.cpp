@@ -1,7 +1,7 @@
 // GET and POST into memory against local HTTPS servers.
 #include "HttpFetchTestKit.h"
 #include "RawFaultServer.h"
-#include "web/HttpFetch.h"
+#include "net/HttpFetch.h"
 
 #include <gmock/gmock.h>
 

@@ -4,7 +4,7 @@
 
 #include "HttpTestServer.h"
 #include "demo-market/ThrowawayCa.h"
-#include "web/HttpFetch.h"
+#include "net/HttpFetch.h"
 
 #include <fcntl.h>
 #include <gtest/gtest.h>

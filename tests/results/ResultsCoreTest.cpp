@@ -7,15 +7,15 @@
 #include <filesystem>
 #include <fstream>
 
-#include "engine/ChangeReport.h"
-#include "engine/ResultCsvReader.h"
+#include "results/ChangeReport.h"
+#include "results/ResultCsvReader.h"
 #include "engine/RetrievalJob.h"
 #include "results/ChangeReportFile.h"
 #include "results/FolderFiles.h"
 #include "results/PriceHistory.h"
 #include "results/TextOrder.h"
 #include "results/WatchList.h"
-#include "web/TextOps.h"
+#include "text/TextOps.h"
 
 namespace vormla::results {
 namespace {

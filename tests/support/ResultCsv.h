@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "web/TextOps.h"
+#include "text/TextOps.h"
 
 namespace vormla::testing {
 

@@ -3,7 +3,7 @@
 #include <QFile>
 
 #include "engine/RetrievalJob.h"
-#include "web/TextOps.h"
+#include "text/TextOps.h"
 
 namespace vormla::viewtest {
 

@@ -22,7 +22,7 @@
 #include "viewer/PriceChart.h"
 #include "viewer/ViewerWindow.h"
 #include "viewer/WatchesPage.h"
-#include "web/TextOps.h"
+#include "text/TextOps.h"
 
 namespace vormla::viewtest {
 
