@@ -75,8 +75,8 @@ void MainWindow::ConnectControls() {
 // Creation, first show, closing
 
 void MainWindow::FormCreate() {
-  TaskbarReady = false;
-  TaskbarReady = services_.InitializeTaskbarAPI();
+  taskbarReady_ = false;
+  taskbarReady_ = services_.InitializeTaskbarAPI();
   try {
     OpenCatalogue();
   } catch (const std::exception& error) {
@@ -140,7 +140,7 @@ void MainWindow::closeEvent(QCloseEvent* event) {
       closeEvent(event);
       return;
     }
-    RunResult = RunResult == RunCode::kCloseConfirmed ? RunCode::kClosing : RunCode::kCloseConfirmed;
+    runResult_ = runResult_ == RunCode::kCloseConfirmed ? RunCode::kClosing : RunCode::kCloseConfirmed;
     btnCancelClick();
   }
   event->ignore();
