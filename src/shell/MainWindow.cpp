@@ -41,8 +41,6 @@ MainWindow::MainWindow(AppServices& services, std::string dbPath, std::string in
       catalogue_(std::move(dbPath)) {
   // The fixed layout (MainWindowLayout.cpp), then the behaviour.
   CreateControls();
-  CreatePriceEdits();
-  SetTabOrder();
   ConnectControls();
   FormCreate();
 }

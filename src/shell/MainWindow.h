@@ -14,6 +14,7 @@
 #include <atomic>
 #include <memory>
 #include <optional>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -123,10 +124,12 @@ class MainWindow : public QWidget {
   void btnCancelClick();
 
  private:
-  // The fixed layout (MainWindowLayout.cpp): controls, bounds, fonts, captions.
+  // The fixed layout (MainWindowLayout.cpp): a table of the controls with their
+  // kinds, captions, bounds, fonts and tab order.
+  struct ControlSpec;
+  static std::span<const ControlSpec> Layout();
   void CreateControls();
-  void CreatePriceEdits();
-  void SetTabOrder();
+  QWidget* CreateControl(const ControlSpec& spec);
   // The handlers, event filters and validator on those controls.
   void ConnectControls();
   void FormCreate();
