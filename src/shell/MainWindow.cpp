@@ -41,8 +41,6 @@ MainWindow::MainWindow(AppServices& services, std::string dbPath, std::string in
       catalogue_(std::move(dbPath)) {
   // The fixed layout (MainWindowLayout.cpp), then the behaviour.
   CreateControls();
-  CreatePriceEdits();
-  SetTabOrder();
   ConnectControls();
   FormCreate();
 }
@@ -75,8 +73,8 @@ void MainWindow::ConnectControls() {
 // Creation, first show, closing
 
 void MainWindow::FormCreate() {
-  TaskbarReady = false;
-  TaskbarReady = services_.InitializeTaskbarAPI();
+  taskbarReady_ = false;
+  taskbarReady_ = services_.InitializeTaskbarAPI();
   try {
     OpenCatalogue();
   } catch (const std::exception& error) {
@@ -140,7 +138,7 @@ void MainWindow::closeEvent(QCloseEvent* event) {
       closeEvent(event);
       return;
     }
-    RunResult = RunResult == RunCode::kCloseConfirmed ? RunCode::kClosing : RunCode::kCloseConfirmed;
+    runResult_ = runResult_ == RunCode::kCloseConfirmed ? RunCode::kClosing : RunCode::kCloseConfirmed;
     btnCancelClick();
   }
   event->ignore();

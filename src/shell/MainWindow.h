@@ -14,6 +14,7 @@
 #include <atomic>
 #include <memory>
 #include <optional>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -67,7 +68,115 @@ class MainWindow : public QWidget {
              QWidget* parent = nullptr);
   ~MainWindow() override;
 
-  // The stored controls.
+  // How the current or last run stands: its code, and once it has reached the
+  // window, its report. IsRunning: from the start of a run until its end has
+  // reached the window.
+  RunCode RunResult() const { return runResult_; }
+  const RunReport& LastReport() const { return lastReport_; }
+  bool IsRunning() const { return isRunning_; }
+  // The current run, null when idle.
+  const Run* CurrentRun() const { return worker_.get(); }
+  // Workers still stopping after their run was left (second Cancel press) or
+  // ending after their last call; each is joined once it has returned.
+  int StoppingWorkers() const { return static_cast<int>(retired_.size()); }
+  // The launcher entry takes the progress.
+  bool TaskbarReady() const { return taskbarReady_; }
+  // What the last Start fixed: the result file (native path) and the
+  // selected-category list ("1,2,5," or "").
+  const QString& ResultFilePath() const { return strFilePath; }
+  const std::string& CategoryList() const { return strCtgrList; }
+
+  bool DbFound() const { return catalogue_.DbFound(); }
+  // The check marks; the tree widget mirrors them.
+  const CategoryTree& Tree() const { return tree_; }
+  // The widget item of a node index (nullptr when out of range).
+  QTreeWidgetItem* NodeItem(int index) const;
+
+  // Snapshots a run is given: the conditions as the controls hold them (texts in
+  // Shift-JIS, the two paths native) and the node list of the tree.
+  SearchConditions SnapshotConditions() const;
+  std::vector<CategoryNode> SnapshotNodes() const;
+
+  // The status label: right edge fixed, growing to the left with its text. Write
+  // it only through here; QLabel does not resize itself on setText.
+  void SetStatusText(const QString& text);
+
+ signals:
+  // Every text the status label is given, in order.
+  void StatusShown(const QString& text);
+
+ protected:
+  void showEvent(QShowEvent* event) override;
+  void closeEvent(QCloseEvent* event) override;
+  bool eventFilter(QObject* watched, QEvent* event) override;
+
+ private slots:
+  void btnClearClick();
+  void txtWordDblClick();
+  void btnDirPathClick();
+  void chkImgSaveClick();
+  void cmbCtgrClick();
+  void chkItemClick();
+  void spbButtonClick();
+  // Run control: start a run; cancel it, or finish it when the worker reports its
+  // end (JobFinished arrives here too).
+  void btnActionClick();
+  void btnCancelClick();
+
+ private:
+  // The fixed layout (MainWindowLayout.cpp): a table of the controls with their
+  // kinds, captions, bounds, fonts and tab order.
+  struct ControlSpec;
+  static std::span<const ControlSpec> Layout();
+  void CreateControls();
+  QWidget* CreateControl(const ControlSpec& spec);
+  // The handlers, event filters and validator on those controls.
+  void ConnectControls();
+  void FormCreate();
+  void StartupLoad();
+  void TreeViewEnter();
+  void TreeViewItemChanged(QTreeWidgetItem* item, int column);
+  void SetFolderEditable(bool editable);
+  void MirrorMarks(const std::vector<int>& changed);
+  void RebuildTreeWidget();
+  void SelectNode(int index, bool scrollToTop);
+  // The node index of a widget item (-1 when it is not one of ours).
+  int NodeIndex(const QTreeWidgetItem* item) const;
+  void ApplyConditions(const SettingsValues& values);
+  void SelectCategory(int category);
+  // Catalogue and settings.
+  void OpenCatalogue();
+  void LoadTopCategories();
+  void LoadCategoryTree();
+  void LoadSettings();
+  // Throws ProfileWriteError when the file refuses a write.
+  void SaveSettings();
+  void SyncSelectAllBox();
+  // The standard error box for an error a lower layer raised.
+  void ShowException(const std::exception& error);
+  Answer Ask(const Message& message);
+
+  // Run control.
+  friend class RunObserver;
+  void FinishRun(RunCode code);
+  // The run's closing message (not for a cancelled run); true when it asked to
+  // open the file and the answer was Yes.
+  bool ShowEndMessage();
+  // A start rule's refusal in an error box; false when the check passed.
+  bool Refuse(const StartCheck& check);
+  void SetRunningMode();
+  void SetIdleMode();
+  void LeaveRun();
+  void ReapWorkers(bool wait);
+  bool ConfirmReplacing(const QString& dialogChoice);
+  // The progress routines, on the GUI thread, for the run with that id only.
+  void InitProgress(int categoryTotal);
+  void StepProgress();
+  void ShowItemProgress(const QString& text);
+  void ShowProgressStatus(const QString& text);
+  void JobFinished();
+
+  // The controls, named as they are found by object name.
   QLabel* lblWord = nullptr;
   QLabel* lblWsprice = nullptr;
   QLabel* lblSrprice = nullptr;
@@ -95,119 +204,21 @@ class MainWindow : public QWidget {
   QToolButton* spbExpand = nullptr;
   QToolButton* spbCollapse = nullptr;
   QProgressBar* prgBar = nullptr;
-
-  // The four price bounds, created by the constructor: wholesale from / to,
-  // retail from / to.
+  // The four price bounds: wholesale from / to, retail from / to.
   DigitsEdit* txtPrice1 = nullptr;
   DigitsEdit* txtPrice2 = nullptr;
   DigitsEdit* txtPrice3 = nullptr;
   DigitsEdit* txtPrice4 = nullptr;
   std::array<DigitsEdit*, 4> txtPrice{};
 
-  // Run state. IsRunning: from the start of a run until the run's end has
-  // reached the window (then LastReport tells how it ended).
-  RunReport LastReport;
-  bool TaskbarReady = false;
-  std::atomic<bool> IsRunning{false};
-  RunCode RunResult = RunCode::kNormal;
+  // Run state.
+  RunReport lastReport_;
+  bool taskbarReady_ = false;
+  std::atomic<bool> isRunning_{false};
+  RunCode runResult_ = RunCode::kNormal;
   QString strFilePath;      // the result file, native path
   std::string strCtgrList;  // the selected-category list, "1,2,5," or ""
-  // The current run, null when idle.
-  std::unique_ptr<Run> Worker;
-  // Workers still stopping after their run was left (second Cancel press) or
-  // ending after their last call; each is joined once it has returned.
-  int StoppingWorkers() const { return static_cast<int>(retired_.size()); }
-
-  bool DbFound() const { return catalogue_.DbFound(); }
-  const std::string& DatabasePath() const { return catalogue_.Path(); }
-  const std::string& SettingsFilePath() const { return iniPath_; }
-  // The check marks; the tree widget mirrors them.
-  const CategoryTree& Tree() const { return tree_; }
-  // The widget item of a node index (nullptr when out of range).
-  QTreeWidgetItem* NodeItem(int index) const;
-  // The node index of a widget item (-1 when it is not one of ours).
-  int NodeIndex(const QTreeWidgetItem* item) const;
-
-  // Snapshots a run is given: the conditions as the controls hold them (texts in
-  // Shift-JIS, the two paths native) and the node list of the tree.
-  SearchConditions SnapshotConditions() const;
-  std::vector<CategoryNode> SnapshotNodes() const;
-
-  // The status label: right edge fixed, growing to the left with its text. Write
-  // it only through here; QLabel does not resize itself on setText.
-  void SetStatusText(const QString& text);
-
-  // Catalogue and settings.
-  void OpenCatalogue();
-  void LoadTopCategories();
-  void LoadCategoryTree();
-  void LoadSettings();
-  // Throws ProfileWriteError when the file refuses a write.
-  void SaveSettings();
-  void SyncSelectAllBox();
-
- signals:
-  // Every text the status label is given, in order.
-  void StatusShown(const QString& text);
-
- public slots:
-  void btnClearClick();
-  void txtWordDblClick();
-  void btnDirPathClick();
-  void chkImgSaveClick();
-  void cmbCtgrClick();
-  void chkItemClick();
-  void spbButtonClick();
-  // Run control: start a run; cancel it, or finish it when the worker reports its
-  // end (JobFinished arrives here too).
-  void btnActionClick();
-  void btnCancelClick();
-
- protected:
-  void showEvent(QShowEvent* event) override;
-  void closeEvent(QCloseEvent* event) override;
-  bool eventFilter(QObject* watched, QEvent* event) override;
-
- private:
-  // The fixed layout (MainWindowLayout.cpp): controls, bounds, fonts, captions.
-  void CreateControls();
-  void CreatePriceEdits();
-  void SetTabOrder();
-  // The handlers, event filters and validator on those controls.
-  void ConnectControls();
-  void FormCreate();
-  void StartupLoad();
-  void TreeViewEnter();
-  void TreeViewItemChanged(QTreeWidgetItem* item, int column);
-  void SetFolderEditable(bool editable);
-  void MirrorMarks(const std::vector<int>& changed);
-  void RebuildTreeWidget();
-  void SelectNode(int index, bool scrollToTop);
-  void ApplyConditions(const SettingsValues& values);
-  void SelectCategory(int category);
-  // The standard error box for an error a lower layer raised.
-  void ShowException(const std::exception& error);
-  Answer Ask(const Message& message);
-
-  // Run control.
-  friend class RunObserver;
-  void FinishRun(RunCode code);
-  // The run's closing message (not for a cancelled run); true when it asked to
-  // open the file and the answer was Yes.
-  bool ShowEndMessage();
-  // A start rule's refusal in an error box; false when the check passed.
-  bool Refuse(const StartCheck& check);
-  void SetRunningMode();
-  void SetIdleMode();
-  void LeaveRun();
-  void ReapWorkers(bool wait);
-  bool ConfirmReplacing(const QString& dialogChoice);
-  // The progress routines, on the GUI thread, for the run with that id only.
-  void InitProgress(int categoryTotal);
-  void StepProgress();
-  void ShowItemProgress(const QString& text);
-  void ShowProgressStatus(const QString& text);
-  void JobFinished();
+  std::unique_ptr<Run> worker_;
 
   AppServices& services_;
   std::string iniPath_;

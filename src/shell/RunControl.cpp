@@ -87,7 +87,7 @@ const QString kCancelCaption = QStringLiteral("中断確認");
 MainWindow::~MainWindow() {
   // A worker still going is told to stop and waited for: it must not outlive
   // the window it reports to.
-  if (Worker) Worker->Cancel();
+  if (worker_) worker_->Cancel();
   LeaveRun();
   for (RetiredRun& run : retired_) run.Worker->Cancel();
   ReapWorkers(true);
@@ -126,7 +126,7 @@ void MainWindow::btnActionClick() {
   strFilePath = Q(target);
   if (Refuse(output) || !ConfirmReplacing(chosen)) return;
 
-  RunResult = RunCode::kNormal;
+  runResult_ = RunCode::kNormal;
   services_.SetBusyCursor();
   SetRunningMode();
 
@@ -139,25 +139,25 @@ void MainWindow::btnActionClick() {
   SetStatusText(Q(StartingText()));
   repaint();
 
-  if (Worker) return;
+  if (worker_) return;
   // A worker left stopping shares the process's cookie jar: it must be gone
   // before the next one signs in.
   startWaiting_ = true;
   ReapWorkers(true);
   startWaiting_ = false;
   activeRun_ = ++runCounter_;
-  IsRunning = true;
+  isRunning_ = true;
   request.Conditions = SnapshotConditions();
   request.Nodes = SnapshotNodes();
   observer_ = std::make_unique<RunObserver>(*this, activeRun_);
-  Worker = std::make_unique<Run>(std::move(request), *observer_, NetworkWebAccess(), SiteRoot());
-  if (!Worker->Start()) {
+  worker_ = std::make_unique<Run>(std::move(request), *observer_, NetworkWebAccess(), SiteRoot());
+  if (!worker_->Start()) {
     // No file beside the target: over before anything was fetched.
-    LastReport = Worker->Report();
-    Worker.reset();
+    lastReport_ = worker_->Report();
+    worker_.reset();
     observer_.reset();
     activeRun_ = 0;
-    IsRunning = false;
+    isRunning_ = false;
     FinishRun(RunCode::kFileError);
     return;
   }
@@ -230,7 +230,7 @@ void MainWindow::InitProgress(int categoryTotal) {
 
 void MainWindow::StepProgress() {
   prgBar->setValue(prgBar->value() + 1);
-  if (TaskbarReady) services_.SetTaskbarProgressValue(prgBar->value(), prgBar->maximum());
+  if (taskbarReady_) services_.SetTaskbarProgressValue(prgBar->value(), prgBar->maximum());
 }
 
 void MainWindow::ShowItemProgress(const QString& text) { SetStatusText(text); }
@@ -238,8 +238,8 @@ void MainWindow::ShowItemProgress(const QString& text) { SetStatusText(text); }
 void MainWindow::ShowProgressStatus(const QString& text) { SetStatusText(text); }
 
 void MainWindow::JobFinished() {
-  IsRunning = false;
-  if (Worker) LastReport = Worker->Report();
+  isRunning_ = false;
+  if (worker_) lastReport_ = worker_->Report();
   btnCancelClick();
 }
 
@@ -249,7 +249,7 @@ void MainWindow::JobFinished() {
 void MainWindow::btnCancelClick() {
   if (activeRun_ == 0) return;  // no run to cancel or finish
 
-  if (RunResult == RunCode::kNormal && IsRunning) {
+  if (runResult_ == RunCode::kNormal && isRunning_) {
     const int run = activeRun_;
     cancelQuestionOpen_ = true;
     const Answer answer = Ask(Question(QStringLiteral("取得処理を中断します。\nよろしいですか？"), kCancelCaption));
@@ -261,42 +261,42 @@ void MainWindow::btnCancelClick() {
       return;
     }
     if (answer != Answer::Yes) return;
-    RunResult = RunCode::kCancelled;
-    if (Worker) Worker->Cancel();
+    runResult_ = RunCode::kCancelled;
+    if (worker_) worker_->Cancel();
     return;
   }
 
-  if (RunResult == RunCode::kNormal && !IsRunning) {
+  if (runResult_ == RunCode::kNormal && !isRunning_) {
     LeaveRun();
-    RunResult = CodeOf(LastReport.Outcome);
-    FinishRun(RunResult);
+    runResult_ = CodeOf(lastReport_.Outcome);
+    FinishRun(runResult_);
     return;
   }
 
-  if (!IsRunning) {
+  if (!isRunning_) {
     LeaveRun();
     // A result file that failed is reported also when the user had stopped the run.
-    if (LastReport.Outcome == RunOutcome::kFileError) {
-      if (RunResult == RunCode::kCancelled) {
-        RunResult = RunCode::kFileError;
+    if (lastReport_.Outcome == RunOutcome::kFileError) {
+      if (runResult_ == RunCode::kCancelled) {
+        runResult_ = RunCode::kFileError;
       } else {
         ShowEndMessage();
       }
     }
-    FinishRun(RunResult);
+    FinishRun(runResult_);
     return;
   }
 
-  if (RunResult == RunCode::kCloseConfirmed) {
-    if (Worker) Worker->Cancel();
-    RunResult = RunCode::kClosing;
+  if (runResult_ == RunCode::kCloseConfirmed) {
+    if (worker_) worker_->Cancel();
+    runResult_ = RunCode::kClosing;
     return;
   }
 
   // Cancel pressed again while the worker is still stopping: leave it to stop on
   // its own (it is joined before the next run and at exit) and finish now.
   LeaveRun();
-  FinishRun(RunResult);
+  FinishRun(runResult_);
 }
 
 void MainWindow::FinishRun(RunCode code) {
@@ -339,16 +339,16 @@ void MainWindow::FinishRun(RunCode code) {
     case RunCode::kCancelled:
       break;
   }
-  if (TaskbarReady) services_.SetTaskbarProgressState(tbpsNone);
+  if (taskbarReady_) services_.SetTaskbarProgressState(tbpsNone);
   SetStatusText(QString());
   prgBar->setValue(0);
   SetIdleMode();
 }
 
 bool MainWindow::ShowEndMessage() {
-  const EndMessage end = WindowEndMessage(LastReport);
+  const EndMessage end = WindowEndMessage(lastReport_);
   if (end.Text.empty()) return false;
-  if (LastReport.Outcome != RunOutcome::kComplete) {
+  if (lastReport_.Outcome != RunOutcome::kComplete) {
     Ask(Notice(Q(end.Text), Q(end.Caption)));
     return false;
   }
@@ -362,8 +362,8 @@ bool MainWindow::ShowEndMessage() {
 
 void MainWindow::LeaveRun() {
   activeRun_ = 0;
-  IsRunning = false;
-  if (Worker) retired_.push_back({std::move(observer_), std::move(Worker)});
+  isRunning_ = false;
+  if (worker_) retired_.push_back({std::move(observer_), std::move(worker_)});
   observer_.reset();
   if (retired_.empty()) return;
   if (reaper_ == nullptr) {

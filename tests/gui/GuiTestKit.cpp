@@ -1,7 +1,9 @@
 #include "GuiTestKit.h"
 
 #include <QApplication>
+#include <QComboBox>
 #include <QDBusConnection>
+#include <QPushButton>
 #include <QStyle>
 #include <QStyleOptionViewItem>
 #include <QTest>
@@ -70,6 +72,17 @@ void LauncherListener::OnUpdate(const QString& uri, const QVariantMap& propertie
   Updates << update;
 }
 
+void ChooseCategory(MainWindow& window, int index) {
+  auto* list = Control<QComboBox>(window, "cmbCtgr");
+  list->setCurrentIndex(index);
+  emit list->activated(index);
+}
+
+bool WindowIdle(const MainWindow& window) {
+  return Control<QPushButton>(window, "btnAction")->isEnabled() &&
+         !Control<QPushButton>(window, "btnCancel")->isEnabled();
+}
+
 bool WidgetChecked(const MainWindow& window, int index) {
   return window.NodeItem(index)->checkState(0) == Qt::Checked;
 }
@@ -87,7 +100,7 @@ QString ModelMarks(const MainWindow& window) {
 namespace {
 
 QRect CheckRect(MainWindow& window, int index) {
-  QTreeWidget* tree = window.TreeView;
+  auto* tree = Control<QTreeWidget>(window, "TreeView");
   QTreeWidgetItem* item = window.NodeItem(index);
   tree->scrollToItem(item);
   QStyleOptionViewItem option;
@@ -103,16 +116,18 @@ QRect CheckRect(MainWindow& window, int index) {
 
 void ClickCheckBox(MainWindow& window, int index) {
   const QPoint at = CheckRect(window, index).center();
-  QTest::mouseMove(window.TreeView->viewport(), at);
-  QTest::mouseClick(window.TreeView->viewport(), Qt::LeftButton, Qt::NoModifier, at);
+  QWidget* rows = Control<QTreeWidget>(window, "TreeView")->viewport();
+  QTest::mouseMove(rows, at);
+  QTest::mouseClick(rows, Qt::LeftButton, Qt::NoModifier, at);
 }
 
 void ClickCaption(MainWindow& window, int index) {
+  auto* tree = Control<QTreeWidget>(window, "TreeView");
   const QRect box = CheckRect(window, index);
-  const QRect row = window.TreeView->visualItemRect(window.NodeItem(index));
+  const QRect row = tree->visualItemRect(window.NodeItem(index));
   const QPoint at(box.right() + 30, row.center().y());
-  QTest::mouseMove(window.TreeView->viewport(), at);
-  QTest::mouseClick(window.TreeView->viewport(), Qt::LeftButton, Qt::NoModifier, at);
+  QTest::mouseMove(tree->viewport(), at);
+  QTest::mouseClick(tree->viewport(), Qt::LeftButton, Qt::NoModifier, at);
 }
 
 }  // namespace vormla::test

@@ -10,8 +10,10 @@
 #include <QTemporaryDir>
 #include <QTreeWidgetItem>
 #include <QVariantMap>
-#include <functional>
+#include <QWidget>
 #include <deque>
+#include <functional>
+#include <initializer_list>
 #include <memory>
 #include <string>
 #include <vector>
@@ -136,6 +138,30 @@ struct WindowFixture {
   TestProgramFolder Folder;
   std::unique_ptr<MainWindow> Window;
 };
+
+// The window's control of that object name and type. A missing one ends the test
+// program at once, naming it: every step after it would only crash.
+template <typename Widget>
+Widget* Control(const QWidget& window, const char* name) {
+  auto* control = window.findChild<Widget*>(QLatin1String(name));
+  if (control == nullptr) qFatal("the window has no %s named %s", Widget::staticMetaObject.className(), name);
+  return control;
+}
+
+// The controls of those names, in that order.
+template <typename Widget = QWidget>
+QList<Widget*> Controls(const QWidget& window, std::initializer_list<const char*> names) {
+  QList<Widget*> controls;
+  for (const char* name : names) controls << Control<Widget>(window, name);
+  return controls;
+}
+
+// Chooses a top-level category in the list as the user does: the list reports
+// the choice as activated, which a change by the program is not.
+void ChooseCategory(MainWindow& window, int index);
+
+// Start enabled, Cancel disabled: no run going.
+bool WindowIdle(const MainWindow& window);
 
 // The widget's own check state of a node.
 bool WidgetChecked(const MainWindow& window, int index);

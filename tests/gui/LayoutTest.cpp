@@ -58,144 +58,149 @@ class LayoutTest : public QObject {
 
   void controlsSitWhereDesigned() {
     MainWindow& w = *fixture_->Window;
+    auto* grp01 = Control<QGroupBox>(w, "grp01");
     struct Place {
-      QWidget* widget;
+      const char* name;
       QWidget* parent;
       QString text;
       QRect bounds;  // width and height 0: a label sized by its text
     };
     const Place places[] = {
-        {w.spbExpand, &w, QStringLiteral("-"), {424, 66, 15, 15}},
-        {w.spbCollapse, &w, QStringLiteral("+"), {408, 66, 15, 15}},
-        {w.lblCtgr, &w, QStringLiteral("大分類の指定 :"), {192, 16, 0, 0}},
-        {w.lblImgDir, &w, QStringLiteral("画像保存フォルダ : "), {12, 270, 0, 0}},
-        {w.prgBar, &w, QString(), {0, 408, 449, 18}},
-        {w.btnAction, &w, QStringLiteral("取得開始 (&R)"), {10, 331, 84, 30}},
-        {w.btnCancel, &w, QStringLiteral("キャンセル (&C)"), {10, 361, 169, 30}},
-        {w.chkItem, &w, QStringLiteral(" 全選択 / 全解除"), {190, 66, 121, 14}},
-        {w.TreeView, &w, QString(), {190, 83, 250, 308}},
-        {w.cmbCtgr, &w, QStringLiteral("すべてのカテゴリ"), {190, 32, 250, 20}},
-        {w.grp01, &w, QStringLiteral(" データ絞り込み設定 "), {10, 16, 169, 243}},
-        {w.btnClear, &w, QStringLiteral("クリア (&N)"), {95, 331, 84, 30}},
-        {w.btnDirPath, &w, QStringLiteral("..."), {154, 283, 25, 20}},
-        {w.txtDirPath, &w, QString::fromStdString(DefaultImageFolder()), {10, 284, 142, 20}},
-        {w.chkImgSave, &w, QStringLiteral("商品画像を保存する"), {10, 307, 129, 17}},
-        {w.lblWord, w.grp01, QStringLiteral("キーワード :"), {14, 22, 0, 0}},
-        {w.txtWord, w.grp01, QString(), {12, 38, 145, 20}},
-        {w.lblWsprice, w.grp01, QStringLiteral("卸価格帯 :"), {14, 66, 0, 0}},
-        {w.txtPrice1, w.grp01, QString(), {12, 82, 68, 20}},
-        {w.lblBar1, w.grp01, QStringLiteral("-"), {83, 86, 0, 0}},
-        {w.txtPrice2, w.grp01, QString(), {91, 82, 68, 20}},
-        {w.lblSrprice, w.grp01, QStringLiteral("上代帯 :"), {14, 110, 0, 0}},
-        {w.txtPrice3, w.grp01, QString(), {12, 126, 68, 20}},
-        {w.lblBar2, w.grp01, QStringLiteral("-"), {83, 130, 0, 0}},
-        {w.txtPrice4, w.grp01, QString(), {91, 126, 68, 20}},
-        {w.lblSort, w.grp01, QStringLiteral("出力順序 :"), {14, 154, 0, 0}},
-        {w.cmbSort, w.grp01, QStringLiteral("キーワード関連度順"), {12, 170, 145, 20}},
-        {w.lblSell, w.grp01, QStringLiteral("販売の状態 :"), {14, 198, 0, 0}},
-        {w.chkSell1, w.grp01, QStringLiteral("在庫あり"), {12, 214, 70, 17}},
-        {w.chkSell2, w.grp01, QStringLiteral("割引中"), {91, 214, 70, 17}},
+        {"spbExpand", &w, QStringLiteral("-"), {424, 66, 15, 15}},
+        {"spbCollapse", &w, QStringLiteral("+"), {408, 66, 15, 15}},
+        {"lblCtgr", &w, QStringLiteral("大分類の指定 :"), {192, 16, 0, 0}},
+        {"lblImgDir", &w, QStringLiteral("画像保存フォルダ : "), {12, 270, 0, 0}},
+        {"prgBar", &w, QString(), {0, 408, 449, 18}},
+        {"btnAction", &w, QStringLiteral("取得開始 (&R)"), {10, 331, 84, 30}},
+        {"btnCancel", &w, QStringLiteral("キャンセル (&C)"), {10, 361, 169, 30}},
+        {"chkItem", &w, QStringLiteral(" 全選択 / 全解除"), {190, 66, 121, 14}},
+        {"TreeView", &w, QString(), {190, 83, 250, 308}},
+        {"cmbCtgr", &w, QStringLiteral("すべてのカテゴリ"), {190, 32, 250, 20}},
+        {"grp01", &w, QStringLiteral(" データ絞り込み設定 "), {10, 16, 169, 243}},
+        {"btnClear", &w, QStringLiteral("クリア (&N)"), {95, 331, 84, 30}},
+        {"btnDirPath", &w, QStringLiteral("..."), {154, 283, 25, 20}},
+        {"txtDirPath", &w, QString::fromStdString(DefaultImageFolder()), {10, 284, 142, 20}},
+        {"chkImgSave", &w, QStringLiteral("商品画像を保存する"), {10, 307, 129, 17}},
+        {"lblWord", grp01, QStringLiteral("キーワード :"), {14, 22, 0, 0}},
+        {"txtWord", grp01, QString(), {12, 38, 145, 20}},
+        {"lblWsprice", grp01, QStringLiteral("卸価格帯 :"), {14, 66, 0, 0}},
+        {"txtPrice1", grp01, QString(), {12, 82, 68, 20}},
+        {"lblBar1", grp01, QStringLiteral("-"), {83, 86, 0, 0}},
+        {"txtPrice2", grp01, QString(), {91, 82, 68, 20}},
+        {"lblSrprice", grp01, QStringLiteral("上代帯 :"), {14, 110, 0, 0}},
+        {"txtPrice3", grp01, QString(), {12, 126, 68, 20}},
+        {"lblBar2", grp01, QStringLiteral("-"), {83, 130, 0, 0}},
+        {"txtPrice4", grp01, QString(), {91, 126, 68, 20}},
+        {"lblSort", grp01, QStringLiteral("出力順序 :"), {14, 154, 0, 0}},
+        {"cmbSort", grp01, QStringLiteral("キーワード関連度順"), {12, 170, 145, 20}},
+        {"lblSell", grp01, QStringLiteral("販売の状態 :"), {14, 198, 0, 0}},
+        {"chkSell1", grp01, QStringLiteral("在庫あり"), {12, 214, 70, 17}},
+        {"chkSell2", grp01, QStringLiteral("割引中"), {91, 214, 70, 17}},
     };
     for (const Place& place : places) {
-      const QString name = place.widget->objectName();
-      QVERIFY2(place.widget->parentWidget() == place.parent, qPrintable(name));
-      QCOMPARE(TextOf(place.widget), place.text);
+      QWidget* widget = Control<QWidget>(w, place.name);
+      QVERIFY2(widget->parentWidget() == place.parent, place.name);
+      QCOMPARE(TextOf(widget), place.text);
       if (place.bounds.width() == 0) {
-        QCOMPARE(place.widget->pos(), place.bounds.topLeft());
+        QCOMPARE(widget->pos(), place.bounds.topLeft());
         // A label shows its whole text.
-        QVERIFY2(place.widget->width() >= place.widget->sizeHint().width(), qPrintable(name));
+        QVERIFY2(widget->width() >= widget->sizeHint().width(), place.name);
       } else {
-        QCOMPARE(place.widget->geometry(), place.bounds);
+        QCOMPARE(widget->geometry(), place.bounds);
       }
-      QVERIFY2(place.widget->isVisible(), qPrintable(name));
+      QVERIFY2(widget->isVisible(), place.name);
     }
     // The status label starts as two ideographic spaces with its right edge at 436,
     // and keeps that edge as its text changes.
-    QCOMPARE(w.lblStatus->text(), QStringLiteral("　　"));
-    QCOMPARE(w.lblStatus->y(), 395);
-    const int right = w.lblStatus->geometry().right();
-    QCOMPARE(w.lblStatus->x(), 420);
+    auto* lblStatus = Control<QLabel>(w, "lblStatus");
+    QCOMPARE(lblStatus->text(), QStringLiteral("　　"));
+    QCOMPARE(lblStatus->y(), 395);
+    const int right = lblStatus->geometry().right();
+    QCOMPARE(lblStatus->x(), 420);
     w.SetStatusText(QStringLiteral("ページ情報を取得中です。しばらくお待ちください。"));
-    QCOMPARE(w.lblStatus->geometry().right(), right);
-    QVERIFY(w.lblStatus->x() < 300);
-    QCOMPARE(w.lblStatus->y(), 395);
+    QCOMPARE(lblStatus->geometry().right(), right);
+    QVERIFY(lblStatus->x() < 300);
+    QCOMPARE(lblStatus->y(), 395);
   }
 
   void fontsResolveToJapaneseFaces() {
     MainWindow& w = *fixture_->Window;
+    auto* txtDirPath = Control<QLineEdit>(w, "txtDirPath");
     QCOMPARE(w.font().family(), QStringLiteral("ＭＳ Ｐゴシック"));
     QCOMPARE(w.font().pixelSize(), 12);
     QCOMPARE(QFontInfo(w.font()).family(), QStringLiteral("IPAPGothic"));
-    QCOMPARE(QFontInfo(w.txtWord->font()).family(), QStringLiteral("IPAPGothic"));
-    QCOMPARE(w.TreeView->font().pixelSize(), 13);
-    QCOMPARE(w.txtDirPath->font().family(), QStringLiteral("ＭＳ ゴシック"));
-    QCOMPARE(w.txtDirPath->font().pixelSize(), 12);
-    QCOMPARE(QFontInfo(w.txtDirPath->font()).family(), QStringLiteral("IPAGothic"));
-    QCOMPARE(w.spbExpand->font().pixelSize(), 20);
-    QCOMPARE(w.spbCollapse->font().pixelSize(), 20);
+    QCOMPARE(QFontInfo(Control<QLineEdit>(w, "txtWord")->font()).family(), QStringLiteral("IPAPGothic"));
+    QCOMPARE(Control<QTreeWidget>(w, "TreeView")->font().pixelSize(), 13);
+    QCOMPARE(txtDirPath->font().family(), QStringLiteral("ＭＳ ゴシック"));
+    QCOMPARE(txtDirPath->font().pixelSize(), 12);
+    QCOMPARE(QFontInfo(txtDirPath->font()).family(), QStringLiteral("IPAGothic"));
+    QCOMPARE(Control<QToolButton>(w, "spbExpand")->font().pixelSize(), 20);
+    QCOMPARE(Control<QToolButton>(w, "spbCollapse")->font().pixelSize(), 20);
   }
 
   void initialStates() {
     MainWindow& w = *fixture_->Window;
-    QVERIFY(!w.lblImgDir->isEnabled());
-    QVERIFY(!w.btnDirPath->isEnabled());
-    QVERIFY(!w.btnCancel->isEnabled());
-    QVERIFY(w.btnAction->isEnabled());
-    QVERIFY(w.btnClear->isEnabled());
-    QVERIFY(w.txtDirPath->isReadOnly());
-    QCOMPARE(w.txtDirPath->palette().color(QPalette::Base), w.palette().color(QPalette::Button));
-    QVERIFY(!w.txtDirPath->testAttribute(Qt::WA_InputMethodEnabled));
-    for (QCheckBox* box : {w.chkSell1, w.chkSell2, w.chkItem, w.chkImgSave}) QVERIFY(!box->isChecked());
+    auto* txtDirPath = Control<QLineEdit>(w, "txtDirPath");
+    auto* cmbSort = Control<QComboBox>(w, "cmbSort");
+    auto* TreeView = Control<QTreeWidget>(w, "TreeView");
+    QVERIFY(!Control<QLabel>(w, "lblImgDir")->isEnabled());
+    QVERIFY(!Control<QPushButton>(w, "btnDirPath")->isEnabled());
+    QVERIFY(!Control<QPushButton>(w, "btnCancel")->isEnabled());
+    QVERIFY(Control<QPushButton>(w, "btnAction")->isEnabled());
+    QVERIFY(Control<QPushButton>(w, "btnClear")->isEnabled());
+    QVERIFY(txtDirPath->isReadOnly());
+    QCOMPARE(txtDirPath->palette().color(QPalette::Base), w.palette().color(QPalette::Button));
+    QVERIFY(!txtDirPath->testAttribute(Qt::WA_InputMethodEnabled));
+    for (QCheckBox* box : Controls<QCheckBox>(w, {"chkSell1", "chkSell2", "chkItem", "chkImgSave"})) {
+      QVERIFY(!box->isChecked());
+    }
     const QStringList sorts = {QStringLiteral("キーワード関連度順"), QStringLiteral("売れている順"),
                                QStringLiteral("新規登録順"), QStringLiteral("卸値が高い順"),
                                QStringLiteral("卸値が安い順")};
-    QCOMPARE(w.cmbSort->count(), sorts.size());
-    for (int i = 0; i < sorts.size(); ++i) QCOMPARE(w.cmbSort->itemText(i), sorts[i]);
-    QCOMPARE(w.cmbSort->currentIndex(), 0);
-    QCOMPARE(w.cmbSort->maxVisibleItems(), 40);
-    QCOMPARE(w.cmbCtgr->maxVisibleItems(), 40);
-    QCOMPARE(w.spbExpand->property("Tag").toInt(), 1);
-    QCOMPARE(w.spbCollapse->property("Tag").toInt(), 2);
-    QCOMPARE(w.TreeView->indentation(), 15);
-    QCOMPARE(w.TreeView->editTriggers(), QAbstractItemView::NoEditTriggers);
+    QCOMPARE(cmbSort->count(), sorts.size());
+    for (int i = 0; i < sorts.size(); ++i) QCOMPARE(cmbSort->itemText(i), sorts[i]);
+    QCOMPARE(cmbSort->currentIndex(), 0);
+    QCOMPARE(cmbSort->maxVisibleItems(), 40);
+    QCOMPARE(Control<QComboBox>(w, "cmbCtgr")->maxVisibleItems(), 40);
+    QCOMPARE(Control<QToolButton>(w, "spbExpand")->property("Tag").toInt(), 1);
+    QCOMPARE(Control<QToolButton>(w, "spbCollapse")->property("Tag").toInt(), 2);
+    QCOMPARE(TreeView->indentation(), 15);
+    QCOMPARE(TreeView->editTriggers(), QAbstractItemView::NoEditTriggers);
+    const QList<DigitsEdit*> prices = Controls<DigitsEdit>(w, {"txtPrice1", "txtPrice2", "txtPrice3", "txtPrice4"});
     for (int i = 0; i < 4; ++i) {
-      DigitsEdit* edit = w.txtPrice[static_cast<size_t>(i)];
-      QVERIFY(edit != nullptr);
-      QCOMPARE(edit->objectName(), QStringLiteral("txtPrice%1").arg(i + 1));
+      DigitsEdit* edit = prices[i];
       QCOMPARE(edit->property("Tag").toInt(), i + 1);
       QCOMPARE(edit->maxLength(), 9);
       QVERIFY(edit->alignment() & Qt::AlignRight);
       QVERIFY(!edit->testAttribute(Qt::WA_InputMethodEnabled));
     }
-    QCOMPARE(w.txtPrice1, w.txtPrice[0]);
-    QCOMPARE(w.txtPrice4, w.txtPrice[3]);
-    QCOMPARE(w.strFilePath, QString());
-    QCOMPARE(w.strCtgrList, std::string());
-    QVERIFY(!w.TaskbarReady);
+    QCOMPARE(w.ResultFilePath(), QString());
+    QCOMPARE(w.CategoryList(), std::string());
+    QVERIFY(!w.TaskbarReady());
   }
 
   void tabOrderFollowsTheDesign() {
     MainWindow& w = *fixture_->Window;
-    const QList<QWidget*> expected = {w.txtWord,    w.txtPrice1,  w.txtPrice2, w.txtPrice3,
-                                      w.txtPrice4,  w.cmbSort,    w.chkSell1,  w.chkSell2,
-                                      w.txtDirPath, w.btnDirPath, w.chkImgSave, w.cmbCtgr,
-                                      w.chkItem,    w.TreeView,   w.btnAction, w.btnClear,
-                                      w.btnCancel};
+    const QList<QWidget*> expected =
+        Controls(w, {"txtWord", "txtPrice1", "txtPrice2", "txtPrice3", "txtPrice4", "cmbSort", "chkSell1", "chkSell2",
+                     "txtDirPath", "btnDirPath", "chkImgSave", "cmbCtgr", "chkItem", "TreeView", "btnAction",
+                     "btnClear", "btnCancel"});
+    QWidget* const first = expected.first();
     // The focus chain, counting only widgets that take the focus by Tab.
     QList<QWidget*> chain;
-    QWidget* widget = w.txtWord;
+    QWidget* widget = first;
     do {
       if ((widget->focusPolicy() & Qt::TabFocus) && w.isAncestorOf(widget)) chain << widget;
       widget = widget->nextInFocusChain();
-    } while (widget != w.txtWord);
+    } while (widget != first);
     QCOMPARE(chain, expected);
 
     // The Tab key itself, with every control enabled.
-    w.btnDirPath->setEnabled(true);
-    w.btnCancel->setEnabled(true);
+    Control<QPushButton>(w, "btnDirPath")->setEnabled(true);
+    Control<QPushButton>(w, "btnCancel")->setEnabled(true);
     w.activateWindow();
     QVERIFY(QTest::qWaitForWindowActive(&w));
-    w.txtWord->setFocus();
+    first->setFocus();
     QList<QWidget*> visited = {QApplication::focusWidget()};
     for (int i = 1; i < expected.size(); ++i) {
       QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
@@ -206,85 +211,91 @@ class LayoutTest : public QObject {
 
   void priceBoxesTakeNineDigitsOnly() {
     MainWindow& w = *fixture_->Window;
-    for (DigitsEdit* edit : w.txtPrice) {
+    auto* txtPrice1 = Control<QLineEdit>(w, "txtPrice1");
+    for (QLineEdit* edit : Controls<QLineEdit>(w, {"txtPrice1", "txtPrice2", "txtPrice3", "txtPrice4"})) {
       QTest::keyClicks(edit, "12a3-b4.5 67890");
       QCOMPARE(edit->text(), QStringLiteral("123456789"));
     }
     // Full-width digits are not digits for the site.
-    w.txtPrice1->clear();
+    txtPrice1->clear();
     QKeyEvent press(QEvent::KeyPress, 0, Qt::NoModifier, QStringLiteral("１"));
-    QCoreApplication::sendEvent(w.txtPrice1, &press);
-    QCOMPARE(w.txtPrice1->text(), QString());
+    QCoreApplication::sendEvent(txtPrice1, &press);
+    QCOMPARE(txtPrice1->text(), QString());
   }
 
   void keywordHoldsFortyShiftJisBytes() {
     MainWindow& w = *fixture_->Window;
-    QTest::keyClicks(w.txtWord, QByteArray(45, 'a').constData());
-    QCOMPARE(w.txtWord->text(), QString(40, QLatin1Char('a')));
+    auto* txtWord = Control<QLineEdit>(w, "txtWord");
+    QTest::keyClicks(txtWord, QByteArray(45, 'a').constData());
+    QCOMPARE(txtWord->text(), QString(40, QLatin1Char('a')));
 
-    w.txtWord->clear();
-    for (int i = 0; i < 21; ++i) CommitText(w.txtWord, QStringLiteral("あ"));
-    QCOMPARE(w.txtWord->text(), QString(20, QChar(0x3042)));
+    txtWord->clear();
+    for (int i = 0; i < 21; ++i) CommitText(txtWord, QStringLiteral("あ"));
+    QCOMPARE(txtWord->text(), QString(20, QChar(0x3042)));
 
     // Half-width katakana is one byte in Shift-JIS.
-    w.txtWord->clear();
-    for (int i = 0; i < 41; ++i) CommitText(w.txtWord, QStringLiteral("ｱ"));
-    QCOMPARE(w.txtWord->text().size(), 40);
+    txtWord->clear();
+    for (int i = 0; i < 41; ++i) CommitText(txtWord, QStringLiteral("ｱ"));
+    QCOMPARE(txtWord->text().size(), 40);
 
     // 39 bytes leave no room for a two-byte character, but room for one more byte.
-    w.txtWord->clear();
-    QTest::keyClicks(w.txtWord, QByteArray(39, 'b').constData());
-    CommitText(w.txtWord, QStringLiteral("漢"));
-    QCOMPARE(w.txtWord->text(), QString(39, QLatin1Char('b')));
-    QTest::keyClicks(w.txtWord, "c");
-    QCOMPARE(w.txtWord->text().size(), 40);
+    txtWord->clear();
+    QTest::keyClicks(txtWord, QByteArray(39, 'b').constData());
+    CommitText(txtWord, QStringLiteral("漢"));
+    QCOMPARE(txtWord->text(), QString(39, QLatin1Char('b')));
+    QTest::keyClicks(txtWord, "c");
+    QCOMPARE(txtWord->text().size(), 40);
   }
 
   void keywordTakesNoCharacterTheSearchCannotSendAsWritten() {
     MainWindow& w = *fixture_->Window;
-    w.txtWord->clear();
-    CommitText(w.txtWord, QStringLiteral("タオル"));
+    auto* txtWord = Control<QLineEdit>(w, "txtWord");
+    txtWord->clear();
+    CommitText(txtWord, QStringLiteral("タオル"));
     // No code in the code page: the search would send "?".
-    CommitText(w.txtWord, QString::fromUtf8("😀"));
-    CommitText(w.txtWord, QString::fromUtf8("한"));
-    QCOMPARE(w.txtWord->text(), QStringLiteral("タオル"));
+    CommitText(txtWord, QString::fromUtf8("😀"));
+    CommitText(txtWord, QString::fromUtf8("한"));
+    QCOMPARE(txtWord->text(), QStringLiteral("タオル"));
     // Control characters, as a paste brings them.
-    w.txtWord->insert(QStringLiteral("a\x01" "b"));
-    w.txtWord->insert(QString(QChar(0x85)));
-    QCOMPARE(w.txtWord->text(), QStringLiteral("タオル"));
+    txtWord->insert(QStringLiteral("a\x01" "b"));
+    txtWord->insert(QString(QChar(0x85)));
+    QCOMPARE(txtWord->text(), QStringLiteral("タオル"));
     // A best-fit character is written as its near one, and is taken.
-    CommitText(w.txtWord, QString::fromUtf8("é"));
-    QCOMPARE(w.txtWord->text(), QString::fromUtf8("タオルé"));
+    CommitText(txtWord, QString::fromUtf8("é"));
+    QCOMPARE(txtWord->text(), QString::fromUtf8("タオルé"));
   }
 
   void doubleClickSelectsTheWholeKeyword() {
     MainWindow& w = *fixture_->Window;
-    w.txtWord->setText(QStringLiteral("タオル ハンカチ set"));
-    QTest::mouseDClick(w.txtWord, Qt::LeftButton, Qt::NoModifier, QPoint(5, 10));
-    QCOMPARE(w.txtWord->selectedText(), w.txtWord->text());
+    auto* txtWord = Control<QLineEdit>(w, "txtWord");
+    txtWord->setText(QStringLiteral("タオル ハンカチ set"));
+    QTest::mouseDClick(txtWord, Qt::LeftButton, Qt::NoModifier, QPoint(5, 10));
+    QCOMPARE(txtWord->selectedText(), txtWord->text());
   }
 
   void altKeysPressTheButtons() {
     MainWindow& w = *fixture_->Window;
+    auto* txtWord = Control<QLineEdit>(w, "txtWord");
+    auto* btnCancel = Control<QPushButton>(w, "btnCancel");
     w.activateWindow();
     QVERIFY(QTest::qWaitForWindowActive(&w));
-    w.txtWord->setFocus();
-    QSignalSpy action(w.btnAction, &QPushButton::clicked);
+    txtWord->setFocus();
+    QSignalSpy action(Control<QPushButton>(w, "btnAction"), &QPushButton::clicked);
     // A mnemonic presses its button with the short animated click.
-    QTest::keyClick(w.txtWord, Qt::Key_R, Qt::AltModifier);
+    QTest::keyClick(txtWord, Qt::Key_R, Qt::AltModifier);
     QTRY_COMPARE(action.count(), 1);
 
     fixture_->Services.Answers = {Answer::No};
-    QTest::keyClick(w.txtWord, Qt::Key_N, Qt::AltModifier);
+    QTest::keyClick(txtWord, Qt::Key_N, Qt::AltModifier);
     QTRY_COMPARE(fixture_->Services.Messages.size(), 1);
     QCOMPARE(fixture_->Services.Messages[0].Caption, QStringLiteral("変更確認"));
 
-    QSignalSpy cancel(w.btnCancel, &QPushButton::clicked);
-    QTest::keyClick(w.txtWord, Qt::Key_C, Qt::AltModifier);
+    QSignalSpy cancel(btnCancel, &QPushButton::clicked);
+    QTest::keyClick(txtWord, Qt::Key_C, Qt::AltModifier);
     QTest::qWait(300);
     QCOMPARE(cancel.count(), 0);  // disabled while idle
-    w.btnCancel->setEnabled(true);
-    QTest::keyClick(w.txtWord, Qt::Key_C, Qt::AltModifier);
+    btnCancel->setEnabled(true);
+    QTest::keyClick(txtWord, Qt::Key_C, Qt::AltModifier);
     QTRY_COMPARE(cancel.count(), 1);
     QCOMPARE(action.count(), 1);
   }

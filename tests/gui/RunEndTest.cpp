@@ -57,7 +57,7 @@ struct RealBoxWindow {
     QCoreApplication::processEvents();
     QCoreApplication::processEvents();
   }
-  bool Idle() const { return window.btnAction->isEnabled() && !window.btnCancel->isEnabled(); }
+  bool Idle() const { return WindowIdle(window); }
   // Runs action, inside the worker's call, when the status label first shows a text that stop accepts.
   void AtStatus(std::function<bool(const QString&)> stop, std::function<void()> action) {
     QObject::connect(&window, &MainWindow::StatusShown, &window, [stop, action, done = false](const QString& text) mutable {
@@ -121,7 +121,7 @@ class RunEndTest : public QObject {
     w.services.SaveChoice = work_.filePath(QStringLiteral("end.csv"));
     int items = 0;
     w.AtStatus([&](const QString& text) { return IsItemText(text) && ++items == 2; },
-               [&] { QTimer::singleShot(0, window.btnCancel, &QPushButton::click); });
+               [&] { QTimer::singleShot(0, Control<QPushButton>(window, "btnCancel"), &QPushButton::click); });
     const auto idle = [&] { return w.Idle(); };
     QStringList shown;          // captions in the order they first showed
     bool togetherWithEnd = false;  // the completion question showed beside the cancel question
@@ -131,7 +131,7 @@ class RunEndTest : public QObject {
       const QList<QMessageBox*> boxes = VisibleBoxes();
       for (QMessageBox* box : boxes) {
         if (shown.isEmpty() || shown.last() != box->windowTitle()) shown << box->windowTitle();
-        if (box->windowTitle() == QStringLiteral("中断確認") && !window.IsRunning) {
+        if (box->windowTitle() == QStringLiteral("中断確認") && !window.IsRunning()) {
           togetherWithEnd = togetherWithEnd || boxes.size() > 1;
           answeredAfterEnd = true;
           box->button(QMessageBox::Yes)->click();
@@ -144,16 +144,16 @@ class RunEndTest : public QObject {
       }
     });
     poll.start(20);
-    window.btnAction->click();
+    Control<QPushButton>(window, "btnAction")->click();
     QTRY_VERIFY_WITH_TIMEOUT(idle() && VisibleBoxes().isEmpty() && shown.size() == 2, 30000);
     poll.stop();
 
     QVERIFY(answeredAfterEnd);
     QVERIFY(!togetherWithEnd);
     QCOMPARE(shown, (QStringList{QStringLiteral("中断確認"), QStringLiteral("処理確認")}));
-    QCOMPARE(window.RunResult, RunCode::kNormal);  // the run ended by itself; the late Yes stopped nothing
-    QCOMPARE(window.LastReport.Outcome, RunOutcome::kComplete);
-    QVERIFY(window.LastReport.RowsKept > 2);
+    QCOMPARE(window.RunResult(), RunCode::kNormal);  // the run ended by itself; the late Yes stopped nothing
+    QCOMPARE(window.LastReport().Outcome, RunOutcome::kComplete);
+    QVERIFY(window.LastReport().RowsKept > 2);
   }
 
   void eachEndingLeavesAnEarlierResultAsItsPolicySays_data() {
@@ -186,9 +186,10 @@ class RunEndTest : public QObject {
     const QByteArray root = qgetenv("VORMLA_SITE_ROOT");
     const QString closed = QStringLiteral("https://127.0.0.1:%1").arg(testing::ClosedPort());
     if (ending == QStringLiteral("site down")) qputenv("VORMLA_SITE_ROOT", closed.toUtf8());
-    if (ending == QStringLiteral("nothing found")) w.window.txtPrice1->setText(QStringLiteral("999999999"));
+    if (ending == QStringLiteral("nothing found"))
+      Control<QLineEdit>(w.window, "txtPrice1")->setText(QStringLiteral("999999999"));
     const auto stopAt = [&](std::function<bool(const QString&)> when) {
-      w.AtStatus(std::move(when), [&] { w.window.btnCancel->click(); });
+      w.AtStatus(std::move(when), [&] { Control<QPushButton>(w.window, "btnCancel")->click(); });
     };
     if (ending == QStringLiteral("stopped after two rows")) {
       stopAt([](const QString& text) { return text.startsWith(QStringLiteral("分類 : ")) && text.contains(QStringLiteral(" - 3/")); });
@@ -209,7 +210,7 @@ class RunEndTest : public QObject {
       }
     });
     poll.start(20);
-    w.window.btnAction->click();
+    Control<QPushButton>(w.window, "btnAction")->click();
     const bool ended = QTest::qWaitFor([&] { return w.Idle() && VisibleBoxes().isEmpty(); }, 30000);
     poll.stop();
     qputenv("VORMLA_SITE_ROOT", root);
@@ -240,11 +241,11 @@ class RunEndTest : public QObject {
     testing::SmallFileSystem readOnly(64 * 1024, true);
     if (!readOnly.Mounted()) QSKIP(readOnly.WhyNot().c_str());
     RunWindow run;
-    run.Window->chkImgSave->setChecked(true);
+    Control<QCheckBox>(*run.Window, "chkImgSave")->setChecked(true);
     const QString folder = QString::fromStdString(readOnly / "");
-    run.Window->txtDirPath->setText(folder);
+    Control<QLineEdit>(*run.Window, "txtDirPath")->setText(folder);
     run.Services.SaveChoice = work_.filePath(QStringLiteral("pictures.csv"));
-    run.Window->btnAction->click();
+    Control<QPushButton>(*run.Window, "btnAction")->click();
     QCOMPARE(run.Services.Messages.size(), 1);
     QCOMPARE(run.Services.Messages[0].Text, QStringLiteral("商品画像保存フォルダ ") + folder +
                                                 QStringLiteral(" に画像を保存できません (読み取り専用のファイルシステムです)。"
@@ -262,7 +263,7 @@ class RunEndTest : public QObject {
     run.Services.Answers = {Answer::No};
     run.Start(work_.filePath(QStringLiteral("signin.csv")));
     QTRY_VERIFY_WITH_TIMEOUT(run.Idle(), 30000);
-    QCOMPARE(run.Window->RunResult, RunCode::kNormal);
+    QCOMPARE(run.Window->RunResult(), RunCode::kNormal);
     QCOMPARE(run.Services.Messages.size(), 1);
     const QString last = run.Services.Messages[0].Text.split(QLatin1Char('\n')).last();
     QVERIFY2(last.startsWith(warning), qPrintable(last));
@@ -292,7 +293,7 @@ class RunEndTest : public QObject {
                                                 path + QStringLiteral(" で自分だけが読み書きできるようにしてください。"));
     QCOMPARE(run.Services.Messages[0].Caption, QStringLiteral("Error"));
     QVERIFY(run.Services.SaveDialogs.isEmpty());
-    QVERIFY(!run.Window->Worker);
+    QVERIFY(!run.Window->CurrentRun());
     QVERIFY(demo_.Market().Requests().empty());
     QVERIFY(earlier.open(QIODevice::ReadOnly));
     QCOMPARE(earlier.readAll(), QByteArray("an earlier result\r\n"));
@@ -308,7 +309,7 @@ class RunEndTest : public QObject {
     run.Services.Answers = {Answer::No};
     run.Start(work_.filePath(QStringLiteral("own.csv")));
     QTRY_VERIFY_WITH_TIMEOUT(run.Idle(), 30000);
-    QCOMPARE(run.Window->RunResult, RunCode::kNormal);
+    QCOMPARE(run.Window->RunResult(), RunCode::kNormal);
 
     const auto attempts = demo_.Market().LoginAttempts();
     QCOMPARE(attempts.size(), 1u);

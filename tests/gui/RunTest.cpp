@@ -149,22 +149,21 @@ class RunTest : public QObject {
   }
 
   static void CheckIdle(const RunWindow& run) {
+    auto* chkImgSave = Control<QCheckBox>(*run.Window, "chkImgSave");
     QVERIFY(run.Idle());
-    QCOMPARE(run.Window->lblStatus->text(), QString());
-    QCOMPARE(run.Window->prgBar->value(), 0);
-    for (QWidget* control : {static_cast<QWidget*>(run.Window->txtWord), static_cast<QWidget*>(run.Window->txtPrice1),
-                             static_cast<QWidget*>(run.Window->cmbCtgr), static_cast<QWidget*>(run.Window->TreeView),
-                             static_cast<QWidget*>(run.Window->chkImgSave), static_cast<QWidget*>(run.Window->btnClear)})
+    QCOMPARE(Control<QLabel>(*run.Window, "lblStatus")->text(), QString());
+    QCOMPARE(Control<QProgressBar>(*run.Window, "prgBar")->value(), 0);
+    for (QWidget* control :
+         Controls(*run.Window, {"txtWord", "txtPrice1", "cmbCtgr", "TreeView", "chkImgSave", "btnClear"}))
       QVERIFY2(control->isEnabled(), qPrintable(control->objectName()));
-    QCOMPARE(run.Window->lblImgDir->isEnabled(), run.Window->chkImgSave->isChecked());
-    QCOMPARE(run.Window->btnDirPath->isEnabled(), run.Window->chkImgSave->isChecked());
+    QCOMPARE(Control<QLabel>(*run.Window, "lblImgDir")->isEnabled(), chkImgSave->isChecked());
+    QCOMPARE(Control<QPushButton>(*run.Window, "btnDirPath")->isEnabled(), chkImgSave->isChecked());
   }
 
   // Checks child nodes of top-level entry 1 of the shipped catalogue.
   static QStringList ChooseCategories(RunWindow& run, const QList<int>& nodes) {
-    run.Window->cmbCtgr->setCurrentIndex(1);
-    run.Window->cmbCtgrClick();
-    run.Window->TreeView->expandAll();
+    ChooseCategory(*run.Window, 1);
+    Control<QTreeWidget>(*run.Window, "TreeView")->expandAll();
     QStringList labels;
     for (int node : nodes) {
       ClickCheckBox(*run.Window, node);
@@ -201,12 +200,11 @@ class RunTest : public QObject {
     bool checkedRunning = false;
     run.AtItem(1, [&] {
       // Running mode while the worker waits.
-      QVERIFY(!run.Window->btnAction->isEnabled());
-      QVERIFY(!run.Window->btnClear->isEnabled());
-      QVERIFY(run.Window->btnCancel->isEnabled());
-      for (QWidget* control : {static_cast<QWidget*>(run.Window->txtWord), static_cast<QWidget*>(run.Window->txtPrice4),
-                               static_cast<QWidget*>(run.Window->cmbSort), static_cast<QWidget*>(run.Window->TreeView),
-                               static_cast<QWidget*>(run.Window->spbExpand), static_cast<QWidget*>(run.Window->lblImgDir)})
+      QVERIFY(!Control<QPushButton>(*run.Window, "btnAction")->isEnabled());
+      QVERIFY(!Control<QPushButton>(*run.Window, "btnClear")->isEnabled());
+      QVERIFY(Control<QPushButton>(*run.Window, "btnCancel")->isEnabled());
+      for (QWidget* control :
+           Controls(*run.Window, {"txtWord", "txtPrice4", "cmbSort", "TreeView", "spbExpand", "lblImgDir"}))
         QVERIFY(!control->isEnabled());
       QCOMPARE(run.Services.BusyCursors, 1);
       QCOMPARE(run.Services.RestoredCursors, 0);
@@ -219,7 +217,7 @@ class RunTest : public QObject {
     QCOMPARE(run.Services.SaveDialogs[0], (QStringList{QStringLiteral("取得情報の保存先を指定してください"),
                                                        QStringLiteral("CSVファイル (*.csv)"), QStringLiteral("csv"),
                                                        QStringLiteral("VORMLA商品一覧.csv")}));
-    QCOMPARE(run.Window->RunResult, RunCode::kNormal);
+    QCOMPARE(run.Window->RunResult(), RunCode::kNormal);
     QTRY_VERIFY_WITH_TIMEOUT(run.Idle(), 30000);
     QVERIFY(checkedRunning);
     CheckIdle(run);
@@ -265,17 +263,17 @@ class RunTest : public QObject {
     LauncherListener listener;
     QVERIFY(listener.Listen());
     RunWindow run(true);
-    QVERIFY(run.Window->TaskbarReady);
+    QVERIFY(run.Window->TaskbarReady());
     const QStringList labels = ChooseCategories(run, {1, 2});
     QCOMPARE(run.Window->Tree().SelectedCategoryList(), std::string("1,2,"));
     run.Services.Answers = {Answer::Yes};
     const QString csv = NewCsv();
     run.Start(csv);
-    QCOMPARE(run.Window->strCtgrList, std::string("1,2,"));
+    QCOMPARE(run.Window->CategoryList(), std::string("1,2,"));
     QTRY_VERIFY_WITH_TIMEOUT(run.Idle(), 30000);
     CheckIdle(run);
 
-    const QString top = run.Window->cmbCtgr->currentText();
+    const QString top = Control<QComboBox>(*run.Window, "cmbCtgr")->currentText();
     const auto expected = Expected(top, labels);
     QVERIFY(!expected.empty());
     CompareRows(CsvRows(csv), expected, static_cast<qsizetype>(expected.size()));
@@ -315,30 +313,31 @@ class RunTest : public QObject {
 
   void nothingFoundLeavesTheHeaderOnly() {
     RunWindow run;
+    auto* txtDirPath = Control<QLineEdit>(*run.Window, "txtDirPath");
     QTemporaryDir pictures;
-    run.Window->chkImgSave->setChecked(true);
-    run.Window->txtDirPath->setText(pictures.path());
-    run.Window->txtPrice1->setText(QStringLiteral("999999999"));
+    Control<QCheckBox>(*run.Window, "chkImgSave")->setChecked(true);
+    txtDirPath->setText(pictures.path());
+    Control<QLineEdit>(*run.Window, "txtPrice1")->setText(QStringLiteral("999999999"));
     const QString csv = NewCsv();
     run.Start(csv);
-    QCOMPARE(run.Window->txtDirPath->text(), pictures.path() + QStringLiteral("/"));
+    QCOMPARE(txtDirPath->text(), pictures.path() + QStringLiteral("/"));
     QTRY_VERIFY_WITH_TIMEOUT(run.Idle(), 30000);
     CheckIdle(run);
     QCOMPARE(run.Services.Messages.size(), 1);
     QCOMPARE(run.Services.Messages[0].Text, QStringLiteral("該当する商品情報は見つかりませんでした。\n\n書き込んだ行 0"));
     QCOMPARE(run.Services.Messages[0].Caption, QStringLiteral("検索終了"));
     QVERIFY(run.Services.Messages[0].Kind == Message::Buttons::Ok);
-    QCOMPARE(run.Window->RunResult, RunCode::kNothingFound);
+    QCOMPARE(run.Window->RunResult(), RunCode::kNothingFound);
     QCOMPARE(ReadAll(csv), QByteArray::fromStdString(CsvHeader() + "\r\n"));
     QCOMPARE(run.Services.Beeps, 0);
     // The folder controls come back with the picture box checked.
-    QVERIFY(run.Window->lblImgDir->isEnabled());
-    QVERIFY(run.Window->btnDirPath->isEnabled());
+    QVERIFY(Control<QLabel>(*run.Window, "lblImgDir")->isEnabled());
+    QVERIFY(Control<QPushButton>(*run.Window, "btnDirPath")->isEnabled());
   }
 
   void cancelAnsweredNoLeavesTheRunGoing() {
     RunWindow run;
-    run.AtItem(2, [&] { run.Window->btnCancel->click(); });
+    run.AtItem(2, [&] { Control<QPushButton>(*run.Window, "btnCancel")->click(); });
     run.Services.Answers = {Answer::No, Answer::No};
     const QString csv = NewCsv();
     run.Start(csv);
@@ -348,20 +347,20 @@ class RunTest : public QObject {
     QCOMPARE(run.Services.Messages[0].Caption, QStringLiteral("中断確認"));
     QVERIFY(run.Services.Messages[0].Kind == Message::Buttons::YesNo);
     QCOMPARE(run.Services.Messages[1].Caption, QStringLiteral("処理確認"));
-    QCOMPARE(run.Window->RunResult, RunCode::kNormal);
+    QCOMPARE(run.Window->RunResult(), RunCode::kNormal);
     const auto expected = Expected(QString(), {QStringLiteral("全カテゴリ")});
     CompareRows(CsvRows(csv), expected, static_cast<qsizetype>(expected.size()));
   }
 
   void cancelAnsweredYesKeepsTheRowsSoFar() {
     RunWindow run;
-    run.AtItem(3, [&] { run.Window->btnCancel->click(); });
+    run.AtItem(3, [&] { Control<QPushButton>(*run.Window, "btnCancel")->click(); });
     run.Services.Answers = {Answer::Yes};
     const QString csv = NewCsv();
     run.Start(csv);
     QTRY_VERIFY_WITH_TIMEOUT(run.Idle(), 30000);
     CheckIdle(run);
-    QCOMPARE(run.Window->RunResult, RunCode::kCancelled);
+    QCOMPARE(run.Window->RunResult(), RunCode::kCancelled);
     QCOMPARE(run.Services.Messages.size(), 1);  // the question only
     QCOMPARE(run.Services.Beeps, 0);
     QCOMPARE(run.Texts.last(), QString());
@@ -375,20 +374,21 @@ class RunTest : public QObject {
 
   void secondCancelReturnsToIdleAtOnceAndTheNextRunIsClean() {
     RunWindow run;
+    auto* btnCancel = Control<QPushButton>(*run.Window, "btnCancel");
     bool idleAtOnce = false;
     run.AtItem(2, [&] {
-      run.Window->btnCancel->click();  // Yes: stopping
-      QCOMPARE(run.Window->RunResult, RunCode::kCancelled);
-      run.Window->btnCancel->click();  // again, before the worker could end
+      btnCancel->click();  // Yes: stopping
+      QCOMPARE(run.Window->RunResult(), RunCode::kCancelled);
+      btnCancel->click();  // again, before the worker could end
       // Idle at once, the worker (waiting on this very call) left to stop on its own.
-      idleAtOnce = run.Idle() && run.Window->StoppingWorkers() == 1 && !run.Window->Worker;
+      idleAtOnce = run.Idle() && run.Window->StoppingWorkers() == 1 && !run.Window->CurrentRun();
     });
     run.Services.Answers = {Answer::Yes};
     run.Start(NewCsv());
     QTRY_VERIFY_WITH_TIMEOUT(run.Idle(), 30000);
     QVERIFY(idleAtOnce);
     CheckIdle(run);
-    QCOMPARE(run.Window->RunResult, RunCode::kCancelled);
+    QCOMPARE(run.Window->RunResult(), RunCode::kCancelled);
     QCOMPARE(run.Services.Messages.size(), 1);
 
     // The next run waits for the old worker and is not disturbed by it.
@@ -400,7 +400,7 @@ class RunTest : public QObject {
     run.Start(csv);
     QVERIFY(run.Window->StoppingWorkers() == 0);
     QTRY_VERIFY_WITH_TIMEOUT(run.Idle(), 30000);
-    QCOMPARE(run.Window->RunResult, RunCode::kNormal);
+    QCOMPARE(run.Window->RunResult(), RunCode::kNormal);
     QCOMPARE(run.Services.Messages.size(), 2);
     QCOMPARE(run.Services.Messages[1].Caption, QStringLiteral("処理確認"));
     const auto expected = Expected(QString(), {QStringLiteral("全カテゴリ")});
@@ -426,12 +426,13 @@ class RunTest : public QObject {
 
   void closeAnsweredYesEndsTheProgramOnceTheWorkerStopped() {
     RunWindow run;
+    auto* btnCancel = Control<QPushButton>(*run.Window, "btnCancel");
     bool sawRefusal = false;
     run.AtItem(2, [&] {
       sawRefusal = !run.Window->close();
       // The close became a cancel; the window stays until the worker has stopped.
-      QCOMPARE(run.Window->RunResult, RunCode::kClosing);
-      QVERIFY(run.Window->btnCancel->isEnabled());
+      QCOMPARE(run.Window->RunResult(), RunCode::kClosing);
+      QVERIFY(btnCancel->isEnabled());
       QCOMPARE(run.Services.Terminations, 0);
       QVERIFY(run.Folder.ReadIni().isEmpty());
     });
@@ -440,7 +441,7 @@ class RunTest : public QObject {
     run.Start(csv);
     QTRY_COMPARE_WITH_TIMEOUT(run.Services.Terminations, 1, 30000);
     QVERIFY(sawRefusal);
-    QVERIFY(!run.Window->btnCancel->isEnabled());
+    QVERIFY(!btnCancel->isEnabled());
     QVERIFY(run.Folder.ReadIni().contains("[Config]"));
     QCOMPARE(run.Services.Messages.size(), 1);
     const QList<QStringList> rows = CsvRows(csv);
@@ -454,7 +455,7 @@ class RunTest : public QObject {
     bool endedAtOnce = false;
     run.AtItem(2, [&] {
       run.Window->close();
-      run.Window->btnCancel->click();
+      Control<QPushButton>(*run.Window, "btnCancel")->click();
       endedAtOnce = run.Services.Terminations == 1 && run.Window->StoppingWorkers() == 1;
     });
     run.Services.Answers = {Answer::Yes};
@@ -484,26 +485,31 @@ class RunTest : public QObject {
 
   void pricePairsAreOrderedOnStart() {
     RunWindow run;
+    auto* txtPrice1 = Control<QLineEdit>(*run.Window, "txtPrice1");
+    auto* txtPrice2 = Control<QLineEdit>(*run.Window, "txtPrice2");
+    auto* txtPrice3 = Control<QLineEdit>(*run.Window, "txtPrice3");
+    auto* txtPrice4 = Control<QLineEdit>(*run.Window, "txtPrice4");
+    auto* btnAction = Control<QPushButton>(*run.Window, "btnAction");
     run.Services.SaveChoice.clear();  // the dialog is cancelled: no run
-    run.Window->txtPrice1->setText(QStringLiteral("5000"));
-    run.Window->txtPrice2->setText(QStringLiteral("1000"));
-    run.Window->txtPrice3->setText(QStringLiteral("700"));
-    run.Window->txtPrice4->setText(QString());
-    run.Window->btnAction->click();
-    QCOMPARE(run.Window->txtPrice1->text(), QStringLiteral("1000"));
-    QCOMPARE(run.Window->txtPrice2->text(), QStringLiteral("5000"));
-    QCOMPARE(run.Window->txtPrice3->text(), QStringLiteral("700"));
-    QCOMPARE(run.Window->txtPrice4->text(), QString());
+    txtPrice1->setText(QStringLiteral("5000"));
+    txtPrice2->setText(QStringLiteral("1000"));
+    txtPrice3->setText(QStringLiteral("700"));
+    txtPrice4->setText(QString());
+    btnAction->click();
+    QCOMPARE(txtPrice1->text(), QStringLiteral("1000"));
+    QCOMPARE(txtPrice2->text(), QStringLiteral("5000"));
+    QCOMPARE(txtPrice3->text(), QStringLiteral("700"));
+    QCOMPARE(txtPrice4->text(), QString());
     // Equal values and ordered pairs stay; leading zeros go only with a swap.
-    run.Window->txtPrice1->setText(QStringLiteral("0300"));
-    run.Window->txtPrice2->setText(QStringLiteral("300"));
-    run.Window->txtPrice3->setText(QStringLiteral("20"));
-    run.Window->txtPrice4->setText(QStringLiteral("0100"));
-    run.Window->btnAction->click();
-    QCOMPARE(run.Window->txtPrice1->text(), QStringLiteral("0300"));
-    QCOMPARE(run.Window->txtPrice2->text(), QStringLiteral("300"));
-    QCOMPARE(run.Window->txtPrice3->text(), QStringLiteral("20"));
-    QCOMPARE(run.Window->txtPrice4->text(), QStringLiteral("0100"));
+    txtPrice1->setText(QStringLiteral("0300"));
+    txtPrice2->setText(QStringLiteral("300"));
+    txtPrice3->setText(QStringLiteral("20"));
+    txtPrice4->setText(QStringLiteral("0100"));
+    btnAction->click();
+    QCOMPARE(txtPrice1->text(), QStringLiteral("0300"));
+    QCOMPARE(txtPrice2->text(), QStringLiteral("300"));
+    QCOMPARE(txtPrice3->text(), QStringLiteral("20"));
+    QCOMPARE(txtPrice4->text(), QStringLiteral("0100"));
     QCOMPARE(run.Services.SaveDialogs.size(), 2);
     QVERIFY(run.Idle());
     QCOMPARE(run.Services.BusyCursors, 0);
@@ -511,10 +517,12 @@ class RunTest : public QObject {
 
   void missingPictureFolderStartsNothing() {
     RunWindow run;
-    run.Window->chkImgSave->setChecked(true);
-    run.Window->txtDirPath->setText(work_.filePath(QStringLiteral("no-such-folder")));
+    auto* txtDirPath = Control<QLineEdit>(*run.Window, "txtDirPath");
+    auto* btnAction = Control<QPushButton>(*run.Window, "btnAction");
+    Control<QCheckBox>(*run.Window, "chkImgSave")->setChecked(true);
+    txtDirPath->setText(work_.filePath(QStringLiteral("no-such-folder")));
     run.Services.SaveChoice = NewCsv();
-    run.Window->btnAction->click();
+    btnAction->click();
     QCOMPARE(run.Services.Messages.size(), 1);
     QCOMPARE(run.Services.Messages[0].Text, QStringLiteral("指定された商品画像保存フォルダが見つかりません。"));
     QCOMPARE(run.Services.Messages[0].Caption, QStringLiteral("Error"));
@@ -523,13 +531,13 @@ class RunTest : public QObject {
     QVERIFY(run.Idle());
     QVERIFY(market_->Requests().empty());
     // The list is built before the check stops the start.
-    QCOMPARE(run.Window->strCtgrList, std::string());
+    QCOMPARE(run.Window->CategoryList(), std::string());
 
     // An existing folder, given with blanks and without the final "/".
     run.Services.SaveChoice.clear();
-    run.Window->txtDirPath->setText(QStringLiteral("  ") + work_.path() + QStringLiteral(" "));
-    run.Window->btnAction->click();
-    QCOMPARE(run.Window->txtDirPath->text(), work_.path() + QStringLiteral("/"));
+    txtDirPath->setText(QStringLiteral("  ") + work_.path() + QStringLiteral(" "));
+    btnAction->click();
+    QCOMPARE(txtDirPath->text(), work_.path() + QStringLiteral("/"));
     QCOMPARE(run.Services.SaveDialogs.size(), 1);
   }
 
@@ -549,8 +557,8 @@ class RunTest : public QObject {
       QVERIFY(QDir().mkpath(target + QStringLiteral("/inside")));
       run.Services.Messages.clear();
       run.Services.SaveChoice = work_.filePath(chosen);
-      run.Window->btnAction->click();
-      QCOMPARE(run.Window->strFilePath, target);
+      Control<QPushButton>(*run.Window, "btnAction")->click();
+      QCOMPARE(run.Window->ResultFilePath(), target);
       QCOMPARE(run.Services.Messages.size(), 1);
       QCOMPARE(run.Services.Messages[0].Text,
                QStringLiteral("選択されたファイルが他のアプリケーションで使用中の為\n開くことができませんでした。"));
@@ -570,7 +578,7 @@ class RunTest : public QObject {
       QVERIFY(old.open(QIODevice::WriteOnly));
       old.write(QByteArray(100000, 'x'));
     }
-    run.Window->txtPrice1->setText(QStringLiteral("999999999"));
+    Control<QLineEdit>(*run.Window, "txtPrice1")->setText(QStringLiteral("999999999"));
     run.Start(csv);
     QTRY_VERIFY_WITH_TIMEOUT(run.Idle(), 30000);
     QCOMPARE(ReadAll(csv), QByteArray::fromStdString(CsvHeader() + "\r\n"));
@@ -604,7 +612,7 @@ class RunTest : public QObject {
     qputenv("VORMLA_SITE_ROOT", root);
     QVERIFY(idle);
     CheckIdle(run);
-    QCOMPARE(run.Window->RunResult, RunCode::kSiteUnreachable);
+    QCOMPARE(run.Window->RunResult(), RunCode::kSiteUnreachable);
     QCOMPARE(run.Services.Messages.size(), 1);
     const QString url = QStringLiteral("https://127.0.0.1:%1/search?category_id=80&ex_so=N&sort=score&sort_operate_flg=Y");
     QCOMPARE(run.Services.Messages[0].Text,
@@ -621,7 +629,7 @@ class RunTest : public QObject {
     run.Start(csv);
     QTRY_VERIFY_WITH_TIMEOUT(run.Idle(), 30000);
     CheckIdle(run);
-    QCOMPARE(run.Window->RunResult, RunCode::kSiteUnreachable);
+    QCOMPARE(run.Window->RunResult(), RunCode::kSiteUnreachable);
     QCOMPARE(run.Services.Messages.size(), 1);
     const QString url = QString::fromStdString(market_->SiteRoot()) +
                         QStringLiteral("/search?category_id=80&ex_so=N&sort=score&sort_operate_flg=Y");
@@ -652,13 +660,13 @@ class RunTest : public QObject {
     QVERIFY(QFile::link(outside.filePath(QStringLiteral("x.jpg")),
                         pictures.filePath(QString::fromStdString(item->columns[0] + "/" + linked))));
     RunWindow run;
-    run.Window->chkImgSave->setChecked(true);
-    run.Window->txtDirPath->setText(pictures.path());
+    Control<QCheckBox>(*run.Window, "chkImgSave")->setChecked(true);
+    Control<QLineEdit>(*run.Window, "txtDirPath")->setText(pictures.path());
     const QString csv = NewCsv();
     run.Services.Answers = {Answer::No};
     run.Start(csv);
     QTRY_VERIFY_WITH_TIMEOUT(run.Idle(), 30000);
-    QCOMPARE(run.Window->RunResult, RunCode::kNormal);
+    QCOMPARE(run.Window->RunResult(), RunCode::kNormal);
     QCOMPARE(CsvRows(csv).size(), 1);
     QCOMPARE(run.Services.Messages.size(), 1);
     const QString folder = pictures.path() + QStringLiteral("/") + QString::fromStdString(item->columns[0]) + QStringLiteral("/");
@@ -676,7 +684,7 @@ class RunTest : public QObject {
   // of it, and that file is not replaced without the dialog's own question.
   void renamedChoiceAsksBeforeReplacing() {
     RunWindow run;
-    run.Window->txtPrice1->setText(QStringLiteral("999999999"));  // a short run
+    Control<QLineEdit>(*run.Window, "txtPrice1")->setText(QStringLiteral("999999999"));  // a short run
     const QString kept = work_.filePath(QStringLiteral("x.txt.csv"));
     {
       QFile file(kept);
@@ -721,13 +729,14 @@ class RunTest : public QObject {
 
   void saveDialogOpensWhereTheLastResultWent() {
     RunWindow run;
+    auto* btnAction = Control<QPushButton>(*run.Window, "btnAction");
     QVERIFY(QDir(work_.path()).mkpath(QStringLiteral("results/held.csv/inside")));
     // A folder standing where the file would go stops the start after the dialog.
     run.Start(work_.filePath(QStringLiteral("results/held.csv")));
     QVERIFY(run.Idle());
     run.Services.SaveChoice.clear();  // cancelled
-    run.Window->btnAction->click();
-    run.Window->btnAction->click();
+    btnAction->click();
+    btnAction->click();
     QCOMPARE(run.Services.SaveDialogs.size(), 3);
     QCOMPARE(run.Services.SaveDialogs[0][3], QStringLiteral("VORMLA商品一覧.csv"));
     QCOMPARE(run.Services.SaveDialogs[1][3], work_.filePath(QStringLiteral("results/VORMLA商品一覧.csv")));
@@ -743,12 +752,12 @@ class RunTest : public QObject {
     run.AtItem(1, [&] {
       // From here on the run's file (the header alone so far) cannot grow: this item's row fails.
       limit.Set(static_cast<rlim_t>(CsvHeader().size() + 2));
-      QTimer::singleShot(0, run.Window->btnCancel, &QPushButton::click);
+      QTimer::singleShot(0, Control<QPushButton>(*run.Window, "btnCancel"), &QPushButton::click);
     });
     bool workerEnded = false;
     run.Services.OnMessage = [&](const Message& message) {
       if (message.Caption != QStringLiteral("中断確認")) return;
-      workerEnded = WaitUnserved([&] { return run.Window->Worker && !run.Window->Worker->IsRunning(); });
+      workerEnded = WaitUnserved([&] { return run.Window->CurrentRun() && !run.Window->CurrentRun()->IsRunning(); });
       limit.Clear();
     };
     run.Services.Answers = {Answer::Yes};
@@ -757,7 +766,7 @@ class RunTest : public QObject {
     limit.Clear();
     QVERIFY(workerEnded);
     CheckIdle(run);
-    QCOMPARE(run.Window->RunResult, RunCode::kFileError);
+    QCOMPARE(run.Window->RunResult(), RunCode::kFileError);
     QCOMPARE(run.Services.Messages.size(), 2);
     QCOMPARE(run.Services.Messages[0].Caption, QStringLiteral("中断確認"));
     QCOMPARE(run.Services.Messages[1].Text, QStringLiteral("結果ファイルに書き込めませんでした。\n") + csv +
@@ -770,20 +779,21 @@ class RunTest : public QObject {
   // answered once the new run is going, as a close during that run.
   void closeWhileStartWaitsIsHeldForTheNewRun() {
     RunWindow run;
+    auto* btnCancel = Control<QPushButton>(*run.Window, "btnCancel");
     const QString second = NewCsv();
     bool startedClean = false;
     run.AtItem(2, [&] {
       // Outside the worker's call, so that Start can wait for that worker.
       QTimer::singleShot(0, run.Window.get(), [&] {
-        run.Window->btnCancel->click();  // Yes: stopping
-        run.Window->btnCancel->click();  // again: idle at once, the worker left stopping
+        btnCancel->click();  // Yes: stopping
+        btnCancel->click();  // again: idle at once, the worker left stopping
         QVERIFY(run.Idle() && run.Window->StoppingWorkers() == 1);
         // The worker cannot end before the window serves its last call, which
         // happens inside Start's wait, after this request.
         QMetaObject::invokeMethod(run.Window.get(), [&] { run.Window->close(); }, Qt::QueuedConnection);
         run.Start(second);
-        startedClean = run.Window->RunResult == RunCode::kNormal && run.Window->Worker && run.Window->StoppingWorkers() == 0 &&
-                       run.Services.Messages.size() == 1;
+        startedClean = run.Window->RunResult() == RunCode::kNormal && run.Window->CurrentRun() &&
+                       run.Window->StoppingWorkers() == 0 && run.Services.Messages.size() == 1;
       });
     });
     run.Services.Answers = {Answer::Yes, Answer::Yes};  // cancel, then close
@@ -793,7 +803,7 @@ class RunTest : public QObject {
     QCOMPARE(run.Services.Messages.size(), 2);
     QCOMPARE(run.Services.Messages[0].Caption, QStringLiteral("中断確認"));
     QCOMPARE(run.Services.Messages[1].Caption, QStringLiteral("終了確認"));
-    QCOMPARE(run.Window->RunResult, RunCode::kClosing);
+    QCOMPARE(run.Window->RunResult(), RunCode::kClosing);
     QVERIFY(run.Folder.ReadIni().contains("[Config]"));
     // The second run's own file, whatever it held, did not stay behind as a temporary one.
     QVERIFY(QDir(work_.path()).entryList({QStringLiteral(".vormla-run-*")}, QDir::Files | QDir::Hidden).isEmpty());

@@ -53,8 +53,9 @@ struct RunWindow : WindowFixture {
       Texts << text;
       if (OnText) OnText(text);
     });
-    QObject::connect(Window->prgBar, &QProgressBar::valueChanged, Window.get(), [this](int value) {
-      Bar << QStringLiteral("%1 of %2..%3").arg(value).arg(Window->prgBar->minimum()).arg(Window->prgBar->maximum());
+    auto* bar = Control<QProgressBar>(*Window, "prgBar");
+    QObject::connect(bar, &QProgressBar::valueChanged, Window.get(), [this, bar](int value) {
+      Bar << QStringLiteral("%1 of %2..%3").arg(value).arg(bar->minimum()).arg(bar->maximum());
     });
   }
 
@@ -71,10 +72,10 @@ struct RunWindow : WindowFixture {
 
   void Start(const QString& csv) {
     Services.SaveChoice = csv;
-    Window->btnAction->click();
+    Control<QPushButton>(*Window, "btnAction")->click();
   }
 
-  bool Idle() const { return Window->btnAction->isEnabled() && !Window->btnCancel->isEnabled(); }
+  bool Idle() const { return WindowIdle(*Window); }
 
   QStringList Texts;
   QStringList Bar;

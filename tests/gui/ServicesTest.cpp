@@ -182,27 +182,30 @@ class ServicesTest : public QObject {
     QtServices services;
     QCOMPARE(services.InitializeTaskbarAPI(), !qEnvironmentVariableIsEmpty("DBUS_SESSION_BUS_ADDRESS"));
     WindowFixture off;
-    QVERIFY(!off.Window->TaskbarReady);
+    QVERIFY(!off.Window->TaskbarReady());
     WindowFixture on(QStringLiteral("catalogue-edge.db"), false);
     on.Services.TaskbarAvailable = true;
     on.ShowAndLoad();
-    QVERIFY(on.Window->TaskbarReady);
+    QVERIFY(on.Window->TaskbarReady());
   }
 
   void snapshotsCarryShiftJisTexts() {
     WindowFixture f(QStringLiteral("vm_data.db"));
     MainWindow& w = *f.Window;
-    w.txtWord->setText(QStringLiteral("タオル"));
-    w.txtPrice1->setText(QStringLiteral("100"));
-    w.txtPrice4->setText(QStringLiteral("900"));
-    w.chkSell2->setChecked(true);
-    w.cmbSort->setCurrentIndex(1);
-    w.cmbCtgr->setCurrentIndex(3);
-    w.cmbCtgrClick();
-    w.chkImgSave->setChecked(true);
-    w.txtDirPath->setText(QStringLiteral("/srv/画像/"));
-    w.strFilePath = QStringLiteral("/tmp/結果.csv");
-    w.strCtgrList = "1,2,";
+    Control<QLineEdit>(w, "txtWord")->setText(QStringLiteral("タオル"));
+    Control<QLineEdit>(w, "txtPrice1")->setText(QStringLiteral("100"));
+    Control<QLineEdit>(w, "txtPrice4")->setText(QStringLiteral("900"));
+    Control<QCheckBox>(w, "chkSell2")->setChecked(true);
+    Control<QComboBox>(w, "cmbSort")->setCurrentIndex(1);
+    ChooseCategory(w, 3);
+    Control<QTreeWidget>(w, "TreeView")->expandAll();
+    ClickCheckBox(w, 1);
+    ClickCheckBox(w, 2);
+    // Start fixes the category list and the proposed file name; the save dialog
+    // is then cancelled.
+    Control<QPushButton>(w, "btnAction")->click();
+    Control<QCheckBox>(w, "chkImgSave")->setChecked(true);
+    Control<QLineEdit>(w, "txtDirPath")->setText(QStringLiteral("/srv/画像/"));
 
     const SearchConditions c = w.SnapshotConditions();
     QCOMPARE(c.Word, Utf8ToSjis("タオル"));
@@ -216,7 +219,7 @@ class ServicesTest : public QObject {
     QCOMPARE(c.CtgrText, Utf8ToSjis("バッグ・財布"));
     QVERIFY(c.ImgSave);
     QCOMPARE(c.DirPath, std::string("/srv/画像/"));
-    QCOMPARE(c.FilePath, std::string("/tmp/結果.csv"));
+    QCOMPARE(c.FilePath, std::string("VORMLA商品一覧.csv"));
     QCOMPARE(c.CtgrList, std::string("1,2,"));
 
     const std::vector<CategoryNode> nodes = w.SnapshotNodes();
@@ -233,12 +236,13 @@ class ServicesTest : public QObject {
     WindowFixture f(QStringLiteral("catalogue-edge.db"), false);
     f.Folder.WriteIni({QStringLiteral("[Config]"), QStringLiteral("Price1=42")});
     f.Window = std::make_unique<MainWindow>(f.Services, f.Folder.DbPath(), f.Folder.IniPath(), f.Folder.AccountPath());
+    auto* txtPrice1 = Control<QLineEdit>(*f.Window, "txtPrice1");
     QCoreApplication::processEvents();
-    QCOMPARE(f.Window->txtPrice1->text(), QString());  // created, not yet shown
-    QCOMPARE(f.Window->cmbCtgr->count(), 6);         // the catalogue is read at creation
+    QCOMPARE(txtPrice1->text(), QString());                          // created, not yet shown
+    QCOMPARE(Control<QComboBox>(*f.Window, "cmbCtgr")->count(), 6);  // the catalogue is read at creation
     f.Window->show();
-    QCOMPARE(f.Window->txtPrice1->text(), QString());  // not inside the show itself
-    QTRY_COMPARE(f.Window->txtPrice1->text(), QStringLiteral("42"));
+    QCOMPARE(txtPrice1->text(), QString());  // not inside the show itself
+    QTRY_COMPARE(txtPrice1->text(), QStringLiteral("42"));
   }
 };
 

@@ -23,14 +23,13 @@ class SettingsTest : public QObject {
     WindowFixture f(QStringLiteral("vm_data.db"));
     MainWindow& w = *f.Window;
     QVERIFY(!QFile::exists(f.Folder.IniFile()));
-    w.txtWord->setText(QStringLiteral("  タオル "));
-    w.txtPrice1->setText(QStringLiteral("100"));
-    w.txtPrice2->setText(QStringLiteral("5000"));
-    w.chkSell1->setChecked(true);
-    w.cmbSort->setCurrentIndex(2);
-    w.cmbCtgr->setCurrentIndex(3);
-    w.cmbCtgrClick();
-    w.TreeView->expandAll();
+    Control<QLineEdit>(w, "txtWord")->setText(QStringLiteral("  タオル "));
+    Control<QLineEdit>(w, "txtPrice1")->setText(QStringLiteral("100"));
+    Control<QLineEdit>(w, "txtPrice2")->setText(QStringLiteral("5000"));
+    Control<QCheckBox>(w, "chkSell1")->setChecked(true);
+    Control<QComboBox>(w, "cmbSort")->setCurrentIndex(2);
+    ChooseCategory(w, 3);
+    Control<QTreeWidget>(w, "TreeView")->expandAll();
     ClickCheckBox(w, 1);
     ClickCheckBox(w, 2);
 
@@ -49,18 +48,17 @@ class SettingsTest : public QObject {
     WindowFixture first(QStringLiteral("vm_data.db"));
     {
       MainWindow& w = *first.Window;
-      w.txtWord->setText(QStringLiteral("ハンカチ 綿"));
-      w.txtPrice1->setText(QStringLiteral("1"));
-      w.txtPrice2->setText(QStringLiteral("2"));
-      w.txtPrice3->setText(QStringLiteral("300"));
-      w.txtPrice4->setText(QStringLiteral("999999999"));
-      w.chkSell2->setChecked(true);
-      w.chkImgSave->setChecked(true);
-      w.txtDirPath->setText(QStringLiteral("/srv/画像/"));
-      w.cmbSort->setCurrentIndex(4);
-      w.cmbCtgr->setCurrentIndex(3);
-      w.cmbCtgrClick();
-      w.TreeView->expandAll();
+      Control<QLineEdit>(w, "txtWord")->setText(QStringLiteral("ハンカチ 綿"));
+      Control<QLineEdit>(w, "txtPrice1")->setText(QStringLiteral("1"));
+      Control<QLineEdit>(w, "txtPrice2")->setText(QStringLiteral("2"));
+      Control<QLineEdit>(w, "txtPrice3")->setText(QStringLiteral("300"));
+      Control<QLineEdit>(w, "txtPrice4")->setText(QStringLiteral("999999999"));
+      Control<QCheckBox>(w, "chkSell2")->setChecked(true);
+      Control<QCheckBox>(w, "chkImgSave")->setChecked(true);
+      Control<QLineEdit>(w, "txtDirPath")->setText(QStringLiteral("/srv/画像/"));
+      Control<QComboBox>(w, "cmbSort")->setCurrentIndex(4);
+      ChooseCategory(w, 3);
+      Control<QTreeWidget>(w, "TreeView")->expandAll();
       ClickCheckBox(w, 7);   // group 7 whole
       ClickCheckBox(w, 14);  // one child of group 12
       QVERIFY(w.close());
@@ -72,26 +70,26 @@ class SettingsTest : public QObject {
     second.ShowAndLoad();
     MainWindow& w = *second.Window;
     QVERIFY(second.Services.Messages.isEmpty());
-    QCOMPARE(w.txtWord->text(), QStringLiteral("ハンカチ 綿"));
-    QCOMPARE(w.txtPrice1->text(), QStringLiteral("1"));
-    QCOMPARE(w.txtPrice2->text(), QStringLiteral("2"));
-    QCOMPARE(w.txtPrice3->text(), QStringLiteral("300"));
-    QCOMPARE(w.txtPrice4->text(), QStringLiteral("999999999"));
-    QVERIFY(!w.chkSell1->isChecked());
-    QVERIFY(w.chkSell2->isChecked());
-    QVERIFY(w.chkImgSave->isChecked());
-    QCOMPARE(w.txtDirPath->text(), QStringLiteral("/srv/画像/"));
-    QCOMPARE(w.cmbSort->currentIndex(), 4);
-    QCOMPARE(w.cmbCtgr->currentIndex(), 3);
+    QCOMPARE(Control<QLineEdit>(w, "txtWord")->text(), QStringLiteral("ハンカチ 綿"));
+    QCOMPARE(Control<QLineEdit>(w, "txtPrice1")->text(), QStringLiteral("1"));
+    QCOMPARE(Control<QLineEdit>(w, "txtPrice2")->text(), QStringLiteral("2"));
+    QCOMPARE(Control<QLineEdit>(w, "txtPrice3")->text(), QStringLiteral("300"));
+    QCOMPARE(Control<QLineEdit>(w, "txtPrice4")->text(), QStringLiteral("999999999"));
+    QVERIFY(!Control<QCheckBox>(w, "chkSell1")->isChecked());
+    QVERIFY(Control<QCheckBox>(w, "chkSell2")->isChecked());
+    QVERIFY(Control<QCheckBox>(w, "chkImgSave")->isChecked());
+    QCOMPARE(Control<QLineEdit>(w, "txtDirPath")->text(), QStringLiteral("/srv/画像/"));
+    QCOMPARE(Control<QComboBox>(w, "cmbSort")->currentIndex(), 4);
+    QCOMPARE(Control<QComboBox>(w, "cmbCtgr")->currentIndex(), 3);
     QCOMPARE(WidgetMarks(w), QStringLiteral("0000000" "11111" "0010000" "0000" "00"));
     QCOMPARE(ModelMarks(w), WidgetMarks(w));
-    QVERIFY(!w.chkItem->isChecked());
+    QVERIFY(!Control<QCheckBox>(w, "chkItem")->isChecked());
     // A partly checked group opens, a whole one does not; the first checked node
     // is selected.
     QVERIFY(w.NodeItem(12)->isExpanded());
     QVERIFY(!w.NodeItem(7)->isExpanded());
     QVERIFY(!w.NodeItem(0)->isExpanded());
-    QCOMPARE(w.TreeView->currentItem(), w.NodeItem(7));
+    QCOMPARE(Control<QTreeWidget>(w, "TreeView")->currentItem(), w.NodeItem(7));
   }
 
   // Every text comes back exactly: quotes, letters outside Shift-JIS, U+301C
@@ -100,8 +98,8 @@ class SettingsTest : public QObject {
     const QString word = QStringLiteral("\"限定\"");
     const QString folder = QStringLiteral("/home/jörg/画像〜2024/Ελλάδα 😀/");
     WindowFixture first;
-    first.Window->txtWord->setText(word);
-    first.Window->txtDirPath->setText(folder);
+    Control<QLineEdit>(*first.Window, "txtWord")->setText(word);
+    Control<QLineEdit>(*first.Window, "txtDirPath")->setText(folder);
     QVERIFY(first.Window->close());
     QVERIFY(first.Folder.ReadIni().contains(QStringLiteral("\r\nWord=\"\"限定\"\"\r\n").toUtf8()));
     QVERIFY(first.Folder.ReadIni().contains((QStringLiteral("\r\nDir=") + folder + QStringLiteral("\r\n")).toUtf8()));
@@ -109,8 +107,8 @@ class SettingsTest : public QObject {
     WindowFixture second(QStringLiteral("catalogue-edge.db"), false);
     QFile::copy(first.Folder.IniFile(), second.Folder.IniFile());
     second.ShowAndLoad();
-    QCOMPARE(second.Window->txtWord->text(), word);
-    QCOMPARE(second.Window->txtDirPath->text(), folder);
+    QCOMPARE(Control<QLineEdit>(*second.Window, "txtWord")->text(), word);
+    QCOMPARE(Control<QLineEdit>(*second.Window, "txtDirPath")->text(), folder);
   }
 
   // An older settings file (Shift-JIS) still loads.
@@ -122,9 +120,9 @@ class SettingsTest : public QObject {
       file.write("[Config]\r\nWord=\x83\x5E\x83\x49\x83\x8B\r\nDir=/srv/\x89\xE6\x91\x9C/\r\nSort=3\r\n");
     }
     f.ShowAndLoad();
-    QCOMPARE(f.Window->txtWord->text(), QStringLiteral("タオル"));
-    QCOMPARE(f.Window->txtDirPath->text(), QStringLiteral("/srv/画像/"));
-    QCOMPARE(f.Window->cmbSort->currentIndex(), 3);
+    QCOMPARE(Control<QLineEdit>(*f.Window, "txtWord")->text(), QStringLiteral("タオル"));
+    QCOMPARE(Control<QLineEdit>(*f.Window, "txtDirPath")->text(), QStringLiteral("/srv/画像/"));
+    QCOMPARE(Control<QComboBox>(*f.Window, "cmbSort")->currentIndex(), 3);
   }
 
   // A save that cannot be completed leaves the old file as it was, says so, and
@@ -140,7 +138,7 @@ class SettingsTest : public QObject {
     }
     // A folder stands where the new file is written first.
     QVERIFY(QDir().mkpath(f.Folder.IniFile() + QStringLiteral(".tmp")));
-    w.txtWord->setText(QStringLiteral("new"));
+    Control<QLineEdit>(w, "txtWord")->setText(QStringLiteral("new"));
     QVERIFY(!w.close());
     QVERIFY(w.isVisible());
     QCOMPARE(f.Services.Messages.size(), 1);
@@ -160,11 +158,12 @@ class SettingsTest : public QObject {
                        QStringLiteral("ImgSave=1")});
     f.ShowAndLoad();
     MainWindow& w = *f.Window;
-    QCOMPARE(w.txtDirPath->text(), QStringLiteral("/var/tmp/pictures/"));
-    QVERIFY(!w.txtDirPath->isReadOnly());
-    QCOMPARE(w.txtDirPath->palette().color(QPalette::Base), w.palette().color(QPalette::Base));
-    QVERIFY(w.btnDirPath->isEnabled());
-    QVERIFY(w.lblImgDir->isEnabled());
+    auto* txtDirPath = Control<QLineEdit>(w, "txtDirPath");
+    QCOMPARE(txtDirPath->text(), QStringLiteral("/var/tmp/pictures/"));
+    QVERIFY(!txtDirPath->isReadOnly());
+    QCOMPARE(txtDirPath->palette().color(QPalette::Base), w.palette().color(QPalette::Base));
+    QVERIFY(Control<QPushButton>(w, "btnDirPath")->isEnabled());
+    QVERIFY(Control<QLabel>(w, "lblImgDir")->isEnabled());
   }
 
   void storedCategoryShowsItsTreeWithTheMarks() {
@@ -175,29 +174,30 @@ class SettingsTest : public QObject {
                        QStringLiteral("TreeList=0000000000000000000000001")});
     f.ShowAndLoad();
     MainWindow& w = *f.Window;
-    QCOMPARE(w.cmbCtgr->currentIndex(), 3);
-    QCOMPARE(w.cmbCtgr->currentText(), QStringLiteral("バッグ・財布"));
+    auto* cmbCtgr = Control<QComboBox>(w, "cmbCtgr");
+    QCOMPARE(cmbCtgr->currentIndex(), 3);
+    QCOMPARE(cmbCtgr->currentText(), QStringLiteral("バッグ・財布"));
     QCOMPARE(w.Tree().Count(), 25);
     QCOMPARE(w.NodeItem(0)->text(0), QStringLiteral(" レディースバッグ"));
     QCOMPARE(WidgetMarks(w), QStringLiteral("0000000000000000000000001"));
-    QCOMPARE(w.TreeView->currentItem(), w.NodeItem(24));
-    QVERIFY(!w.chkItem->isChecked());
+    QCOMPARE(Control<QTreeWidget>(w, "TreeView")->currentItem(), w.NodeItem(24));
+    QVERIFY(!Control<QCheckBox>(w, "chkItem")->isChecked());
 
     // Every node stored as "1": the select-all box is checked as well.
     f.Window.reset();
     f.Folder.WriteIni({QStringLiteral("[Config]"), QStringLiteral("Category=3"),
                        QStringLiteral("TreeList=") + QString(25, QLatin1Char('1'))});
     f.ShowAndLoad();
-    QVERIFY(f.Window->chkItem->isChecked());
+    QVERIFY(Control<QCheckBox>(*f.Window, "chkItem")->isChecked());
     QCOMPARE(WidgetMarks(*f.Window), QString(25, QLatin1Char('1')));
-    QCOMPARE(f.Window->TreeView->currentItem(), f.Window->NodeItem(0));
+    QCOMPARE(Control<QTreeWidget>(*f.Window, "TreeView")->currentItem(), f.Window->NodeItem(0));
   }
 
   void noSettingsFileSelectsNodeZero() {
     WindowFixture f;
     MainWindow& w = *f.Window;
-    QCOMPARE(w.TreeView->currentItem(), w.NodeItem(0));
-    QCOMPARE(w.txtDirPath->text(), QDir::homePath() + QStringLiteral("/"));
+    QCOMPARE(Control<QTreeWidget>(w, "TreeView")->currentItem(), w.NodeItem(0));
+    QCOMPARE(Control<QLineEdit>(w, "txtDirPath")->text(), QDir::homePath() + QStringLiteral("/"));
     QVERIFY(f.Services.Messages.isEmpty());
     QCOMPARE(f.Services.Terminations, 0);
   }
@@ -215,8 +215,8 @@ class SettingsTest : public QObject {
     QVERIFY(shown.Kind == Message::Buttons::Ok);
     QVERIFY(shown.Symbol == Message::Icon::Information);
     QCOMPARE(f.Services.Terminations, 1);
-    QCOMPARE(w.cmbCtgr->count(), 0);
-    QCOMPARE(w.TreeView->topLevelItemCount(), 0);
+    QCOMPARE(Control<QComboBox>(w, "cmbCtgr")->count(), 0);
+    QCOMPARE(Control<QTreeWidget>(w, "TreeView")->topLevelItemCount(), 0);
     QVERIFY(!QFile::exists(f.Folder.IniFile()));
   }
 
@@ -230,7 +230,7 @@ class SettingsTest : public QObject {
     QCOMPARE(f.Services.Messages[0].Caption, QStringLiteral("VORMLA商品情報取得ソフト"));
     QVERIFY(f.Services.Messages[0].Kind == Message::Buttons::Ok);
     QCOMPARE(f.Services.Terminations, 0);
-    QCOMPARE(w.cmbCtgr->count(), 0);
+    QCOMPARE(Control<QComboBox>(w, "cmbCtgr")->count(), 0);
   }
 
   void refusedWriteKeepsTheWindowOpen() {
@@ -265,14 +265,14 @@ class SettingsTest : public QObject {
   void closingDuringARunAsksFirst() {
     WindowFixture f;
     MainWindow& w = *f.Window;
-    w.btnCancel->setEnabled(true);  // the running mode as far as closing cares
+    Control<QPushButton>(w, "btnCancel")->setEnabled(true);  // the running mode as far as closing cares
     f.Services.Answers = {Answer::No, Answer::Yes, Answer::Yes};
     QVERIFY(!w.close());
-    QCOMPARE(w.RunResult, RunCode::kNormal);
+    QCOMPARE(w.RunResult(), RunCode::kNormal);
     QVERIFY(!w.close());
-    QCOMPARE(w.RunResult, RunCode::kCloseConfirmed);
+    QCOMPARE(w.RunResult(), RunCode::kCloseConfirmed);
     QVERIFY(!w.close());
-    QCOMPARE(w.RunResult, RunCode::kClosing);
+    QCOMPARE(w.RunResult(), RunCode::kClosing);
     QCOMPARE(f.Services.Messages.size(), 3);
     QCOMPARE(f.Services.Messages[0].Text, QStringLiteral("取得処理の実行中ですが終了しますか？"));
     QCOMPARE(f.Services.Messages[0].Caption, QStringLiteral("終了確認"));

@@ -20,7 +20,7 @@ class SignalCloseTest : public QObject {
       WindowFixture f(QStringLiteral("vm_data.db"));
       CloseOnSignal closer;
       closer.Watch(f.Window.get());
-      f.Window->txtWord->setText(QStringLiteral("タオル"));
+      Control<QLineEdit>(*f.Window, "txtWord")->setText(QStringLiteral("タオル"));
       QVERIFY(::raise(signal) == 0);
       QTRY_VERIFY(!f.Window->isVisible());
       QVERIFY(f.Services.Messages.isEmpty());

@@ -68,7 +68,7 @@ int TaskbarProbe(int argc, char* argv[]) {
   TestProgramFolder folder;
   MainWindow window(services, folder.DbPath(), folder.IniPath(), folder.AccountPath());
   const bool retry = InitializeTaskbarAPI();
-  std::printf("init %d value %d state %d window %d retry %d\n", init, value, state, window.TaskbarReady, retry);
+  std::printf("init %d value %d state %d window %d retry %d\n", init, value, state, window.TaskbarReady(), retry);
   return 0;
 }
 

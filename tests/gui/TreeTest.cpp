@@ -24,9 +24,8 @@ class TreeTest : public QObject {
   // the childless groups 23 and 24.
   static std::unique_ptr<WindowFixture> BagsTree() {
     auto f = std::make_unique<WindowFixture>(QStringLiteral("vm_data.db"));
-    f->Window->cmbCtgr->setCurrentIndex(3);
-    f->Window->cmbCtgrClick();
-    f->Window->TreeView->expandAll();
+    ChooseCategory(*f->Window, 3);
+    Control<QTreeWidget>(*f->Window, "TreeView")->expandAll();
     return f;
   }
 
@@ -35,7 +34,7 @@ class TreeTest : public QObject {
     CategoryTree model(w.Tree().Nodes());
     for (int i = 0; i < w.Tree().Count(); ++i) model.SetNodeChecked(i, w.Tree().IsNodeChecked(i));
     model.ApplyNodeCheck(index, state);
-    *selectAll = model.SyncSelectAllBox(w.chkItem->isChecked());
+    *selectAll = model.SyncSelectAllBox(Control<QCheckBox>(w, "chkItem")->isChecked());
     return QString::fromStdString(model.TreeListText());
   }
 
@@ -53,7 +52,7 @@ class TreeTest : public QObject {
       ClickCheckBox(w, index);
       QCOMPARE(ModelMarks(w), expected);
       QCOMPARE(WidgetMarks(w), expected);
-      QCOMPARE(w.chkItem->isChecked(), selectAll);
+      QCOMPARE(Control<QCheckBox>(w, "chkItem")->isChecked(), selectAll);
     }
     // Concretely: the last child of group 7 checked its parent; clicking the
     // parent 0 checked all its children; child 3 off unchecked parent 0; 7 off
@@ -68,15 +67,16 @@ class TreeTest : public QObject {
   void spaceKeySpreadsLikeABoxClick() {
     auto f = BagsTree();
     MainWindow& w = *f->Window;
-    w.TreeView->setFocus();
+    auto* TreeView = Control<QTreeWidget>(w, "TreeView");
+    TreeView->setFocus();
     for (int index : {12, 15, 15, 20, 21, 22}) {
-      w.TreeView->setCurrentItem(w.NodeItem(index));
+      TreeView->setCurrentItem(w.NodeItem(index));
       bool selectAll = false;
       const QString expected = ModelAfter(w, index, !w.Tree().IsNodeChecked(index), &selectAll);
-      QTest::keyClick(w.TreeView, Qt::Key_Space);
+      QTest::keyClick(TreeView, Qt::Key_Space);
       QCOMPARE(WidgetMarks(w), expected);
       QCOMPARE(ModelMarks(w), expected);
-      QCOMPARE(w.chkItem->isChecked(), selectAll);
+      QCOMPARE(Control<QCheckBox>(w, "chkItem")->isChecked(), selectAll);
     }
     // Group 12 checked as a whole, 15 off and on again (parent back on), group 19
     // completed child by child.
@@ -96,7 +96,7 @@ class TreeTest : public QObject {
     const QString before = WidgetMarks(w);
     for (int index : {0, 2, 5, 23}) {
       ClickCaption(w, index);
-      QCOMPARE(w.TreeView->currentItem(), w.NodeItem(index));  // the click did land
+      QCOMPARE(Control<QTreeWidget>(w, "TreeView")->currentItem(), w.NodeItem(index));  // the click did land
       QCOMPARE(WidgetMarks(w), before);
       QCOMPARE(ModelMarks(w), before);
     }
@@ -105,23 +105,24 @@ class TreeTest : public QObject {
   void selectAllBoxBothWays() {
     auto f = BagsTree();
     MainWindow& w = *f->Window;
-    QTest::mouseClick(w.chkItem, Qt::LeftButton);
-    QVERIFY(w.chkItem->isChecked());
+    auto* chkItem = Control<QCheckBox>(w, "chkItem");
+    QTest::mouseClick(chkItem, Qt::LeftButton);
+    QVERIFY(chkItem->isChecked());
     QCOMPARE(WidgetMarks(w), QString(25, QLatin1Char('1')));
     QCOMPARE(ModelMarks(w), QString(25, QLatin1Char('1')));
 
     // One child off: that child, its parent and the box go off, nothing else.
     ClickCheckBox(w, 9);
-    QVERIFY(!w.chkItem->isChecked());
+    QVERIFY(!chkItem->isChecked());
     QCOMPARE(WidgetMarks(w), QStringLiteral("1111111" "01011" "1111111" "1111" "11"));
 
     // Back on: the box follows the tree again.
     ClickCheckBox(w, 9);
-    QVERIFY(w.chkItem->isChecked());
+    QVERIFY(chkItem->isChecked());
     QCOMPARE(WidgetMarks(w), QString(25, QLatin1Char('1')));
 
-    QTest::mouseClick(w.chkItem, Qt::LeftButton);
-    QVERIFY(!w.chkItem->isChecked());
+    QTest::mouseClick(chkItem, Qt::LeftButton);
+    QVERIFY(!chkItem->isChecked());
     QCOMPARE(WidgetMarks(w), QString(25, QLatin1Char('0')));
   }
 
@@ -129,81 +130,87 @@ class TreeTest : public QObject {
     // Top-level item 0 of the edge catalogue: 新着商品 with two children, セール alone.
     WindowFixture f;
     MainWindow& w = *f.Window;
-    w.TreeView->expandAll();
+    auto* chkItem = Control<QCheckBox>(w, "chkItem");
+    Control<QTreeWidget>(w, "TreeView")->expandAll();
     ClickCheckBox(w, 1);
-    QVERIFY(!w.chkItem->isChecked());
+    QVERIFY(!chkItem->isChecked());
     ClickCheckBox(w, 2);
     // Both children (and so their parent) checked; セール is still unchecked.
     QCOMPARE(WidgetMarks(w), QStringLiteral("1110"));
-    QVERIFY(w.chkItem->isChecked());
+    QVERIFY(chkItem->isChecked());
     ClickCheckBox(w, 3);
     ClickCheckBox(w, 3);
     QCOMPARE(WidgetMarks(w), QStringLiteral("1110"));
-    QVERIFY(!w.chkItem->isChecked());
+    QVERIFY(!chkItem->isChecked());
   }
 
   void expandAndCollapseButtons() {
     auto f = BagsTree();
     MainWindow& w = *f->Window;
-    w.TreeView->collapseAll();
-    w.TreeView->setCurrentItem(w.NodeItem(24));
-    QTest::mouseClick(w.spbExpand, Qt::LeftButton);  // "-" expands
+    auto* TreeView = Control<QTreeWidget>(w, "TreeView");
+    TreeView->collapseAll();
+    TreeView->setCurrentItem(w.NodeItem(24));
+    QTest::mouseClick(Control<QToolButton>(w, "spbExpand"), Qt::LeftButton);  // "-" expands
     for (int group : {0, 7, 12, 19}) QVERIFY(w.NodeItem(group)->isExpanded());
-    QCOMPARE(w.TreeView->currentItem(), w.NodeItem(0));
-    QCOMPARE(w.TreeView->verticalScrollBar()->value(), 0);
-    QVERIFY(w.TreeView->verticalScrollBar()->maximum() > 0);
+    QCOMPARE(TreeView->currentItem(), w.NodeItem(0));
+    QCOMPARE(TreeView->verticalScrollBar()->value(), 0);
+    QVERIFY(TreeView->verticalScrollBar()->maximum() > 0);
 
-    w.TreeView->scrollToItem(w.NodeItem(24));
-    QVERIFY(w.TreeView->verticalScrollBar()->value() > 0);
-    QTest::mouseClick(w.spbCollapse, Qt::LeftButton);  // "+" collapses
+    TreeView->scrollToItem(w.NodeItem(24));
+    QVERIFY(TreeView->verticalScrollBar()->value() > 0);
+    QTest::mouseClick(Control<QToolButton>(w, "spbCollapse"), Qt::LeftButton);  // "+" collapses
     for (int group : {0, 7, 12, 19}) QVERIFY(!w.NodeItem(group)->isExpanded());
-    QCOMPARE(w.TreeView->currentItem(), w.NodeItem(0));
-    QCOMPARE(w.TreeView->verticalScrollBar()->value(), 0);
+    QCOMPARE(TreeView->currentItem(), w.NodeItem(0));
+    QCOMPARE(TreeView->verticalScrollBar()->value(), 0);
   }
 
   void expandOnAnEmptyTreeDoesNothing() {
     WindowFixture f(QStringLiteral("vm_data.db"));
     MainWindow& w = *f.Window;
     QCOMPARE(w.Tree().Count(), 0);
-    QTest::mouseClick(w.spbExpand, Qt::LeftButton);
-    QTest::mouseClick(w.spbCollapse, Qt::LeftButton);
-    QCOMPARE(w.TreeView->currentItem(), nullptr);
+    QTest::mouseClick(Control<QToolButton>(w, "spbExpand"), Qt::LeftButton);
+    QTest::mouseClick(Control<QToolButton>(w, "spbCollapse"), Qt::LeftButton);
+    QCOMPARE(Control<QTreeWidget>(w, "TreeView")->currentItem(), nullptr);
   }
 
   void choosingATopLevelItemRebuildsTheTree() {
     WindowFixture f;
     MainWindow& w = *f.Window;
+    auto* chkItem = Control<QCheckBox>(w, "chkItem");
+    auto* cmbCtgr = Control<QComboBox>(w, "cmbCtgr");
+    auto* TreeView = Control<QTreeWidget>(w, "TreeView");
     w.activateWindow();
     QVERIFY(QTest::qWaitForWindowActive(&w));
-    QTest::mouseClick(w.chkItem, Qt::LeftButton);
+    QTest::mouseClick(chkItem, Qt::LeftButton);
     QCOMPARE(WidgetMarks(w), QStringLiteral("1111"));
     // The user picks item 3 with the keyboard.
-    w.cmbCtgr->setFocus();
-    QTest::keyClick(w.cmbCtgr, Qt::Key_Down);
-    QTest::keyClick(w.cmbCtgr, Qt::Key_Down);
-    QTest::keyClick(w.cmbCtgr, Qt::Key_Down);
-    QCOMPARE(w.cmbCtgr->currentIndex(), 3);
-    QVERIFY(!w.chkItem->isChecked());
+    cmbCtgr->setFocus();
+    QTest::keyClick(cmbCtgr, Qt::Key_Down);
+    QTest::keyClick(cmbCtgr, Qt::Key_Down);
+    QTest::keyClick(cmbCtgr, Qt::Key_Down);
+    QCOMPARE(cmbCtgr->currentIndex(), 3);
+    QVERIFY(!chkItem->isChecked());
     QCOMPARE(w.NodeItem(0)->text(0), QStringLiteral(" ＡＢＣ全角英字"));
     QCOMPARE(WidgetMarks(w), QStringLiteral("000000"));
-    QCOMPARE(w.TreeView->currentItem(), w.NodeItem(0));
-    QCOMPARE(QApplication::focusWidget(), w.TreeView);
+    QCOMPARE(TreeView->currentItem(), w.NodeItem(0));
+    QCOMPARE(QApplication::focusWidget(), TreeView);
     // A category without rows: an empty tree.
-    QTest::keyClick(w.cmbCtgr, Qt::Key_Home);
-    QTest::keyClick(w.cmbCtgr, Qt::Key_Down);
-    QCOMPARE(w.cmbCtgr->currentIndex(), 1);
-    QCOMPARE(w.TreeView->topLevelItemCount(), 0);
+    QTest::keyClick(cmbCtgr, Qt::Key_Home);
+    QTest::keyClick(cmbCtgr, Qt::Key_Down);
+    QCOMPARE(cmbCtgr->currentIndex(), 1);
+    QCOMPARE(TreeView->topLevelItemCount(), 0);
   }
 
   void treeTakesTheFocusWithoutInputMethod() {
     WindowFixture f;
     MainWindow& w = *f.Window;
+    auto* TreeView = Control<QTreeWidget>(w, "TreeView");
     w.activateWindow();
     QVERIFY(QTest::qWaitForWindowActive(&w));
-    w.TreeView->setAttribute(Qt::WA_InputMethodEnabled, true);
-    w.TreeView->setFocus();
-    QTRY_COMPARE(QApplication::focusWidget(), w.TreeView);
-    QVERIFY(!w.TreeView->testAttribute(Qt::WA_InputMethodEnabled));
+    TreeView->setAttribute(Qt::WA_InputMethodEnabled, true);
+    TreeView->setFocus();
+    QTRY_COMPARE(QApplication::focusWidget(), TreeView);
+    QVERIFY(!TreeView->testAttribute(Qt::WA_InputMethodEnabled));
   }
 
   // Choosing the entry that is already chosen, or a wheel turned over the closed
@@ -211,52 +218,53 @@ class TreeTest : public QObject {
   void sameCategoryAgainKeepsTheMarks() {
     auto f = BagsTree();
     MainWindow& w = *f->Window;
+    auto* cmbCtgr = Control<QComboBox>(w, "cmbCtgr");
     ClickCheckBox(w, 7);
     ClickCheckBox(w, 14);
     const QString marks = WidgetMarks(w);
     QVERIFY(marks.contains(QLatin1Char('1')));
     QTreeWidgetItem* const first = w.NodeItem(0);
 
-    emit w.cmbCtgr->activated(3);
-    QCOMPARE(w.cmbCtgr->currentIndex(), 3);
+    ChooseCategory(w, 3);
+    QCOMPARE(cmbCtgr->currentIndex(), 3);
     QCOMPARE(WidgetMarks(w), marks);
     QCOMPARE(ModelMarks(w), marks);
     QCOMPARE(w.NodeItem(0), first);  // the very same widget items: nothing rebuilt
 
     // Another entry does rebuild, and back again starts unmarked.
-    w.cmbCtgr->setCurrentIndex(2);
-    emit w.cmbCtgr->activated(2);
-    w.cmbCtgr->setCurrentIndex(3);
-    emit w.cmbCtgr->activated(3);
+    ChooseCategory(w, 2);
+    ChooseCategory(w, 3);
     QCOMPARE(WidgetMarks(w), QString(w.Tree().Count(), QLatin1Char('0')));
   }
 
   void wheelOverTheClosedListNeedsItsFocus() {
     auto f = BagsTree();
     MainWindow& w = *f->Window;
+    auto* txtWord = Control<QLineEdit>(w, "txtWord");
+    auto* cmbCtgr = Control<QComboBox>(w, "cmbCtgr");
     w.activateWindow();
     QVERIFY(QTest::qWaitForWindowActive(&w));
     ClickCheckBox(w, 14);
     const QString marks = WidgetMarks(w);
-    w.txtWord->setFocus();
-    QVERIFY(w.txtWord->hasFocus());
+    txtWord->setFocus();
+    QVERIFY(txtWord->hasFocus());
 
-    auto turn = [&w](int delta) {
-      const QPoint at = w.cmbCtgr->rect().center();
-      QWheelEvent wheel(at, w.cmbCtgr->mapToGlobal(at), QPoint(), QPoint(0, delta), Qt::NoButton, Qt::NoModifier,
+    auto turn = [cmbCtgr](int delta) {
+      const QPoint at = cmbCtgr->rect().center();
+      QWheelEvent wheel(at, cmbCtgr->mapToGlobal(at), QPoint(), QPoint(0, delta), Qt::NoButton, Qt::NoModifier,
                         Qt::NoScrollPhase, false);
-      QApplication::sendEvent(w.cmbCtgr, &wheel);
+      QApplication::sendEvent(cmbCtgr, &wheel);
     };
     turn(-120);
     turn(120);
-    QCOMPARE(w.cmbCtgr->currentIndex(), 3);
-    QVERIFY(w.txtWord->hasFocus());
+    QCOMPARE(cmbCtgr->currentIndex(), 3);
+    QVERIFY(txtWord->hasFocus());
     QCOMPARE(WidgetMarks(w), marks);
 
     // With the focus on the list the wheel chooses, as a key press would.
-    w.cmbCtgr->setFocus();
+    cmbCtgr->setFocus();
     turn(-120);
-    QCOMPARE(w.cmbCtgr->currentIndex(), 4);
+    QCOMPARE(cmbCtgr->currentIndex(), 4);
     QVERIFY(!ModelMarks(w).contains(QLatin1Char('1')));  // the tree of the new entry
   }
 };
