@@ -21,8 +21,8 @@ namespace vormla::cli {
 
 namespace {
 
-constexpr size_t kKeywordBytes = 40;  // txtWord's limit, in Shift-JIS bytes
-constexpr size_t kPriceDigits = 9;    // the price boxes' limit
+constexpr size_t kKeywordBytes = 40;  // the keyword's limit, in Shift-JIS bytes
+constexpr size_t kPriceDigits = 9;    // a price's limit
 
 [[noreturn]] void Usage(const std::string& message) { throw CliFailure(kExitUsage, message); }
 
@@ -240,93 +240,85 @@ RunPlan PrepareRun(const RunArguments& arguments) {
   std::optional<SettingsValues> stored;
   if (arguments.Settings) {
     stored = ReadConditionsFile(*arguments.Settings);
-    c.Word = Utf8ToSjis(stored->Word);
-    c.Price1 = stored->Price1;
-    c.Price2 = stored->Price2;
-    c.Price3 = stored->Price3;
-    c.Price4 = stored->Price4;
-    c.Sell1 = stored->Sell1;
-    c.Sell2 = stored->Sell2;
-    c.SortIndex = stored->Sort;
-    c.ImgSave = stored->ImgSave;
-    c.DirPath = stored->Dir;
+    c = stored->Conditions;
   }
 
   if (arguments.Keyword) {
-    c.Word = Utf8ToSjis(*arguments.Keyword);
-    if (c.Word.empty() && !arguments.Keyword->empty()) Usage("--keyword が UTF-8 として正しくありません。");
-    CheckKeywordCharacters("--keyword", *arguments.Keyword);
-    CheckKeyword("--keyword", c.Word);
+    c.Keyword = *arguments.Keyword;
+    const std::string sjis = Utf8ToSjis(c.Keyword);
+    if (sjis.empty() && !c.Keyword.empty()) Usage("--keyword が UTF-8 として正しくありません。");
+    CheckKeywordCharacters("--keyword", c.Keyword);
+    CheckKeyword("--keyword", sjis);
   } else {
-    CheckKeywordCharacters("設定ファイルの Word", SjisToUtf8(c.Word));
-    CheckKeyword("設定ファイルの Word", c.Word);
+    // A stored keyword is checked as it will be searched: as code page 932 writes it.
+    const std::string sjis = Utf8ToSjis(c.Keyword);
+    CheckKeywordCharacters("設定ファイルの Word", SjisToUtf8(sjis));
+    CheckKeyword("設定ファイルの Word", sjis);
   }
-  if (arguments.WholesaleFrom) c.Price1 = *arguments.WholesaleFrom;
-  if (arguments.WholesaleTo) c.Price2 = *arguments.WholesaleTo;
-  if (arguments.RetailFrom) c.Price3 = *arguments.RetailFrom;
-  if (arguments.RetailTo) c.Price4 = *arguments.RetailTo;
+  if (arguments.WholesaleFrom) c.WholesalePrice.Min = *arguments.WholesaleFrom;
+  if (arguments.WholesaleTo) c.WholesalePrice.Max = *arguments.WholesaleTo;
+  if (arguments.RetailFrom) c.RetailPrice.Min = *arguments.RetailFrom;
+  if (arguments.RetailTo) c.RetailPrice.Max = *arguments.RetailTo;
   auto check = [](const std::optional<std::string>& flag, const char* name, const char* key,
                   const std::string& value) {
     CheckPrice(flag ? std::string(name) : std::string("設定ファイルの ") + key, value);
   };
-  check(arguments.WholesaleFrom, "--wholesale-from", "Price1", c.Price1);
-  check(arguments.WholesaleTo, "--wholesale-to", "Price2", c.Price2);
-  check(arguments.RetailFrom, "--retail-from", "Price3", c.Price3);
-  check(arguments.RetailTo, "--retail-to", "Price4", c.Price4);
-  if (arguments.InStock) c.Sell1 = true;
-  if (arguments.Discounted) c.Sell2 = true;
-  if (arguments.Sort) c.SortIndex = ParseIndex("--sort", *arguments.Sort);
-  if (c.SortIndex < 0 || c.SortIndex >= kSortChoices) {
+  check(arguments.WholesaleFrom, "--wholesale-from", "Price1", c.WholesalePrice.Min);
+  check(arguments.WholesaleTo, "--wholesale-to", "Price2", c.WholesalePrice.Max);
+  check(arguments.RetailFrom, "--retail-from", "Price3", c.RetailPrice.Min);
+  check(arguments.RetailTo, "--retail-to", "Price4", c.RetailPrice.Max);
+  if (arguments.InStock) c.InStockOnly = true;
+  if (arguments.Discounted) c.DiscountedOnly = true;
+  if (arguments.Sort) c.Sort = ParseIndex("--sort", *arguments.Sort);
+  if (c.Sort < 0 || c.Sort >= kSortChoices) {
     std::string choices;
     for (int i = 0; i < kSortChoices; ++i) choices += (i > 0 ? "、" : "") + std::to_string(i) + " " + kSortLabels[i];
     Usage((arguments.Sort ? std::string("--sort") : std::string("設定ファイルの Sort")) + " " +
-          std::to_string(c.SortIndex) + " という並び順はありません。" + choices + " から選んでください。");
+          std::to_string(c.Sort) + " という並び順はありません。" + choices + " から選んでください。");
   }
   if (arguments.Top) ParseIndex("--top", *arguments.Top);
-  if (arguments.Images) {
-    c.ImgSave = true;
-    c.DirPath = *arguments.Images;
-  }
+  if (arguments.Images) c.Pictures = {true, *arguments.Images};
 
   // The catalogue: the combo's entries and the tree of the chosen one.
   Catalogue catalogue(arguments.Db);
   plan.DbPath = catalogue.Path();
   const std::vector<TopCategory> tops = catalogue.TopCategories();
-  const int storedTop = stored ? std::max(stored->Category, 0) : 0;
-  c.CtgrIndex = arguments.Top ? CheckTop("--top", ParseIndex("--top", *arguments.Top), tops)
-                              : CheckTop(stored ? "設定ファイルの Category" : "--top", storedTop, tops);
-  c.CtgrText = tops[static_cast<size_t>(c.CtgrIndex)].Name;
-  std::vector<CatalogueNode> nodes = catalogue.Tree(c.CtgrIndex);
+  const int storedTop = stored ? std::max(stored->Conditions.TopCategory.Index, 0) : 0;
+  TopCategoryChoice& top = c.TopCategory;
+  top.Index = arguments.Top ? CheckTop("--top", ParseIndex("--top", *arguments.Top), tops)
+                            : CheckTop(stored ? "設定ファイルの Category" : "--top", storedTop, tops);
+  top.Name = tops[static_cast<size_t>(top.Index)].Name;
+  std::vector<CatalogueNode> nodes = catalogue.Tree(top.Index);
 
   // The selection: --nodes, else the settings file's marks (which belong to the
   // tree of its own Category), else nothing.
   if (arguments.Nodes) {
     if (nodes.empty() && !arguments.Nodes->empty()) {
       if (!arguments.Top) {
-        Usage("--top で大分類を選んでください。" + TopName(c.CtgrIndex, tops) +
+        Usage("--top で大分類を選んでください。" + TopName(top.Index, tops) +
               "には小分類がありません (vormla-cli categories で大分類の番号を確かめられます)。");
       }
-      Usage(TopName(c.CtgrIndex, tops) + "には小分類がないので --nodes は使えません。--nodes を外すと大分類全体を検索します。");
+      Usage(TopName(top.Index, tops) + "には小分類がないので --nodes は使えません。--nodes を外すと大分類全体を検索します。");
     }
-    c.CtgrList = CanonicalNodeList(*arguments.Nodes, static_cast<int>(nodes.size()));
-  } else if (stored && c.CtgrIndex == storedTop) {
+    c.SelectedCategories = CanonicalNodeList(*arguments.Nodes, static_cast<int>(nodes.size()));
+  } else if (stored && top.Index == storedTop) {
     CategoryTree tree(nodes);
     if (tree.ApplyTreeList(stored->TreeList).CheckSelectAll) tree.SetAllChecked(true);
-    c.CtgrList = tree.SelectedCategoryList();
+    c.SelectedCategories = tree.SelectedCategoryList();
   }
   plan.Nodes = ToEngineNodes(nodes);
 
-  OrderPricePair(c.Price1, c.Price2);
-  OrderPricePair(c.Price3, c.Price4);
+  OrderPricePair(c.WholesalePrice.Min, c.WholesalePrice.Max);
+  OrderPricePair(c.RetailPrice.Min, c.RetailPrice.Max);
 
-  if (c.ImgSave) {
-    Require(CheckPictureFolder(c.DirPath));
-    c.DirPath = PictureFolderText(c.DirPath);
+  if (c.Pictures.On) {
+    Require(CheckPictureFolder(c.Pictures.Folder));
+    c.Pictures.Folder = PictureFolderText(c.Pictures.Folder);
   }
 
-  c.Encoding = ParseEncoding(arguments.Encoding);
+  plan.Result.Encoding = ParseEncoding(arguments.Encoding);
   if (TrimBlanks(arguments.Output).empty()) Usage("--output にファイル名を指定してください。");
-  Require(CheckOutput(arguments.Output, c.FilePath));
+  Require(CheckOutput(arguments.Output, plan.Result.Path));
   return plan;
 }
 

@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "conditions/SearchConditions.h"
 #include "settings/Settings.h"
 #include "engine/JobTypes.h"
 #include "run/StartRules.h"
@@ -104,8 +105,9 @@ int ParseCommandLine(int argc, const char* const* argv, CommandLine& commandLine
 
 // Everything a run needs, decided before it starts.
 struct RunPlan {
-  SearchConditions Conditions;      // FilePath is the final result file name
-  std::vector<CategoryNode> Nodes;  // the tree of Conditions.CtgrIndex
+  SearchConditions Conditions;
+  ResultTarget Result;              // the final result file name and its bytes
+  std::vector<CategoryNode> Nodes;  // the tree of Conditions.TopCategory
   std::string DbPath;
 };
 

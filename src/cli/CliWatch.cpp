@@ -232,7 +232,7 @@ WatchPlan PlanWatch(const WatchArguments& arguments) {
   // own picture folder unless --images names another.
   plan.Pictures = arguments.Pictures;
   if (plan.Run.Settings && !plan.Run.Images) {
-    plan.Pictures = plan.Pictures || ReadConditionsFile(*plan.Run.Settings).ImgSave;
+    plan.Pictures = plan.Pictures || ReadConditionsFile(*plan.Run.Settings).Conditions.Pictures.On;
   }
   return plan;
 }
@@ -364,7 +364,7 @@ int WatchCommand(const WatchArguments& arguments, std::FILE* err) {
   const std::time_t made = FreeMoment(watch.Folder, prepared.History);
   const WatchRecord record{made, ResultName(WatchStamp(made)), ""};
   const std::string result = PathIn(watch.Folder, record.Result);
-  prepared.Run.Conditions.FilePath = result;
+  prepared.Run.Result.Path = result;
   RunReport ended;
   const int exitCode = RunPlanned(std::move(prepared.Run), err, &ended);
   if (exitCode == kExitCancelled) {

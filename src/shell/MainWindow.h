@@ -19,6 +19,7 @@
 
 #include "catalogue/CategoryDatabase.h"
 #include "catalogue/CategoryTree.h"
+#include "conditions/SearchConditions.h"
 #include "settings/Settings.h"
 #include "engine/JobTypes.h"
 #include "run/RunReport.h"
@@ -128,8 +129,9 @@ class MainWindow : public QWidget {
   // The node index of a widget item (-1 when it is not one of ours).
   int NodeIndex(const QTreeWidgetItem* item) const;
 
-  // Snapshots a run is given: the conditions as the controls hold them (texts in
-  // Shift-JIS, the two paths native) and the node list of the tree.
+  // Snapshots a run is given: the conditions as the controls hold them (the top
+  // category's name in Shift-JIS, the picture folder native) and the node list of
+  // the tree. The settings file keeps the same conditions.
   SearchConditions SnapshotConditions() const;
   std::vector<CategoryNode> SnapshotNodes() const;
 
@@ -183,7 +185,7 @@ class MainWindow : public QWidget {
   void MirrorMarks(const std::vector<int>& changed);
   void RebuildTreeWidget();
   void SelectNode(int index, bool scrollToTop);
-  void ApplyConditions(const SettingsValues& values);
+  void ApplyConditions(const SearchConditions& conditions);
   void SelectCategory(int category);
   // The standard error box for an error a lower layer raised.
   void ShowException(const std::exception& error);

@@ -92,13 +92,13 @@ TEST(CliParse, UsageErrorsExitTwoAndHelpExitsZero) {
   EXPECT_EQ(Parse({"run", "--help"}, commandLine), 0);
 }
 
-TEST(CliKeyword, ConvertedToShiftJisAndLimitedTo40Bytes) {
+TEST(CliKeyword, KeptAsGivenAndLimitedTo40ShiftJisBytes) {
   RunArguments arguments = EdgeRun();
   arguments.Keyword = "タオル 綿";
-  EXPECT_EQ(PrepareRun(arguments).Conditions.Word, "\x83\x5E\x83\x49\x83\x8B \x96\xC8");
+  EXPECT_EQ(PrepareRun(arguments).Conditions.Keyword, "タオル 綿");
 
   arguments.Keyword = std::string(40, 'a');
-  EXPECT_EQ(PrepareRun(arguments).Conditions.Word, std::string(40, 'a'));
+  EXPECT_EQ(PrepareRun(arguments).Conditions.Keyword, std::string(40, 'a'));
   arguments.Keyword = std::string(41, 'a');
   auto [code, message] = Refusal(arguments);
   EXPECT_EQ(code, kExitUsage);
@@ -107,7 +107,7 @@ TEST(CliKeyword, ConvertedToShiftJisAndLimitedTo40Bytes) {
   std::string twenty;
   for (int i = 0; i < 20; ++i) twenty += "あ";
   arguments.Keyword = twenty;
-  EXPECT_EQ(PrepareRun(arguments).Conditions.Word.size(), 40u);
+  EXPECT_EQ(Refusal(arguments).first, -1);
   arguments.Keyword = twenty + "あ";
   EXPECT_EQ(Refusal(arguments).first, kExitUsage);
 
@@ -134,7 +134,7 @@ TEST(CliKeyword, CharacterShiftJisCannotHoldOrAControlIsRefusedByName) {
 
   // What the code page writes through a best-fit row is a keyword like any other.
   arguments.Keyword = "café";
-  EXPECT_EQ(PrepareRun(arguments).Conditions.Word, "cafe");
+  EXPECT_EQ(Refusal(arguments).first, -1);
 
   // A stored keyword is held to the same rule.
   TempFolder folder;
@@ -158,8 +158,8 @@ TEST(CliPrice, DigitsOnlyAtMostNine) {
   arguments.WholesaleFrom = "123456789";
   arguments.RetailFrom = "";
   const SearchConditions c = PrepareRun(arguments).Conditions;
-  EXPECT_EQ(c.Price1, "123456789");
-  EXPECT_EQ(c.Price3, "");
+  EXPECT_EQ(c.WholesalePrice.Min, "123456789");
+  EXPECT_EQ(c.RetailPrice.Min, "");
 }
 
 TEST(CliPrice, PairsPutInOrderAsTheStartButtonDoes) {
@@ -169,18 +169,18 @@ TEST(CliPrice, PairsPutInOrderAsTheStartButtonDoes) {
   arguments.RetailFrom = "0300";
   arguments.RetailTo = "0020";
   SearchConditions c = PrepareRun(arguments).Conditions;
-  EXPECT_EQ(c.Price1, "1000");
-  EXPECT_EQ(c.Price2, "5000");
-  EXPECT_EQ(c.Price3, "20");  // swapped values come back as plain decimal
-  EXPECT_EQ(c.Price4, "300");
+  EXPECT_EQ(c.WholesalePrice.Min, "1000");
+  EXPECT_EQ(c.WholesalePrice.Max, "5000");
+  EXPECT_EQ(c.RetailPrice.Min, "20");  // swapped values come back as plain decimal
+  EXPECT_EQ(c.RetailPrice.Max, "300");
 }
 
 TEST(CliSort, ZeroToFour) {
   RunArguments arguments = EdgeRun();
   arguments.Sort = "4";
-  EXPECT_EQ(PrepareRun(arguments).Conditions.SortIndex, 4);
+  EXPECT_EQ(PrepareRun(arguments).Conditions.Sort, 4);
   arguments.Sort = std::nullopt;
-  EXPECT_EQ(PrepareRun(arguments).Conditions.SortIndex, 0);
+  EXPECT_EQ(PrepareRun(arguments).Conditions.Sort, 0);
   for (const char* bad : {"5", "-1", "x", ""}) {
     arguments.Sort = bad;
     EXPECT_EQ(Refusal(arguments).first, kExitUsage) << bad;
@@ -191,12 +191,12 @@ TEST(CliCategory, TopIndexGivesTheComboTextAndItsTree) {
   RunArguments arguments = EdgeRun();
   arguments.Top = "2";
   const RunPlan plan = PrepareRun(arguments);
-  EXPECT_EQ(plan.Conditions.CtgrIndex, 2);
-  EXPECT_EQ(plan.Conditions.CtgrText, Utf8ToSjis("ｷｰ順序ﾃｽﾄ"));
+  EXPECT_EQ(plan.Conditions.TopCategory.Index, 2);
+  EXPECT_EQ(plan.Conditions.TopCategory.Name, Utf8ToSjis("ｷｰ順序ﾃｽﾄ"));
   ASSERT_EQ(plan.Nodes.size(), 8u);
   EXPECT_EQ(plan.Nodes[2].Caption, Utf8ToSjis(" 十番目のグループ"));
   EXPECT_EQ(plan.Nodes[3].Parent, 2);
-  EXPECT_EQ(plan.Conditions.CtgrList, "");
+  EXPECT_EQ(plan.Conditions.SelectedCategories, "");
 
   arguments.Top = "6";  // the edge catalogue has 0..5
   const auto [code, message] = Refusal(arguments);
@@ -211,7 +211,7 @@ TEST(CliCategory, NodeListsAreCheckedAgainstTheTree) {
   RunArguments arguments = EdgeRun();
   arguments.Top = "2";
   arguments.Nodes = "7,1,3";
-  EXPECT_EQ(PrepareRun(arguments).Conditions.CtgrList, "1,3,7,");
+  EXPECT_EQ(PrepareRun(arguments).Conditions.SelectedCategories, "1,3,7,");
   arguments.Nodes = "8,";
   const auto [code, message] = Refusal(arguments);
   EXPECT_EQ(code, kExitUsage);
@@ -230,14 +230,14 @@ TEST(CliImages, FolderMustExistAndGetsATrailingSlash) {
   TempFolder folder;
   RunArguments arguments = EdgeRun();
   SearchConditions c = PrepareRun(arguments).Conditions;
-  EXPECT_FALSE(c.ImgSave);
+  EXPECT_FALSE(c.Pictures.On);
 
   arguments.Images = folder.Path();
   c = PrepareRun(arguments).Conditions;
-  EXPECT_TRUE(c.ImgSave);
-  EXPECT_EQ(c.DirPath, folder.Path() + "/");
+  EXPECT_TRUE(c.Pictures.On);
+  EXPECT_EQ(c.Pictures.Folder, folder.Path() + "/");
   arguments.Images = folder.Path() + "/";
-  EXPECT_EQ(PrepareRun(arguments).Conditions.DirPath, folder.Path() + "/");
+  EXPECT_EQ(PrepareRun(arguments).Conditions.Pictures.Folder, folder.Path() + "/");
 
   arguments.Images = folder / "missing";
   auto [code, message] = Refusal(arguments);
@@ -251,7 +251,7 @@ TEST(CliImages, FolderMustExistAndGetsATrailingSlash) {
 TEST(CliOutput, CsvExtensionRuleAppliesToTheOutput) {
   RunArguments arguments = EdgeRun();
   arguments.Output = "/tmp/list.TXT";
-  EXPECT_EQ(PrepareRun(arguments).Conditions.FilePath, "/tmp/list.TXT.csv");
+  EXPECT_EQ(PrepareRun(arguments).Result.Path, "/tmp/list.TXT.csv");
   arguments.Output = "  ";
   EXPECT_EQ(Refusal(arguments).first, kExitUsage);
 }
@@ -294,37 +294,38 @@ class CliSettings : public ::testing::Test {
 
 TEST_F(CliSettings, ConditionsAndSelectionComeFromTheFile) {
   SettingsValues values = DefaultSettings();
-  values.Word = "タオル";
-  values.Price1 = "5000";
-  values.Price2 = "100";
-  values.Price4 = "800";
-  values.Sell2 = true;
-  values.Sort = 2;
-  values.Category = 2;
+  SearchConditions& stored = values.Conditions;
+  stored.Keyword = "タオル";
+  stored.WholesalePrice = {"5000", "100"};
+  stored.RetailPrice.Max = "800";
+  stored.DiscountedOnly = true;
+  stored.Sort = 2;
+  stored.TopCategory.Index = 2;
   values.TreeList = "01000011";
   RunArguments arguments = EdgeRun();
   arguments.Settings = Write(values);
 
   const SearchConditions c = PrepareRun(arguments).Conditions;
-  EXPECT_EQ(c.Word, Utf8ToSjis("タオル"));
-  EXPECT_EQ(c.Price1, "100");
-  EXPECT_EQ(c.Price2, "5000");
-  EXPECT_EQ(c.Price3, "");
-  EXPECT_EQ(c.Price4, "800");
-  EXPECT_FALSE(c.Sell1);
-  EXPECT_TRUE(c.Sell2);
-  EXPECT_EQ(c.SortIndex, 2);
-  EXPECT_EQ(c.CtgrIndex, 2);
-  EXPECT_EQ(c.CtgrList, "1,6,7,");
-  EXPECT_FALSE(c.ImgSave);
+  EXPECT_EQ(c.Keyword, "タオル");
+  EXPECT_EQ(c.WholesalePrice.Min, "100");
+  EXPECT_EQ(c.WholesalePrice.Max, "5000");
+  EXPECT_EQ(c.RetailPrice.Min, "");
+  EXPECT_EQ(c.RetailPrice.Max, "800");
+  EXPECT_FALSE(c.InStockOnly);
+  EXPECT_TRUE(c.DiscountedOnly);
+  EXPECT_EQ(c.Sort, 2);
+  EXPECT_EQ(c.TopCategory.Index, 2);
+  EXPECT_EQ(c.SelectedCategories, "1,6,7,");
+  EXPECT_FALSE(c.Pictures.On);
 }
 
 TEST_F(CliSettings, FlagsOverrideTheFile) {
   SettingsValues values = DefaultSettings();
-  values.Word = std::string(41, 'w');  // too long, but replaced by the flag
-  values.Price1 = "100";
-  values.Sort = 2;
-  values.Category = 2;
+  SearchConditions& stored = values.Conditions;
+  stored.Keyword = std::string(41, 'w');  // too long, but replaced by the flag
+  stored.WholesalePrice.Min = "100";
+  stored.Sort = 2;
+  stored.TopCategory.Index = 2;
   values.TreeList = "01000011";
   RunArguments arguments = EdgeRun();
   arguments.Settings = Write(values);
@@ -334,18 +335,18 @@ TEST_F(CliSettings, FlagsOverrideTheFile) {
   arguments.InStock = true;
   arguments.Nodes = "2";
   SearchConditions c = PrepareRun(arguments).Conditions;
-  EXPECT_EQ(c.Word, "");
-  EXPECT_EQ(c.Price1, "300");
-  EXPECT_EQ(c.SortIndex, 0);
-  EXPECT_TRUE(c.Sell1);
-  EXPECT_EQ(c.CtgrList, "2,");
+  EXPECT_EQ(c.Keyword, "");
+  EXPECT_EQ(c.WholesalePrice.Min, "300");
+  EXPECT_EQ(c.Sort, 0);
+  EXPECT_TRUE(c.InStockOnly);
+  EXPECT_EQ(c.SelectedCategories, "2,");
 
   // Another top-level category: the stored marks belong to the old tree.
   arguments.Nodes = std::nullopt;
   arguments.Top = "0";
   c = PrepareRun(arguments).Conditions;
-  EXPECT_EQ(c.CtgrIndex, 0);
-  EXPECT_EQ(c.CtgrList, "");
+  EXPECT_EQ(c.TopCategory.Index, 0);
+  EXPECT_EQ(c.SelectedCategories, "");
 }
 
 TEST_F(CliSettings, HandWrittenFileWithCrLfAndEveryNodeMarked) {
@@ -356,51 +357,51 @@ TEST_F(CliSettings, HandWrittenFileWithCrLfAndEveryNodeMarked) {
   RunArguments arguments = EdgeRun();
   arguments.Settings = path;
   const SearchConditions c = PrepareRun(arguments).Conditions;
-  EXPECT_EQ(c.Word, Utf8ToSjis("タオル"));
-  EXPECT_EQ(c.Price3, "90");
-  EXPECT_EQ(c.Price4, "900");
-  EXPECT_TRUE(c.Sell1);
-  EXPECT_EQ(c.SortIndex, 1);
-  EXPECT_EQ(c.CtgrIndex, 0);
-  EXPECT_EQ(c.CtgrText, Utf8ToSjis("すべてのカテゴリ"));
+  EXPECT_EQ(c.Keyword, "タオル");
+  EXPECT_EQ(c.RetailPrice.Min, "90");
+  EXPECT_EQ(c.RetailPrice.Max, "900");
+  EXPECT_TRUE(c.InStockOnly);
+  EXPECT_EQ(c.Sort, 1);
+  EXPECT_EQ(c.TopCategory.Index, 0);
+  EXPECT_EQ(c.TopCategory.Name, Utf8ToSjis("すべてのカテゴリ"));
   // Everything marked: the select-all box checks every node; the group's
   // children and the childless top-level node are searched.
-  EXPECT_EQ(c.CtgrList, "1,2,3,");
+  EXPECT_EQ(c.SelectedCategories, "1,2,3,");
 }
 
 TEST_F(CliSettings, StoredImageFolderAndOutOfRangeValues) {
   SettingsValues values = DefaultSettings();
-  values.ImgSave = true;
-  values.Dir = folder_.Path();
+  SearchConditions& stored = values.Conditions;
+  stored.Pictures = {true, folder_.Path()};
   RunArguments arguments = EdgeRun();
   arguments.Settings = Write(values);
   SearchConditions c = PrepareRun(arguments).Conditions;
-  EXPECT_TRUE(c.ImgSave);
-  EXPECT_EQ(c.DirPath, folder_.Path() + "/");
+  EXPECT_TRUE(c.Pictures.On);
+  EXPECT_EQ(c.Pictures.Folder, folder_.Path() + "/");
 
-  values.Dir = folder_ / "gone/";
+  stored.Pictures.Folder = folder_ / "gone/";
   arguments.Settings = Write(values);
   EXPECT_EQ(Refusal(arguments).first, kExitUsage);
   arguments.Images = folder_.Path();  // the flag's folder wins
-  EXPECT_EQ(PrepareRun(arguments).Conditions.DirPath, folder_.Path() + "/");
+  EXPECT_EQ(PrepareRun(arguments).Conditions.Pictures.Folder, folder_.Path() + "/");
 
   values = DefaultSettings();
-  values.Sort = 7;
+  stored.Sort = 7;
   arguments = EdgeRun();
   arguments.Settings = Write(values);
   EXPECT_THAT(Refusal(arguments).second, HasSubstr("Sort"));
-  values.Sort = 0;
-  values.Category = 9;
+  stored.Sort = 0;
+  stored.TopCategory.Index = 9;
   arguments.Settings = Write(values);
   EXPECT_THAT(Refusal(arguments).second, HasSubstr("Category"));
-  values.Category = -3;  // 0 or below keeps the first entry
+  stored.TopCategory.Index = -3;  // 0 or below keeps the first entry
   arguments.Settings = Write(values);
-  EXPECT_EQ(PrepareRun(arguments).Conditions.CtgrIndex, 0);
-  values.Price2 = "１２";
+  EXPECT_EQ(PrepareRun(arguments).Conditions.TopCategory.Index, 0);
+  stored.WholesalePrice.Max = "１２";
   arguments.Settings = Write(values);
   EXPECT_EQ(Refusal(arguments).second, "設定ファイルの Price2 には数字だけを指定してください (「１２」は使えません)。");
-  values.Price2 = "";
-  values.Word = std::string(41, 'w');
+  stored.WholesalePrice.Max = "";
+  stored.Keyword = std::string(41, 'w');
   arguments.Settings = Write(values);
   EXPECT_THAT(Refusal(arguments).second, HasSubstr("設定ファイルの Word は Shift-JIS で 41 バイトあります。"));
 
@@ -446,7 +447,7 @@ TEST_F(CliSettings, FilesThatCannotBeTakenAsTheyStandAreRefusedSayingWhy) {
     const auto [code, message] = Refusal(arguments);
     if (c.said.empty()) {
       EXPECT_EQ(code, -1) << message;
-      EXPECT_EQ(PrepareRun(arguments).Conditions.CtgrList, "1,") << c.treeList;
+      EXPECT_EQ(PrepareRun(arguments).Conditions.SelectedCategories, "1,") << c.treeList;
       continue;
     }
     EXPECT_EQ(code, kExitUsage) << c.path << " " << c.treeList;
