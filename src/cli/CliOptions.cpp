@@ -8,6 +8,7 @@
 #include <ostream>
 #include <set>
 
+#include "cli/SearchFlags.h"
 #include "settings/AppPaths.h"
 #include "catalogue/CategoryDatabase.h"
 #include "catalogue/CategoryTree.h"
@@ -165,6 +166,80 @@ std::string CharacterName(std::string_view text) {
   return std::string(text.substr(0, std::min(length, text.size())));
 }
 
+// Where a condition came from, as a message names it: the flag when it was
+// given, else the settings file's key.
+std::string Source(const RunArguments& arguments, const char* flag, const char* key) {
+  return arguments.Given.contains(flag) ? std::string(flag) : std::string("設定ファイルの ") + key;
+}
+
+void CheckKeywordOf(const RunArguments& arguments, const std::string& keyword) {
+  const std::string sjis = Utf8ToSjis(keyword);
+  if (arguments.Given.contains("--keyword")) {
+    if (sjis.empty() && !keyword.empty()) Usage("--keyword が UTF-8 として正しくありません。");
+    CheckKeywordCharacters("--keyword", keyword);
+    CheckKeyword("--keyword", sjis);
+    return;
+  }
+  // A stored keyword is checked as it will be searched: as code page 932 writes it.
+  CheckKeywordCharacters("設定ファイルの Word", SjisToUtf8(sjis));
+  CheckKeyword("設定ファイルの Word", sjis);
+}
+
+// The keyword, the four prices and the sort order (--sort taken first), each
+// named in a refusal as it was given.
+void CheckConditionTexts(SearchConditions& c, const RunArguments& arguments) {
+  CheckKeywordOf(arguments, c.Keyword);
+  CheckPrice(Source(arguments, "--wholesale-from", "Price1"), c.WholesalePrice.Min);
+  CheckPrice(Source(arguments, "--wholesale-to", "Price2"), c.WholesalePrice.Max);
+  CheckPrice(Source(arguments, "--retail-from", "Price3"), c.RetailPrice.Min);
+  CheckPrice(Source(arguments, "--retail-to", "Price4"), c.RetailPrice.Max);
+  if (arguments.Sort) c.Sort = ParseIndex("--sort", *arguments.Sort);
+  if (c.Sort < 0 || c.Sort >= kSortChoices) {
+    std::string choices;
+    for (int i = 0; i < kSortChoices; ++i) choices += (i > 0 ? "、" : "") + std::to_string(i) + " " + kSortLabels[i];
+    Usage((arguments.Sort ? std::string("--sort") : std::string("設定ファイルの Sort")) + " " +
+          std::to_string(c.Sort) + " という並び順はありません。" + choices + " から選んでください。");
+  }
+}
+
+// The nodes to search in the chosen top category's tree: --nodes, else the
+// settings file's marks (which belong to the tree of its own top category), else
+// none.
+std::string SelectedCategories(const RunArguments& arguments, const SettingsValues* stored, int storedTop,
+                               const TopCategoryChoice& top, const std::vector<TopCategory>& tops,
+                               const std::vector<CatalogueNode>& nodes) {
+  if (arguments.Nodes) {
+    if (nodes.empty() && !arguments.Nodes->empty()) {
+      if (!arguments.Top) {
+        Usage("--top で大分類を選んでください。" + TopName(top.Index, tops) +
+              "には小分類がありません (vormla-cli categories で大分類の番号を確かめられます)。");
+      }
+      Usage(TopName(top.Index, tops) + "には小分類がないので --nodes は使えません。--nodes を外すと大分類全体を検索します。");
+    }
+    return CanonicalNodeList(*arguments.Nodes, static_cast<int>(nodes.size()));
+  }
+  if (stored == nullptr || top.Index != storedTop) return {};
+  CategoryTree tree(nodes);
+  if (tree.ApplyTreeList(stored->TreeList).CheckSelectAll) tree.SetAllChecked(true);
+  return tree.SelectedCategoryList();
+}
+
+// The catalogue: the top category (--top, else the settings file's), its name
+// and tree, and the nodes to search in it.
+void ChooseCategories(RunPlan& plan, const RunArguments& arguments, const SettingsValues* stored) {
+  Catalogue catalogue(arguments.Db);
+  plan.DbPath = catalogue.Path();
+  const std::vector<TopCategory> tops = catalogue.TopCategories();
+  const int storedTop = stored != nullptr ? std::max(stored->Conditions.TopCategory.Index, 0) : 0;
+  TopCategoryChoice& top = plan.Conditions.TopCategory;
+  top.Index = arguments.Top ? CheckTop("--top", ParseIndex("--top", *arguments.Top), tops)
+                            : CheckTop(stored != nullptr ? "設定ファイルの Category" : "--top", storedTop, tops);
+  top.Name = tops[static_cast<size_t>(top.Index)].Name;
+  const std::vector<CatalogueNode> nodes = catalogue.Tree(top.Index);
+  plan.Conditions.SelectedCategories = SelectedCategories(arguments, stored, storedTop, top, tops, nodes);
+  plan.Nodes = ToEngineNodes(nodes);
+}
+
 }  // namespace
 
 int ExitCodeOf(const StartCheck& check) {
@@ -235,82 +310,19 @@ SettingsValues ReadConditionsFile(const std::string& path) {
 RunPlan PrepareRun(const RunArguments& arguments) {
   RunPlan plan;
   SearchConditions& c = plan.Conditions;
-
   // The settings file gives the starting point, as the window's saved state does.
   std::optional<SettingsValues> stored;
   if (arguments.Settings) {
     stored = ReadConditionsFile(*arguments.Settings);
     c = stored->Conditions;
   }
-
-  if (arguments.Keyword) {
-    c.Keyword = *arguments.Keyword;
-    const std::string sjis = Utf8ToSjis(c.Keyword);
-    if (sjis.empty() && !c.Keyword.empty()) Usage("--keyword が UTF-8 として正しくありません。");
-    CheckKeywordCharacters("--keyword", c.Keyword);
-    CheckKeyword("--keyword", sjis);
-  } else {
-    // A stored keyword is checked as it will be searched: as code page 932 writes it.
-    const std::string sjis = Utf8ToSjis(c.Keyword);
-    CheckKeywordCharacters("設定ファイルの Word", SjisToUtf8(sjis));
-    CheckKeyword("設定ファイルの Word", sjis);
-  }
-  if (arguments.WholesaleFrom) c.WholesalePrice.Min = *arguments.WholesaleFrom;
-  if (arguments.WholesaleTo) c.WholesalePrice.Max = *arguments.WholesaleTo;
-  if (arguments.RetailFrom) c.RetailPrice.Min = *arguments.RetailFrom;
-  if (arguments.RetailTo) c.RetailPrice.Max = *arguments.RetailTo;
-  auto check = [](const std::optional<std::string>& flag, const char* name, const char* key,
-                  const std::string& value) {
-    CheckPrice(flag ? std::string(name) : std::string("設定ファイルの ") + key, value);
-  };
-  check(arguments.WholesaleFrom, "--wholesale-from", "Price1", c.WholesalePrice.Min);
-  check(arguments.WholesaleTo, "--wholesale-to", "Price2", c.WholesalePrice.Max);
-  check(arguments.RetailFrom, "--retail-from", "Price3", c.RetailPrice.Min);
-  check(arguments.RetailTo, "--retail-to", "Price4", c.RetailPrice.Max);
-  if (arguments.InStock) c.InStockOnly = true;
-  if (arguments.Discounted) c.DiscountedOnly = true;
-  if (arguments.Sort) c.Sort = ParseIndex("--sort", *arguments.Sort);
-  if (c.Sort < 0 || c.Sort >= kSortChoices) {
-    std::string choices;
-    for (int i = 0; i < kSortChoices; ++i) choices += (i > 0 ? "、" : "") + std::to_string(i) + " " + kSortLabels[i];
-    Usage((arguments.Sort ? std::string("--sort") : std::string("設定ファイルの Sort")) + " " +
-          std::to_string(c.Sort) + " という並び順はありません。" + choices + " から選んでください。");
-  }
+  TakeGivenFlags(c, arguments);
+  CheckConditionTexts(c, arguments);
   if (arguments.Top) ParseIndex("--top", *arguments.Top);
-  if (arguments.Images) c.Pictures = {true, *arguments.Images};
-
-  // The catalogue: the combo's entries and the tree of the chosen one.
-  Catalogue catalogue(arguments.Db);
-  plan.DbPath = catalogue.Path();
-  const std::vector<TopCategory> tops = catalogue.TopCategories();
-  const int storedTop = stored ? std::max(stored->Conditions.TopCategory.Index, 0) : 0;
-  TopCategoryChoice& top = c.TopCategory;
-  top.Index = arguments.Top ? CheckTop("--top", ParseIndex("--top", *arguments.Top), tops)
-                            : CheckTop(stored ? "設定ファイルの Category" : "--top", storedTop, tops);
-  top.Name = tops[static_cast<size_t>(top.Index)].Name;
-  std::vector<CatalogueNode> nodes = catalogue.Tree(top.Index);
-
-  // The selection: --nodes, else the settings file's marks (which belong to the
-  // tree of its own Category), else nothing.
-  if (arguments.Nodes) {
-    if (nodes.empty() && !arguments.Nodes->empty()) {
-      if (!arguments.Top) {
-        Usage("--top で大分類を選んでください。" + TopName(top.Index, tops) +
-              "には小分類がありません (vormla-cli categories で大分類の番号を確かめられます)。");
-      }
-      Usage(TopName(top.Index, tops) + "には小分類がないので --nodes は使えません。--nodes を外すと大分類全体を検索します。");
-    }
-    c.SelectedCategories = CanonicalNodeList(*arguments.Nodes, static_cast<int>(nodes.size()));
-  } else if (stored && top.Index == storedTop) {
-    CategoryTree tree(nodes);
-    if (tree.ApplyTreeList(stored->TreeList).CheckSelectAll) tree.SetAllChecked(true);
-    c.SelectedCategories = tree.SelectedCategoryList();
-  }
-  plan.Nodes = ToEngineNodes(nodes);
+  ChooseCategories(plan, arguments, stored ? &*stored : nullptr);
 
   OrderPricePair(c.WholesalePrice.Min, c.WholesalePrice.Max);
   OrderPricePair(c.RetailPrice.Min, c.RetailPrice.Max);
-
   if (c.Pictures.On) {
     Require(CheckPictureFolder(c.Pictures.Folder));
     c.Pictures.Folder = PictureFolderText(c.Pictures.Folder);

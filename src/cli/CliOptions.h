@@ -7,6 +7,7 @@
 
 #include <iosfwd>
 #include <optional>
+#include <set>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -44,17 +45,18 @@ class CliFailure : public std::runtime_error {
   int exitCode_;
 };
 
-// The flags of `run` as given; an absent optional is a flag not given.
+// The flags of `run` as given; an absent optional is a flag not given. The
+// condition flags go straight into Conditions and their names into Given
+// (SearchFlags.h): over a settings file, only a flag given counts.
 struct RunArguments {
   std::string Output;
-  std::optional<std::string> Keyword;
-  std::optional<std::string> WholesaleFrom, WholesaleTo, RetailFrom, RetailTo;
-  bool InStock = false;
-  bool Discounted = false;
+  SearchConditions Conditions;
+  std::set<std::string> Given;  // "--keyword", ...
+  // Texts that become conditions once checked against the sort orders and the
+  // catalogue.
   std::optional<std::string> Sort;
   std::optional<std::string> Top;
   std::optional<std::string> Nodes;
-  std::optional<std::string> Images;
   std::optional<std::string> Db;
   std::optional<std::string> Settings;
   std::optional<std::string> Encoding;  // "sjis" or "utf-8"
