@@ -61,7 +61,7 @@ void BM_ItemPageWalk(benchmark::State& state) {
   const std::string url = testing::kItemUrl;
   web.bodies.emplace_back(url, LargeItemPage());
   const size_t pageBytes = web.bodies.back().second.size();
-  RetrievalJob worker({}, {}, observer, web, "https://www.vormla.jp");
+  RetrievalJob worker({}, {}, {}, observer, web, "https://www.vormla.jp");
   worker.CsvFile.Open("/dev/null");
   for (auto _ : state) {
     worker.Record = {};
@@ -90,7 +90,7 @@ void BM_PictureHeavyItemPage(benchmark::State& state) {
   NullObserver observer;
   const std::string url = testing::kItemUrl;
   web.bodies.emplace_back(url, page);
-  RetrievalJob worker({}, {}, observer, web, "https://www.vormla.jp");
+  RetrievalJob worker({}, {}, {}, observer, web, "https://www.vormla.jp");
   worker.CsvFile.Open("/dev/null");
   for (auto _ : state) {
     worker.Record = {};
@@ -121,7 +121,7 @@ void BM_ResultListItems(benchmark::State& state) {
   }
   const std::string listUrl = "https://www.vormla.jp/search";
   web.bodies.emplace_back(listUrl, PageOf(list));
-  RetrievalJob worker({}, {}, observer, web, "https://www.vormla.jp");
+  RetrievalJob worker({}, {}, {}, observer, web, "https://www.vormla.jp");
   worker.CsvFile.Open("/dev/null");
   for (auto _ : state) {
     worker.ReadResultList(listUrl);

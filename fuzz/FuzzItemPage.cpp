@@ -17,7 +17,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   fuzzing::InputWeb web;
   web.page = std::string_view(reinterpret_cast<const char*>(data), size);
   fuzzing::QuietObserver observer;
-  RetrievalJob worker({}, {}, observer, web, "https://www.vormla.jp");
+  RetrievalJob worker({}, {}, {}, observer, web, "https://www.vormla.jp");
   worker.CsvFile.Open("/dev/null");
   worker.StatusText = "label";
   worker.ReadItemPage("https://www.vormla.jp/shop/123/A-100");

@@ -17,9 +17,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   web.page = std::string_view(reinterpret_cast<const char*>(data), size);
   fuzzing::QuietObserver observer;
   SearchConditions conditions;
-  conditions.CtgrIndex = 1;
-  conditions.CtgrText = "top";
-  RetrievalJob worker(conditions, {}, observer, web, "https://www.vormla.jp");
+  conditions.TopCategory.Index = 1;
+  conditions.TopCategory.Name = "top";
+  RetrievalJob worker(conditions, {}, {}, observer, web, "https://www.vormla.jp");
   worker.CsvFile.Open("/dev/null");
   worker.StatusText = "label";
   worker.ReadResultList("https://www.vormla.jp/search");

@@ -1,7 +1,7 @@
 // The category catalogue: the read-only Jet 4 database vm_data.db that ships with
 // the program, read with libmdb.
 //
-// T01_Category1 gives the top-level categories (the cmbCtgr items) in CT1_KEY
+// T01_Category1 gives the top-level categories (the window's choices) in CT1_KEY
 // order; T03_Category2 gives, for the top-level item i, the rows with CT1_Key = i
 // in (CT1_Key, CT2_Key, CT3_Key) order, which become a two-level tree: the first
 // row of every run of equal CT2_Key is a top-level node, the rest are its
@@ -45,7 +45,7 @@ class CatalogueError : public std::runtime_error {
 // The database password the program opens the catalogue with.
 inline constexpr const char* kCataloguePassword = "zq7302";
 
-// One top-level category (one cmbCtgr item).
+// One top-level category (one choice of the window's top category).
 struct TopCategory {
   std::string Name;      // CT1_Name, Shift-JIS (the item text the engine gets)
   std::string NameUtf8;  // CT1_Name, UTF-8, for display

@@ -18,7 +18,7 @@ namespace vormla {
 // What loading a stored TreeList decided (besides the marks themselves).
 struct TreeLoadResult {
   // Every node was marked "1" (also true for an empty tree). The window then
-  // checks chkItem, whose click handler calls SetAllChecked(true).
+  // checks its select-all box, whose click handler calls SetAllChecked(true).
   bool CheckSelectAll = false;
   // Top-level nodes to expand with their descendants, ascending.
   std::vector<int> ExpandNodes;
@@ -59,19 +59,20 @@ class CategoryTree {
   // The window calls it after the user toggled a node (box click or space key)
   // with the node's new mark, then asks SyncSelectAllBox.
   std::vector<int> ApplyNodeCheck(int index, bool state);
-  // chkItemClick: every node set to state.
+  // The select-all box clicked: every node set to state.
   std::vector<int> SetAllChecked(bool state);
 
-  // SyncSelectAllBox's decision: the state chkItem should have, given its current
-  // state. A checked box stays checked only while no node is unchecked; an
-  // unchecked box becomes checked when no child-level node is unchecked
-  // (unchecked top-level nodes do not count, nor does a tree without children).
+  // SyncSelectAllBox's decision: the state the select-all box should have, given
+  // its current state. A checked box stays checked only while no node is
+  // unchecked; an unchecked box becomes checked when no child-level node is
+  // unchecked (unchecked top-level nodes do not count, nor does a tree without
+  // children).
   // The window sets the box without running its click handler.
   bool SyncSelectAllBox(bool boxChecked) const;
 
-  // strCtgrList: the selected node indices ascending, each followed by ",";
-  // a child is selected when checked, a top-level node when checked and
-  // childless. "" when nothing is selected.
+  // The selected categories of a search: the selected node indices ascending,
+  // each followed by ","; a child is selected when checked, a top-level node
+  // when checked and childless. "" when nothing is selected.
   std::string SelectedCategoryList() const;
 
   // TreeList of the settings file: "1" or "0" per node in index order.

@@ -6,6 +6,7 @@
 #include <CLI/CLI.hpp>
 
 #include "cli/CliOptions.h"
+#include "cli/SearchFlags.h"
 
 #ifndef VORMLA_VERSION
 #define VORMLA_VERSION "0"
@@ -17,18 +18,6 @@ namespace {
 
 constexpr const char* kOptionsGroup = "オプション";
 constexpr const char* kCommandsGroup = "コマンド";
-
-constexpr const char* kEncodingHelp = "sjis (省略時) か utf-8 (先頭にバイトオーダーマーク)";
-
-constexpr const char* kDbHelp =
-    "カテゴリデータベース (省略時: プログラムと同じフォルダの db/vm_data.db、\n"
-    "なければインストール先の vm_data.db)";
-
-std::string SortHelp() {
-  std::string help = "並び順 (省略時 0):";
-  for (int i = 0; i < kSortChoices; ++i) help += "\n" + std::to_string(i) + " " + kSortLabels[i];
-  return help;
-}
 
 std::string SortFooter() {
   std::string footer = "並び順 (run --sort):";
@@ -130,6 +119,116 @@ CLI::App* Command(CLI::App& parent, const char* name, const char* description) {
   return command;
 }
 
+// The commands as defined, to tell after the parse which one was given.
+struct Commands {
+  CLI::App* Run = nullptr;
+  CLI::App* Categories = nullptr;
+  CLI::App* Diff = nullptr;
+  CLI::App* Watch = nullptr;
+  CLI::App* Account = nullptr;
+  CLI::App* AccountSet = nullptr;
+  CLI::App* AccountShow = nullptr;
+
+  // The command given, for the pointer to its help ("" for none).
+  std::string GivenName() const {
+    for (const CLI::App* command : {Run, Categories, Diff, Watch, Account}) {
+      if (command->parsed()) return command->get_name();
+    }
+    return {};
+  }
+};
+
+CLI::App* DefineRun(CLI::App& app, RunArguments& run) {
+  CLI::App* command = Command(app, "run", "検索して結果を CSV ファイルに書きます");
+  AddText(*command, "--output", run.Output, "FILE",
+          "(必須) 結果の CSV ファイル。.csv で終わらない名前には .csv を付けます。\n"
+          "保存先のフォルダは先に作っておいてください");
+  command->get_option("--output")->required();
+  AddSearchFlags(*command, run);
+  return command;
+}
+
+CLI::App* DefineCategories(CLI::App& app, CategoriesArguments& categories) {
+  CLI::App* command = Command(app, "categories", "カテゴリの番号と名前を表示します (--top、--nodes に使う番号)");
+  AddText(*command, "--db", categories.Db, "FILE", kDbHelp);
+  AddText(*command, "--top", categories.Top, "N", "この大分類のツリーを表示します\n(番号、階層 0/1、コード、名前)");
+  return command;
+}
+
+CLI::App* DefineDiff(CLI::App& app, DiffArguments& diff) {
+  CLI::App* command =
+      Command(app, "diff", "2つの結果ファイルを比べて変化 (新規、終了、価格変更、販売状況変更、更新) を書きます");
+  command->add_option("OLD", diff.Older, "前の結果ファイル")->required()->type_name("OLD.csv");
+  command->add_option("NEW", diff.Newer, "後の結果ファイル")->required()->type_name("NEW.csv");
+  AddText(*command, "--output", diff.Output, "FILE", "変化の一覧をこのファイルに書きます (省略時: 標準出力)");
+  AddText(*command, "--encoding", diff.Encoding, "sjis|utf-8", kEncodingHelp);
+  command->footer(std::string("\n") + kDiffFooter);
+  return command;
+}
+
+CLI::App* DefineWatch(CLI::App& app, WatchArguments& watch) {
+  CLI::App* command = Command(app, "watch", "日時付きの結果ファイルをフォルダに書き、前回の結果からの変化を書きます");
+  AddText(*command, "--dir", watch.Dir, "DIR", "結果、変化の一覧、画像を置くフォルダ");
+  AddText(*command, "--name", watch.Name, "NAME",
+          "~/.config/vormla-search/watch/NAME.ini の条件で、\n結果は ~/.local/share/vormla-search/watch/NAME/ に書きます");
+  AddText(*command, "--keep", watch.Keep, "N", "新しい N 回分の結果と変化の一覧を残します (省略時 30)");
+  command->add_flag("--pictures", watch.Pictures, "商品画像を DIR/pictures/ に保存します (保存済みの画像は取り直しません)");
+  command->add_flag("--notify", watch.Notify,
+                    "変化があればデスクトップに通知します (「開く」で変化レポートを結果ビューアに表示)");
+  AddSearchFlags(*command, watch.Run);
+  return command;
+}
+
+void DefineAccount(CLI::App& app, Commands& commands) {
+  CLI::App* command = Command(app, "account", "サインインに使う自分のアカウントを設定します");
+  command->footer(std::string("\n") + kAccountFooter);
+  command->require_subcommand(1);
+  commands.Account = command;
+  commands.AccountSet = Command(*command, "set",
+                                "ログインIDとパスワードを尋ねて保存します (パスワードは画面に出しません)。\n"
+                                "標準入力が端末でなければ、そこから2行 (ログインID、パスワード) を読みます");
+  commands.AccountShow = Command(*command, "show", "保存したログインIDを表示します (パスワードは表示しません)");
+  Command(*command, "clear", "保存したアカウントを削除します (組み込みのアカウントに戻ります)");
+}
+
+Commands DefineCommands(CLI::App& app, CommandLine& commandLine) {
+  Commands commands;
+  commands.Run = DefineRun(app, commandLine.Run);
+  commands.Categories = DefineCategories(app, commandLine.Categories);
+  commands.Diff = DefineDiff(app, commandLine.Diff);
+  commands.Watch = DefineWatch(app, commandLine.Watch);
+  DefineAccount(app, commands);
+  return commands;
+}
+
+// What the parse chose, into commandLine.
+void TakeCommand(const Commands& commands, CommandLine& commandLine) {
+  using Which = CommandLine::Command;
+  if (commands.Run->parsed()) {
+    commandLine.Which = Which::kRun;
+    NoteGivenFlags(*commands.Run, commandLine.Run);
+  } else if (commands.Categories->parsed()) {
+    commandLine.Which = Which::kCategories;
+  } else if (commands.Diff->parsed()) {
+    commandLine.Which = Which::kDiff;
+  } else if (commands.Watch->parsed()) {
+    commandLine.Which = Which::kWatch;
+    NoteGivenFlags(*commands.Watch, commandLine.Watch.Run);
+  } else {
+    commandLine.Which = Which::kAccount;
+    commandLine.Account = commands.AccountSet->parsed()    ? AccountAction::kSet
+                          : commands.AccountShow->parsed() ? AccountAction::kShow
+                                                           : AccountAction::kClear;
+  }
+}
+
+std::string FirstWord(int argc, const char* const* argv) {
+  for (int i = 1; i < argc; ++i) {
+    if (argv[i][0] != '-') return argv[i];
+  }
+  return {};
+}
+
 }  // namespace
 
 const char* const kSortLabels[kSortChoices] = {"キーワード関連度順", "売れている順", "新規登録順", "卸値が高い順",
@@ -143,140 +242,17 @@ int ParseCommandLine(int argc, const char* const* argv, CommandLine& commandLine
   app.require_subcommand(1);
   app.set_version_flag("--version", std::string("vormla-cli ") + VORMLA_VERSION, "版を表示して終わります");
   app.footer("\n" + SortFooter() + "\n" + kExitCodes);
-
-  // The conditions of a run, which `watch` takes too.
-  struct ConditionTexts {
-    std::string keyword, wholesaleFrom, wholesaleTo, retailFrom, retailTo, sort, top, nodes, images, db, settings,
-        encoding;
-  } t, w;
-  struct Texts {
-    std::string catTop, catDb, diffOutput, diffEncoding, watchDir, watchName, watchKeep;
-  } u;
-  RunArguments& run = commandLine.Run;
-
-  auto option = [](CLI::App* command, const char* name, std::string& value, const char* type, const std::string& help) {
-    return command->add_option(name, value, help)->type_name(type);
-  };
-  auto addConditions = [&option](CLI::App* command, ConditionTexts& t, RunArguments& run) {
-    option(command, "--keyword", t.keyword, "TEXT", "キーワード (UTF-8、Shift-JIS で 40 バイトまで)");
-    option(command, "--wholesale-from", t.wholesaleFrom, "N", "卸価格の下限 (数字 9 桁まで)");
-    option(command, "--wholesale-to", t.wholesaleTo, "N", "卸価格の上限");
-    option(command, "--retail-from", t.retailFrom, "N", "希望小売価格の下限");
-    option(command, "--retail-to", t.retailTo, "N", "希望小売価格の上限");
-    command->add_flag("--in-stock", run.InStock, "在庫ありの商品だけ");
-    command->add_flag("--discounted", run.Discounted, "割引中の商品だけ");
-    option(command, "--sort", t.sort, "0..4", SortHelp());
-    option(command, "--top", t.top, "N", "大分類の番号 (省略時 0 = 全カテゴリ)。\n番号は vormla-cli categories で確かめます");
-    option(command, "--nodes", t.nodes, "LIST",
-           "その大分類のツリーで検索する分類の番号 (\"1,2,5,\")。\n番号は vormla-cli categories --top N で確かめます。\n"
-           "省略すると大分類全体を検索します");
-    option(command, "--images", t.images, "DIR", "商品画像をこの既存のフォルダに保存します\n(商品ごとに 商品管理番号/ のフォルダ)");
-    option(command, "--db", t.db, "FILE", kDbHelp);
-    option(command, "--settings", t.settings, "FILE",
-           "この設定ファイル (ウィンドウが保存する vm.ini) の条件から始めます。\n指定したオプションのほうが優先します");
-    option(command, "--encoding", t.encoding, "sjis|utf-8", kEncodingHelp);
-  };
-  CLI::App* runCommand = Command(app, "run", "検索して結果を CSV ファイルに書きます");
-  option(runCommand, "--output", run.Output, "FILE",
-         "(必須) 結果の CSV ファイル。.csv で終わらない名前には .csv を付けます。\n"
-         "保存先のフォルダは先に作っておいてください")
-      ->required();
-  addConditions(runCommand, t, run);
-
-  CLI::App* categoriesCommand = Command(app, "categories", "カテゴリの番号と名前を表示します (--top、--nodes に使う番号)");
-  option(categoriesCommand, "--db", u.catDb, "FILE", kDbHelp);
-  option(categoriesCommand, "--top", u.catTop, "N", "この大分類のツリーを表示します\n(番号、階層 0/1、コード、名前)");
-
-  DiffArguments& diff = commandLine.Diff;
-  CLI::App* diffCommand =
-      Command(app, "diff", "2つの結果ファイルを比べて変化 (新規、終了、価格変更、販売状況変更、更新) を書きます");
-  diffCommand->add_option("OLD", diff.Older, "前の結果ファイル")->required()->type_name("OLD.csv");
-  diffCommand->add_option("NEW", diff.Newer, "後の結果ファイル")->required()->type_name("NEW.csv");
-  option(diffCommand, "--output", u.diffOutput, "FILE", "変化の一覧をこのファイルに書きます (省略時: 標準出力)");
-  option(diffCommand, "--encoding", u.diffEncoding, "sjis|utf-8", kEncodingHelp);
-  diffCommand->footer(std::string("\n") + kDiffFooter);
-
-  WatchArguments& watch = commandLine.Watch;
-  CLI::App* watchCommand =
-      Command(app, "watch", "日時付きの結果ファイルをフォルダに書き、前回の結果からの変化を書きます");
-  option(watchCommand, "--dir", u.watchDir, "DIR", "結果、変化の一覧、画像を置くフォルダ");
-  option(watchCommand, "--name", u.watchName, "NAME",
-         "~/.config/vormla-search/watch/NAME.ini の条件で、\n結果は ~/.local/share/vormla-search/watch/NAME/ に書きます");
-  option(watchCommand, "--keep", u.watchKeep, "N", "新しい N 回分の結果と変化の一覧を残します (省略時 30)");
-  watchCommand->add_flag("--pictures", watch.Pictures, "商品画像を DIR/pictures/ に保存します (保存済みの画像は取り直しません)");
-  watchCommand->add_flag("--notify", watch.Notify,
-                         "変化があればデスクトップに通知します (「開く」で変化レポートを結果ビューアに表示)");
-  addConditions(watchCommand, w, watch.Run);
-
-  CLI::App* accountCommand = Command(app, "account", "サインインに使う自分のアカウントを設定します");
-  accountCommand->footer(std::string("\n") + kAccountFooter);
-  accountCommand->require_subcommand(1);
-  CLI::App* accountSet = Command(*accountCommand, "set",
-                                 "ログインIDとパスワードを尋ねて保存します (パスワードは画面に出しません)。\n"
-                                 "標準入力が端末でなければ、そこから2行 (ログインID、パスワード) を読みます");
-  CLI::App* accountShow = Command(*accountCommand, "show", "保存したログインIDを表示します (パスワードは表示しません)");
-  Command(*accountCommand, "clear", "保存したアカウントを削除します (組み込みのアカウントに戻ります)");
+  const Commands commands = DefineCommands(app, commandLine);
 
   try {
     app.parse(argc, argv);
   } catch (const CLI::ParseError& error) {
     // --help (of the command given) and --version.
     if (error.get_exit_code() == 0) return app.exit(error, out, err);
-    std::string command;
-    if (runCommand->parsed()) command = "run";
-    if (categoriesCommand->parsed()) command = "categories";
-    if (diffCommand->parsed()) command = "diff";
-    if (watchCommand->parsed()) command = "watch";
-    if (accountCommand->parsed()) command = "account";
-    std::string firstWord;
-    for (int i = 1; i < argc && firstWord.empty(); ++i) {
-      if (argv[i][0] != '-') firstWord = argv[i];
-    }
-    err << UsageErrorText(error, command, firstWord) << std::flush;
+    err << UsageErrorText(error, commands.GivenName(), FirstWord(argc, argv)) << std::flush;
     return kExitUsage;
   }
-
-  auto given = [](CLI::App* command, const char* name, const std::string& value) -> std::optional<std::string> {
-    if (command->count(name) == 0) return std::nullopt;
-    return value;
-  };
-  auto takeConditions = [&given](CLI::App* command, const ConditionTexts& t, RunArguments& run) {
-    run.Keyword = given(command, "--keyword", t.keyword);
-    run.WholesaleFrom = given(command, "--wholesale-from", t.wholesaleFrom);
-    run.WholesaleTo = given(command, "--wholesale-to", t.wholesaleTo);
-    run.RetailFrom = given(command, "--retail-from", t.retailFrom);
-    run.RetailTo = given(command, "--retail-to", t.retailTo);
-    run.Sort = given(command, "--sort", t.sort);
-    run.Top = given(command, "--top", t.top);
-    run.Nodes = given(command, "--nodes", t.nodes);
-    run.Images = given(command, "--images", t.images);
-    run.Db = given(command, "--db", t.db);
-    run.Settings = given(command, "--settings", t.settings);
-    run.Encoding = given(command, "--encoding", t.encoding);
-  };
-  if (runCommand->parsed()) {
-    commandLine.Which = CommandLine::Command::kRun;
-    takeConditions(runCommand, t, run);
-  } else if (categoriesCommand->parsed()) {
-    commandLine.Which = CommandLine::Command::kCategories;
-    commandLine.Categories.Db = given(categoriesCommand, "--db", u.catDb);
-    commandLine.Categories.Top = given(categoriesCommand, "--top", u.catTop);
-  } else if (diffCommand->parsed()) {
-    commandLine.Which = CommandLine::Command::kDiff;
-    diff.Output = given(diffCommand, "--output", u.diffOutput);
-    diff.Encoding = given(diffCommand, "--encoding", u.diffEncoding);
-  } else if (watchCommand->parsed()) {
-    commandLine.Which = CommandLine::Command::kWatch;
-    takeConditions(watchCommand, w, watch.Run);
-    watch.Dir = given(watchCommand, "--dir", u.watchDir);
-    watch.Name = given(watchCommand, "--name", u.watchName);
-    watch.Keep = given(watchCommand, "--keep", u.watchKeep);
-  } else {
-    commandLine.Which = CommandLine::Command::kAccount;
-    commandLine.Account = accountSet->parsed()    ? AccountAction::kSet
-                          : accountShow->parsed() ? AccountAction::kShow
-                                                  : AccountAction::kClear;
-  }
+  TakeCommand(commands, commandLine);
   return -1;
 }
 

@@ -8,6 +8,7 @@
 #include <ostream>
 #include <set>
 
+#include "cli/SearchFlags.h"
 #include "settings/AppPaths.h"
 #include "catalogue/CategoryDatabase.h"
 #include "catalogue/CategoryTree.h"
@@ -21,8 +22,8 @@ namespace vormla::cli {
 
 namespace {
 
-constexpr size_t kKeywordBytes = 40;  // txtWord's limit, in Shift-JIS bytes
-constexpr size_t kPriceDigits = 9;    // the price boxes' limit
+constexpr size_t kKeywordBytes = 40;  // the keyword's limit, in Shift-JIS bytes
+constexpr size_t kPriceDigits = 9;    // a price's limit
 
 [[noreturn]] void Usage(const std::string& message) { throw CliFailure(kExitUsage, message); }
 
@@ -165,6 +166,80 @@ std::string CharacterName(std::string_view text) {
   return std::string(text.substr(0, std::min(length, text.size())));
 }
 
+// Where a condition came from, as a message names it: the flag when it was
+// given, else the settings file's key.
+std::string Source(const RunArguments& arguments, const char* flag, const char* key) {
+  return arguments.Given.contains(flag) ? std::string(flag) : std::string("設定ファイルの ") + key;
+}
+
+void CheckKeywordOf(const RunArguments& arguments, const std::string& keyword) {
+  const std::string sjis = Utf8ToSjis(keyword);
+  if (arguments.Given.contains("--keyword")) {
+    if (sjis.empty() && !keyword.empty()) Usage("--keyword が UTF-8 として正しくありません。");
+    CheckKeywordCharacters("--keyword", keyword);
+    CheckKeyword("--keyword", sjis);
+    return;
+  }
+  // A stored keyword is checked as it will be searched: as code page 932 writes it.
+  CheckKeywordCharacters("設定ファイルの Word", SjisToUtf8(sjis));
+  CheckKeyword("設定ファイルの Word", sjis);
+}
+
+// The keyword, the four prices and the sort order (--sort taken first), each
+// named in a refusal as it was given.
+void CheckConditionTexts(SearchConditions& c, const RunArguments& arguments) {
+  CheckKeywordOf(arguments, c.Keyword);
+  CheckPrice(Source(arguments, "--wholesale-from", "Price1"), c.WholesalePrice.Min);
+  CheckPrice(Source(arguments, "--wholesale-to", "Price2"), c.WholesalePrice.Max);
+  CheckPrice(Source(arguments, "--retail-from", "Price3"), c.RetailPrice.Min);
+  CheckPrice(Source(arguments, "--retail-to", "Price4"), c.RetailPrice.Max);
+  if (arguments.Sort) c.Sort = ParseIndex("--sort", *arguments.Sort);
+  if (c.Sort < 0 || c.Sort >= kSortChoices) {
+    std::string choices;
+    for (int i = 0; i < kSortChoices; ++i) choices += (i > 0 ? "、" : "") + std::to_string(i) + " " + kSortLabels[i];
+    Usage((arguments.Sort ? std::string("--sort") : std::string("設定ファイルの Sort")) + " " +
+          std::to_string(c.Sort) + " という並び順はありません。" + choices + " から選んでください。");
+  }
+}
+
+// The nodes to search in the chosen top category's tree: --nodes, else the
+// settings file's marks (which belong to the tree of its own top category), else
+// none.
+std::string SelectedCategories(const RunArguments& arguments, const SettingsValues* stored, int storedTop,
+                               const TopCategoryChoice& top, const std::vector<TopCategory>& tops,
+                               const std::vector<CatalogueNode>& nodes) {
+  if (arguments.Nodes) {
+    if (nodes.empty() && !arguments.Nodes->empty()) {
+      if (!arguments.Top) {
+        Usage("--top で大分類を選んでください。" + TopName(top.Index, tops) +
+              "には小分類がありません (vormla-cli categories で大分類の番号を確かめられます)。");
+      }
+      Usage(TopName(top.Index, tops) + "には小分類がないので --nodes は使えません。--nodes を外すと大分類全体を検索します。");
+    }
+    return CanonicalNodeList(*arguments.Nodes, static_cast<int>(nodes.size()));
+  }
+  if (stored == nullptr || top.Index != storedTop) return {};
+  CategoryTree tree(nodes);
+  if (tree.ApplyTreeList(stored->TreeList).CheckSelectAll) tree.SetAllChecked(true);
+  return tree.SelectedCategoryList();
+}
+
+// The catalogue: the top category (--top, else the settings file's), its name
+// and tree, and the nodes to search in it.
+void ChooseCategories(RunPlan& plan, const RunArguments& arguments, const SettingsValues* stored) {
+  Catalogue catalogue(arguments.Db);
+  plan.DbPath = catalogue.Path();
+  const std::vector<TopCategory> tops = catalogue.TopCategories();
+  const int storedTop = stored != nullptr ? std::max(stored->Conditions.TopCategory.Index, 0) : 0;
+  TopCategoryChoice& top = plan.Conditions.TopCategory;
+  top.Index = arguments.Top ? CheckTop("--top", ParseIndex("--top", *arguments.Top), tops)
+                            : CheckTop(stored != nullptr ? "設定ファイルの Category" : "--top", storedTop, tops);
+  top.Name = tops[static_cast<size_t>(top.Index)].Name;
+  const std::vector<CatalogueNode> nodes = catalogue.Tree(top.Index);
+  plan.Conditions.SelectedCategories = SelectedCategories(arguments, stored, storedTop, top, tops, nodes);
+  plan.Nodes = ToEngineNodes(nodes);
+}
+
 }  // namespace
 
 int ExitCodeOf(const StartCheck& check) {
@@ -235,98 +310,27 @@ SettingsValues ReadConditionsFile(const std::string& path) {
 RunPlan PrepareRun(const RunArguments& arguments) {
   RunPlan plan;
   SearchConditions& c = plan.Conditions;
-
   // The settings file gives the starting point, as the window's saved state does.
   std::optional<SettingsValues> stored;
   if (arguments.Settings) {
     stored = ReadConditionsFile(*arguments.Settings);
-    c.Word = Utf8ToSjis(stored->Word);
-    c.Price1 = stored->Price1;
-    c.Price2 = stored->Price2;
-    c.Price3 = stored->Price3;
-    c.Price4 = stored->Price4;
-    c.Sell1 = stored->Sell1;
-    c.Sell2 = stored->Sell2;
-    c.SortIndex = stored->Sort;
-    c.ImgSave = stored->ImgSave;
-    c.DirPath = stored->Dir;
+    c = stored->Conditions;
   }
-
-  if (arguments.Keyword) {
-    c.Word = Utf8ToSjis(*arguments.Keyword);
-    if (c.Word.empty() && !arguments.Keyword->empty()) Usage("--keyword が UTF-8 として正しくありません。");
-    CheckKeywordCharacters("--keyword", *arguments.Keyword);
-    CheckKeyword("--keyword", c.Word);
-  } else {
-    CheckKeywordCharacters("設定ファイルの Word", SjisToUtf8(c.Word));
-    CheckKeyword("設定ファイルの Word", c.Word);
-  }
-  if (arguments.WholesaleFrom) c.Price1 = *arguments.WholesaleFrom;
-  if (arguments.WholesaleTo) c.Price2 = *arguments.WholesaleTo;
-  if (arguments.RetailFrom) c.Price3 = *arguments.RetailFrom;
-  if (arguments.RetailTo) c.Price4 = *arguments.RetailTo;
-  auto check = [](const std::optional<std::string>& flag, const char* name, const char* key,
-                  const std::string& value) {
-    CheckPrice(flag ? std::string(name) : std::string("設定ファイルの ") + key, value);
-  };
-  check(arguments.WholesaleFrom, "--wholesale-from", "Price1", c.Price1);
-  check(arguments.WholesaleTo, "--wholesale-to", "Price2", c.Price2);
-  check(arguments.RetailFrom, "--retail-from", "Price3", c.Price3);
-  check(arguments.RetailTo, "--retail-to", "Price4", c.Price4);
-  if (arguments.InStock) c.Sell1 = true;
-  if (arguments.Discounted) c.Sell2 = true;
-  if (arguments.Sort) c.SortIndex = ParseIndex("--sort", *arguments.Sort);
-  if (c.SortIndex < 0 || c.SortIndex >= kSortChoices) {
-    std::string choices;
-    for (int i = 0; i < kSortChoices; ++i) choices += (i > 0 ? "、" : "") + std::to_string(i) + " " + kSortLabels[i];
-    Usage((arguments.Sort ? std::string("--sort") : std::string("設定ファイルの Sort")) + " " +
-          std::to_string(c.SortIndex) + " という並び順はありません。" + choices + " から選んでください。");
-  }
+  TakeGivenFlags(c, arguments);
+  CheckConditionTexts(c, arguments);
   if (arguments.Top) ParseIndex("--top", *arguments.Top);
-  if (arguments.Images) {
-    c.ImgSave = true;
-    c.DirPath = *arguments.Images;
+  ChooseCategories(plan, arguments, stored ? &*stored : nullptr);
+
+  OrderPricePair(c.WholesalePrice.Min, c.WholesalePrice.Max);
+  OrderPricePair(c.RetailPrice.Min, c.RetailPrice.Max);
+  if (c.Pictures.On) {
+    Require(CheckPictureFolder(c.Pictures.Folder));
+    c.Pictures.Folder = PictureFolderText(c.Pictures.Folder);
   }
 
-  // The catalogue: the combo's entries and the tree of the chosen one.
-  Catalogue catalogue(arguments.Db);
-  plan.DbPath = catalogue.Path();
-  const std::vector<TopCategory> tops = catalogue.TopCategories();
-  const int storedTop = stored ? std::max(stored->Category, 0) : 0;
-  c.CtgrIndex = arguments.Top ? CheckTop("--top", ParseIndex("--top", *arguments.Top), tops)
-                              : CheckTop(stored ? "設定ファイルの Category" : "--top", storedTop, tops);
-  c.CtgrText = tops[static_cast<size_t>(c.CtgrIndex)].Name;
-  std::vector<CatalogueNode> nodes = catalogue.Tree(c.CtgrIndex);
-
-  // The selection: --nodes, else the settings file's marks (which belong to the
-  // tree of its own Category), else nothing.
-  if (arguments.Nodes) {
-    if (nodes.empty() && !arguments.Nodes->empty()) {
-      if (!arguments.Top) {
-        Usage("--top で大分類を選んでください。" + TopName(c.CtgrIndex, tops) +
-              "には小分類がありません (vormla-cli categories で大分類の番号を確かめられます)。");
-      }
-      Usage(TopName(c.CtgrIndex, tops) + "には小分類がないので --nodes は使えません。--nodes を外すと大分類全体を検索します。");
-    }
-    c.CtgrList = CanonicalNodeList(*arguments.Nodes, static_cast<int>(nodes.size()));
-  } else if (stored && c.CtgrIndex == storedTop) {
-    CategoryTree tree(nodes);
-    if (tree.ApplyTreeList(stored->TreeList).CheckSelectAll) tree.SetAllChecked(true);
-    c.CtgrList = tree.SelectedCategoryList();
-  }
-  plan.Nodes = ToEngineNodes(nodes);
-
-  OrderPricePair(c.Price1, c.Price2);
-  OrderPricePair(c.Price3, c.Price4);
-
-  if (c.ImgSave) {
-    Require(CheckPictureFolder(c.DirPath));
-    c.DirPath = PictureFolderText(c.DirPath);
-  }
-
-  c.Encoding = ParseEncoding(arguments.Encoding);
+  plan.Result.Encoding = ParseEncoding(arguments.Encoding);
   if (TrimBlanks(arguments.Output).empty()) Usage("--output にファイル名を指定してください。");
-  Require(CheckOutput(arguments.Output, c.FilePath));
+  Require(CheckOutput(arguments.Output, plan.Result.Path));
   return plan;
 }
 

@@ -7,10 +7,12 @@
 
 #include <iosfwd>
 #include <optional>
+#include <set>
 #include <stdexcept>
 #include <string>
 #include <vector>
 
+#include "conditions/SearchConditions.h"
 #include "settings/Settings.h"
 #include "engine/JobTypes.h"
 #include "run/StartRules.h"
@@ -43,17 +45,18 @@ class CliFailure : public std::runtime_error {
   int exitCode_;
 };
 
-// The flags of `run` as given; an absent optional is a flag not given.
+// The flags of `run` as given; an absent optional is a flag not given. The
+// condition flags go straight into Conditions and their names into Given
+// (SearchFlags.h): over a settings file, only a flag given counts.
 struct RunArguments {
   std::string Output;
-  std::optional<std::string> Keyword;
-  std::optional<std::string> WholesaleFrom, WholesaleTo, RetailFrom, RetailTo;
-  bool InStock = false;
-  bool Discounted = false;
+  SearchConditions Conditions;
+  std::set<std::string> Given;  // "--keyword", ...
+  // Texts that become conditions once checked against the sort orders and the
+  // catalogue.
   std::optional<std::string> Sort;
   std::optional<std::string> Top;
   std::optional<std::string> Nodes;
-  std::optional<std::string> Images;
   std::optional<std::string> Db;
   std::optional<std::string> Settings;
   std::optional<std::string> Encoding;  // "sjis" or "utf-8"
@@ -104,8 +107,9 @@ int ParseCommandLine(int argc, const char* const* argv, CommandLine& commandLine
 
 // Everything a run needs, decided before it starts.
 struct RunPlan {
-  SearchConditions Conditions;      // FilePath is the final result file name
-  std::vector<CategoryNode> Nodes;  // the tree of Conditions.CtgrIndex
+  SearchConditions Conditions;
+  ResultTarget Result;              // the final result file name and its bytes
+  std::vector<CategoryNode> Nodes;  // the tree of Conditions.TopCategory
   std::string DbPath;
 };
 

@@ -86,7 +86,11 @@ int RunCommand(const RunArguments& arguments, std::FILE* err) {
 }
 
 int RunPlanned(RunPlan plan, std::FILE* err, RunReport* report) {
-  RunRequest request{std::move(plan.Conditions), std::move(plan.Nodes), AccountFile(), {}};
+  RunRequest request;
+  request.Conditions = std::move(plan.Conditions);
+  request.Result = std::move(plan.Result);
+  request.Nodes = std::move(plan.Nodes);
+  request.AccountPath = AccountFile();
   if (const StartCheck account = CheckAccount(request.AccountPath, request.Account); !account.Passed()) {
     PrintMessage(err, StartRefusalText(account, Face::kCommandLine));
     return ExitCodeOf(account);

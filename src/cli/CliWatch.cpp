@@ -17,6 +17,7 @@
 #include "cli/CliDiff.h"
 #include "cli/CliNotify.h"
 #include "cli/CliRun.h"
+#include "cli/SearchFlags.h"
 #include "engine/ResultColumns.h"
 #include "results/ResultCsvReader.h"
 #include "engine/RetrievalJob.h"
@@ -231,8 +232,8 @@ WatchPlan PlanWatch(const WatchArguments& arguments) {
   // Pictures when asked here or in the settings file, always into the folder's
   // own picture folder unless --images names another.
   plan.Pictures = arguments.Pictures;
-  if (plan.Run.Settings && !plan.Run.Images) {
-    plan.Pictures = plan.Pictures || ReadConditionsFile(*plan.Run.Settings).ImgSave;
+  if (plan.Run.Settings && !plan.Run.Given.contains(kImagesFlag)) {
+    plan.Pictures = plan.Pictures || ReadConditionsFile(*plan.Run.Settings).Conditions.Pictures.On;
   }
   return plan;
 }
@@ -262,7 +263,9 @@ int PrepareWatch(const WatchArguments& arguments, PreparedWatch& prepared, std::
       if (!MakeFolders(pictures)) {
         throw CliFailure(kExitFileError, "画像のフォルダを作れません: " + pictures + " (" + std::strerror(errno) + ")");
       }
-      watch.Run.Images = pictures;
+      // As if given with --images.
+      watch.Run.Conditions.Pictures.Folder = pictures;
+      watch.Run.Given.insert(kImagesFlag);
     }
     watch.Run.Output = PathIn(watch.Folder, ResultName("00000000-000000"));  // replaced by the run's own name
     prepared.Run = PrepareRun(watch.Run);
@@ -364,7 +367,7 @@ int WatchCommand(const WatchArguments& arguments, std::FILE* err) {
   const std::time_t made = FreeMoment(watch.Folder, prepared.History);
   const WatchRecord record{made, ResultName(WatchStamp(made)), ""};
   const std::string result = PathIn(watch.Folder, record.Result);
-  prepared.Run.Conditions.FilePath = result;
+  prepared.Run.Result.Path = result;
   RunReport ended;
   const int exitCode = RunPlanned(std::move(prepared.Run), err, &ended);
   if (exitCode == kExitCancelled) {

@@ -131,9 +131,9 @@ void RetrievalJob::CollectImageUrl(const std::string& line) {
 }
 
 void RetrievalJob::SaveItemImages() {
-  if (!Conditions.ImgSave) return;
+  if (!Conditions.Pictures.On) return;
   // From here on every picture of the item is either on disk or counted.
-  const std::string pictures = TrimBlanks(Conditions.DirPath);
+  const std::string pictures = TrimBlanks(Conditions.Pictures.Folder);
   const std::string& number = Record[column::kManagementNo];
   // The checks run on the name as it reaches the file system, so a 0x5C trail
   // byte of a double-byte character is no backslash here.

@@ -253,7 +253,8 @@ int RetrievalJob::FindLabelColumn(const std::string& label) {
 void RetrievalJob::ReadItemPage(const std::string& url) {
   Record[kSalesState] = SjisLiteral<"在庫あり">();
   Record[kCompanyUrl] = CompanyPageUrl(url);
-  Record[kCategory] = Conditions.CtgrIndex > 0 ? Conditions.CtgrText + " > " + StatusText : StatusText;
+  const TopCategoryChoice& top = Conditions.TopCategory;
+  Record[kCategory] = top.Index > 0 ? top.Name + " > " + StatusText : StatusText;
 
   ImageUrls.clear();
   ImageCount = 0;

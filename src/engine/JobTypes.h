@@ -5,26 +5,17 @@
 #include <string>
 #include <vector>
 
+#include "conditions/SearchConditions.h"
+
 namespace vormla {
 
 // The bytes of the result file: Shift-JIS as specified, or the same rows in UTF-8
 // after a byte-order mark for spreadsheet programs outside Japanese locales.
 enum class ResultEncoding { kSjis, kUtf8 };
 
-// The search conditions as the window held them when the run started. Texts are
-// Shift-JIS bytes; the two paths are native (UTF-8) file-system paths.
-struct SearchConditions {
-  std::string Word;                              // txtWord
-  std::string Price1, Price2, Price3, Price4;    // txtPrice1..4: digits or empty
-  bool Sell1 = false;                            // chkSell1 "在庫あり"
-  bool Sell2 = false;                            // chkSell2 "割引中"
-  int SortIndex = 0;                             // cmbSort item index
-  int CtgrIndex = 0;                             // cmbCtgr item index
-  std::string CtgrText;                          // cmbCtgr item text
-  bool ImgSave = false;                          // chkImgSave
-  std::string DirPath;                           // txtDirPath, ends in "/" when ImgSave
-  std::string FilePath;                          // strFilePath: the result file
-  std::string CtgrList;                          // strCtgrList: "1,2,5," or ""
+// Where a job writes its rows, and in which bytes.
+struct ResultTarget {
+  std::string Path;  // native (UTF-8) file-system path
   ResultEncoding Encoding = ResultEncoding::kSjis;  // of the file only: texts stay Shift-JIS
 };
 

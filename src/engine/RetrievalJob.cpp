@@ -17,9 +17,10 @@ bool Is2xx(long status) { return status >= 200 && status <= 299; }
 
 }  // namespace
 
-RetrievalJob::RetrievalJob(SearchConditions conditions, std::vector<CategoryNode> nodes, JobObserver& observer,
-                           WebAccess& web, std::string siteRoot)
+RetrievalJob::RetrievalJob(SearchConditions conditions, std::vector<CategoryNode> nodes, ResultTarget target,
+                           JobObserver& observer, WebAccess& web, std::string siteRoot)
     : Conditions(std::move(conditions)),
+      Target(std::move(target)),
       Nodes(std::move(nodes)),
       SiteRoot(std::move(siteRoot)),
       Observer(observer),
@@ -65,7 +66,7 @@ void RetrievalJob::Execute() {
 void RetrievalJob::RunJob() {
   StringList entries;
   // Nothing is fetched for a file that cannot be created or take its header.
-  if (!CsvFile.Open(Conditions.FilePath, Conditions.Encoding)) return;
+  if (!CsvFile.Open(Target.Path, Target.Encoding)) return;
   if (!CsvFile.WriteLine(CsvHeader())) {
     CsvFile.Close();
     return;
@@ -73,14 +74,14 @@ void RetrievalJob::RunJob() {
 
   SignIn();
   if (!Terminated()) {
-    if (Conditions.CtgrList.empty()) {
+    if (Conditions.SelectedCategories.empty()) {
       CategoryTotal = 1;
       Observer.InitProgress(CategoryTotal);
       Observer.StepProgress();
       const std::string url = BuildSearchUrl(-1);
       ReadResultList(url);
     } else {
-      SplitText(Conditions.CtgrList, ",", entries);
+      SplitText(Conditions.SelectedCategories, ",", entries);
       CategoryTotal = static_cast<int>(entries.size());
       Observer.InitProgress(CategoryTotal);
       for (const std::string& entry : entries) {

@@ -1,15 +1,24 @@
-// The marketplace's search URL for one category and the window's conditions.
-#include "text/SjisLiteral.h"
+// The marketplace's search URL for one category and the search conditions.
 #include "engine/RetrievalJob.h"
+#include "text/SjisLiteral.h"
+#include "text/TextOps.h"
 #include "text/UrlText.h"
 
 namespace vormla {
 
 namespace {
 
-void AppendIfSet(std::string& tail, const char* key, const std::string& box) {
-  const std::string value = TrimBlanks(box);
+void AppendIfSet(std::string& tail, const char* key, const std::string& text) {
+  const std::string value = TrimBlanks(text);
   if (!value.empty()) tail += key + value;
+}
+
+// The keyword as the marketplace gets it: what code page 932 can write of it (a
+// character it writes through a best-fit row goes as that row's character),
+// blanks trimmed, form-encoded as UTF-8.
+std::string KeywordParameter(const std::string& keyword) {
+  const std::string sjis = TrimBlanks(Utf8ToSjis(keyword));
+  return sjis.empty() ? std::string() : "&keyword=" + FormEncode(SjisToUtf8(sjis));
 }
 
 }  // namespace
@@ -20,9 +29,9 @@ std::string RetrievalJob::BuildSearchUrl(int categoryIndex) {
   StatusText.clear();
 
   if (categoryIndex < 0) {
-    if (Conditions.CtgrIndex > 0) {
-      base = SiteRoot + "/search/?category_id=" + std::to_string(Conditions.CtgrIndex);
-      StatusText = Conditions.CtgrText;
+    if (Conditions.TopCategory.Index > 0) {
+      base = SiteRoot + "/search/?category_id=" + std::to_string(Conditions.TopCategory.Index);
+      StatusText = Conditions.TopCategory.Name;
     } else {
       base = SiteRoot + "/search?category_id=80";
       StatusText = SjisLiteral<"全カテゴリ">();
@@ -39,18 +48,17 @@ std::string RetrievalJob::BuildSearchUrl(int categoryIndex) {
     }
   }
 
-  const std::string word = TrimBlanks(Conditions.Word);
-  if (!word.empty()) tail += "&keyword=" + FormEncode(SjisToUtf8(word));
+  tail += KeywordParameter(Conditions.Keyword);
 
-  AppendIfSet(tail, "&facet_price_from=", Conditions.Price1);
-  AppendIfSet(tail, "&facet_price_to=", Conditions.Price2);
-  AppendIfSet(tail, "&refrence_price_from=", Conditions.Price3);  // the site's spelling
-  AppendIfSet(tail, "&refrence_price_to=", Conditions.Price4);
+  AppendIfSet(tail, "&facet_price_from=", Conditions.WholesalePrice.Min);
+  AppendIfSet(tail, "&facet_price_to=", Conditions.WholesalePrice.Max);
+  AppendIfSet(tail, "&refrence_price_from=", Conditions.RetailPrice.Min);  // the site's spelling
+  AppendIfSet(tail, "&refrence_price_to=", Conditions.RetailPrice.Max);
 
-  tail += Conditions.Sell1 ? "&ex_so=Y" : "&ex_so=N";
-  if (Conditions.Sell2) tail += "&disc_flg=Y";
+  tail += Conditions.InStockOnly ? "&ex_so=Y" : "&ex_so=N";
+  if (Conditions.DiscountedOnly) tail += "&disc_flg=Y";
 
-  switch (Conditions.SortIndex) {
+  switch (Conditions.Sort) {
     case 0: tail += "&sort=score&sort_operate_flg=Y"; break;
     case 1: tail += "&sort=sales&sort_operate_flg=Y"; break;
     case 2: tail += "&sort=new&sort_operate_flg=Y"; break;

@@ -39,7 +39,7 @@ bool KeepsResult(RunOutcome outcome) {
 
 Run::Run(RunRequest request, JobObserver& face, WebAccess& web, std::string siteRoot)
     : request_(std::move(request)), face_(face), web_(web), siteRoot_(std::move(siteRoot)) {
-  report_.Target = request_.Conditions.FilePath;
+  report_.Target = request_.Result.Path;
   report_.AccountPath = request_.AccountPath;
   report_.OwnAccount = request_.Account.State == AccountReading::Found::kAccount;
   report_.CaFile = ExtraCaFile();
@@ -56,10 +56,11 @@ bool Run::Start() {
     report_.Outcome = RunOutcome::kFileError;
     return false;
   }
-  SearchConditions conditions = request_.Conditions;
-  conditions.FilePath = pending_->TemporaryPath();
+  // The job writes beside the target; Settle puts the file in place.
+  ResultTarget privateFile{pending_->TemporaryPath(), request_.Result.Encoding};
   JobObserver& observer = *this;  // the job reports to the run, which tells the face
-  job_ = std::make_unique<RetrievalJob>(std::move(conditions), request_.Nodes, observer, web_, siteRoot_);
+  job_ = std::make_unique<RetrievalJob>(request_.Conditions, request_.Nodes, std::move(privateFile), observer, web_,
+                                        siteRoot_);
   if (report_.OwnAccount) job_->UseAccount(std::move(request_.Account.Account));
   job_->Start();
   return true;

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "catalogue/CategoryDatabase.h"
+#include "conditions/SearchConditions.h"
 #include "settings/AccountFile.h"
 #include "engine/JobTypes.h"
 #include "engine/WebAccess.h"
@@ -24,7 +25,8 @@ class RetrievalJob;
 std::vector<CategoryNode> ToEngineNodes(const std::vector<CatalogueNode>& nodes);
 
 struct RunRequest {
-  SearchConditions Conditions;  // FilePath: the target; checked by StartRules
+  SearchConditions Conditions;
+  ResultTarget Result;  // the file the run puts in place, checked by StartRules
   std::vector<CategoryNode> Nodes;
   std::string AccountPath;  // the member's account file, named in a sign-in warning
   AccountReading Account;   // as CheckAccount read it: kAccount signs in with it

@@ -22,7 +22,7 @@ std::string DefaultImageFolder() { return HomeFolder() + "/"; }
 
 SettingsValues DefaultSettings() {
   SettingsValues v;
-  v.Dir = DefaultImageFolder();
+  v.Conditions.Pictures.Folder = DefaultImageFolder();
   return v;
 }
 
@@ -35,17 +35,18 @@ bool WriteSettings(const std::string& path, const SettingsValues& values) {
 
   ProfileFile ini(path);
   const char* s = kSettingsSection;
-  ini.WriteString(s, "Word", TrimBlanks(values.Word));
-  ini.WriteString(s, "Price1", TrimBlanks(values.Price1));
-  ini.WriteString(s, "Price2", TrimBlanks(values.Price2));
-  ini.WriteString(s, "Price3", TrimBlanks(values.Price3));
-  ini.WriteString(s, "Price4", TrimBlanks(values.Price4));
-  ini.WriteString(s, "Dir", TrimBlanks(values.Dir));
-  ini.WriteBool(s, "Sell1", values.Sell1);
-  ini.WriteBool(s, "Sell2", values.Sell2);
-  ini.WriteBool(s, "ImgSave", values.ImgSave);
-  ini.WriteInteger(s, "Sort", values.Sort);
-  ini.WriteInteger(s, "Category", values.Category);
+  const SearchConditions& c = values.Conditions;
+  ini.WriteString(s, "Word", TrimBlanks(c.Keyword));
+  ini.WriteString(s, "Price1", TrimBlanks(c.WholesalePrice.Min));
+  ini.WriteString(s, "Price2", TrimBlanks(c.WholesalePrice.Max));
+  ini.WriteString(s, "Price3", TrimBlanks(c.RetailPrice.Min));
+  ini.WriteString(s, "Price4", TrimBlanks(c.RetailPrice.Max));
+  ini.WriteString(s, "Dir", TrimBlanks(c.Pictures.Folder));
+  ini.WriteBool(s, "Sell1", c.InStockOnly);
+  ini.WriteBool(s, "Sell2", c.DiscountedOnly);
+  ini.WriteBool(s, "ImgSave", c.Pictures.On);
+  ini.WriteInteger(s, "Sort", c.Sort);
+  ini.WriteInteger(s, "Category", c.TopCategory.Index);
   ini.WriteString(s, "TreeList", values.TreeList);
   ini.Save();
   return true;
@@ -66,24 +67,24 @@ StoredSettings ReadSettings(const std::string& path) {
   if (::stat(path.c_str(), &st) != 0 || S_ISDIR(st.st_mode)) return out;
   out.FileFound = true;
   const char* s = kSettingsSection;
-  SettingsValues& v = out.Values;
-  v.Word = ini.ReadString(s, "Word", "");
-  v.Price1 = ini.ReadString(s, "Price1", "");
-  v.Price2 = ini.ReadString(s, "Price2", "");
-  v.Price3 = ini.ReadString(s, "Price3", "");
-  v.Price4 = ini.ReadString(s, "Price4", "");
-  v.Dir = ini.ReadString(s, "Dir", DefaultImageFolder());
-  v.Sell1 = ini.ReadBool(s, "Sell1", false);
-  v.Sell2 = ini.ReadBool(s, "Sell2", false);
-  v.ImgSave = ini.ReadBool(s, "ImgSave", false);
-  v.Sort = ini.ReadInteger(s, "Sort", 0);
-  v.Category = ini.ReadInteger(s, "Category", 0);
-  v.TreeList = ini.ReadString(s, "TreeList", "");
+  SearchConditions& c = out.Values.Conditions;
+  c.Keyword = ini.ReadString(s, "Word", "");
+  c.WholesalePrice.Min = ini.ReadString(s, "Price1", "");
+  c.WholesalePrice.Max = ini.ReadString(s, "Price2", "");
+  c.RetailPrice.Min = ini.ReadString(s, "Price3", "");
+  c.RetailPrice.Max = ini.ReadString(s, "Price4", "");
+  c.Pictures.Folder = ini.ReadString(s, "Dir", DefaultImageFolder());
+  c.InStockOnly = ini.ReadBool(s, "Sell1", false);
+  c.DiscountedOnly = ini.ReadBool(s, "Sell2", false);
+  c.Pictures.On = ini.ReadBool(s, "ImgSave", false);
+  c.Sort = ini.ReadInteger(s, "Sort", 0);
+  c.TopCategory.Index = ini.ReadInteger(s, "Category", 0);
+  out.Values.TreeList = ini.ReadString(s, "TreeList", "");
   return out;
 }
 
 LoadedSettings LoadSettings(const std::string& path, CategoryTree& tree,
-                            const std::function<void(const SettingsValues&)>& applyConditions,
+                            const std::function<void(const SearchConditions&)>& applyConditions,
                             const std::function<void(int category)>& selectCategory) {
   LoadedSettings result;
   StoredSettings stored = ReadSettings(path);
@@ -93,10 +94,11 @@ LoadedSettings LoadSettings(const std::string& path, CategoryTree& tree,
     result.Tree.SelectNode = tree.Empty() ? -1 : 0;
     return result;
   }
-  if (applyConditions) applyConditions(result.Values);
-  if (result.Values.Category > 0) {
+  const SearchConditions& conditions = result.Values.Conditions;
+  if (applyConditions) applyConditions(conditions);
+  if (conditions.TopCategory.Index > 0) {
     result.CategoryChanged = true;
-    if (selectCategory) selectCategory(result.Values.Category);
+    if (selectCategory) selectCategory(conditions.TopCategory.Index);
   }
   result.Tree = tree.ApplyTreeList(result.Values.TreeList, &result.ChangedNodes);
   return result;

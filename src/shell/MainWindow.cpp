@@ -17,7 +17,6 @@
 #include "run/Run.h"
 #include "shell/RunObserver.h"
 #include "shell/KeywordValidator.h"
-#include "text/TextOps.h"
 
 namespace vormla {
 
@@ -25,8 +24,6 @@ namespace {
 
 // The keyword's limit counts bytes of its Shift-JIS text, as the site receives it.
 constexpr int kWordLimitBytes = 40;
-
-std::string ToSjis(const QString& text) { return Utf8ToSjis(text.toStdString()); }
 
 }  // namespace
 
@@ -376,17 +373,18 @@ void MainWindow::TreeViewEnter() {
 // ---------------------------------------------------------------------------
 // Settings
 
-void MainWindow::ApplyConditions(const SettingsValues& values) {
-  txtWord->setText(QString::fromStdString(values.Word));
-  txtPrice1->setText(QString::fromStdString(values.Price1));
-  txtPrice2->setText(QString::fromStdString(values.Price2));
-  txtPrice3->setText(QString::fromStdString(values.Price3));
-  txtPrice4->setText(QString::fromStdString(values.Price4));
-  txtDirPath->setText(QString::fromStdString(values.Dir));
-  chkSell1->setChecked(values.Sell1);
-  chkSell2->setChecked(values.Sell2);
-  chkImgSave->setChecked(values.ImgSave);
-  cmbSort->setCurrentIndex(values.Sort >= 0 && values.Sort < cmbSort->count() ? values.Sort : -1);
+void MainWindow::ApplyConditions(const SearchConditions& conditions) {
+  txtWord->setText(QString::fromStdString(conditions.Keyword));
+  txtPrice1->setText(QString::fromStdString(conditions.WholesalePrice.Min));
+  txtPrice2->setText(QString::fromStdString(conditions.WholesalePrice.Max));
+  txtPrice3->setText(QString::fromStdString(conditions.RetailPrice.Min));
+  txtPrice4->setText(QString::fromStdString(conditions.RetailPrice.Max));
+  txtDirPath->setText(QString::fromStdString(conditions.Pictures.Folder));
+  chkSell1->setChecked(conditions.InStockOnly);
+  chkSell2->setChecked(conditions.DiscountedOnly);
+  chkImgSave->setChecked(conditions.Pictures.On);
+  const int sort = conditions.Sort;
+  cmbSort->setCurrentIndex(sort >= 0 && sort < cmbSort->count() ? sort : -1);
   if (chkImgSave->isChecked()) {
     lblImgDir->setEnabled(true);
     btnDirPath->setEnabled(true);
@@ -401,7 +399,7 @@ void MainWindow::SelectCategory(int category) {
 
 void MainWindow::LoadSettings() {
   const LoadedSettings loaded = vormla::LoadSettings(
-      iniPath_, tree_, [this](const SettingsValues& values) { ApplyConditions(values); },
+      iniPath_, tree_, [this](const SearchConditions& conditions) { ApplyConditions(conditions); },
       [this](int category) { SelectCategory(category); });
   MirrorMarks(loaded.ChangedNodes);
   if (loaded.FileFound) {
@@ -415,17 +413,7 @@ void MainWindow::LoadSettings() {
 
 void MainWindow::SaveSettings() {
   SettingsValues values;
-  values.Word = txtWord->text().toStdString();
-  values.Price1 = txtPrice1->text().toStdString();
-  values.Price2 = txtPrice2->text().toStdString();
-  values.Price3 = txtPrice3->text().toStdString();
-  values.Price4 = txtPrice4->text().toStdString();
-  values.Dir = txtDirPath->text().toStdString();
-  values.Sell1 = chkSell1->isChecked();
-  values.Sell2 = chkSell2->isChecked();
-  values.ImgSave = chkImgSave->isChecked();
-  values.Sort = cmbSort->currentIndex();
-  values.Category = cmbCtgr->currentIndex();
+  values.Conditions = SnapshotConditions();
   vormla::SaveSettings(iniPath_, values, tree_);
 }
 
@@ -434,22 +422,19 @@ void MainWindow::SaveSettings() {
 
 SearchConditions MainWindow::SnapshotConditions() const {
   SearchConditions conditions;
-  conditions.Word = ToSjis(txtWord->text());
-  conditions.Price1 = txtPrice1->text().toStdString();
-  conditions.Price2 = txtPrice2->text().toStdString();
-  conditions.Price3 = txtPrice3->text().toStdString();
-  conditions.Price4 = txtPrice4->text().toStdString();
-  conditions.Sell1 = chkSell1->isChecked();
-  conditions.Sell2 = chkSell2->isChecked();
-  conditions.SortIndex = cmbSort->currentIndex();
-  conditions.CtgrIndex = cmbCtgr->currentIndex();
-  if (conditions.CtgrIndex >= 0 && conditions.CtgrIndex < static_cast<int>(topCategories_.size())) {
-    conditions.CtgrText = topCategories_[static_cast<size_t>(conditions.CtgrIndex)].Name;
+  conditions.Keyword = txtWord->text().toStdString();
+  conditions.WholesalePrice = {txtPrice1->text().toStdString(), txtPrice2->text().toStdString()};
+  conditions.RetailPrice = {txtPrice3->text().toStdString(), txtPrice4->text().toStdString()};
+  conditions.InStockOnly = chkSell1->isChecked();
+  conditions.DiscountedOnly = chkSell2->isChecked();
+  conditions.Sort = cmbSort->currentIndex();
+  TopCategoryChoice& top = conditions.TopCategory;
+  top.Index = cmbCtgr->currentIndex();
+  if (top.Index >= 0 && top.Index < static_cast<int>(topCategories_.size())) {
+    top.Name = topCategories_[static_cast<size_t>(top.Index)].Name;
   }
-  conditions.ImgSave = chkImgSave->isChecked();
-  conditions.DirPath = txtDirPath->text().toStdString();
-  conditions.FilePath = strFilePath.toStdString();
-  conditions.CtgrList = strCtgrList;
+  conditions.SelectedCategories = strCtgrList;
+  conditions.Pictures = {chkImgSave->isChecked(), txtDirPath->text().toStdString()};
   return conditions;
 }
 

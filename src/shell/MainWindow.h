@@ -20,6 +20,7 @@
 
 #include "catalogue/CategoryDatabase.h"
 #include "catalogue/CategoryTree.h"
+#include "conditions/SearchConditions.h"
 #include "settings/Settings.h"
 #include "engine/JobTypes.h"
 #include "run/RunReport.h"
@@ -92,8 +93,9 @@ class MainWindow : public QWidget {
   // The widget item of a node index (nullptr when out of range).
   QTreeWidgetItem* NodeItem(int index) const;
 
-  // Snapshots a run is given: the conditions as the controls hold them (texts in
-  // Shift-JIS, the two paths native) and the node list of the tree.
+  // Snapshots a run is given: the conditions as the controls hold them (the top
+  // category's name in Shift-JIS, the picture folder native) and the node list of
+  // the tree. The settings file keeps the same conditions.
   SearchConditions SnapshotConditions() const;
   std::vector<CategoryNode> SnapshotNodes() const;
 
@@ -142,7 +144,7 @@ class MainWindow : public QWidget {
   void SelectNode(int index, bool scrollToTop);
   // The node index of a widget item (-1 when it is not one of ours).
   int NodeIndex(const QTreeWidgetItem* item) const;
-  void ApplyConditions(const SettingsValues& values);
+  void ApplyConditions(const SearchConditions& conditions);
   void SelectCategory(int category);
   // Catalogue and settings.
   void OpenCatalogue();

@@ -148,6 +148,7 @@ void MainWindow::btnActionClick() {
   activeRun_ = ++runCounter_;
   isRunning_ = true;
   request.Conditions = SnapshotConditions();
+  request.Result.Path = strFilePath.toStdString();
   request.Nodes = SnapshotNodes();
   observer_ = std::make_unique<RunObserver>(*this, activeRun_);
   worker_ = std::make_unique<Run>(std::move(request), *observer_, NetworkWebAccess(), SiteRoot());

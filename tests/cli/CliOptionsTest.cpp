@@ -24,11 +24,23 @@ using ::testing::HasSubstr;
 
 const std::string kEdgeDb = TestData("catalogue/catalogue-edge.db");
 
-RunArguments EdgeRun() {
-  RunArguments arguments;
-  arguments.Output = "/tmp/result";
-  arguments.Db = kEdgeDb;
-  return arguments;
+int Parse(std::vector<const char*> argv, CommandLine& commandLine, std::string* err = nullptr) {
+  argv.insert(argv.begin(), "vormla-cli");
+  std::ostringstream out;
+  std::ostringstream errors;
+  const int code = ParseCommandLine(static_cast<int>(argv.size()), argv.data(), commandLine, out, errors);
+  if (err != nullptr) *err = errors.str();
+  return code;
+}
+
+// `run` against the edge catalogue with flags, as the parser hands it on.
+RunArguments EdgeRun(const std::vector<std::string>& flags = {}) {
+  std::vector<const char*> argv = {"run", "--output", "/tmp/result", "--db", kEdgeDb.c_str()};
+  for (const std::string& flag : flags) argv.push_back(flag.c_str());
+  CommandLine commandLine;
+  std::string err;
+  EXPECT_EQ(Parse(argv, commandLine, &err), -1) << err;
+  return commandLine.Run;
 }
 
 // The exit code and message of a run that PrepareRun refuses (-1 when it does not).
@@ -41,15 +53,6 @@ std::pair<int, std::string> Refusal(const RunArguments& arguments) {
   return {-1, ""};
 }
 
-int Parse(std::vector<const char*> argv, CommandLine& commandLine, std::string* err = nullptr) {
-  argv.insert(argv.begin(), "vormla-cli");
-  std::ostringstream out;
-  std::ostringstream errors;
-  const int code = ParseCommandLine(static_cast<int>(argv.size()), argv.data(), commandLine, out, errors);
-  if (err != nullptr) *err = errors.str();
-  return code;
-}
-
 TEST(CliParse, RunFlagsArriveAsGivenAndAbsentOnesStayUnset) {
   CommandLine commandLine;
   ASSERT_EQ(Parse({"run", "--output", "x.csv", "--keyword", "タオル", "--wholesale-to", "500", "--in-stock",
@@ -59,15 +62,15 @@ TEST(CliParse, RunFlagsArriveAsGivenAndAbsentOnesStayUnset) {
   ASSERT_EQ(commandLine.Which, CommandLine::Command::kRun);
   const RunArguments& run = commandLine.Run;
   EXPECT_EQ(run.Output, "x.csv");
-  EXPECT_EQ(run.Keyword, "タオル");
-  EXPECT_EQ(run.WholesaleTo, "500");
-  EXPECT_FALSE(run.WholesaleFrom.has_value());
-  EXPECT_TRUE(run.InStock);
-  EXPECT_FALSE(run.Discounted);
+  EXPECT_EQ(run.Conditions.Keyword, "タオル");
+  EXPECT_EQ(run.Conditions.WholesalePrice.Max, "500");
+  EXPECT_TRUE(run.Conditions.InStockOnly);
+  EXPECT_FALSE(run.Conditions.DiscountedOnly);
+  EXPECT_EQ(run.Given, (std::set<std::string>{"--output", "--keyword", "--wholesale-to", "--in-stock", "--sort",
+                                               "--nodes", "--db"}));
   EXPECT_EQ(run.Sort, "3");
   EXPECT_EQ(run.Nodes, "1,2");
   EXPECT_FALSE(run.Top.has_value());
-  EXPECT_FALSE(run.Images.has_value());
   EXPECT_EQ(run.Db, "a.db");
   EXPECT_FALSE(run.Settings.has_value());
 
@@ -92,49 +95,38 @@ TEST(CliParse, UsageErrorsExitTwoAndHelpExitsZero) {
   EXPECT_EQ(Parse({"run", "--help"}, commandLine), 0);
 }
 
-TEST(CliKeyword, ConvertedToShiftJisAndLimitedTo40Bytes) {
-  RunArguments arguments = EdgeRun();
-  arguments.Keyword = "タオル 綿";
-  EXPECT_EQ(PrepareRun(arguments).Conditions.Word, "\x83\x5E\x83\x49\x83\x8B \x96\xC8");
+TEST(CliKeyword, KeptAsGivenAndLimitedTo40ShiftJisBytes) {
+  EXPECT_EQ(PrepareRun(EdgeRun({"--keyword", "タオル 綿"})).Conditions.Keyword, "タオル 綿");
 
-  arguments.Keyword = std::string(40, 'a');
-  EXPECT_EQ(PrepareRun(arguments).Conditions.Word, std::string(40, 'a'));
-  arguments.Keyword = std::string(41, 'a');
-  auto [code, message] = Refusal(arguments);
+  EXPECT_EQ(PrepareRun(EdgeRun({"--keyword", std::string(40, 'a')})).Conditions.Keyword, std::string(40, 'a'));
+  auto [code, message] = Refusal(EdgeRun({"--keyword", std::string(41, 'a')}));
   EXPECT_EQ(code, kExitUsage);
   EXPECT_EQ(message, "--keyword は Shift-JIS で 41 バイトあります。40 バイトまでにしてください。");
 
   std::string twenty;
   for (int i = 0; i < 20; ++i) twenty += "あ";
-  arguments.Keyword = twenty;
-  EXPECT_EQ(PrepareRun(arguments).Conditions.Word.size(), 40u);
-  arguments.Keyword = twenty + "あ";
-  EXPECT_EQ(Refusal(arguments).first, kExitUsage);
+  EXPECT_EQ(Refusal(EdgeRun({"--keyword", twenty})).first, -1);
+  EXPECT_EQ(Refusal(EdgeRun({"--keyword", twenty + "あ"})).first, kExitUsage);
 
-  arguments.Keyword = "\xE3\x81";  // a cut-off character
-  EXPECT_EQ(Refusal(arguments).second, "--keyword が UTF-8 として正しくありません。");
+  // a cut-off character
+  EXPECT_EQ(Refusal(EdgeRun({"--keyword", "\xE3\x81"})).second, "--keyword が UTF-8 として正しくありません。");
 }
 
 TEST(CliKeyword, CharacterShiftJisCannotHoldOrAControlIsRefusedByName) {
-  RunArguments arguments = EdgeRun();
-  arguments.Keyword = "タオル😀";
-  auto [code, message] = Refusal(arguments);
+  auto [code, message] = Refusal(EdgeRun({"--keyword", "タオル😀"}));
   EXPECT_EQ(code, kExitUsage);
   EXPECT_EQ(message, "--keyword の「😀」(U+1F600) はShift-JISで表せない文字です。キーワードには使えません。");
 
-  arguments.Keyword = "한";
-  std::tie(code, message) = Refusal(arguments);
+  std::tie(code, message) = Refusal(EdgeRun({"--keyword", "한"}));
   EXPECT_EQ(code, kExitUsage);
   EXPECT_THAT(message, HasSubstr("「한」(U+D55C)"));
 
-  arguments.Keyword = "a\x01" "b";
-  std::tie(code, message) = Refusal(arguments);
+  std::tie(code, message) = Refusal(EdgeRun({"--keyword", "a\x01" "b"}));
   EXPECT_EQ(code, kExitUsage);
   EXPECT_EQ(message, "--keyword に制御文字 U+0001 があります。キーワードには使えません。");
 
   // What the code page writes through a best-fit row is a keyword like any other.
-  arguments.Keyword = "café";
-  EXPECT_EQ(PrepareRun(arguments).Conditions.Word, "cafe");
+  EXPECT_EQ(Refusal(EdgeRun({"--keyword", "café"})).first, -1);
 
   // A stored keyword is held to the same rule.
   TempFolder folder;
@@ -148,39 +140,31 @@ TEST(CliKeyword, CharacterShiftJisCannotHoldOrAControlIsRefusedByName) {
 
 TEST(CliPrice, DigitsOnlyAtMostNine) {
   for (const char* bad : {"12a", "-5", " 5", "1.5", "１２", "1234567890"}) {
-    RunArguments arguments = EdgeRun();
-    arguments.RetailTo = bad;
-    const auto [code, message] = Refusal(arguments);
+    const auto [code, message] = Refusal(EdgeRun({"--retail-to", bad}));
     EXPECT_EQ(code, kExitUsage) << bad;
     EXPECT_THAT(message, HasSubstr("--retail-to")) << bad;
   }
-  RunArguments arguments = EdgeRun();
-  arguments.WholesaleFrom = "123456789";
-  arguments.RetailFrom = "";
-  const SearchConditions c = PrepareRun(arguments).Conditions;
-  EXPECT_EQ(c.Price1, "123456789");
-  EXPECT_EQ(c.Price3, "");
+  const SearchConditions c = PrepareRun(EdgeRun({"--wholesale-from", "123456789", "--retail-from", ""})).Conditions;
+  EXPECT_EQ(c.WholesalePrice.Min, "123456789");
+  EXPECT_EQ(c.RetailPrice.Min, "");
 }
 
 TEST(CliPrice, PairsPutInOrderAsTheStartButtonDoes) {
-  RunArguments arguments = EdgeRun();
-  arguments.WholesaleFrom = "5000";
-  arguments.WholesaleTo = "1000";
-  arguments.RetailFrom = "0300";
-  arguments.RetailTo = "0020";
-  SearchConditions c = PrepareRun(arguments).Conditions;
-  EXPECT_EQ(c.Price1, "1000");
-  EXPECT_EQ(c.Price2, "5000");
-  EXPECT_EQ(c.Price3, "20");  // swapped values come back as plain decimal
-  EXPECT_EQ(c.Price4, "300");
+  const SearchConditions c = PrepareRun(EdgeRun({"--wholesale-from", "5000", "--wholesale-to", "1000", "--retail-from",
+                                                 "0300", "--retail-to", "0020"}))
+                                 .Conditions;
+  EXPECT_EQ(c.WholesalePrice.Min, "1000");
+  EXPECT_EQ(c.WholesalePrice.Max, "5000");
+  EXPECT_EQ(c.RetailPrice.Min, "20");  // swapped values come back as plain decimal
+  EXPECT_EQ(c.RetailPrice.Max, "300");
 }
 
 TEST(CliSort, ZeroToFour) {
   RunArguments arguments = EdgeRun();
   arguments.Sort = "4";
-  EXPECT_EQ(PrepareRun(arguments).Conditions.SortIndex, 4);
+  EXPECT_EQ(PrepareRun(arguments).Conditions.Sort, 4);
   arguments.Sort = std::nullopt;
-  EXPECT_EQ(PrepareRun(arguments).Conditions.SortIndex, 0);
+  EXPECT_EQ(PrepareRun(arguments).Conditions.Sort, 0);
   for (const char* bad : {"5", "-1", "x", ""}) {
     arguments.Sort = bad;
     EXPECT_EQ(Refusal(arguments).first, kExitUsage) << bad;
@@ -191,12 +175,12 @@ TEST(CliCategory, TopIndexGivesTheComboTextAndItsTree) {
   RunArguments arguments = EdgeRun();
   arguments.Top = "2";
   const RunPlan plan = PrepareRun(arguments);
-  EXPECT_EQ(plan.Conditions.CtgrIndex, 2);
-  EXPECT_EQ(plan.Conditions.CtgrText, Utf8ToSjis("ｷｰ順序ﾃｽﾄ"));
+  EXPECT_EQ(plan.Conditions.TopCategory.Index, 2);
+  EXPECT_EQ(plan.Conditions.TopCategory.Name, Utf8ToSjis("ｷｰ順序ﾃｽﾄ"));
   ASSERT_EQ(plan.Nodes.size(), 8u);
   EXPECT_EQ(plan.Nodes[2].Caption, Utf8ToSjis(" 十番目のグループ"));
   EXPECT_EQ(plan.Nodes[3].Parent, 2);
-  EXPECT_EQ(plan.Conditions.CtgrList, "");
+  EXPECT_EQ(plan.Conditions.SelectedCategories, "");
 
   arguments.Top = "6";  // the edge catalogue has 0..5
   const auto [code, message] = Refusal(arguments);
@@ -211,7 +195,7 @@ TEST(CliCategory, NodeListsAreCheckedAgainstTheTree) {
   RunArguments arguments = EdgeRun();
   arguments.Top = "2";
   arguments.Nodes = "7,1,3";
-  EXPECT_EQ(PrepareRun(arguments).Conditions.CtgrList, "1,3,7,");
+  EXPECT_EQ(PrepareRun(arguments).Conditions.SelectedCategories, "1,3,7,");
   arguments.Nodes = "8,";
   const auto [code, message] = Refusal(arguments);
   EXPECT_EQ(code, kExitUsage);
@@ -228,30 +212,25 @@ TEST(CliCategory, NodeListsAreCheckedAgainstTheTree) {
 
 TEST(CliImages, FolderMustExistAndGetsATrailingSlash) {
   TempFolder folder;
-  RunArguments arguments = EdgeRun();
-  SearchConditions c = PrepareRun(arguments).Conditions;
-  EXPECT_FALSE(c.ImgSave);
+  SearchConditions c = PrepareRun(EdgeRun()).Conditions;
+  EXPECT_FALSE(c.Pictures.On);
 
-  arguments.Images = folder.Path();
-  c = PrepareRun(arguments).Conditions;
-  EXPECT_TRUE(c.ImgSave);
-  EXPECT_EQ(c.DirPath, folder.Path() + "/");
-  arguments.Images = folder.Path() + "/";
-  EXPECT_EQ(PrepareRun(arguments).Conditions.DirPath, folder.Path() + "/");
+  c = PrepareRun(EdgeRun({"--images", folder.Path()})).Conditions;
+  EXPECT_TRUE(c.Pictures.On);
+  EXPECT_EQ(c.Pictures.Folder, folder.Path() + "/");
+  EXPECT_EQ(PrepareRun(EdgeRun({"--images", folder.Path() + "/"})).Conditions.Pictures.Folder, folder.Path() + "/");
 
-  arguments.Images = folder / "missing";
-  auto [code, message] = Refusal(arguments);
+  auto [code, message] = Refusal(EdgeRun({"--images", folder / "missing"}));
   EXPECT_EQ(code, kExitUsage);
   EXPECT_THAT(message, HasSubstr("指定された商品画像保存フォルダが見つかりません。"));
   clitest::WriteBytes(folder / "file", "x");
-  arguments.Images = folder / "file";  // a file is no folder
-  EXPECT_EQ(Refusal(arguments).first, kExitUsage);
+  EXPECT_EQ(Refusal(EdgeRun({"--images", folder / "file"})).first, kExitUsage);  // a file is no folder
 }
 
 TEST(CliOutput, CsvExtensionRuleAppliesToTheOutput) {
   RunArguments arguments = EdgeRun();
   arguments.Output = "/tmp/list.TXT";
-  EXPECT_EQ(PrepareRun(arguments).Conditions.FilePath, "/tmp/list.TXT.csv");
+  EXPECT_EQ(PrepareRun(arguments).Result.Path, "/tmp/list.TXT.csv");
   arguments.Output = "  ";
   EXPECT_EQ(Refusal(arguments).first, kExitUsage);
 }
@@ -294,58 +273,56 @@ class CliSettings : public ::testing::Test {
 
 TEST_F(CliSettings, ConditionsAndSelectionComeFromTheFile) {
   SettingsValues values = DefaultSettings();
-  values.Word = "タオル";
-  values.Price1 = "5000";
-  values.Price2 = "100";
-  values.Price4 = "800";
-  values.Sell2 = true;
-  values.Sort = 2;
-  values.Category = 2;
+  SearchConditions& stored = values.Conditions;
+  stored.Keyword = "タオル";
+  stored.WholesalePrice = {"5000", "100"};
+  stored.RetailPrice.Max = "800";
+  stored.DiscountedOnly = true;
+  stored.Sort = 2;
+  stored.TopCategory.Index = 2;
   values.TreeList = "01000011";
   RunArguments arguments = EdgeRun();
   arguments.Settings = Write(values);
 
   const SearchConditions c = PrepareRun(arguments).Conditions;
-  EXPECT_EQ(c.Word, Utf8ToSjis("タオル"));
-  EXPECT_EQ(c.Price1, "100");
-  EXPECT_EQ(c.Price2, "5000");
-  EXPECT_EQ(c.Price3, "");
-  EXPECT_EQ(c.Price4, "800");
-  EXPECT_FALSE(c.Sell1);
-  EXPECT_TRUE(c.Sell2);
-  EXPECT_EQ(c.SortIndex, 2);
-  EXPECT_EQ(c.CtgrIndex, 2);
-  EXPECT_EQ(c.CtgrList, "1,6,7,");
-  EXPECT_FALSE(c.ImgSave);
+  EXPECT_EQ(c.Keyword, "タオル");
+  EXPECT_EQ(c.WholesalePrice.Min, "100");
+  EXPECT_EQ(c.WholesalePrice.Max, "5000");
+  EXPECT_EQ(c.RetailPrice.Min, "");
+  EXPECT_EQ(c.RetailPrice.Max, "800");
+  EXPECT_FALSE(c.InStockOnly);
+  EXPECT_TRUE(c.DiscountedOnly);
+  EXPECT_EQ(c.Sort, 2);
+  EXPECT_EQ(c.TopCategory.Index, 2);
+  EXPECT_EQ(c.SelectedCategories, "1,6,7,");
+  EXPECT_FALSE(c.Pictures.On);
 }
 
-TEST_F(CliSettings, FlagsOverrideTheFile) {
+TEST_F(CliSettings, FlagsGivenOverrideTheFileAndNoOthers) {
   SettingsValues values = DefaultSettings();
-  values.Word = std::string(41, 'w');  // too long, but replaced by the flag
-  values.Price1 = "100";
-  values.Sort = 2;
-  values.Category = 2;
+  SearchConditions& stored = values.Conditions;
+  stored.Keyword = std::string(41, 'w');  // too long, but replaced by the flag
+  stored.WholesalePrice = {"100", "900"};
+  stored.Sort = 2;
+  stored.TopCategory.Index = 2;
   values.TreeList = "01000011";
-  RunArguments arguments = EdgeRun();
+  RunArguments arguments = EdgeRun({"--keyword", "", "--wholesale-from", "300", "--in-stock", "--nodes", "2"});
   arguments.Settings = Write(values);
-  arguments.Keyword = "";
-  arguments.WholesaleFrom = "300";
   arguments.Sort = "0";
-  arguments.InStock = true;
-  arguments.Nodes = "2";
   SearchConditions c = PrepareRun(arguments).Conditions;
-  EXPECT_EQ(c.Word, "");
-  EXPECT_EQ(c.Price1, "300");
-  EXPECT_EQ(c.SortIndex, 0);
-  EXPECT_TRUE(c.Sell1);
-  EXPECT_EQ(c.CtgrList, "2,");
+  EXPECT_EQ(c.Keyword, "");
+  EXPECT_EQ(c.WholesalePrice.Min, "300");
+  EXPECT_EQ(c.WholesalePrice.Max, "900");
+  EXPECT_EQ(c.Sort, 0);
+  EXPECT_TRUE(c.InStockOnly);
+  EXPECT_EQ(c.SelectedCategories, "2,");
 
   // Another top-level category: the stored marks belong to the old tree.
   arguments.Nodes = std::nullopt;
   arguments.Top = "0";
   c = PrepareRun(arguments).Conditions;
-  EXPECT_EQ(c.CtgrIndex, 0);
-  EXPECT_EQ(c.CtgrList, "");
+  EXPECT_EQ(c.TopCategory.Index, 0);
+  EXPECT_EQ(c.SelectedCategories, "");
 }
 
 TEST_F(CliSettings, HandWrittenFileWithCrLfAndEveryNodeMarked) {
@@ -356,51 +333,52 @@ TEST_F(CliSettings, HandWrittenFileWithCrLfAndEveryNodeMarked) {
   RunArguments arguments = EdgeRun();
   arguments.Settings = path;
   const SearchConditions c = PrepareRun(arguments).Conditions;
-  EXPECT_EQ(c.Word, Utf8ToSjis("タオル"));
-  EXPECT_EQ(c.Price3, "90");
-  EXPECT_EQ(c.Price4, "900");
-  EXPECT_TRUE(c.Sell1);
-  EXPECT_EQ(c.SortIndex, 1);
-  EXPECT_EQ(c.CtgrIndex, 0);
-  EXPECT_EQ(c.CtgrText, Utf8ToSjis("すべてのカテゴリ"));
+  EXPECT_EQ(c.Keyword, "タオル");
+  EXPECT_EQ(c.RetailPrice.Min, "90");
+  EXPECT_EQ(c.RetailPrice.Max, "900");
+  EXPECT_TRUE(c.InStockOnly);
+  EXPECT_EQ(c.Sort, 1);
+  EXPECT_EQ(c.TopCategory.Index, 0);
+  EXPECT_EQ(c.TopCategory.Name, Utf8ToSjis("すべてのカテゴリ"));
   // Everything marked: the select-all box checks every node; the group's
   // children and the childless top-level node are searched.
-  EXPECT_EQ(c.CtgrList, "1,2,3,");
+  EXPECT_EQ(c.SelectedCategories, "1,2,3,");
 }
 
 TEST_F(CliSettings, StoredImageFolderAndOutOfRangeValues) {
   SettingsValues values = DefaultSettings();
-  values.ImgSave = true;
-  values.Dir = folder_.Path();
+  SearchConditions& stored = values.Conditions;
+  stored.Pictures = {true, folder_.Path()};
   RunArguments arguments = EdgeRun();
   arguments.Settings = Write(values);
   SearchConditions c = PrepareRun(arguments).Conditions;
-  EXPECT_TRUE(c.ImgSave);
-  EXPECT_EQ(c.DirPath, folder_.Path() + "/");
+  EXPECT_TRUE(c.Pictures.On);
+  EXPECT_EQ(c.Pictures.Folder, folder_.Path() + "/");
 
-  values.Dir = folder_ / "gone/";
+  stored.Pictures.Folder = folder_ / "gone/";
   arguments.Settings = Write(values);
   EXPECT_EQ(Refusal(arguments).first, kExitUsage);
-  arguments.Images = folder_.Path();  // the flag's folder wins
-  EXPECT_EQ(PrepareRun(arguments).Conditions.DirPath, folder_.Path() + "/");
+  arguments = EdgeRun({"--images", folder_.Path()});  // the flag's folder wins
+  arguments.Settings = Write(values);
+  EXPECT_EQ(PrepareRun(arguments).Conditions.Pictures.Folder, folder_.Path() + "/");
 
   values = DefaultSettings();
-  values.Sort = 7;
+  stored.Sort = 7;
   arguments = EdgeRun();
   arguments.Settings = Write(values);
   EXPECT_THAT(Refusal(arguments).second, HasSubstr("Sort"));
-  values.Sort = 0;
-  values.Category = 9;
+  stored.Sort = 0;
+  stored.TopCategory.Index = 9;
   arguments.Settings = Write(values);
   EXPECT_THAT(Refusal(arguments).second, HasSubstr("Category"));
-  values.Category = -3;  // 0 or below keeps the first entry
+  stored.TopCategory.Index = -3;  // 0 or below keeps the first entry
   arguments.Settings = Write(values);
-  EXPECT_EQ(PrepareRun(arguments).Conditions.CtgrIndex, 0);
-  values.Price2 = "１２";
+  EXPECT_EQ(PrepareRun(arguments).Conditions.TopCategory.Index, 0);
+  stored.WholesalePrice.Max = "１２";
   arguments.Settings = Write(values);
   EXPECT_EQ(Refusal(arguments).second, "設定ファイルの Price2 には数字だけを指定してください (「１２」は使えません)。");
-  values.Price2 = "";
-  values.Word = std::string(41, 'w');
+  stored.WholesalePrice.Max = "";
+  stored.Keyword = std::string(41, 'w');
   arguments.Settings = Write(values);
   EXPECT_THAT(Refusal(arguments).second, HasSubstr("設定ファイルの Word は Shift-JIS で 41 バイトあります。"));
 
@@ -446,7 +424,7 @@ TEST_F(CliSettings, FilesThatCannotBeTakenAsTheyStandAreRefusedSayingWhy) {
     const auto [code, message] = Refusal(arguments);
     if (c.said.empty()) {
       EXPECT_EQ(code, -1) << message;
-      EXPECT_EQ(PrepareRun(arguments).Conditions.CtgrList, "1,") << c.treeList;
+      EXPECT_EQ(PrepareRun(arguments).Conditions.SelectedCategories, "1,") << c.treeList;
       continue;
     }
     EXPECT_EQ(code, kExitUsage) << c.path << " " << c.treeList;

@@ -39,9 +39,10 @@ TEST(CliWatchParse, DiffTakesTwoFilesAndWatchTakesEveryRunCondition) {
   EXPECT_EQ(watch.Watch.Keep, "5");
   EXPECT_TRUE(watch.Watch.Pictures);
   EXPECT_FALSE(watch.Watch.Name.has_value());
-  EXPECT_EQ(watch.Watch.Run.Keyword, "タオル");
+  EXPECT_EQ(watch.Watch.Run.Conditions.Keyword, "タオル");
+  EXPECT_TRUE(watch.Watch.Run.Given.contains("--keyword"));
   EXPECT_EQ(watch.Watch.Run.Nodes, "1,2");
-  EXPECT_TRUE(watch.Watch.Run.InStock);
+  EXPECT_TRUE(watch.Watch.Run.Conditions.InStockOnly);
   EXPECT_EQ(watch.Watch.Run.Settings, "s.ini");
   EXPECT_EQ(watch.Watch.Run.Encoding, "utf-8");
   EXPECT_FALSE(watch.Watch.Run.Sort.has_value());

@@ -38,10 +38,7 @@ FullRun RunInto(const std::string& file, int items, size_t nameBytes,
   FakeWebAccess web;
   ServeLargeRows(web, items, nameBytes);
   RecordingObserver observer;
-  SearchConditions conditions;
-  conditions.FilePath = file;
-  conditions.Encoding = encoding;
-  RetrievalJob job(conditions, {}, observer, web, kRoot);
+  RetrievalJob job(SearchConditions{}, {}, {file, encoding}, observer, web, kRoot);
   job.Execute();
   return {job.ItemFound(), job.RowsWritten(), ReadBytes(file)};
 }

@@ -37,10 +37,9 @@ class ItemImagesTest : public ::testing::Test {
 
   std::unique_ptr<RetrievalJob> MakeJob(bool save = true) {
     SearchConditions c;
-    c.ImgSave = save;
-    c.DirPath = images.string() + "/";
-    return std::make_unique<RetrievalJob>(c, std::vector<CategoryNode>{}, observer, web,
-                                       "https://market.test");
+    c.Pictures = {save, images.string() + "/"};
+    return std::make_unique<RetrievalJob>(c, std::vector<CategoryNode>{}, ResultTarget{}, observer, web,
+                                          "https://market.test");
   }
   // Serves a body for every URL so that each download leaves a file.
   void Serve(const std::string& url) { web.bodies[url] = "body of " + url; }
@@ -311,9 +310,8 @@ TEST_F(ItemImagesTest, FolderStandingAsAFileOrMissingParentSkipsTheItem) {
   EXPECT_EQ(job->FirstPictureFailure().Error, EEXIST);
 
   SearchConditions c;
-  c.ImgSave = true;
-  c.DirPath = (images / "missing" / "").string();
-  RetrievalJob deeper(c, {}, observer, web, "https://market.test");
+  c.Pictures = {true, (images / "missing" / "").string()};
+  RetrievalJob deeper(c, {}, {}, observer, web, "https://market.test");
   deeper.Record[0] = "M7";
   deeper.CollectImageUrl(ImageLine("https://img.test/1.jpg"));
   deeper.SaveItemImages();

@@ -123,8 +123,7 @@ TEST_F(ItemPageTest, HeaderBlockNeedsThreeLinesAfterIt) {
 TEST(ItemPageImagesTest, NoHeaderBlockMeansNoNumberAndNoImagesSaved) {
   TempFolder images;
   SearchConditions conditions;
-  conditions.ImgSave = true;
-  conditions.DirPath = images.Path().string() + "/";
+  conditions.Pictures = {true, images.Path().string() + "/"};
   const std::vector<std::string> body = {"<li>商品管理番号：A-100（登録/更新：2023/11/01）</li>",
                                          "<li>商品ID：555</li>", "<li>[ブランド]ACME</li>",
                                          "<img data-url=\"https://img.vormla.jp/a.jpg\">"};
@@ -319,8 +318,7 @@ class ItemPageCategoryTest : public ::testing::TestWithParam<std::tuple<int, std
 TEST_P(ItemPageCategoryTest, CategoryColumn) {
   const auto& [index, entry, label, column] = GetParam();
   SearchConditions conditions;
-  conditions.CtgrIndex = index;
-  conditions.CtgrText = Sjis(entry);
+  conditions.TopCategory = {index, Sjis(entry)};
   ReaderHarness run(conditions);
   run.worker->StatusText = Sjis(label);
   run.worker->ReadItemPage(kItemUrl);

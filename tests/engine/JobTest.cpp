@@ -33,8 +33,8 @@ std::vector<CategoryNode> SmallTree() {
 // unless a test hands them something to do.
 class ScriptedJob : public RetrievalJob {
  public:
-  ScriptedJob(SearchConditions conditions, RecordingObserver& observer, WebAccess& web)
-      : RetrievalJob(std::move(conditions), SmallTree(), observer, web, kRoot),
+  ScriptedJob(SearchConditions conditions, std::string resultPath, RecordingObserver& observer, WebAccess& web)
+      : RetrievalJob(std::move(conditions), SmallTree(), {std::move(resultPath)}, observer, web, kRoot),
         recorder(observer) {}
 
   void SignIn() override {
@@ -56,14 +56,13 @@ class ScriptedJob : public RetrievalJob {
 
 class JobTest : public ::testing::Test {
  protected:
-  SearchConditions Conditions(const std::string& list) {
+  static SearchConditions Conditions(const std::string& list) {
     SearchConditions c;
-    c.FilePath = folder / "result.csv";
-    c.CtgrList = list;
+    c.SelectedCategories = list;
     return c;
   }
   std::unique_ptr<ScriptedJob> MakeJob(const std::string& list) {
-    return std::make_unique<ScriptedJob>(Conditions(list), observer, web);
+    return std::make_unique<ScriptedJob>(Conditions(list), folder / "result.csv", observer, web);
   }
   std::string Header() const { return CsvHeader() + "\r\n"; }
 
@@ -179,9 +178,7 @@ TEST_F(JobTest, RunsOnItsOwnThreadAndIsJoined) {
 // Result file failures: outcome 7, nothing fetched when the file never opened.
 TEST_F(JobTest, ResultFileUnderARegularFileGivesFileError) {
   testing::WriteBytes(folder / "plain", "x");
-  SearchConditions c = Conditions("1,");
-  c.FilePath = folder / "plain/result.csv";
-  ScriptedJob job(c, observer, web);
+  ScriptedJob job(Conditions("1,"), folder / "plain/result.csv", observer, web);
   job.realSignIn = true;
   job.Execute();
   EXPECT_EQ(job.ItemFound(), kFileError);
@@ -193,9 +190,7 @@ TEST_F(JobTest, ResultFileUnderARegularFileGivesFileError) {
 }
 
 TEST_F(JobTest, HeaderThatCannotBeWrittenGivesFileError) {
-  SearchConditions c = Conditions("");
-  c.FilePath = "/dev/full";
-  ScriptedJob job(c, observer, web);
+  ScriptedJob job(Conditions(""), "/dev/full", observer, web);
   job.Execute();
   EXPECT_EQ(job.ItemFound(), kFileError);
   EXPECT_EQ(job.signIns, 0);
@@ -291,7 +286,7 @@ TEST_F(JobTest, FetchesFillThePageTheyAreGivenAndCarryTheCancelFlag) {
       return FakeWebAccess::Get(url, page, cancel);
     }
   } flagWeb;
-  ScriptedJob job(Conditions(""), observer, flagWeb);
+  ScriptedJob job(Conditions(""), folder / "result.csv", observer, flagWeb);
   flagWeb.bodies["u"] = "page";
   std::string page = "left over";
   const FetchResult result = job.FetchPage("u", page);
@@ -320,7 +315,7 @@ TEST_F(JobTest, EveryRowWithoutAWholesalePriceMakesTheSignInDoubtful) {
     FakeWebAccess fresh;
     fresh.bodies[kRoot + "/login"] = "<meta name=\"csrf-token\" content=\"tok\">\n";
     if (!c.form.empty()) fresh.bodies["/login"] = c.form;
-    ScriptedJob job(Conditions(""), observer, fresh);
+    ScriptedJob job(Conditions(""), folder / "result.csv", observer, fresh);
     job.realSignIn = true;
     job.onRead = [&c](ScriptedJob& j) {
       for (int n = 0; n < c.rows; ++n) {
@@ -339,7 +334,7 @@ TEST(PauseTest, CancelCutsALongPauseShort) {
   ::setenv("VORMLA_PAUSE_SCALE", "1", 1);
   RecordingObserver observer;
   FakeWebAccess web;
-  RetrievalJob job(SearchConditions{}, {}, observer, web, kRoot);
+  RetrievalJob job(SearchConditions{}, {}, {}, observer, web, kRoot);
   job.Terminate();
   const auto start = std::chrono::steady_clock::now();
   job.Pause(10 * 60 * 1000);

@@ -82,7 +82,7 @@ TEST(ItemProgressTextTest, ExactLabel) {
 
 class WriteItemRowTest : public ::testing::Test {
  protected:
-  WriteItemRowTest() : job(SearchConditions{}, {}, observer, web, "https://x") {}
+  WriteItemRowTest() : job(SearchConditions{}, {}, {}, observer, web, "https://x") {}
   TempFolder folder;
   RecordingObserver observer;
   FakeWebAccess web;

@@ -15,7 +15,7 @@ class SearchUrlTest : public ::testing::Test {
  protected:
   // The URL for the conditions and nodes set up by the test; the label lands in label.
   std::string Url(int index) {
-    RetrievalJob job(conditions, nodes, observer, web, kRoot);
+    RetrievalJob job(conditions, nodes, {}, observer, web, kRoot);
     const std::string url = job.BuildSearchUrl(index);
     label = job.StatusText;
     return url;
@@ -46,10 +46,9 @@ TEST_F(SearchUrlTest, WholeSite) {
 }
 
 TEST_F(SearchUrlTest, TopLevelFromTheComboBox) {
-  conditions.CtgrIndex = 3;
-  conditions.CtgrText = Utf8ToSjis("ファッション ");  // taken as it is, blank included
+  conditions.TopCategory = {3, Utf8ToSjis("ファッション ")};  // the name taken as it is, blank included
   EXPECT_EQ(Url(-1), kRoot + "/search/?category_id=3" + kPlainTail);
-  EXPECT_EQ(label, conditions.CtgrText);
+  EXPECT_EQ(label, conditions.TopCategory.Name);
 }
 
 TEST_F(SearchUrlTest, SubCategoryLabelJoinsParentAndChild) {
@@ -69,40 +68,43 @@ TEST_F(SearchUrlTest, NodeIndexPastTheTreeDoesNotCrash) {
   EXPECT_EQ(label, "");
 }
 
-TEST_F(SearchUrlTest, KeywordIsFormEncodedUtf8) {
-  conditions.Word = "  a b&c ";
-  EXPECT_EQ(Tail(), "&keyword=a+b%26c" + kPlainTail);
-  conditions.Word = Utf8ToSjis("食品");
-  EXPECT_EQ(Tail(), "&keyword=%E9%A3%9F%E5%93%81" + kPlainTail);
-  conditions.Word = "AZaz09!$'()*-._@~/+%";
-  EXPECT_EQ(Tail(), "&keyword=AZaz09!$'()*-._@%7E%2F%2B%25" + kPlainTail);
+TEST_F(SearchUrlTest, KeywordIsFormEncodedUtf8OfWhatCodePage932Writes) {
+  const std::pair<std::string, std::string> cases[] = {
+      {"  a b&c ", "a+b%26c"},
+      {"食品", "%E9%A3%9F%E5%93%81"},
+      {"AZaz09!$'()*-._@~/+%", "AZaz09!$'()*-._@%7E%2F%2B%25"},
+      {"café", "cafe"},  // through the code page's best-fit row
+  };
+  for (const auto& [keyword, sent] : cases) {
+    conditions.Keyword = keyword;
+    EXPECT_EQ(Tail(), "&keyword=" + sent + kPlainTail) << keyword;
+  }
 }
 
 TEST_F(SearchUrlTest, BlanksOnlyKeywordAddsNothing) {
-  conditions.Word = "   ";
+  conditions.Keyword = "   ";
   EXPECT_EQ(Tail(), kPlainTail);
   // An ideographic blank is no blank to the trim: it is sent.
-  conditions.Word = Utf8ToSjis("　");
+  conditions.Keyword = "　";
   EXPECT_EQ(Tail(), "&keyword=%E3%80%80" + kPlainTail);
 }
 
 TEST_F(SearchUrlTest, PriceBoundsAsTypedInTheirOrder) {
-  conditions.Price2 = "5000";
+  conditions.WholesalePrice.Max = "5000";
   EXPECT_EQ(Tail(), "&facet_price_to=5000" + kPlainTail);
-  conditions.Price1 = " 100 ";
-  conditions.Price3 = "7";
-  conditions.Price4 = "0009";
-  conditions.Word = "w";
+  conditions.WholesalePrice.Min = " 100 ";
+  conditions.RetailPrice = {"7", "0009"};
+  conditions.Keyword = "w";
   EXPECT_EQ(Tail(),
             "&keyword=w&facet_price_from=100&facet_price_to=5000&refrence_price_from=7"
             "&refrence_price_to=0009" + kPlainTail);
 }
 
 TEST_F(SearchUrlTest, StockAndDiscountFlags) {
-  conditions.Sell2 = true;
+  conditions.DiscountedOnly = true;
   EXPECT_EQ(Tail(), "&ex_so=N&disc_flg=Y&sort=score&sort_operate_flg=Y");
-  conditions.Sell1 = true;
-  conditions.Sell2 = false;
+  conditions.InStockOnly = true;
+  conditions.DiscountedOnly = false;
   EXPECT_EQ(Tail(), "&ex_so=Y&sort=score&sort_operate_flg=Y");
 }
 
@@ -114,7 +116,7 @@ TEST_F(SearchUrlTest, EverySortIndex) {
       {-1, ""},
   };
   for (const auto& [index, sort] : cases) {
-    conditions.SortIndex = index;
+    conditions.Sort = index;
     EXPECT_EQ(Tail(), "&ex_so=N" + sort) << index;
   }
 }

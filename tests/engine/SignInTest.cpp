@@ -21,7 +21,7 @@ std::string MetaLine(const std::string& token) {
 
 class SignInTest : public ::testing::Test {
  protected:
-  SignInTest() : job(SearchConditions{}, {}, observer, web, kRoot) {
+  SignInTest() : job(SearchConditions{}, {}, {}, observer, web, kRoot) {
     web.bodies[kRoot + "/logout"] = "<html>signed out</html>\n";
   }
   void LoginPage(const std::string& page) { web.bodies[kRoot + "/login"] = page; }
@@ -204,7 +204,7 @@ TEST(SignInStateTest, EachAnswerGivesItsState) {
     FakeWebAccess web;
     web.scripts[kRoot + "/login"] = c.loginPage;
     web.scripts["/login"] = c.form;
-    RetrievalJob job(SearchConditions{}, {}, observer, web, kRoot);
+    RetrievalJob job(SearchConditions{}, {}, {}, observer, web, kRoot);
     job.SignIn();
     EXPECT_EQ(job.SignInOutcome().State, c.state) << c.name;
     EXPECT_EQ(job.SignInOutcome().Trouble, c.trouble) << c.name;

@@ -189,7 +189,7 @@ class ServicesTest : public QObject {
     QVERIFY(on.Window->TaskbarReady());
   }
 
-  void snapshotsCarryShiftJisTexts() {
+  void snapshotsCarryTheConditionsOfTheControls() {
     WindowFixture f(QStringLiteral("vm_data.db"));
     MainWindow& w = *f.Window;
     Control<QLineEdit>(w, "txtWord")->setText(QStringLiteral("タオル"));
@@ -208,19 +208,19 @@ class ServicesTest : public QObject {
     Control<QLineEdit>(w, "txtDirPath")->setText(QStringLiteral("/srv/画像/"));
 
     const SearchConditions c = w.SnapshotConditions();
-    QCOMPARE(c.Word, Utf8ToSjis("タオル"));
-    QCOMPARE(c.Price1, std::string("100"));
-    QCOMPARE(c.Price2, std::string());
-    QCOMPARE(c.Price4, std::string("900"));
-    QVERIFY(!c.Sell1);
-    QVERIFY(c.Sell2);
-    QCOMPARE(c.SortIndex, 1);
-    QCOMPARE(c.CtgrIndex, 3);
-    QCOMPARE(c.CtgrText, Utf8ToSjis("バッグ・財布"));
-    QVERIFY(c.ImgSave);
-    QCOMPARE(c.DirPath, std::string("/srv/画像/"));
-    QCOMPARE(c.FilePath, std::string("VORMLA商品一覧.csv"));
-    QCOMPARE(c.CtgrList, std::string("1,2,"));
+    QCOMPARE(c.Keyword, std::string("タオル"));
+    QCOMPARE(c.WholesalePrice.Min, std::string("100"));
+    QCOMPARE(c.WholesalePrice.Max, std::string());
+    QCOMPARE(c.RetailPrice.Max, std::string("900"));
+    QVERIFY(!c.InStockOnly);
+    QVERIFY(c.DiscountedOnly);
+    QCOMPARE(c.Sort, 1);
+    QCOMPARE(c.TopCategory.Index, 3);
+    QCOMPARE(c.TopCategory.Name, Utf8ToSjis("バッグ・財布"));  // the catalogue's own bytes
+    QVERIFY(c.Pictures.On);
+    QCOMPARE(c.Pictures.Folder, std::string("/srv/画像/"));
+    QCOMPARE(w.ResultFilePath(), QStringLiteral("VORMLA商品一覧.csv"));
+    QCOMPARE(c.SelectedCategories, std::string("1,2,"));
 
     const std::vector<CategoryNode> nodes = w.SnapshotNodes();
     QCOMPARE(nodes.size(), size_t{25});

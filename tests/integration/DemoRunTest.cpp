@@ -16,12 +16,11 @@ TEST_F(DemoRunTest, SubCategoriesOfAChosenTopLevelEntry) {
   std::vector<std::pair<std::string, std::string>> children;
   for (int i = 0; i < 14; ++i) children.emplace_back("小分類" + std::to_string(i + 1), std::to_string(2100 + i * 7));
   const auto nodes = Tree("キッチン&amp;雑貨", "21", children);
-  SearchConditions c = Conditions(scratch_ / "run.csv");
-  c.CtgrIndex = 4;
-  c.CtgrText = Utf8ToSjis("キッチン・日用品雑貨");
-  c.CtgrList = "1,3,4,5,6,7,8,9,10,11,12,13,14,";
+  SearchConditions c;
+  c.TopCategory = {4, Utf8ToSjis("キッチン・日用品雑貨")};
+  c.SelectedCategories = "1,3,4,5,6,7,8,9,10,11,12,13,14,";
   int found = 0;
-  const auto rows = RunJob(c, nodes, &found);
+  const auto rows = RunJob(c, nodes, scratch_ / "run.csv", &found);
 
   const auto searches = Market().Searches();
   ASSERT_EQ(searches.size(), 13u);
@@ -52,8 +51,7 @@ TEST_F(DemoRunTest, SubCategoriesOfAChosenTopLevelEntry) {
 }
 
 TEST_F(DemoRunTest, WholeSiteSearchWithNothingSelected) {
-  SearchConditions c = Conditions(scratch_ / "all.csv");
-  const auto rows = RunJob(c, Tree("食品", "1", {}));
+  const auto rows = RunJob(SearchConditions{}, Tree("食品", "1", {}), scratch_ / "all.csv");
   const auto searches = Market().Searches();
   ASSERT_EQ(searches.size(), 1u);
   EXPECT_EQ(searches[0].target, "/search?category_id=80&ex_so=N&sort=score&sort_operate_flg=Y");
@@ -63,16 +61,14 @@ TEST_F(DemoRunTest, WholeSiteSearchWithNothingSelected) {
 }
 
 TEST_F(DemoRunTest, EveryConditionReachesTheSearch) {
-  SearchConditions c = Conditions(scratch_ / "narrow.csv");
-  c.Word = Utf8ToSjis(" 食品 a&b ");
-  c.Price1 = "500";
-  c.Price2 = "12000";
-  c.Price4 = "30000";
-  c.Sell1 = true;
-  c.SortIndex = 4;
-  c.CtgrIndex = 2;
-  c.CtgrText = Utf8ToSjis("食品");
-  const auto rows = RunJob(c, Tree("食品", "1", {}));
+  SearchConditions c;
+  c.Keyword = " 食品 a&b ";
+  c.WholesalePrice = {"500", "12000"};
+  c.RetailPrice.Max = "30000";
+  c.InStockOnly = true;
+  c.Sort = 4;
+  c.TopCategory = {2, Utf8ToSjis("食品")};
+  const auto rows = RunJob(c, Tree("食品", "1", {}), scratch_ / "narrow.csv");
   const auto searches = Market().Searches();
   ASSERT_EQ(searches.size(), 1u);
   EXPECT_EQ(searches[0].target,
@@ -86,9 +82,9 @@ TEST_F(DemoRunTest, EveryConditionReachesTheSearch) {
 }
 
 TEST_F(DemoRunTest, RequestsOfAJobComeInTheClientsOrder) {
-  SearchConditions c = Conditions(scratch_ / "order.csv");
-  c.CtgrList = "1,";
-  RunJob(c, Tree("文具", "6", {{"ノート", "6010"}}));
+  SearchConditions c;
+  c.SelectedCategories = "1,";
+  RunJob(c, Tree("文具", "6", {{"ノート", "6010"}}), scratch_ / "order.csv");
   const auto requests = Market().Requests();
   ASSERT_GE(requests.size(), 5u);
   std::vector<std::string> firstFour;

@@ -64,13 +64,6 @@ class DemoTest : public ::testing::Test {
   static demo::DemoMarket& Market() { return DemoEnvironment::Market(); }
   std::string Root() const { return Market().SiteRoot(); }
 
-  // Search conditions with no narrowing; texts are given in UTF-8 here.
-  static SearchConditions Conditions(const std::string& filePath) {
-    SearchConditions c;
-    c.FilePath = filePath;
-    return c;
-  }
-
   // One top-level node (caption " " + top) followed by children with the given codes,
   // captions " " + name; all UTF-8 here, converted for the engine.
   static std::vector<CategoryNode> Tree(const std::string& top, const std::string& topCode,
@@ -81,15 +74,16 @@ class DemoTest : public ::testing::Test {
     return nodes;
   }
 
-  // Runs one whole job on this thread; returns the result file's rows after the
-  // header, each as 36 UTF-8 values.
+  // Runs one whole job on this thread, writing resultPath; returns the result
+  // file's rows after the header, each as 36 UTF-8 values.
   std::vector<std::vector<std::string>> RunJob(const SearchConditions& conditions,
-                                               const std::vector<CategoryNode>& nodes, int* itemFound = nullptr) {
+                                               const std::vector<CategoryNode>& nodes, const std::string& resultPath,
+                                               int* itemFound = nullptr) {
     RecordingObserver observer;
-    RetrievalJob job(conditions, nodes, observer, NetworkWebAccess(), Root());
+    RetrievalJob job(conditions, nodes, {resultPath}, observer, NetworkWebAccess(), Root());
     job.Execute();
     if (itemFound) *itemFound = job.ItemFound();
-    return ReadRows(conditions.FilePath);
+    return ReadRows(resultPath);
   }
 
   // The CSV file's rows after the header: fields unquoted (doubled quotes made

@@ -54,12 +54,12 @@ class PictureIntegrationTest : public DemoTest {
     fs::create_directories(pictures_);
   }
 
-  SearchConditions Saving(const std::string& csv) {
-    SearchConditions c = Conditions(scratch_ / csv);
-    c.CtgrList = list_;
-    c.ImgSave = true;
-    c.DirPath = pictures_.string() + "/";
-    return c;
+  // Every child searched, the pictures saved; the rows go to csv.
+  std::vector<std::vector<std::string>> RunSaving(const std::string& csv) {
+    SearchConditions c;
+    c.SelectedCategories = list_;
+    c.Pictures = {true, pictures_.string() + "/"};
+    return RunJob(c, Tree("画像", "70", children_), scratch_ / csv);
   }
 
   std::vector<demo::ExpectedItem> Expected() {
@@ -74,7 +74,7 @@ class PictureIntegrationTest : public DemoTest {
 };
 
 TEST_F(PictureIntegrationTest, PicturesLandInTheManagementNumberFolder) {
-  const auto rows = RunJob(Saving("run.csv"), Tree("画像", "70", children_));
+  const auto rows = RunSaving("run.csv");
   const auto expected = Expected();
   ASSERT_EQ(rows.size(), expected.size());
 
@@ -115,7 +115,7 @@ TEST_F(PictureIntegrationTest, PicturesLandInTheManagementNumberFolder) {
 }
 
 TEST_F(PictureIntegrationTest, APictureThatFailedIsFetchedByALaterRunAndOthersAreNot) {
-  RunJob(Saving("first.csv"), Tree("画像", "70", children_));
+  RunSaving("first.csv");
   const auto expected = Expected();
   std::set<std::string> missingTargets;
   for (const auto& item : expected) {
@@ -129,7 +129,7 @@ TEST_F(PictureIntegrationTest, APictureThatFailedIsFetchedByALaterRunAndOthersAr
 
   Market().SetMissingPicturesServed(true);
   Market().ClearRecords();
-  RunJob(Saving("second.csv"), Tree("画像", "70", children_));
+  RunSaving("second.csv");
   std::set<std::string> fetched;
   for (const auto& request : Market().Requests()) {
     if (request.target.rfind("/img/", 0) == 0) fetched.insert(request.target);

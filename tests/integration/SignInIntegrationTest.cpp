@@ -12,14 +12,16 @@ using ::testing::Not;
 
 class SignInIntegrationTest : public DemoTest {
  protected:
-  std::unique_ptr<RetrievalJob> Job(const SearchConditions& c, const std::vector<CategoryNode>& nodes) {
-    return std::make_unique<RetrievalJob>(c, nodes, observer_, NetworkWebAccess(), Root());
+  // A job that is only asked to sign in and fetch.
+  std::unique_ptr<RetrievalJob> Job() {
+    return std::make_unique<RetrievalJob>(SearchConditions{}, std::vector<CategoryNode>{}, ResultTarget{}, observer_,
+                                          NetworkWebAccess(), Root());
   }
   RecordingObserver observer_;
 };
 
 TEST_F(SignInIntegrationTest, SessionCookieOfTheLoginReachesLaterFetches) {
-  auto job = Job(Conditions(scratch_ / "unused.csv"), {});
+  auto job = Job();
   job->SignIn();
 
   const auto attempts = Market().LoginAttempts();
@@ -39,7 +41,7 @@ TEST_F(SignInIntegrationTest, SessionCookieOfTheLoginReachesLaterFetches) {
 
 TEST_F(SignInIntegrationTest, EveryJobSignsOutFirstAndAJobWithoutTokenStaysAVisitor) {
   // A first job signs in ...
-  auto first = Job(Conditions(scratch_ / "first.csv"), {});
+  auto first = Job();
   first->SignIn();
   ASSERT_TRUE(Market().LoginAttempts().at(0).accepted);
 
@@ -49,9 +51,9 @@ TEST_F(SignInIntegrationTest, EveryJobSignsOutFirstAndAJobWithoutTokenStaysAVisi
                                "<html>\n<head>\n<meta charset=\"UTF-8\">\n</head>\n<body>メンテナンス中</body>\n</html>\n",
                                {}});
   Market().ClearRecords();
-  SearchConditions c = Conditions(scratch_ / "visitor.csv");
-  c.CtgrList = "1,";
-  const auto rows = RunJob(c, Tree("ペット", "5", {{"猫用品", "5050"}}));
+  SearchConditions c;
+  c.SelectedCategories = "1,";
+  const auto rows = RunJob(c, Tree("ペット", "5", {{"猫用品", "5050"}}), scratch_ / "visitor.csv");
 
   EXPECT_TRUE(Market().LoginAttempts().empty());
   for (const auto& request : Market().Requests()) EXPECT_NE(request.method, "POST");
@@ -64,7 +66,7 @@ TEST_F(SignInIntegrationTest, EveryJobSignsOutFirstAndAJobWithoutTokenStaysAVisi
 }
 
 TEST_F(SignInIntegrationTest, PostedFormIsExactlyTheLoginForm) {
-  auto job = Job(Conditions(scratch_ / "unused.csv"), {});
+  auto job = Job();
   job->SignIn();
   const auto requests = Market().Requests();
   const auto post = std::find_if(requests.begin(), requests.end(), [](const auto& r) { return r.method == "POST"; });
@@ -85,7 +87,7 @@ TEST_F(SignInIntegrationTest, OwnAccountSignsInWithItsValuesFormEncoded) {
   const std::string loginId = "a&b=c+d e日本";
   const std::string password = "p&w=1+2 パス";
   Market().AcceptAccount(loginId, password);
-  auto job = Job(Conditions(scratch_ / "unused.csv"), {});
+  auto job = Job();
   job->UseAccount({SecretText(loginId), SecretText(password)});
   job->SignIn();
 
@@ -110,7 +112,7 @@ TEST_F(SignInIntegrationTest, OwnAccountSignsInWithItsValuesFormEncoded) {
 }
 
 TEST_F(SignInIntegrationTest, AccountTheSiteDoesNotKnowStaysAVisitor) {
-  auto job = Job(Conditions(scratch_ / "unused.csv"), {});
+  auto job = Job();
   job->UseAccount({SecretText(std::string_view("pelorint58")), SecretText(std::string_view("wrong password"))});
   job->SignIn();
   const auto attempts = Market().LoginAttempts();

@@ -100,11 +100,11 @@ TEST(AppPaths, TheFirstSaveMakesThePrivateConfigFolder) {
   ScopedEnv config("XDG_CONFIG_HOME", dir / "config/deeper");
   const std::string ini = ResolveAppPaths(dir / "bin/").Settings;
   SettingsValues values;
-  values.Word = "x";
+  values.Conditions.Keyword = "x";
   ASSERT_TRUE(WriteSettings(ini, values));
   EXPECT_EQ(Mode(dir / "config/deeper/vormla-search"), 0700u);
   EXPECT_EQ(Mode(dir / "config/deeper"), 0700u);
-  EXPECT_EQ(ReadSettings(ini).Values.Word, "x");
+  EXPECT_EQ(ReadSettings(ini).Values.Conditions.Keyword, "x");
   // An existing folder is used as it is.
   ASSERT_TRUE(WriteSettings(ini, values));
 }

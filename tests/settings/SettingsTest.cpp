@@ -34,13 +34,13 @@ TEST(SaveSettings, WritesTheDocumentedFile) {
   test::ScratchDir dir;
   const std::string path = dir / "vm.ini";
   SettingsValues v;
-  v.Word = kTowel;
-  v.Price1 = "100";
-  v.Price2 = "5000";
-  v.Dir = "/home/u/";
-  v.Sell1 = true;
-  v.Sort = 2;
-  v.Category = 2;
+  SearchConditions& c = v.Conditions;
+  c.Keyword = kTowel;
+  c.WholesalePrice = {"100", "5000"};
+  c.Pictures.Folder = "/home/u/";
+  c.InStockOnly = true;
+  c.Sort = 2;
+  c.TopCategory.Index = 2;
   std::vector<CatalogueNode> five(5);
   CategoryTree tree(five);
   tree.SetNodeChecked(1, true);
@@ -56,11 +56,12 @@ TEST(SaveSettings, TextsAreTrimmedButNotOfTheIdeographicSpace) {
   test::ScratchDir dir;
   const std::string path = dir / "vm.ini";
   SettingsValues v;
-  v.Word = " \t" + kIdeographicSpace + kTowel + "\r\n ";
-  v.Price3 = " 12 ";
-  v.Dir = " /tmp/ ";
-  v.Sort = -1;
-  v.Category = -1;
+  SearchConditions& c = v.Conditions;
+  c.Keyword = " \t" + kIdeographicSpace + kTowel + "\r\n ";
+  c.RetailPrice.Min = " 12 ";
+  c.Pictures.Folder = " /tmp/ ";
+  c.Sort = -1;
+  c.TopCategory.Index = -1;
   ASSERT_TRUE(WriteSettings(path, v));
   const std::string text = ReadAll(path);
   EXPECT_NE(text.find("\r\nWord=" + kIdeographicSpace + kTowel + "\r\n"), std::string::npos);
@@ -103,8 +104,8 @@ class FailedSave : public ::testing::Test {
   // Bigger than one 4 KiB page, so that it cannot fit where the old file was.
   static SettingsValues LargeValues() {
     SettingsValues v;
-    v.Word = "new";
-    v.Dir = "/" + std::string(2000, 'd') + "/";
+    v.Conditions.Keyword = "new";
+    v.Conditions.Pictures.Folder = "/" + std::string(2000, 'd') + "/";
     v.TreeList = std::string(2000, '1');
     return v;
   }
@@ -130,7 +131,7 @@ TEST_F(FailedSave, FolderWhereTheTemporaryFileGoes) {
   // With the way clear the next save goes through.
   std::filesystem::remove(path + ".tmp");
   ASSERT_TRUE(WriteSettings(path, LargeValues()));
-  EXPECT_EQ(ReadSettings(path).Values.Dir, LargeValues().Dir);
+  EXPECT_EQ(ReadSettings(path).Values.Conditions.Pictures.Folder, LargeValues().Conditions.Pictures.Folder);
 }
 
 TEST_F(FailedSave, FullDisk) {
@@ -160,7 +161,7 @@ TEST_F(FailedSave, FullDisk) {
   }
   EXPECT_THROW(WriteSettings(path, LargeValues()), ProfileWriteError);
   ExpectOldFile(path, old_);
-  EXPECT_EQ(ReadSettings(path).Values.Word, "old");
+  EXPECT_EQ(ReadSettings(path).Values.Conditions.Keyword, "old");
 
   // Room again: the same save now replaces the file.
   std::filesystem::remove(mountPoint + "/filler");
@@ -182,17 +183,17 @@ TEST(SaveSettings, EveryTextComesBackExactly) {
   };
   for (const auto& [word, folder] : cases) {
     SettingsValues v;
-    v.Word = word;
-    v.Dir = folder;
+    v.Conditions.Keyword = word;
+    v.Conditions.Pictures.Folder = folder;
     ASSERT_TRUE(WriteSettings(path, v));
     const SettingsValues back = ReadSettings(path).Values;
-    EXPECT_EQ(back.Word, word);
-    EXPECT_EQ(back.Dir, folder);
+    EXPECT_EQ(back.Conditions.Keyword, word);
+    EXPECT_EQ(back.Conditions.Pictures.Folder, folder);
   }
   // UTF-8 on disk, CR LF, no byte-order mark; a quoted value inside one more pair.
   SettingsValues v;
-  v.Word = "\"限定\"";
-  v.Dir = "/home/jörg/";
+  v.Conditions.Keyword = "\"限定\"";
+  v.Conditions.Pictures.Folder = "/home/jörg/";
   ASSERT_TRUE(WriteSettings(path, v));
   EXPECT_TRUE(ReadAll(path).starts_with("[Config]\r\nWord=\"\"限定\"\"\r\nPrice1=\r\n")) << ReadAll(path);
   EXPECT_NE(ReadAll(path).find("\r\nDir=/home/jörg/\r\n"), std::string::npos);
@@ -206,12 +207,13 @@ TEST(LoadSettings, AFileOfTheWindowsProgramLoads) {
            "[Config]\r\nWord=\x83\x5E\x83\x49\x83\x8B\r\nPrice1=100\r\nDir=C:\\\x89\xE6\x91\x9C\\\r\n"
            "Sell1=1\r\nSort=2\r\nCategory=2\r\nTreeList=01100\r\n");
   const SettingsValues v = ReadSettings(path).Values;
-  EXPECT_EQ(v.Word, "タオル");
-  EXPECT_EQ(v.Price1, "100");
-  EXPECT_EQ(v.Dir, "C:\\画像\\");
-  EXPECT_TRUE(v.Sell1);
-  EXPECT_EQ(v.Sort, 2);
-  EXPECT_EQ(v.Category, 2);
+  const SearchConditions& c = v.Conditions;
+  EXPECT_EQ(c.Keyword, "タオル");
+  EXPECT_EQ(c.WholesalePrice.Min, "100");
+  EXPECT_EQ(c.Pictures.Folder, "C:\\画像\\");
+  EXPECT_TRUE(c.InStockOnly);
+  EXPECT_EQ(c.Sort, 2);
+  EXPECT_EQ(c.TopCategory.Index, 2);
   EXPECT_EQ(v.TreeList, "01100");
 }
 
@@ -220,7 +222,7 @@ TEST(SaveSettings, UpdateKeepsOtherSectionsAndKeys) {
   const std::string path = dir / "vm.ini";
   WriteAll(path, "[Window]\nLeft=10\n\n[Config]\nTreeList=1\nWord=old\nMine=kept\n");
   SettingsValues v;
-  v.Word = "new";
+  v.Conditions.Keyword = "new";
   ASSERT_TRUE(WriteSettings(path, v));
   const std::string text = ReadAll(path);
   EXPECT_EQ(text.rfind("[Window]\r\nLeft=10\r\n\r\n[Config]\r\nTreeList=\r\nWord=new\r\nMine=kept\r\nPrice1=", 0), 0u)
@@ -231,12 +233,12 @@ TEST(LoadSettings, NoFileSelectsNodeZeroAndCallsNothing) {
   test::ScratchDir dir;
   CategoryTree tree(SampleNodes());
   bool called = false;
-  const auto r = LoadSettings(dir / "vm.ini", tree, [&](const SettingsValues&) { called = true; },
+  const auto r = LoadSettings(dir / "vm.ini", tree, [&](const SearchConditions&) { called = true; },
                               [&](int) { called = true; });
   EXPECT_FALSE(r.FileFound);
   EXPECT_FALSE(called);
   EXPECT_EQ(r.Tree.SelectNode, 0);
-  EXPECT_EQ(r.Values.Dir, DefaultImageFolder());
+  EXPECT_EQ(r.Values.Conditions.Pictures.Folder, DefaultImageFolder());
   CategoryTree empty;
   EXPECT_EQ(LoadSettings(dir / "vm.ini", empty, nullptr, nullptr).Tree.SelectNode, -1);
 }
@@ -247,12 +249,13 @@ TEST(LoadSettings, MissingKeysGiveDefaults) {
   WriteAll(path, "[Config]\nSort=0x3\nCategory=x\nImgSave=2\n");
   const auto s = ReadSettings(path);
   EXPECT_TRUE(s.FileFound);
-  EXPECT_EQ(s.Values.Word, "");
-  EXPECT_EQ(s.Values.Dir, DefaultImageFolder());
-  EXPECT_EQ(s.Values.Sort, 3);
-  EXPECT_EQ(s.Values.Category, 0);
-  EXPECT_TRUE(s.Values.ImgSave);
-  EXPECT_FALSE(s.Values.Sell1);
+  const SearchConditions& c = s.Values.Conditions;
+  EXPECT_EQ(c.Keyword, "");
+  EXPECT_EQ(c.Pictures.Folder, DefaultImageFolder());
+  EXPECT_EQ(c.Sort, 3);
+  EXPECT_EQ(c.TopCategory.Index, 0);
+  EXPECT_TRUE(c.Pictures.On);
+  EXPECT_FALSE(c.InStockOnly);
 }
 
 TEST(LoadSettings, DefaultImageFolderIsHomeWithASlash) {
@@ -268,17 +271,15 @@ TEST(LoadSettings, RoundTripRestoresEverything) {
   test::ScratchDir dir;
   const std::string path = dir / "vm.ini";
   SettingsValues v;
-  v.Word = " " + kTowel + " ";
-  v.Price1 = "1";
-  v.Price2 = "2";
-  v.Price3 = "3";
-  v.Price4 = "999999999";
-  v.Dir = "/srv/pictures/";
-  v.Sell1 = true;
-  v.Sell2 = true;
-  v.ImgSave = true;
-  v.Sort = 4;
-  v.Category = 3;
+  SearchConditions& c = v.Conditions;
+  c.Keyword = " " + kTowel + " ";
+  c.WholesalePrice = {"1", "2"};
+  c.RetailPrice = {"3", "999999999"};
+  c.Pictures = {true, "/srv/pictures/"};
+  c.InStockOnly = true;
+  c.DiscountedOnly = true;
+  c.Sort = 4;
+  c.TopCategory.Index = 3;
   CategoryTree saved(SampleNodes());
   saved.ApplyNodeCheck(2, true);
   saved.ApplyNodeCheck(4, true);
@@ -286,10 +287,10 @@ TEST(LoadSettings, RoundTripRestoresEverything) {
 
   CategoryTree tree(std::vector<CatalogueNode>(3));  // the tree of item 0
   std::vector<std::string> calls;
-  SettingsValues applied;
+  SearchConditions applied;
   const auto r = LoadSettings(
       path, tree,
-      [&](const SettingsValues& values) {
+      [&](const SearchConditions& values) {
         calls.push_back("conditions");
         applied = values;
       },
@@ -298,12 +299,12 @@ TEST(LoadSettings, RoundTripRestoresEverything) {
         tree.Reset(SampleNodes());
       });
   EXPECT_EQ(calls, (std::vector<std::string>{"conditions", "category 3"}));
-  EXPECT_EQ(applied.Word, kTowel);
-  EXPECT_EQ(applied.Price4, "999999999");
-  EXPECT_EQ(applied.Dir, "/srv/pictures/");
-  EXPECT_TRUE(applied.Sell1 && applied.Sell2 && applied.ImgSave);
+  EXPECT_EQ(applied.Keyword, kTowel);
+  EXPECT_EQ(applied.RetailPrice.Max, "999999999");
+  EXPECT_EQ(applied.Pictures.Folder, "/srv/pictures/");
+  EXPECT_TRUE(applied.InStockOnly && applied.DiscountedOnly && applied.Pictures.On);
   EXPECT_EQ(applied.Sort, 4);
-  EXPECT_EQ(applied.Category, 3);
+  EXPECT_EQ(applied.TopCategory.Index, 3);
   EXPECT_EQ(r.Values.TreeList, "00101111");
   EXPECT_EQ(tree.TreeListText(), "00101111");
   EXPECT_EQ(r.ChangedNodes, (std::vector<int>{2, 4, 5, 6, 7}));

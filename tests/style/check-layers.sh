@@ -4,8 +4,8 @@
 # declares, and the folders below the windows include no Qt.
 set -u
 src=${1:-$(dirname "$0")/../../src}
-layers=(text files net catalogue settings engine run results cli shell viewer)
-qt_free=(text files net catalogue settings engine run results cli)
+layers=(text files net catalogue conditions settings engine run results cli shell viewer)
+qt_free=(text files net catalogue conditions settings engine run results cli)
 status=0
 
 rank() {
