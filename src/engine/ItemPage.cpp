@@ -9,6 +9,7 @@
 #include <string_view>
 
 #include "engine/PageView.h"
+#include "text/AsciiCase.h"
 #include "text/SjisLiteral.h"
 #include "engine/ResultColumns.h"
 #include "engine/RetrievalJob.h"
@@ -26,28 +27,6 @@ constexpr int kPermittedUse = kAboutItem;
 constexpr int kValueLineLimit = 30;
 
 const std::string& FullWidthBlank() { return SjisLiteral<"　">(); }
-
-bool IsLeadByte(unsigned char c) { return (c >= 0x81 && c <= 0x9F) || (c >= 0xE0 && c <= 0xFC); }
-
-char LowerAscii(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
-
-// Whole-text comparison ignoring the case of Latin letters only: the bytes of a
-// double-byte character are compared exactly, so a trail byte that happens to be a
-// letter's code is never folded.
-bool EqualsLabel(std::string_view a, std::string_view b) {
-  if (a.size() != b.size()) return false;
-  size_t i = 0;
-  while (i < a.size()) {
-    if (IsLeadByte(static_cast<unsigned char>(a[i])) && i + 1 < a.size()) {
-      if (a[i] != b[i] || a[i + 1] != b[i + 1]) return false;
-      i += 2;
-    } else {
-      if (LowerAscii(a[i]) != LowerAscii(b[i])) return false;
-      ++i;
-    }
-  }
-  return true;
-}
 
 std::string CleanView(std::string_view line) {
   return TrimBlanks(StripTags(Utf8ToSjis(TrimView(line))));
@@ -245,7 +224,7 @@ int RetrievalJob::FindLabelColumn(const std::string& label) {
   };
   constexpr int kUseHeadings = 5;
   for (int i = 0; i < static_cast<int>(std::size(headings)); ++i) {
-    if (EqualsLabel(label, *headings[i])) return i < kUseHeadings ? kPermittedUse : i + 4;
+    if (SjisEqualsIgnoringCase(label, *headings[i])) return i < kUseHeadings ? kPermittedUse : i + 4;
   }
   return -1;
 }

@@ -11,6 +11,7 @@
 #include <cstdlib>
 #include <optional>
 
+#include "text/AsciiCase.h"
 #include "text/Cp932.h"
 #include "text/TextOps.h"
 
@@ -28,19 +29,9 @@ std::string_view Trim(std::string_view s) {
   return s;
 }
 
-char Lower(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
-
-// Names are equal without regard to the case of ASCII letters. In Shift-JIS the
-// trail byte of a double-byte character can look like a letter: it is compared
-// exactly. (UTF-8 never puts an ASCII byte inside a character.)
+// Names are equal without regard to the case of ASCII letters.
 bool SameName(std::string_view a, std::string_view b, bool sjis) {
-  if (a.size() != b.size()) return false;
-  bool trail = false;
-  for (size_t i = 0; i < a.size(); ++i) {
-    if (trail ? a[i] != b[i] : Lower(a[i]) != Lower(b[i])) return false;
-    trail = sjis && !trail && cp932::IsLeadByte(static_cast<unsigned char>(a[i]));
-  }
-  return true;
+  return sjis ? SjisEqualsIgnoringCase(a, b) : EqualsIgnoringAsciiCase(a, b);
 }
 
 // Utf8ToSjis gives the empty text exactly for malformed UTF-8.
