@@ -12,6 +12,7 @@
 #include <cstring>
 #include <filesystem>
 
+#include "files/WholeFile.h"
 #include "results/ChangeReport.h"
 
 namespace vormla::cli {
@@ -58,15 +59,7 @@ void Detach(int statusFd) {
 }
 
 void WriteStatus(const std::string& text) {
-  const char* data = text.data();
-  size_t left = text.size();
-  while (left > 0) {
-    const ssize_t n = ::write(3, data, left);
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) break;
-    data += n;
-    left -= static_cast<size_t>(n);
-  }
+  WriteWhole(3, text);
   ::close(3);
 }
 

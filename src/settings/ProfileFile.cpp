@@ -309,8 +309,7 @@ void ProfileFile::Save() const {
   if (fd < 0) throw ProfileWriteError(path_);
   struct stat old {};
   if (::stat(target.c_str(), &old) == 0 && S_ISREG(old.st_mode)) ::fchmod(fd, old.st_mode & 07777);
-  const bool written = WriteWhole(fd, bytes) && ::fsync(fd) == 0;
-  if (::close(fd) != 0 || !written || ::rename(temporary.c_str(), target.c_str()) != 0) {
+  if (WriteSyncClose(fd, bytes) != 0 || ::rename(temporary.c_str(), target.c_str()) != 0) {
     ::unlink(temporary.c_str());
     throw ProfileWriteError(path_);
   }
