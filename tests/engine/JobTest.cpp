@@ -84,7 +84,7 @@ TEST_F(JobTest, NothingSelectedSearchesOnceWithAFullBar) {
   EXPECT_EQ(job->signIns, 1);
   EXPECT_EQ(ReadBytes(folder / "result.csv"), Header());
   EXPECT_FALSE(job->IsRunning());
-  EXPECT_EQ(job->ItemFound(), kNoItem);
+  EXPECT_EQ(job->ItemFound(), ItemFoundCode::kNoItem);
 }
 
 TEST_F(JobTest, EachEntrySearchedInOrderWithOneStepEach) {
@@ -133,7 +133,7 @@ TEST_F(JobTest, CancelDuringSignInLeavesOnlyTheHeader) {
   EXPECT_EQ(observer.Count("step"), 0);
   EXPECT_EQ(ReadBytes(folder / "result.csv"), Header());
   EXPECT_EQ(observer.finished, 1);
-  EXPECT_EQ(job->ItemFound(), kNoItem);
+  EXPECT_EQ(job->ItemFound(), ItemFoundCode::kNoItem);
 }
 
 TEST_F(JobTest, CancelDuringACategoryStopsBeforeTheNext) {
@@ -148,13 +148,13 @@ TEST_F(JobTest, CancelDuringACategoryStopsBeforeTheNext) {
   // The rows written before the cancel stay.
   const std::string row = FormatItemRow(ItemRecord{}) + "\r\n";
   EXPECT_EQ(ReadBytes(folder / "result.csv"), Header() + row + row);
-  EXPECT_EQ(job->ItemFound(), kItemWritten);
+  EXPECT_EQ(job->ItemFound(), ItemFoundCode::kItemWritten);
 }
 
-TEST_F(JobTest, IsRunningDuringTheJobAndItemFoundStartsAtZero) {
+TEST_F(JobTest, IsRunningDuringTheJobAndItemFoundStartsAtNoItem) {
   auto job = MakeJob("");
   bool running = false;
-  int found = -1;
+  ItemFoundCode found = ItemFoundCode::kFileError;
   job->onRead = [&](ScriptedJob& j) {
     running = j.IsRunning();
     found = j.ItemFound();
@@ -162,9 +162,9 @@ TEST_F(JobTest, IsRunningDuringTheJobAndItemFoundStartsAtZero) {
   };
   job->Execute();
   EXPECT_TRUE(running);
-  EXPECT_EQ(found, kNoItem);
+  EXPECT_EQ(found, ItemFoundCode::kNoItem);
   EXPECT_FALSE(job->IsRunning());
-  EXPECT_EQ(job->ItemFound(), kItemWritten);
+  EXPECT_EQ(job->ItemFound(), ItemFoundCode::kItemWritten);
 }
 
 TEST_F(JobTest, RunsOnItsOwnThreadAndIsJoined) {
@@ -184,7 +184,7 @@ TEST_F(JobTest, ResultFileUnderARegularFileGivesFileError) {
   ScriptedJob job(c, observer, web);
   job.realSignIn = true;
   job.Execute();
-  EXPECT_EQ(job.ItemFound(), kFileError);
+  EXPECT_EQ(job.ItemFound(), ItemFoundCode::kFileError);
   EXPECT_EQ(job.signIns, 0);
   EXPECT_TRUE(web.calls.empty());
   EXPECT_TRUE(job.urls.empty());
@@ -197,7 +197,7 @@ TEST_F(JobTest, HeaderThatCannotBeWrittenGivesFileError) {
   c.FilePath = "/dev/full";
   ScriptedJob job(c, observer, web);
   job.Execute();
-  EXPECT_EQ(job.ItemFound(), kFileError);
+  EXPECT_EQ(job.ItemFound(), ItemFoundCode::kFileError);
   EXPECT_EQ(job.signIns, 0);
 }
 
@@ -211,7 +211,7 @@ TEST_F(JobTest, RowThatCannotBeWrittenStopsTheJob) {
   };
   job->Execute();
   EXPECT_EQ(job->urls.size(), 1u);
-  EXPECT_EQ(job->ItemFound(), kFileError);
+  EXPECT_EQ(job->ItemFound(), ItemFoundCode::kFileError);
   EXPECT_EQ(job->RowsWritten(), 0);
 }
 
@@ -225,7 +225,7 @@ TEST_F(JobTest, SiteThatNeverAnsweredGivesUnreachable) {
   };
   job->Execute();
   EXPECT_EQ(web.CallsOf("GET").size(), 3u);
-  EXPECT_EQ(job->ItemFound(), kSiteUnreachable);
+  EXPECT_EQ(job->ItemFound(), ItemFoundCode::kSiteUnreachable);
 }
 
 TEST_F(JobTest, OneAnswerIsEnoughToRuleOutUnreachable) {
@@ -233,7 +233,7 @@ TEST_F(JobTest, OneAnswerIsEnoughToRuleOutUnreachable) {
   job->realSignIn = true;
   web.bodies[kRoot + "/logout"] = "bye";
   job->Execute();
-  EXPECT_EQ(job->ItemFound(), kNoItem);
+  EXPECT_EQ(job->ItemFound(), ItemFoundCode::kNoItem);
 }
 
 TEST_F(JobTest, APageNotReadWithoutAnyRowIsUnreachableEvenAfterOtherAnswers) {
@@ -247,7 +247,7 @@ TEST_F(JobTest, APageNotReadWithoutAnyRowIsUnreachableEvenAfterOtherAnswers) {
   };
   job->Execute();
   EXPECT_EQ(job->PagesNotRead(), 1);
-  EXPECT_EQ(job->ItemFound(), kSiteUnreachable);
+  EXPECT_EQ(job->ItemFound(), ItemFoundCode::kSiteUnreachable);
   EXPECT_EQ(job->LastFailure().url, kRoot + "/item");
   EXPECT_EQ(job->LastFailure().result.status, 404);
 }
@@ -261,14 +261,14 @@ TEST_F(JobTest, RowsWrittenOutrankPagesNotRead) {
   };
   job->Execute();
   EXPECT_EQ(job->PagesNotRead(), 1);
-  EXPECT_EQ(job->ItemFound(), kItemWritten);
+  EXPECT_EQ(job->ItemFound(), ItemFoundCode::kItemWritten);
 }
 
 TEST_F(JobTest, NoFetchAtAllIsNotUnreachable) {
   auto job = MakeJob("0,");
   job->Execute();
   EXPECT_TRUE(web.calls.empty());
-  EXPECT_EQ(job->ItemFound(), kNoItem);
+  EXPECT_EQ(job->ItemFound(), ItemFoundCode::kNoItem);
 }
 
 TEST_F(JobTest, FileErrorOutranksUnreachable) {
@@ -280,7 +280,7 @@ TEST_F(JobTest, FileErrorOutranksUnreachable) {
     j.WriteItemRow();
   };
   job->Execute();
-  EXPECT_EQ(job->ItemFound(), kFileError);
+  EXPECT_EQ(job->ItemFound(), ItemFoundCode::kFileError);
 }
 
 TEST_F(JobTest, FetchesFillThePageTheyAreGivenAndCarryTheCancelFlag) {

@@ -20,7 +20,7 @@ TEST_F(DemoRunTest, SubCategoriesOfAChosenTopLevelEntry) {
   c.CtgrIndex = 4;
   c.CtgrText = Utf8ToSjis("キッチン・日用品雑貨");
   c.CtgrList = "1,3,4,5,6,7,8,9,10,11,12,13,14,";
-  int found = 0;
+  ItemFoundCode found = ItemFoundCode::kNoItem;
   const auto rows = RunJob(c, nodes, &found);
 
   const auto searches = Market().Searches();
@@ -36,7 +36,7 @@ TEST_F(DemoRunTest, SubCategoriesOfAChosenTopLevelEntry) {
   const auto expected = Market().ExpectedRunRows(columns);
   ASSERT_GT(expected.size(), 40u);
   ExpectRows(rows, expected);
-  EXPECT_EQ(found, kItemWritten);
+  EXPECT_EQ(found, ItemFoundCode::kItemWritten);
   EXPECT_EQ(rows[0][2], "キッチン・日用品雑貨 > キッチン&雑貨 > 小分類1");
 
   // The awkward cases of real pages came up in this run.

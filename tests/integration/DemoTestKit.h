@@ -84,7 +84,8 @@ class DemoTest : public ::testing::Test {
   // Runs one whole job on this thread; returns the result file's rows after the
   // header, each as 36 UTF-8 values.
   std::vector<std::vector<std::string>> RunJob(const SearchConditions& conditions,
-                                               const std::vector<CategoryNode>& nodes, int* itemFound = nullptr) {
+                                               const std::vector<CategoryNode>& nodes,
+                                               ItemFoundCode* itemFound = nullptr) {
     RecordingObserver observer;
     RetrievalJob job(conditions, nodes, observer, NetworkWebAccess(), Root());
     job.Execute();
