@@ -14,6 +14,7 @@
 #include "text/AsciiCase.h"
 #include "text/Cp932.h"
 #include "text/TextOps.h"
+#include "text/Utf8.h"
 
 namespace vormla {
 
@@ -33,9 +34,6 @@ std::string_view Trim(std::string_view s) {
 bool SameName(std::string_view a, std::string_view b, bool sjis) {
   return sjis ? SjisEqualsIgnoringCase(a, b) : EqualsIgnoringAsciiCase(a, b);
 }
-
-// Utf8ToSjis gives the empty text exactly for malformed UTF-8.
-bool IsValidUtf8(std::string_view bytes) { return bytes.empty() || !Utf8ToSjis(bytes).empty(); }
 
 // The first max bytes of a value, never ending inside a character.
 std::string_view CutValue(std::string_view value, size_t max, bool sjis) {
@@ -221,7 +219,7 @@ ProfileFile::ProfileFile(std::string path) : path_(std::move(path)) {
   if (text.substr(0, kByteOrderMark.size()) == kByteOrderMark) {
     text.remove_prefix(kByteOrderMark.size());
   } else {
-    sjis_ = !IsValidUtf8(text);
+    sjis_ = !IsWellFormedUtf8(text);
   }
   lines_ = SplitLines(text);
 }

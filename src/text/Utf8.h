@@ -1,9 +1,14 @@
-// Writing one code point as UTF-8.
+// UTF-8: whether bytes are well-formed, and writing one code point.
 #pragma once
 
 #include <string>
+#include <string_view>
 
 namespace vormla {
+
+// True when text is well-formed UTF-8 (no overlong form, surrogate or value
+// beyond U+10FFFF).
+bool IsWellFormedUtf8(std::string_view text);
 
 // Puts the UTF-8 bytes of code point cp (below U+110000) at out and returns the
 // position after them; out must have room for four bytes.
