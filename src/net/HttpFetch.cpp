@@ -338,7 +338,7 @@ constexpr std::string_view kTemporaryPrefix = ".vormla-";
 constexpr size_t kTemporaryDigits = 16;
 
 // A short name in the folder that nothing else uses, created empty and held (see
-// web/Leftovers.h); -1 on failure. Its length does not depend on the target's, so
+// files/Leftovers.h); -1 on failure. Its length does not depend on the target's, so
 // a target name that the folder takes always has a temporary name that it takes too.
 int CreateTemporary(int folderFd, std::string* tempName) {
   thread_local std::mt19937_64 random{std::random_device{}()};
