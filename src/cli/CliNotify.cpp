@@ -65,6 +65,7 @@ void WriteStatus(const std::string& text) {
 
 [[noreturn]] void OpenViewer(const std::vector<std::string>& command) {
   std::vector<char*> argv;
+  argv.reserve(command.size() + 1);
   for (const std::string& word : command) argv.push_back(const_cast<char*>(word.c_str()));
   argv.push_back(nullptr);
   ::execvp(argv[0], argv.data());

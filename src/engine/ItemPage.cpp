@@ -94,7 +94,7 @@ void ReadSpecRow(RetrievalJob& worker, const PageView& page, size_t j) {
 
 // Full-width blanks become blanks and entities are decoded: the last step the
 // name, supplier and introduction rules share.
-std::string FinishText(std::string text) {
+std::string FinishText(const std::string& text) {
   return TrimBlanks(DecodeEntities(ReplaceAll(text, FullWidthBlank(), " ")));
 }
 

@@ -100,13 +100,13 @@ void RetrievalJob::RunJob() {
 }
 
 FetchResult RetrievalJob::FetchPage(const std::string& url, std::string& page) {
-  const FetchResult result = Web.Get(url, page, CancelFlag());
+  FetchResult result = Web.Get(url, page, CancelFlag());
   NoteFetch(url, result);
   return result;
 }
 
 FetchResult RetrievalJob::PostPage(const std::string& body, const std::string& path, std::string& page) {
-  const FetchResult result = Web.Post(body, path, page, CancelFlag());
+  FetchResult result = Web.Post(body, path, page, CancelFlag());
   NoteFetch(SiteRoot + path, result);
   return result;
 }

@@ -408,7 +408,7 @@ FetchResult FetchInto(std::string& page, curl::ThreadHandle* handle, const std::
   Transfer transfer(&page);
   transfer.Attach(handle->easy, cancel);
   CURLcode code;
-  const FetchResult result = Perform(handle, transfer, cancel, &code);
+  FetchResult result = Perform(handle, transfer, cancel, &code);
   if (!result.answered) page.clear();  // no answer: never a half page
   return result;
 }

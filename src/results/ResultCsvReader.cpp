@@ -78,6 +78,7 @@ const std::vector<std::string>& HeaderNames(ResultEncoding encoding) {
   }();
   static const std::vector<std::string> utf8 = [] {
     std::vector<std::string> names;
+    names.reserve(sjis.size());
     for (const std::string& name : sjis) names.push_back(SjisToUtf8(name));
     return names;
   }();
@@ -167,7 +168,8 @@ bool ResultCsvReader::ReadLine(std::string_view& line) {
     const void* hit = std::memchr(from, '\n', buffer_.size() - searched);
     const size_t scanned = hit != nullptr ? static_cast<size_t>(static_cast<const char*>(hit) - from)
                                           : buffer_.size() - searched;
-    if (std::memchr(from, '\0', scanned) != nullptr) {
+    // A zero byte in the line's bytes: memchr looks for it, no terminator is sought.
+    if (std::memchr(from, '\0', scanned) != nullptr) {  // NOLINT(bugprone-not-null-terminated-result)
       ++line_;
       Fail("NUL バイトがあります。このプログラムの結果ファイルではありません");
     }

@@ -71,7 +71,7 @@ std::string WatchNameProblem(const std::string& name) {
 }
 
 std::string CreateWatch(const std::string& name, const std::string& settingsFile) {
-  if (const std::string problem = WatchNameProblem(name); !problem.empty()) return problem;
+  if (std::string problem = WatchNameProblem(name); !problem.empty()) return problem;
   if (!ReadSettings(settingsFile).FileFound) return "設定ファイル " + settingsFile + " が見つかりません。";
   std::ifstream in(settingsFile, std::ios::binary);
   std::ostringstream bytes;

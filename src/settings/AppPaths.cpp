@@ -96,7 +96,7 @@ std::string RuntimeFolder() {
 
   std::string temp = AbsoluteEnv("TMPDIR");
   if (temp.empty()) temp = "/tmp";
-  const std::string folder = Normal(temp) + "/" + kAppFolder + "-" + std::to_string(::getuid());
+  std::string folder = Normal(temp) + "/" + kAppFolder + "-" + std::to_string(::getuid());
   if (::mkdir(folder.c_str(), 0700) != 0 && errno != EEXIST) return {};
   // Someone else's folder, or a link to one, is never used.
   struct stat st {};
