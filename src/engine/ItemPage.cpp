@@ -119,7 +119,7 @@ void ReadHeaderBlock(ItemRecord& record, const PageView& page, size_t j) {
 void ReadSupplier(ItemRecord& record, const PageView& page, size_t j) {
   std::string t = CleanView(page[j]);
   if (t.empty() && j + 1 < page.Count()) t = CleanView(page[j + 1]);
-  record[kSupplier] = FinishText(std::move(t));
+  record[kSupplier] = FinishText(t);
 }
 
 // The introduction's heading at j with the line below it, when no text block came first.
@@ -129,7 +129,7 @@ void ReadIntroHeading(ItemRecord& record, const PageView& page, size_t j) {
   if (j + 1 < page.Count()) t += CleanView(page[j + 1]);
   t = TrimBlanks(t);
   DropLoneQuote(t);
-  record[kIntroduction] = FinishText(std::move(t));
+  record[kIntroduction] = FinishText(t);
 }
 
 // The introduction as a free text block, when no heading came first.

@@ -165,11 +165,11 @@ bool ResultCsvReader::ReadLine(std::string_view& line) {
   size_t searched = start_;
   for (;;) {
     const char* from = buffer_.data() + searched;
+    // NOLINTNEXTLINE(bugprone-not-null-terminated-result): bytes up to the buffer's end, no terminator
     const void* hit = std::memchr(from, '\n', buffer_.size() - searched);
     const size_t scanned = hit != nullptr ? static_cast<size_t>(static_cast<const char*>(hit) - from)
                                           : buffer_.size() - searched;
-    // A zero byte in the line's bytes: memchr looks for it, no terminator is sought.
-    if (std::memchr(from, '\0', scanned) != nullptr) {  // NOLINT(bugprone-not-null-terminated-result)
+    if (std::memchr(from, '\0', scanned) != nullptr) {
       ++line_;
       Fail("NUL バイトがあります。このプログラムの結果ファイルではありません");
     }
