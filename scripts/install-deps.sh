@@ -10,7 +10,7 @@ PACKAGES=(
   mdbtools-dev libglib2.0-dev
   libcpp-httplib-dev libcli11-dev
   libgtest-dev libgmock-dev libbenchmark-dev zlib1g-dev
-  clang libclang-rt-14-dev
+  clang libclang-rt-14-dev universal-ctags
   fonts-ipafont-gothic xvfb xauth x11-apps imagemagick dbus
   librsvg2-bin file dpkg-dev lintian appstream desktop-file-utils systemd libsystemd-dev
 )

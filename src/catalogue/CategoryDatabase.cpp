@@ -18,6 +18,7 @@
 #include <mdbtools.h>
 
 #include "text/TextOps.h"
+#include "text/Utf8.h"
 
 namespace vormla {
 
@@ -70,24 +71,6 @@ std::array<unsigned char, 128> HeaderKeystream() {
     byte = s[(s[a] + s[b]) & 0xFF];
   }
   return out;
-}
-
-void AppendUtf8(std::string& out, uint32_t cp) {
-  if (cp < 0x80) {
-    out += static_cast<char>(cp);
-  } else if (cp < 0x800) {
-    out += static_cast<char>(0xC0 | (cp >> 6));
-    out += static_cast<char>(0x80 | (cp & 0x3F));
-  } else if (cp < 0x10000) {
-    out += static_cast<char>(0xE0 | (cp >> 12));
-    out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-    out += static_cast<char>(0x80 | (cp & 0x3F));
-  } else {
-    out += static_cast<char>(0xF0 | (cp >> 18));
-    out += static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
-    out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-    out += static_cast<char>(0x80 | (cp & 0x3F));
-  }
 }
 
 std::string Utf16LeToUtf8(const unsigned char* p, size_t units) {

@@ -234,8 +234,8 @@ std::string FirstWord(int argc, const char* const* argv) {
 const char* const kSortLabels[kSortChoices] = {"キーワード関連度順", "売れている順", "新規登録順", "卸値が高い順",
                                                 "卸値が安い順"};
 
-int ParseCommandLine(int argc, const char* const* argv, CommandLine& commandLine, std::ostream& out,
-                     std::ostream& err) {
+std::optional<int> ParseCommandLine(int argc, const char* const* argv, CommandLine& commandLine, std::ostream& out,
+                                    std::ostream& err) {
   CLI::App app{"Vormla の商品情報を Shift-JIS の CSV ファイルに集めます (ウィンドウの vormla-search と同じ処理)。",
                "vormla-cli"};
   UseJapaneseGroups(app);
@@ -253,7 +253,7 @@ int ParseCommandLine(int argc, const char* const* argv, CommandLine& commandLine
     return kExitUsage;
   }
   TakeCommand(commands, commandLine);
-  return -1;
+  return std::nullopt;
 }
 
 }  // namespace vormla::cli

@@ -9,6 +9,7 @@
 
 #include "cli/CliProgress.h"
 #include "cli/CliStop.h"
+#include "files/WholeFile.h"
 #include "run/PendingResult.h"
 #include "results/ChangeReport.h"
 
@@ -39,18 +40,7 @@ class ReportWriter {
   static constexpr size_t kFlushAt = 1 << 20;
 
   void Flush() {
-    const char* data = buffer_.data();
-    size_t left = failed_ ? 0 : buffer_.size();
-    while (left > 0) {
-      const ssize_t n = ::write(fd_, data, left);
-      if (n < 0 && errno == EINTR) continue;
-      if (n <= 0) {
-        failed_ = true;
-        break;
-      }
-      data += n;
-      left -= static_cast<size_t>(n);
-    }
+    if (!failed_ && !WriteWhole(fd_, buffer_)) failed_ = true;
     buffer_.clear();
   }
 

@@ -12,6 +12,7 @@
 #include <cstring>
 #include <filesystem>
 
+#include "files/WholeFile.h"
 #include "results/ChangeReport.h"
 
 namespace vormla::cli {
@@ -58,20 +59,13 @@ void Detach(int statusFd) {
 }
 
 void WriteStatus(const std::string& text) {
-  const char* data = text.data();
-  size_t left = text.size();
-  while (left > 0) {
-    const ssize_t n = ::write(3, data, left);
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) break;
-    data += n;
-    left -= static_cast<size_t>(n);
-  }
+  WriteWhole(3, text);
   ::close(3);
 }
 
 [[noreturn]] void OpenViewer(const std::vector<std::string>& command) {
   std::vector<char*> argv;
+  argv.reserve(command.size() + 1);
   for (const std::string& word : command) argv.push_back(const_cast<char*>(word.c_str()));
   argv.push_back(nullptr);
   ::execvp(argv[0], argv.data());

@@ -15,8 +15,10 @@
 #include "settings/Settings.h"
 #include "run/Run.h"
 #include "run/RunTexts.h"
+#include "text/AsciiCase.h"
 #include "text/KeywordText.h"
 #include "text/TextOps.h"
+#include "text/Utf8.h"
 
 namespace vormla::cli {
 
@@ -87,27 +89,6 @@ int CheckTop(const std::string& what, int top, const std::vector<TopCategory>& t
 // "大分類 3「ペット」"
 std::string TopName(int top, const std::vector<TopCategory>& tops) {
   return "大分類 " + std::to_string(top) + "「" + tops[static_cast<size_t>(top)].NameUtf8 + "」";
-}
-
-// The UTF-8 bytes of one code point (below U+110000).
-std::string Utf8Of(char32_t c) {
-  std::string out;
-  if (c < 0x80) {
-    out += static_cast<char>(c);
-  } else if (c < 0x800) {
-    out += static_cast<char>(0xC0 | c >> 6);
-    out += static_cast<char>(0x80 | (c & 0x3F));
-  } else if (c < 0x10000) {
-    out += static_cast<char>(0xE0 | c >> 12);
-    out += static_cast<char>(0x80 | (c >> 6 & 0x3F));
-    out += static_cast<char>(0x80 | (c & 0x3F));
-  } else {
-    out += static_cast<char>(0xF0 | c >> 18);
-    out += static_cast<char>(0x80 | (c >> 12 & 0x3F));
-    out += static_cast<char>(0x80 | (c >> 6 & 0x3F));
-    out += static_cast<char>(0x80 | (c & 0x3F));
-  }
-  return out;
 }
 
 // A keyword searched as something else than it says is refused: a character that
@@ -336,9 +317,7 @@ RunPlan PrepareRun(const RunArguments& arguments) {
 
 ResultEncoding ParseEncoding(const std::optional<std::string>& text) {
   if (!text) return ResultEncoding::kSjis;
-  std::string lower = *text;
-  std::transform(lower.begin(), lower.end(), lower.begin(),
-                 [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; });
+  const std::string lower = LowerAscii(*text);
   if (lower == "sjis") return ResultEncoding::kSjis;
   if (lower == "utf-8") return ResultEncoding::kUtf8;
   Usage("--encoding には sjis か utf-8 を指定してください (「" + *text + "」は使えません)。");

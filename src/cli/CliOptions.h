@@ -99,10 +99,11 @@ struct CommandLine {
   AccountAction Account = AccountAction::kShow;
 };
 
-// Parses argv. Returns -1 when a command is to run (commandLine filled), otherwise
-// the exit code to leave with: 0 after --help or --version (printed on out), 2
-// after a usage error (printed on err, in Japanese, starting "vormla-cli: ").
-int ParseCommandLine(int argc, const char* const* argv, CommandLine& commandLine, std::ostream& out,
+// Parses argv. Returns nothing when a command is to run (commandLine filled),
+// otherwise the exit code to leave with at once: 0 after --help or --version
+// (printed on out), kExitUsage after a usage error (printed on err, in Japanese,
+// starting "vormla-cli: ").
+std::optional<int> ParseCommandLine(int argc, const char* const* argv, CommandLine& commandLine, std::ostream& out,
                      std::ostream& err);
 
 // Everything a run needs, decided before it starts.

@@ -19,6 +19,7 @@
 #include "cli/CliRun.h"
 #include "cli/SearchFlags.h"
 #include "engine/ResultColumns.h"
+#include "files/Folders.h"
 #include "results/ResultCsvReader.h"
 #include "engine/RetrievalJob.h"
 #include "run/PendingResult.h"
@@ -35,19 +36,6 @@ constexpr const char* kLockName = ".vormla-watch.lock";
 constexpr const char* kPicturesFolder = "pictures";
 
 [[noreturn]] void Usage(const std::string& message) { throw CliFailure(kExitUsage, message); }
-
-bool IsFolder(const std::string& path) {
-  struct stat st {};
-  return ::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
-}
-
-// mkdir -p for a folder the user named; new folders get the usual mode.
-bool MakeFolders(const std::string& folder) {
-  if (IsFolder(folder)) return true;
-  const size_t slash = folder.rfind('/');
-  if (slash != std::string::npos && slash > 0 && !MakeFolders(folder.substr(0, slash))) return false;
-  return ::mkdir(folder.c_str(), 0777) == 0 || (errno == EEXIST && IsFolder(folder));
-}
 
 // The regular files of the folder, by name.
 std::vector<std::string> FileNames(const std::string& folder) {
@@ -251,7 +239,7 @@ int PrepareWatch(const WatchArguments& arguments, PreparedWatch& prepared, std::
   WatchPlan& watch = prepared.Watch;
   try {
     watch = PlanWatch(arguments);
-    const bool made = arguments.Dir ? MakeFolders(watch.Folder) : MakePrivateFolders(watch.Folder);
+    const bool made = MakeFolders(watch.Folder, arguments.Dir ? 0777 : 0700);
     if (!made) {
       throw CliFailure(kExitFileError, "結果のフォルダを作れません: " + watch.Folder + " (" + std::strerror(errno) + ")");
     }
@@ -260,7 +248,7 @@ int PrepareWatch(const WatchArguments& arguments, PreparedWatch& prepared, std::
     prepared.History = OpenHistory(watch.Folder, std::time(nullptr), err);
     if (watch.Pictures) {
       const std::string pictures = PathIn(watch.Folder, kPicturesFolder);
-      if (!MakeFolders(pictures)) {
+      if (!MakeFolders(pictures, 0777)) {
         throw CliFailure(kExitFileError, "画像のフォルダを作れません: " + pictures + " (" + std::strerror(errno) + ")");
       }
       // As if given with --images.

@@ -2,6 +2,7 @@
 #include <csignal>
 #include <cstdio>
 #include <iostream>
+#include <optional>
 #include <sstream>
 #include <unistd.h>
 
@@ -24,13 +25,13 @@ int main(int argc, char** argv) {
   // Into memory first: the help and usage texts go out once a stop can end a
   // write that blocks.
   std::ostringstream out, err;
-  const int parsed = ParseCommandLine(argc, argv, commandLine, out, err);
-  const bool waitsForItsOwnStop = parsed < 0 && (commandLine.Which == CommandLine::Command::kRun ||
+  const std::optional<int> exitAtOnce = ParseCommandLine(argc, argv, commandLine, out, err);
+  const bool waitsForItsOwnStop = !exitAtOnce && (commandLine.Which == CommandLine::Command::kRun ||
                                                  commandLine.Which == CommandLine::Command::kWatch);
   if (!waitsForItsOwnStop) StopOnSignals();
   std::cout << out.str() << std::flush;
   std::cerr << err.str() << std::flush;
-  if (parsed >= 0) return parsed;
+  if (exitAtOnce) return *exitAtOnce;
   if (commandLine.Which == CommandLine::Command::kCategories)
     return CategoriesCommand(commandLine.Categories, stdout, stderr);
   if (commandLine.Which == CommandLine::Command::kDiff) return DiffCommand(commandLine.Diff, 1, stderr);

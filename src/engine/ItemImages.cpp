@@ -9,29 +9,12 @@
 #include "engine/PictureNames.h"
 #include "engine/ResultColumns.h"
 #include "engine/RetrievalJob.h"
-#include "text/Cp932.h"
+#include "text/AsciiCase.h"
 #include "text/UrlText.h"
 
 namespace vormla {
 
 namespace {
-
-char LowerAscii(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
-
-// Two picture URLs are one picture when their keys are equal: ASCII letters are
-// lowered, the trail byte of a double-byte character is kept as it is (0x83 0x41
-// is ア, not "a").
-std::string CaseFoldedKey(const std::string& url) {
-  std::string key(url);
-  for (size_t i = 0; i < key.size(); ++i) {
-    if (cp932::IsLeadByte(static_cast<unsigned char>(key[i])) && i + 1 < key.size()) {
-      ++i;
-    } else {
-      key[i] = LowerAscii(key[i]);
-    }
-  }
-  return key;
-}
 
 // A folder's descriptor, closed when it goes.
 class FolderFd {
@@ -117,12 +100,13 @@ void RetrievalJob::CollectImageUrl(const std::string& line) {
   if (q == 0) return;
   t = "https:" + SliceText(t, 1, q - 1);
 
-  // The keys mirror ImageUrls; a list cleared for the next item starts them afresh.
+  // Two URLs equal but for the case of their letters are one picture. The keys
+  // mirror ImageUrls; a list cleared for the next item starts them afresh.
   if (imageKeys_.size() != ImageUrls.size()) {
     imageKeys_.clear();
-    for (const std::string& known : ImageUrls) imageKeys_.insert(CaseFoldedKey(known));
+    for (const std::string& known : ImageUrls) imageKeys_.insert(SjisLowerAscii(known));
   }
-  if (!imageKeys_.insert(CaseFoldedKey(t)).second) return;  // the first one met stays
+  if (!imageKeys_.insert(SjisLowerAscii(t)).second) return;  // the first one met stays
   ImageUrls.push_back(t);
   if (ImageCount < column::kImageCount) {
     Record[static_cast<size_t>(column::kFirstImage + ImageCount)] = t;

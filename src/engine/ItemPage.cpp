@@ -9,6 +9,7 @@
 #include <string_view>
 
 #include "engine/PageView.h"
+#include "text/AsciiCase.h"
 #include "text/SjisLiteral.h"
 #include "engine/ResultColumns.h"
 #include "engine/RetrievalJob.h"
@@ -26,28 +27,6 @@ constexpr int kPermittedUse = kAboutItem;
 constexpr int kValueLineLimit = 30;
 
 const std::string& FullWidthBlank() { return SjisLiteral<"　">(); }
-
-bool IsLeadByte(unsigned char c) { return (c >= 0x81 && c <= 0x9F) || (c >= 0xE0 && c <= 0xFC); }
-
-char LowerAscii(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
-
-// Whole-text comparison ignoring the case of Latin letters only: the bytes of a
-// double-byte character are compared exactly, so a trail byte that happens to be a
-// letter's code is never folded.
-bool EqualsLabel(std::string_view a, std::string_view b) {
-  if (a.size() != b.size()) return false;
-  size_t i = 0;
-  while (i < a.size()) {
-    if (IsLeadByte(static_cast<unsigned char>(a[i])) && i + 1 < a.size()) {
-      if (a[i] != b[i] || a[i + 1] != b[i + 1]) return false;
-      i += 2;
-    } else {
-      if (LowerAscii(a[i]) != LowerAscii(b[i])) return false;
-      ++i;
-    }
-  }
-  return true;
-}
 
 std::string CleanView(std::string_view line) {
   return TrimBlanks(StripTags(Utf8ToSjis(TrimView(line))));
@@ -115,7 +94,7 @@ void ReadSpecRow(RetrievalJob& worker, const PageView& page, size_t j) {
 
 // Full-width blanks become blanks and entities are decoded: the last step the
 // name, supplier and introduction rules share.
-std::string FinishText(std::string text) {
+std::string FinishText(const std::string& text) {
   return TrimBlanks(DecodeEntities(ReplaceAll(text, FullWidthBlank(), " ")));
 }
 
@@ -140,7 +119,7 @@ void ReadHeaderBlock(ItemRecord& record, const PageView& page, size_t j) {
 void ReadSupplier(ItemRecord& record, const PageView& page, size_t j) {
   std::string t = CleanView(page[j]);
   if (t.empty() && j + 1 < page.Count()) t = CleanView(page[j + 1]);
-  record[kSupplier] = FinishText(std::move(t));
+  record[kSupplier] = FinishText(t);
 }
 
 // The introduction's heading at j with the line below it, when no text block came first.
@@ -150,7 +129,7 @@ void ReadIntroHeading(ItemRecord& record, const PageView& page, size_t j) {
   if (j + 1 < page.Count()) t += CleanView(page[j + 1]);
   t = TrimBlanks(t);
   DropLoneQuote(t);
-  record[kIntroduction] = FinishText(std::move(t));
+  record[kIntroduction] = FinishText(t);
 }
 
 // The introduction as a free text block, when no heading came first.
@@ -245,7 +224,7 @@ int RetrievalJob::FindLabelColumn(const std::string& label) {
   };
   constexpr int kUseHeadings = 5;
   for (int i = 0; i < static_cast<int>(std::size(headings)); ++i) {
-    if (EqualsLabel(label, *headings[i])) return i < kUseHeadings ? kPermittedUse : i + 4;
+    if (SjisEqualsIgnoringCase(label, *headings[i])) return i < kUseHeadings ? kPermittedUse : i + 4;
   }
   return -1;
 }

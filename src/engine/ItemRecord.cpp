@@ -74,7 +74,7 @@ void RetrievalJob::WriteItemRow() {
   if (!CsvFile.WriteLine(FormatItemRow(Record))) return;  // the failure stops the job
   ++rowsWritten_;
   if (Record[column::kWholesalePrice] == NoWholesalePriceText()) ++rowsWithoutWholesale_;
-  itemFound_ = kItemWritten;
+  itemFound_ = ItemFoundCode::kItemWritten;
 }
 
 }  // namespace vormla

@@ -43,12 +43,12 @@ class JobObserver {
   virtual void JobFinished() = 0;
 };
 
-// Values of ItemFound once a job has ended.
-enum ItemFoundCode : int {
-  kNoItem = 0,          // nothing written (or cancelled before the first row)
-  kItemWritten = 1,     // at least one row
-  kFileError = 7,       // the result file could not be created, written or closed
-  kSiteUnreachable = 9  // no row, and a result or item page not read (or no fetch answered at all)
+// What a job found, once it has ended.
+enum class ItemFoundCode {
+  kNoItem,           // nothing written (or cancelled before the first row)
+  kItemWritten,      // at least one row
+  kFileError,        // the result file could not be created, written or closed
+  kSiteUnreachable,  // no row, and a result or item page not read (or no fetch answered at all)
 };
 
 // The status label text of one item: "分類 : " + label + " - " + done + "/" + total + "件 取得中".

@@ -5,6 +5,7 @@
 
 #include <cerrno>
 
+#include "files/WholeFile.h"
 #include "text/TextOps.h"
 
 namespace vormla {
@@ -36,19 +37,11 @@ bool ResultFile::WriteBytes(const std::string& line) {
   if (fd_ < 0 || failed_) return false;
   // One write per line, unbuffered, so a full disk shows on the line it hits and
   // nothing of that line is left waiting to be written later.
-  const char* data = line.data();
-  size_t left = line.size();
-  while (left > 0) {
-    const ssize_t n = ::write(fd_, data, left);
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) {
-      // Take the broken line back; if even that fails the file is no use anyway.
-      failed_ = true;
-      if (::ftruncate(fd_, static_cast<off_t>(complete_)) == 0) ::lseek(fd_, static_cast<off_t>(complete_), SEEK_SET);
-      return false;
-    }
-    data += n;
-    left -= static_cast<size_t>(n);
+  if (!WriteWhole(fd_, line)) {
+    // Take the broken line back; if even that fails the file is no use anyway.
+    failed_ = true;
+    if (::ftruncate(fd_, static_cast<off_t>(complete_)) == 0) ::lseek(fd_, static_cast<off_t>(complete_), SEEK_SET);
+    return false;
   }
   complete_ += line.size();
   return true;

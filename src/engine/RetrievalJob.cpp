@@ -39,7 +39,7 @@ void RetrievalJob::Join() {
 }
 
 void RetrievalJob::Execute() {
-  itemFound_ = kNoItem;
+  itemFound_ = ItemFoundCode::kNoItem;
   isRunning_ = true;
   RunJob();
   if (signIn_.State == SignInState::kSignedIn && rowsWritten_ >= kDoubtfulRows &&
@@ -51,13 +51,13 @@ void RetrievalJob::Execute() {
   // everything, then rows written, then a site that could not be read (a page not
   // read, or no answer to any fetch at all).
   if (CsvFile.Failed())
-    itemFound_ = kFileError;
+    itemFound_ = ItemFoundCode::kFileError;
   else if (rowsWritten_ > 0)
-    itemFound_ = kItemWritten;
+    itemFound_ = ItemFoundCode::kItemWritten;
   else if (pagesNotRead_ > 0 || (fetchCount_ > 0 && answerCount_ == 0))
-    itemFound_ = kSiteUnreachable;
+    itemFound_ = ItemFoundCode::kSiteUnreachable;
   else
-    itemFound_ = kNoItem;
+    itemFound_ = ItemFoundCode::kNoItem;
 
   isRunning_ = false;
   Observer.JobFinished();
@@ -101,13 +101,13 @@ void RetrievalJob::RunJob() {
 }
 
 FetchResult RetrievalJob::FetchPage(const std::string& url, std::string& page) {
-  const FetchResult result = Web.Get(url, page, CancelFlag());
+  FetchResult result = Web.Get(url, page, CancelFlag());
   NoteFetch(url, result);
   return result;
 }
 
 FetchResult RetrievalJob::PostPage(const std::string& body, const std::string& path, std::string& page) {
-  const FetchResult result = Web.Post(body, path, page, CancelFlag());
+  FetchResult result = Web.Post(body, path, page, CancelFlag());
   NoteFetch(SiteRoot + path, result);
   return result;
 }

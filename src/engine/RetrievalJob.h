@@ -53,7 +53,7 @@ class RetrievalJob {
   const std::atomic<bool>* CancelFlag() const { return &terminated_; }
 
   bool IsRunning() const { return isRunning_; }
-  int ItemFound() const { return itemFound_; }
+  ItemFoundCode ItemFound() const { return itemFound_; }
   int RowsWritten() const { return rowsWritten_; }
   // Result and item pages that gave no answer or no 2xx answer after their retry.
   int PagesNotRead() const { return pagesNotRead_; }
@@ -134,7 +134,7 @@ class RetrievalJob {
   std::thread thread_;
   std::atomic<bool> terminated_{false};
   std::atomic<bool> isRunning_{false};
-  std::atomic<int> itemFound_{kNoItem};
+  std::atomic<ItemFoundCode> itemFound_{ItemFoundCode::kNoItem};
   std::atomic<int> rowsWritten_{0};
   std::atomic<int> pagesNotRead_{0};
   std::atomic<int> picturesNotSaved_{0};

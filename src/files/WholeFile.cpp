@@ -16,13 +16,20 @@ std::string FolderOf(const std::string& path) {
 bool WriteWhole(int fd, std::string_view bytes) {
   while (!bytes.empty()) {
     const ssize_t put = ::write(fd, bytes.data(), bytes.size());
-    if (put < 0) {
-      if (errno == EINTR) continue;
+    if (put < 0 && errno == EINTR) continue;
+    if (put <= 0) {
+      if (put == 0) errno = EIO;  // nothing taken and no reason given: it would never end
       return false;
     }
     bytes.remove_prefix(static_cast<size_t>(put));
   }
   return true;
+}
+
+int WriteSyncClose(int fd, std::string_view bytes) {
+  int error = WriteWhole(fd, bytes) && ::fsync(fd) == 0 ? 0 : errno;
+  if (::close(fd) != 0 && error == 0) error = errno;
+  return error;
 }
 
 void SyncFolder(const std::string& folder) {

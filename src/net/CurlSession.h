@@ -1,6 +1,6 @@
 // The process-wide libcurl state behind HttpFetch: the share handle (cookie jar,
 // DNS cache, TLS sessions), one reusable handle per thread, the extra CA
-// certificates and the options every request gets. Internal to src/web.
+// certificates and the options every request gets. Internal to src/net.
 #pragma once
 
 #include <curl/curl.h>

@@ -18,6 +18,7 @@
 
 #include "net/CurlSession.h"
 #include "files/Leftovers.h"
+#include "files/WholeFile.h"
 #include "net/SiteConfig.h"
 #include "text/UrlText.h"
 
@@ -35,19 +36,6 @@ constexpr auto kNoDataLimit = std::chrono::seconds(30);
 constexpr int kCancelPollMs = 100;
 
 using Clock = std::chrono::steady_clock;
-
-bool WriteAll(int fd, const char* data, size_t size) {
-  while (size > 0) {
-    const ssize_t n = ::write(fd, data, size);
-    if (n < 0) {
-      if (errno == EINTR) continue;
-      return false;
-    }
-    data += n;
-    size -= static_cast<size_t>(n);
-  }
-  return true;
-}
 
 // The status code of a status line ("HTTP/1.1 200 OK"): exactly three digits after
 // the first blank, or 0 for anything else (a longer digit run is no status).
@@ -211,7 +199,7 @@ class Transfer {
     }
     if (page_) {
       page_->append(data, keep);
-    } else if (!writeFailed_ && !WriteAll(fd_, data, keep)) {
+    } else if (!writeFailed_ && !WriteWhole(fd_, std::string_view(data, keep))) {
       writeFailed_ = true;
     }
     written_ += static_cast<curl_off_t>(keep);
@@ -350,7 +338,7 @@ constexpr std::string_view kTemporaryPrefix = ".vormla-";
 constexpr size_t kTemporaryDigits = 16;
 
 // A short name in the folder that nothing else uses, created empty and held (see
-// web/Leftovers.h); -1 on failure. Its length does not depend on the target's, so
+// files/Leftovers.h); -1 on failure. Its length does not depend on the target's, so
 // a target name that the folder takes always has a temporary name that it takes too.
 int CreateTemporary(int folderFd, std::string* tempName) {
   thread_local std::mt19937_64 random{std::random_device{}()};
@@ -393,6 +381,38 @@ bool MoveIntoPlace(int folderFd, const std::string& temp, const std::string& tar
   return taken && IsRegularAt(folderFd, target);
 }
 
+// This thread's handle, set up with the options every fetch of url gets; the
+// extra certificates live as long as it does. get() is null when libcurl had no
+// handle to give.
+class OpenedFetch {
+ public:
+  OpenedFetch(const std::string& url, const char* agent) {
+    if (lease_.get() != nullptr) curl::CommonOptions(lease_.get()->easy, url, agent, &certs_);
+  }
+  curl::ThreadHandle* get() const { return lease_.get(); }
+  CURL* easy() const { return lease_.get()->easy; }
+
+ private:
+  curl::HandleLease lease_;
+  std::shared_ptr<const curl::CertList> certs_;
+};
+
+// A GET goes straight to the site, never through a proxy.
+void UseDirectGet(CURL* easy) {
+  curl::NoProxy(easy);
+  curl_easy_setopt(easy, CURLOPT_HTTP_VERSION, static_cast<long>(CURL_HTTP_VERSION_1_1));
+}
+
+// Runs a fetch whose body goes to page, which then holds a whole answer or nothing.
+FetchResult FetchInto(std::string& page, curl::ThreadHandle* handle, const std::atomic<bool>* cancel) {
+  Transfer transfer(&page);
+  transfer.Attach(handle->easy, cancel);
+  CURLcode code;
+  FetchResult result = Perform(handle, transfer, cancel, &code);
+  if (!result.answered) page.clear();  // no answer: never a half page
+  return result;
+}
+
 FetchResult LocalFailure(const char* words) {
   FetchResult result;
   result.failure = FetchFailure::kLocal;
@@ -404,32 +424,18 @@ FetchResult LocalFailure(const char* words) {
 
 FetchResult HttpGetPage(const std::string& url, std::string& page, const std::atomic<bool>* cancel) {
   page.clear();
-  curl::HandleLease lease;
-  curl::ThreadHandle* handle = lease.get();
-  if (!handle) return LocalFailure("no libcurl handle");
-  CURL* easy = handle->easy;
-  std::shared_ptr<const curl::CertList> certs;
-  curl::CommonOptions(easy, url, kGetAgent, &certs);
-  curl::NoProxy(easy);
-  curl_easy_setopt(easy, CURLOPT_HTTP_VERSION, static_cast<long>(CURL_HTTP_VERSION_1_1));
-  Transfer transfer(&page);
-  transfer.Attach(easy, cancel);
-  CURLcode code;
-  const FetchResult result = Perform(handle, transfer, cancel, &code);
-  if (!result.answered) page.clear();  // no answer: never a half page
-  return result;
+  const OpenedFetch fetch(url, kGetAgent);
+  if (!fetch.get()) return LocalFailure("no libcurl handle");
+  UseDirectGet(fetch.easy());
+  return FetchInto(page, fetch.get(), cancel);
 }
 
 FetchResult HttpPostPage(const std::string& body, const std::string& path, std::string& page,
                          const std::atomic<bool>* cancel) {
   page.clear();
-  curl::HandleLease lease;
-  curl::ThreadHandle* handle = lease.get();
-  if (!handle) return LocalFailure("no libcurl handle");
-  CURL* easy = handle->easy;
-  const std::string url = "https://" + SiteHost() + ":" + std::to_string(SitePort()) + path;
-  std::shared_ptr<const curl::CertList> certs;
-  curl::CommonOptions(easy, url, kPostAgent, &certs);
+  const OpenedFetch fetch("https://" + SiteHost() + ":" + std::to_string(SitePort()) + path, kPostAgent);
+  if (!fetch.get()) return LocalFailure("no libcurl handle");
+  CURL* easy = fetch.easy();
   // Proxy: libcurl's default, the usual environment variables.
   curl_easy_setopt(easy, CURLOPT_HTTP_VERSION, static_cast<long>(CURL_HTTP_VERSION_1_0));
   curl_easy_setopt(easy, CURLOPT_PATH_AS_IS, 1L);
@@ -441,12 +447,7 @@ FetchResult HttpPostPage(const std::string& body, const std::string& path, std::
   Slist headers(raw);
   if (!headers) return LocalFailure("out of memory");
   curl_easy_setopt(easy, CURLOPT_HTTPHEADER, headers.get());
-  Transfer transfer(&page);
-  transfer.Attach(easy, cancel);
-  CURLcode code;
-  const FetchResult result = Perform(handle, transfer, cancel, &code);
-  if (!result.answered) page.clear();
-  return result;
+  return FetchInto(page, fetch.get(), cancel);
 }
 
 int RemoveDownloadLeftovers(int folderFd) {
@@ -462,23 +463,18 @@ FetchResult HttpDownloadFileAt(const std::string& url, int folderFd, const std::
   std::string temp;
   const int fd = CreateTemporary(folderFd, &temp);
   if (fd < 0) return LocalFailure(std::strerror(errno));
-  curl::HandleLease lease;
-  curl::ThreadHandle* handle = lease.get();
-  if (!handle) {
+  const OpenedFetch fetch(url, kGetAgent);
+  if (!fetch.get()) {
     ::close(fd);
     ::unlinkat(folderFd, temp.c_str(), 0);
     return LocalFailure("no libcurl handle");
   }
-  CURL* easy = handle->easy;
-  std::shared_ptr<const curl::CertList> certs;
-  curl::CommonOptions(easy, url, kGetAgent, &certs);
-  curl::NoProxy(easy);
-  curl_easy_setopt(easy, CURLOPT_HTTP_VERSION, static_cast<long>(CURL_HTTP_VERSION_1_1));
-  curl_easy_setopt(easy, CURLOPT_MAXFILESIZE_LARGE, kPictureLimit);
+  UseDirectGet(fetch.easy());
+  curl_easy_setopt(fetch.easy(), CURLOPT_MAXFILESIZE_LARGE, kPictureLimit);
   Transfer transfer(fd);
-  transfer.Attach(easy, cancel);
+  transfer.Attach(fetch.easy(), cancel);
   CURLcode code;
-  FetchResult result = Perform(handle, transfer, cancel, &code);
+  FetchResult result = Perform(fetch.get(), transfer, cancel, &code);
   const bool closed = ::close(fd) == 0;
   const bool complete = code == CURLE_OK && result.answered && !transfer.oversize() && !transfer.writeFailed() &&
                         closed && result.status >= 200 && result.status < 300;

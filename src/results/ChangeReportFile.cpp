@@ -9,6 +9,7 @@
 #include "results/ChangeReport.h"
 #include "results/ResultCsvReader.h"
 #include "text/TextOps.h"
+#include "text/Utf8.h"
 
 namespace vormla::results {
 

@@ -8,6 +8,7 @@
 #include "engine/RetrievalJob.h"
 #include "text/Cp932.h"
 #include "text/TextOps.h"
+#include "text/Utf8.h"
 
 namespace vormla {
 
@@ -77,6 +78,7 @@ const std::vector<std::string>& HeaderNames(ResultEncoding encoding) {
   }();
   static const std::vector<std::string> utf8 = [] {
     std::vector<std::string> names;
+    names.reserve(sjis.size());
     for (const std::string& name : sjis) names.push_back(SjisToUtf8(name));
     return names;
   }();
@@ -89,37 +91,6 @@ bool SplitCsvLine(std::string_view line, std::vector<std::string>& fields) { ret
 
 bool SplitUndoubledCsvLine(std::string_view line, std::vector<std::string>& fields) {
   return Split(line, fields, true);
-}
-
-bool IsWellFormedUtf8(std::string_view text) {
-  const auto* p = reinterpret_cast<const unsigned char*>(text.data());
-  const auto* const end = p + text.size();
-  auto continuation = [](unsigned char c) { return (c & 0xC0) == 0x80; };
-  while (p < end) {
-    const unsigned char c = *p;
-    if (c < 0x80) {
-      ++p;
-      continue;
-    }
-    const std::ptrdiff_t left = end - p;
-    if (c >= 0xC2 && c <= 0xDF) {
-      if (left < 2 || !continuation(p[1])) return false;
-      p += 2;
-    } else if (c >= 0xE0 && c <= 0xEF) {
-      const unsigned char low = c == 0xE0 ? 0xA0 : 0x80;
-      const unsigned char high = c == 0xED ? 0x9F : 0xBF;
-      if (left < 3 || p[1] < low || p[1] > high || !continuation(p[2])) return false;
-      p += 3;
-    } else if (c >= 0xF0 && c <= 0xF4) {
-      const unsigned char low = c == 0xF0 ? 0x90 : 0x80;
-      const unsigned char high = c == 0xF4 ? 0x8F : 0xBF;
-      if (left < 4 || p[1] < low || p[1] > high || !continuation(p[2]) || !continuation(p[3])) return false;
-      p += 4;
-    } else {
-      return false;
-    }
-  }
-  return true;
 }
 
 bool IsWellFormedSjis(std::string_view text) {
@@ -194,6 +165,7 @@ bool ResultCsvReader::ReadLine(std::string_view& line) {
   size_t searched = start_;
   for (;;) {
     const char* from = buffer_.data() + searched;
+    // NOLINTNEXTLINE(bugprone-not-null-terminated-result): bytes up to the buffer's end, no terminator
     const void* hit = std::memchr(from, '\n', buffer_.size() - searched);
     const size_t scanned = hit != nullptr ? static_cast<size_t>(static_cast<const char*>(hit) - from)
                                           : buffer_.size() - searched;

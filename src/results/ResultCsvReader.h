@@ -45,9 +45,6 @@ bool SplitCsvLine(std::string_view line, std::vector<std::string>& fields);
 // but a comma or the line's end is text, nothing is undoubled.
 bool SplitUndoubledCsvLine(std::string_view line, std::vector<std::string>& fields);
 
-// True when text is well-formed UTF-8 (no overlong form, surrogate or value
-// beyond U+10FFFF).
-bool IsWellFormedUtf8(std::string_view text);
 // True when every double-byte character of text is one that code page 932
 // defines (a lead byte followed by a trail byte that together name a character);
 // single bytes are all defined.

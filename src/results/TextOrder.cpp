@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "text/AsciiCase.h"
+
 namespace vormla::results {
 
 namespace {
@@ -12,7 +14,6 @@ constexpr std::string_view kHidden = "卸価格は非公開";
 constexpr int kMaxDigits = 15;  // far beyond any price, well within long long
 
 bool IsDigit(char c) { return c >= '0' && c <= '9'; }
-char Lower(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
 
 std::string_view TrimBlanks(std::string_view text) {
   while (!text.empty() && (text.front() == ' ' || text.front() == '\t')) text.remove_prefix(1);
@@ -77,7 +78,7 @@ int NaturalCompare(std::string_view a, std::string_view b) {
       if (const int c = CompareDigitRuns(a, i, b, j); c != 0) return c;
       continue;
     }
-    const auto x = static_cast<unsigned char>(Lower(a[i])), y = static_cast<unsigned char>(Lower(b[j]));
+    const auto x = static_cast<unsigned char>(LowerAscii(a[i])), y = static_cast<unsigned char>(LowerAscii(b[j]));
     if (x != y) return x < y ? -1 : 1;
     ++i;
     ++j;
@@ -87,16 +88,10 @@ int NaturalCompare(std::string_view a, std::string_view b) {
   return c < 0 ? -1 : c > 0 ? 1 : 0;
 }
 
-std::string FoldAscii(std::string_view text) {
-  std::string folded(text);
-  std::transform(folded.begin(), folded.end(), folded.begin(), Lower);
-  return folded;
-}
-
 bool ContainsFolded(std::string_view text, std::string_view foldedNeedle) {
   if (foldedNeedle.empty()) return true;
   const auto hit = std::search(text.begin(), text.end(), foldedNeedle.begin(), foldedNeedle.end(),
-                               [](char x, char y) { return Lower(x) == y; });
+                               [](char x, char y) { return LowerAscii(x) == y; });
   return hit != text.end();
 }
 

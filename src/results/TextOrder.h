@@ -30,9 +30,7 @@ bool PriceShownBefore(std::string_view a, std::string_view b, bool descending);
 // letters without case first.
 int NaturalCompare(std::string_view a, std::string_view b);
 
-// needle lower-cased in ASCII, as ContainsFolded wants it.
-std::string FoldAscii(std::string_view text);
-// Whether text holds foldedNeedle, ASCII letter case ignored.
+// Whether text holds foldedNeedle (lowered by LowerAscii), ASCII letter case ignored.
 bool ContainsFolded(std::string_view text, std::string_view foldedNeedle);
 
 }  // namespace vormla::results

@@ -13,6 +13,7 @@
 
 #include "settings/AppPaths.h"
 #include "settings/Settings.h"
+#include "files/Folders.h"
 #include "files/WholeFile.h"
 #include "run/WatchFolder.h"
 
@@ -30,13 +31,11 @@ std::string WriteNew(const std::string& target, const std::string& bytes) {
   std::string temporary = target + ".XXXXXX";
   const int fd = ::mkstemp(temporary.data());
   if (fd < 0) return target + " を作れません (" + std::strerror(errno) + ")";
-  const bool written = WriteWhole(fd, bytes) && ::fsync(fd) == 0;
-  const int writeError = errno;
-  ::close(fd);
-  const bool linked = written && ::link(temporary.c_str(), target.c_str()) == 0;
+  const int writeError = WriteSyncClose(fd, bytes);
+  const bool linked = writeError == 0 && ::link(temporary.c_str(), target.c_str()) == 0;
   const int linkError = errno;
   ::unlink(temporary.c_str());
-  if (!written) return target + " に書き込めません (" + std::strerror(writeError) + ")";
+  if (writeError != 0) return target + " に書き込めません (" + std::strerror(writeError) + ")";
   if (!linked) {
     return linkError == EEXIST ? "ウォッチ「" + std::filesystem::path(target).stem().string() + "」はすでにあります"
                                : target + " を作れません (" + std::strerror(linkError) + ")";
@@ -72,13 +71,13 @@ std::string WatchNameProblem(const std::string& name) {
 }
 
 std::string CreateWatch(const std::string& name, const std::string& settingsFile) {
-  if (const std::string problem = WatchNameProblem(name); !problem.empty()) return problem;
+  if (std::string problem = WatchNameProblem(name); !problem.empty()) return problem;
   if (!ReadSettings(settingsFile).FileFound) return "設定ファイル " + settingsFile + " が見つかりません。";
   std::ifstream in(settingsFile, std::ios::binary);
   std::ostringstream bytes;
   bytes << in.rdbuf();
   if (!in.good() && !in.eof()) return "設定ファイル " + settingsFile + " を読めません。";
-  if (!MakePrivateFolders(WatchSettingsFolder())) {
+  if (!MakeFolders(WatchSettingsFolder(), 0700)) {
     return "フォルダ " + WatchSettingsFolder() + " を作れません (" + std::strerror(errno) + ")";
   }
   return WriteNew(WatchSettingsFile(name), bytes.str());

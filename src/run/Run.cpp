@@ -16,14 +16,14 @@ namespace {
 
 RunOutcome OutcomeOf(const RetrievalJob& job) {
   // A file error outranks a stop: the rows so far are not whole on disk.
-  if (job.ItemFound() == kFileError) return RunOutcome::kFileError;
+  if (job.ItemFound() == ItemFoundCode::kFileError) return RunOutcome::kFileError;
   if (job.CancelRequested()) {
     return job.RowsWritten() > 0 ? RunOutcome::kCancelledWithRows : RunOutcome::kCancelledBeforeFirstRow;
   }
   switch (job.ItemFound()) {
-    case kItemWritten:
+    case ItemFoundCode::kItemWritten:
       return RunOutcome::kComplete;
-    case kSiteUnreachable:
+    case ItemFoundCode::kSiteUnreachable:
       return RunOutcome::kSiteUnreachable;
     default:
       return RunOutcome::kNothingFound;

@@ -2,9 +2,8 @@
 
 #include <sys/stat.h>
 
-#include <algorithm>
-
 #include "files/FolderProbe.h"
+#include "text/AsciiCase.h"
 #include "text/TextOps.h"
 
 namespace vormla {
@@ -43,10 +42,8 @@ std::string ResultFileName(const std::string& path) {
   const size_t slash = path.rfind('/');
   const size_t nameStart = slash == std::string::npos ? 0 : slash + 1;
   const size_t dot = path.rfind('.');
-  std::string extension = dot == std::string::npos || dot < nameStart ? std::string() : path.substr(dot);
-  std::transform(extension.begin(), extension.end(), extension.begin(),
-                 [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; });
-  return extension == ".csv" ? path : path + ".csv";
+  const bool hasExtension = dot != std::string::npos && dot >= nameStart;
+  return hasExtension && LowerAscii(path.substr(dot)) == ".csv" ? path : path + ".csv";
 }
 
 std::string PictureFolderText(const std::string& text) {

@@ -122,9 +122,7 @@ int WriteWatchHistory(const std::string& folder, const WatchHistory& history) {
   if (!file.Ready()) return file.Error();
   const int fd = ::open(file.TemporaryPath().c_str(), O_WRONLY | O_TRUNC | O_NOFOLLOW | O_CLOEXEC);
   if (fd < 0) return errno;
-  const bool written = WriteWhole(fd, HistoryText(history)) && ::fsync(fd) == 0;
-  const int error = errno;
-  if (::close(fd) != 0 || !written) return written ? errno : error;
+  if (const int error = WriteSyncClose(fd, HistoryText(history)); error != 0) return error;
   errno = 0;
   if (!file.Commit()) return errno != 0 ? errno : EIO;
   SyncFolder(folder);

@@ -155,10 +155,12 @@ std::string WriteAccountFile(const std::string& path, const SiteAccount& account
   std::string temporary = FolderOf(path) + "/.account-XXXXXX";
   const int fd = ::mkstemp(temporary.data());
   if (fd < 0) return failed(errno);
-  int error = 0;
-  errno = 0;
-  if (::fchmod(fd, 0600) != 0 || !WriteWhole(fd, text.View()) || ::fsync(fd) != 0) error = errno != 0 ? errno : EIO;
-  if (::close(fd) != 0 && error == 0) error = errno;
+  int error = ::fchmod(fd, 0600) == 0 ? 0 : errno;
+  if (error == 0) {
+    error = WriteSyncClose(fd, text.View());
+  } else {
+    ::close(fd);
+  }
   if (error == 0 && ::rename(temporary.c_str(), path.c_str()) != 0) error = errno;
   if (error != 0) {
     ::unlink(temporary.c_str());

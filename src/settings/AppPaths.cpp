@@ -8,6 +8,7 @@
 #include <cstdlib>
 #include <filesystem>
 
+#include "files/Folders.h"
 #include "net/SiteConfig.h"
 
 // The data folder as seen from the folder of the installed programs.
@@ -21,11 +22,6 @@ namespace {
 
 constexpr const char* kAppFolder = "vormla-search";
 
-bool IsFolder(const std::string& path) {
-  struct stat st {};
-  return ::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
-}
-
 std::string AbsoluteEnv(const char* name) {
   const char* value = std::getenv(name);
   return (value != nullptr && value[0] == '/') ? std::string(value) : std::string();
@@ -38,13 +34,6 @@ std::string Normal(const std::string& path) {
 }
 
 }  // namespace
-
-bool MakePrivateFolders(const std::string& folder) {
-  if (IsFolder(folder)) return true;
-  const size_t slash = folder.rfind('/');
-  if (slash != std::string::npos && slash > 0 && !MakePrivateFolders(folder.substr(0, slash))) return false;
-  return ::mkdir(folder.c_str(), 0700) == 0 || (errno == EEXIST && IsFolder(folder));
-}
 
 AppPaths ResolveAppPaths(const std::string& programFolder) {
   AppPaths paths;
@@ -98,7 +87,7 @@ bool MakeSettingsFolder(const std::string& settingsFile) {
   if (slash == std::string::npos) return true;
   const std::string folder = settingsFile.substr(0, slash);
   if (Normal(folder) != Normal(UserConfigFolder())) return true;
-  return MakePrivateFolders(folder);
+  return MakeFolders(folder, 0700);
 }
 
 std::string RuntimeFolder() {
@@ -107,7 +96,7 @@ std::string RuntimeFolder() {
 
   std::string temp = AbsoluteEnv("TMPDIR");
   if (temp.empty()) temp = "/tmp";
-  const std::string folder = Normal(temp) + "/" + kAppFolder + "-" + std::to_string(::getuid());
+  std::string folder = Normal(temp) + "/" + kAppFolder + "-" + std::to_string(::getuid());
   if (::mkdir(folder.c_str(), 0700) != 0 && errno != EEXIST) return {};
   // Someone else's folder, or a link to one, is never used.
   struct stat st {};

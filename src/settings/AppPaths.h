@@ -44,10 +44,6 @@ std::string UserDataFolder();
 std::string WatchSettingsFile(const std::string& name);
 std::string WatchFolder(const std::string& name);
 
-// Makes folder with its missing parents, each new one with mode 0700. False when
-// it is not a folder afterwards.
-bool MakePrivateFolders(const std::string& folder);
-
 // UserConfigFolder() + "/account": the member's own login ID and password.
 std::string AccountFile();
 

@@ -11,8 +11,10 @@
 #include <cstdlib>
 #include <optional>
 
+#include "text/AsciiCase.h"
 #include "text/Cp932.h"
 #include "text/TextOps.h"
+#include "text/Utf8.h"
 
 namespace vormla {
 
@@ -28,23 +30,10 @@ std::string_view Trim(std::string_view s) {
   return s;
 }
 
-char Lower(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
-
-// Names are equal without regard to the case of ASCII letters. In Shift-JIS the
-// trail byte of a double-byte character can look like a letter: it is compared
-// exactly. (UTF-8 never puts an ASCII byte inside a character.)
+// Names are equal without regard to the case of ASCII letters.
 bool SameName(std::string_view a, std::string_view b, bool sjis) {
-  if (a.size() != b.size()) return false;
-  bool trail = false;
-  for (size_t i = 0; i < a.size(); ++i) {
-    if (trail ? a[i] != b[i] : Lower(a[i]) != Lower(b[i])) return false;
-    trail = sjis && !trail && cp932::IsLeadByte(static_cast<unsigned char>(a[i]));
-  }
-  return true;
+  return sjis ? SjisEqualsIgnoringCase(a, b) : EqualsIgnoringAsciiCase(a, b);
 }
-
-// Utf8ToSjis gives the empty text exactly for malformed UTF-8.
-bool IsValidUtf8(std::string_view bytes) { return bytes.empty() || !Utf8ToSjis(bytes).empty(); }
 
 // The first max bytes of a value, never ending inside a character.
 std::string_view CutValue(std::string_view value, size_t max, bool sjis) {
@@ -230,7 +219,7 @@ ProfileFile::ProfileFile(std::string path) : path_(std::move(path)) {
   if (text.substr(0, kByteOrderMark.size()) == kByteOrderMark) {
     text.remove_prefix(kByteOrderMark.size());
   } else {
-    sjis_ = !IsValidUtf8(text);
+    sjis_ = !IsWellFormedUtf8(text);
   }
   lines_ = SplitLines(text);
 }
@@ -318,8 +307,7 @@ void ProfileFile::Save() const {
   if (fd < 0) throw ProfileWriteError(path_);
   struct stat old {};
   if (::stat(target.c_str(), &old) == 0 && S_ISREG(old.st_mode)) ::fchmod(fd, old.st_mode & 07777);
-  const bool written = WriteWhole(fd, bytes) && ::fsync(fd) == 0;
-  if (::close(fd) != 0 || !written || ::rename(temporary.c_str(), target.c_str()) != 0) {
+  if (WriteSyncClose(fd, bytes) != 0 || ::rename(temporary.c_str(), target.c_str()) != 0) {
     ::unlink(temporary.c_str());
     throw ProfileWriteError(path_);
   }

@@ -14,6 +14,7 @@
 #include <string_view>
 
 #include "text/TextOps.h"
+#include "text/Utf8.h"
 
 namespace vormla {
 
@@ -145,21 +146,6 @@ const Tables& GetTables() {
   return tables;
 }
 
-inline char* PutUtf8(char* o, char16_t unit) {
-  const unsigned u = unit;
-  if (u < 0x80) {
-    *o++ = static_cast<char>(u);
-  } else if (u < 0x800) {
-    *o++ = static_cast<char>(0xC0 | u >> 6);
-    *o++ = static_cast<char>(0x80 | (u & 0x3F));
-  } else {
-    *o++ = static_cast<char>(0xE0 | u >> 12);
-    *o++ = static_cast<char>(0x80 | ((u >> 6) & 0x3F));
-    *o++ = static_cast<char>(0x80 | (u & 0x3F));
-  }
-  return o;
-}
-
 inline bool IsContinuation(unsigned char c) { return (c & 0xC0) == 0x80; }
 
 // Copies the run of ASCII bytes at p (the caller saw one there), eight at a time where it can,
@@ -272,7 +258,7 @@ std::string SjisToUtf8(std::string_view sjis) {
       unit = t.single[c];
       ++p;
     }
-    o = cp932::PutUtf8(o, unit);
+    o = PutUtf8(o, unit);
   }
   out.resize(static_cast<std::size_t>(o - out.data()));
   return out;

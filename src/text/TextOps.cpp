@@ -5,6 +5,7 @@
 #include <cstring>
 #include <memory>
 
+#include "text/AsciiCase.h"
 #include "text/Cp932.h"
 
 namespace vormla {
@@ -13,21 +14,9 @@ namespace {
 
 using cp932::IsLeadByte;
 
-char LowerAscii(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
-
-// Compares word with text at a character boundary, ignoring the case of ASCII
-// letters. Trail bytes are compared exactly: 0x83 0x41 and 0x83 0x61 are two
-// different katakana, not one letter in two cases.
+// Compares word with text at a character boundary, ignoring the case of ASCII letters.
 bool EqualsIgnoringCaseAt(std::string_view text, size_t at, std::string_view word) {
-  if (at + word.size() > text.size()) return false;
-  bool trail = false;
-  for (size_t i = 0; i < word.size(); ++i) {
-    const char a = text[at + i];
-    const char b = word[i];
-    if (trail ? a != b : LowerAscii(a) != LowerAscii(b)) return false;
-    trail = !trail && IsLeadByte(static_cast<unsigned char>(b));
-  }
-  return true;
+  return at + word.size() <= text.size() && SjisEqualsIgnoringCase(text.substr(at, word.size()), word);
 }
 
 }  // namespace

@@ -1,5 +1,7 @@
 #include "text/UrlText.h"
 
+#include "text/AsciiCase.h"
+
 namespace vormla {
 
 namespace {
@@ -11,9 +13,7 @@ constexpr char kHex[] = "0123456789ABCDEF";
 bool StartsWithLowerCase(std::string_view text, std::string_view prefix) {
   if (text.size() < prefix.size()) return false;
   for (size_t i = 0; i < prefix.size(); ++i) {
-    char c = text[i];
-    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-    if (c != prefix[i]) return false;
+    if (LowerAscii(text[i]) != prefix[i]) return false;
   }
   return true;
 }

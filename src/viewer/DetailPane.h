@@ -21,7 +21,7 @@ class DetailPane : public QWidget {
   Q_OBJECT
 
  public:
-  DetailPane(ViewerServices& services, QWidget* parent = nullptr);
+  explicit DetailPane(ViewerServices& services, QWidget* parent = nullptr);
 
   // Shows source row `row` of rows; -1 empties the pane.
   void ShowRow(const ResultModel& rows, int row);

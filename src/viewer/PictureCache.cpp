@@ -19,7 +19,7 @@ QImage ReadScaled(const QString& path, int edge) {
   if (size.isValid() && (size.width() > edge || size.height() > edge)) {
     reader.setScaledSize(size.scaled(edge, edge, Qt::KeepAspectRatio));
   }
-  const QImage image = reader.read();
+  QImage image = reader.read();
   if (image.isNull() || (image.width() == edge && image.height() <= edge) || (image.height() == edge && image.width() <= edge)) {
     return image;
   }

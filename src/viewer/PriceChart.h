@@ -24,7 +24,7 @@ class PriceChart : public QChartView {
   void Clear(const QString& why);
 
   // The series by name (卸価格, メーカ希望小売価格, or a stock state), for tests.
-  QList<QPointF> Points(const QString& series) const;
+  QList<QPointF> Points(const QString& name) const;
   QStringList SeriesNames() const;
 
  private:

@@ -2,6 +2,7 @@
 
 #include "engine/ResultColumns.h"
 #include "results/TextOrder.h"
+#include "text/AsciiCase.h"
 #include "viewer/ResultModel.h"
 
 namespace vormla::viewer {
@@ -19,7 +20,7 @@ ResultFilterModel::ResultFilterModel(ResultModel& rows, QObject* parent) : QSort
 }
 
 void ResultFilterModel::SetText(const QString& text) {
-  const std::string folded = results::FoldAscii(text.trimmed().toStdString());
+  const std::string folded = LowerAscii(text.trimmed().toStdString());
   if (folded == text_) return;
   text_ = folded;
   invalidateFilter();

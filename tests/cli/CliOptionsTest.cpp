@@ -24,11 +24,11 @@ using ::testing::HasSubstr;
 
 const std::string kEdgeDb = TestData("catalogue/catalogue-edge.db");
 
-int Parse(std::vector<const char*> argv, CommandLine& commandLine, std::string* err = nullptr) {
+std::optional<int> Parse(std::vector<const char*> argv, CommandLine& commandLine, std::string* err = nullptr) {
   argv.insert(argv.begin(), "vormla-cli");
   std::ostringstream out;
   std::ostringstream errors;
-  const int code = ParseCommandLine(static_cast<int>(argv.size()), argv.data(), commandLine, out, errors);
+  const std::optional<int> code = ParseCommandLine(static_cast<int>(argv.size()), argv.data(), commandLine, out, errors);
   if (err != nullptr) *err = errors.str();
   return code;
 }
@@ -39,7 +39,7 @@ RunArguments EdgeRun(const std::vector<std::string>& flags = {}) {
   for (const std::string& flag : flags) argv.push_back(flag.c_str());
   CommandLine commandLine;
   std::string err;
-  EXPECT_EQ(Parse(argv, commandLine, &err), -1) << err;
+  EXPECT_EQ(Parse(argv, commandLine, &err), std::nullopt) << err;
   return commandLine.Run;
 }
 
@@ -58,7 +58,7 @@ TEST(CliParse, RunFlagsArriveAsGivenAndAbsentOnesStayUnset) {
   ASSERT_EQ(Parse({"run", "--output", "x.csv", "--keyword", "タオル", "--wholesale-to", "500", "--in-stock",
                    "--sort", "3", "--nodes", "1,2", "--db", "a.db"},
                   commandLine),
-            -1);
+            std::nullopt);
   ASSERT_EQ(commandLine.Which, CommandLine::Command::kRun);
   const RunArguments& run = commandLine.Run;
   EXPECT_EQ(run.Output, "x.csv");
@@ -75,7 +75,7 @@ TEST(CliParse, RunFlagsArriveAsGivenAndAbsentOnesStayUnset) {
   EXPECT_FALSE(run.Settings.has_value());
 
   CommandLine categories;
-  ASSERT_EQ(Parse({"categories", "--top", "2"}, categories), -1);
+  ASSERT_EQ(Parse({"categories", "--top", "2"}, categories), std::nullopt);
   EXPECT_EQ(categories.Which, CommandLine::Command::kCategories);
   EXPECT_EQ(categories.Categories.Top, "2");
   EXPECT_FALSE(categories.Categories.Db.has_value());

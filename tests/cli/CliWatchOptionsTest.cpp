@@ -12,7 +12,7 @@ namespace {
 
 using ::testing::HasSubstr;
 
-int Parse(std::vector<const char*> argv, CommandLine& commandLine) {
+std::optional<int> Parse(std::vector<const char*> argv, CommandLine& commandLine) {
   argv.insert(argv.begin(), "vormla-cli");
   std::ostringstream out, err;
   return ParseCommandLine(static_cast<int>(argv.size()), argv.data(), commandLine, out, err);
@@ -20,7 +20,7 @@ int Parse(std::vector<const char*> argv, CommandLine& commandLine) {
 
 TEST(CliWatchParse, DiffTakesTwoFilesAndWatchTakesEveryRunCondition) {
   CommandLine diff;
-  ASSERT_EQ(Parse({"diff", "a.csv", "b.csv", "--encoding", "utf-8", "--output", "r.csv"}, diff), -1);
+  ASSERT_EQ(Parse({"diff", "a.csv", "b.csv", "--encoding", "utf-8", "--output", "r.csv"}, diff), std::nullopt);
   EXPECT_EQ(diff.Which, CommandLine::Command::kDiff);
   EXPECT_EQ(diff.Diff.Older, "a.csv");
   EXPECT_EQ(diff.Diff.Newer, "b.csv");
@@ -33,7 +33,7 @@ TEST(CliWatchParse, DiffTakesTwoFilesAndWatchTakesEveryRunCondition) {
   ASSERT_EQ(Parse({"watch", "--dir", "w", "--keep", "5", "--pictures", "--keyword", "タオル", "--top", "1", "--nodes",
                    "1,2", "--in-stock", "--settings", "s.ini", "--encoding", "utf-8"},
                   watch),
-            -1);
+            std::nullopt);
   EXPECT_EQ(watch.Which, CommandLine::Command::kWatch);
   EXPECT_EQ(watch.Watch.Dir, "w");
   EXPECT_EQ(watch.Watch.Keep, "5");

@@ -27,7 +27,7 @@ void ServeLargeRows(FakeWebAccess& web, int items, size_t nameBytes) {
 }
 
 struct FullRun {
-  int itemFound = 0;
+  ItemFoundCode itemFound = ItemFoundCode::kNoItem;
   int rows = 0;
   std::string bytes;
 };
@@ -47,7 +47,7 @@ TEST(DiskFullTest, FileEndsAfterTheLastCompleteRow) {
   SmallFileSystem disk(64 * 1024);
   if (!disk.Mounted()) GTEST_SKIP() << disk.WhyNot();
   const FullRun run = RunInto(disk / "result.csv", 200, 1200);
-  EXPECT_EQ(run.itemFound, kFileError);
+  EXPECT_EQ(run.itemFound, ItemFoundCode::kFileError);
   ASSERT_GT(run.rows, 10);
   ASSERT_LT(run.rows, 200);
   ASSERT_GE(run.bytes.size(), 2u);
@@ -64,7 +64,7 @@ TEST(DiskFullTest, RoomForTheHeaderOnlyLeavesTheHeader) {
   SmallFileSystem disk(4096);
   if (!disk.Mounted()) GTEST_SKIP() << disk.WhyNot();
   const FullRun run = RunInto(disk / "result.csv", 3, 5000);
-  EXPECT_EQ(run.itemFound, kFileError);
+  EXPECT_EQ(run.itemFound, ItemFoundCode::kFileError);
   EXPECT_EQ(run.rows, 0);
   EXPECT_EQ(run.bytes, CsvHeader() + "\r\n");
 }
@@ -73,7 +73,7 @@ TEST(DiskFullTest, Utf8FileEndsAfterTheLastCompleteRowToo) {
   SmallFileSystem disk(64 * 1024);
   if (!disk.Mounted()) GTEST_SKIP() << disk.WhyNot();
   const FullRun run = RunInto(disk / "result.csv", 200, 1200, ResultEncoding::kUtf8);
-  EXPECT_EQ(run.itemFound, kFileError);
+  EXPECT_EQ(run.itemFound, ItemFoundCode::kFileError);
   ASSERT_GT(run.rows, 10);
   ASSERT_LT(run.rows, 200);
   // The mark, then the rows that fitted whole, exactly as in a Shift-JIS file.

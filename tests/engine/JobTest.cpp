@@ -83,7 +83,7 @@ TEST_F(JobTest, NothingSelectedSearchesOnceWithAFullBar) {
   EXPECT_EQ(job->signIns, 1);
   EXPECT_EQ(ReadBytes(folder / "result.csv"), Header());
   EXPECT_FALSE(job->IsRunning());
-  EXPECT_EQ(job->ItemFound(), kNoItem);
+  EXPECT_EQ(job->ItemFound(), ItemFoundCode::kNoItem);
 }
 
 TEST_F(JobTest, EachEntrySearchedInOrderWithOneStepEach) {
@@ -132,7 +132,7 @@ TEST_F(JobTest, CancelDuringSignInLeavesOnlyTheHeader) {
   EXPECT_EQ(observer.Count("step"), 0);
   EXPECT_EQ(ReadBytes(folder / "result.csv"), Header());
   EXPECT_EQ(observer.finished, 1);
-  EXPECT_EQ(job->ItemFound(), kNoItem);
+  EXPECT_EQ(job->ItemFound(), ItemFoundCode::kNoItem);
 }
 
 TEST_F(JobTest, CancelDuringACategoryStopsBeforeTheNext) {
@@ -147,13 +147,13 @@ TEST_F(JobTest, CancelDuringACategoryStopsBeforeTheNext) {
   // The rows written before the cancel stay.
   const std::string row = FormatItemRow(ItemRecord{}) + "\r\n";
   EXPECT_EQ(ReadBytes(folder / "result.csv"), Header() + row + row);
-  EXPECT_EQ(job->ItemFound(), kItemWritten);
+  EXPECT_EQ(job->ItemFound(), ItemFoundCode::kItemWritten);
 }
 
-TEST_F(JobTest, IsRunningDuringTheJobAndItemFoundStartsAtZero) {
+TEST_F(JobTest, IsRunningDuringTheJobAndItemFoundStartsAtNoItem) {
   auto job = MakeJob("");
   bool running = false;
-  int found = -1;
+  ItemFoundCode found = ItemFoundCode::kFileError;
   job->onRead = [&](ScriptedJob& j) {
     running = j.IsRunning();
     found = j.ItemFound();
@@ -161,9 +161,9 @@ TEST_F(JobTest, IsRunningDuringTheJobAndItemFoundStartsAtZero) {
   };
   job->Execute();
   EXPECT_TRUE(running);
-  EXPECT_EQ(found, kNoItem);
+  EXPECT_EQ(found, ItemFoundCode::kNoItem);
   EXPECT_FALSE(job->IsRunning());
-  EXPECT_EQ(job->ItemFound(), kItemWritten);
+  EXPECT_EQ(job->ItemFound(), ItemFoundCode::kItemWritten);
 }
 
 TEST_F(JobTest, RunsOnItsOwnThreadAndIsJoined) {
@@ -181,7 +181,7 @@ TEST_F(JobTest, ResultFileUnderARegularFileGivesFileError) {
   ScriptedJob job(Conditions("1,"), folder / "plain/result.csv", observer, web);
   job.realSignIn = true;
   job.Execute();
-  EXPECT_EQ(job.ItemFound(), kFileError);
+  EXPECT_EQ(job.ItemFound(), ItemFoundCode::kFileError);
   EXPECT_EQ(job.signIns, 0);
   EXPECT_TRUE(web.calls.empty());
   EXPECT_TRUE(job.urls.empty());
@@ -192,7 +192,7 @@ TEST_F(JobTest, ResultFileUnderARegularFileGivesFileError) {
 TEST_F(JobTest, HeaderThatCannotBeWrittenGivesFileError) {
   ScriptedJob job(Conditions(""), "/dev/full", observer, web);
   job.Execute();
-  EXPECT_EQ(job.ItemFound(), kFileError);
+  EXPECT_EQ(job.ItemFound(), ItemFoundCode::kFileError);
   EXPECT_EQ(job.signIns, 0);
 }
 
@@ -206,7 +206,7 @@ TEST_F(JobTest, RowThatCannotBeWrittenStopsTheJob) {
   };
   job->Execute();
   EXPECT_EQ(job->urls.size(), 1u);
-  EXPECT_EQ(job->ItemFound(), kFileError);
+  EXPECT_EQ(job->ItemFound(), ItemFoundCode::kFileError);
   EXPECT_EQ(job->RowsWritten(), 0);
 }
 
@@ -220,7 +220,7 @@ TEST_F(JobTest, SiteThatNeverAnsweredGivesUnreachable) {
   };
   job->Execute();
   EXPECT_EQ(web.CallsOf("GET").size(), 3u);
-  EXPECT_EQ(job->ItemFound(), kSiteUnreachable);
+  EXPECT_EQ(job->ItemFound(), ItemFoundCode::kSiteUnreachable);
 }
 
 TEST_F(JobTest, OneAnswerIsEnoughToRuleOutUnreachable) {
@@ -228,7 +228,7 @@ TEST_F(JobTest, OneAnswerIsEnoughToRuleOutUnreachable) {
   job->realSignIn = true;
   web.bodies[kRoot + "/logout"] = "bye";
   job->Execute();
-  EXPECT_EQ(job->ItemFound(), kNoItem);
+  EXPECT_EQ(job->ItemFound(), ItemFoundCode::kNoItem);
 }
 
 TEST_F(JobTest, APageNotReadWithoutAnyRowIsUnreachableEvenAfterOtherAnswers) {
@@ -242,7 +242,7 @@ TEST_F(JobTest, APageNotReadWithoutAnyRowIsUnreachableEvenAfterOtherAnswers) {
   };
   job->Execute();
   EXPECT_EQ(job->PagesNotRead(), 1);
-  EXPECT_EQ(job->ItemFound(), kSiteUnreachable);
+  EXPECT_EQ(job->ItemFound(), ItemFoundCode::kSiteUnreachable);
   EXPECT_EQ(job->LastFailure().url, kRoot + "/item");
   EXPECT_EQ(job->LastFailure().result.status, 404);
 }
@@ -256,14 +256,14 @@ TEST_F(JobTest, RowsWrittenOutrankPagesNotRead) {
   };
   job->Execute();
   EXPECT_EQ(job->PagesNotRead(), 1);
-  EXPECT_EQ(job->ItemFound(), kItemWritten);
+  EXPECT_EQ(job->ItemFound(), ItemFoundCode::kItemWritten);
 }
 
 TEST_F(JobTest, NoFetchAtAllIsNotUnreachable) {
   auto job = MakeJob("0,");
   job->Execute();
   EXPECT_TRUE(web.calls.empty());
-  EXPECT_EQ(job->ItemFound(), kNoItem);
+  EXPECT_EQ(job->ItemFound(), ItemFoundCode::kNoItem);
 }
 
 TEST_F(JobTest, FileErrorOutranksUnreachable) {
@@ -275,7 +275,7 @@ TEST_F(JobTest, FileErrorOutranksUnreachable) {
     j.WriteItemRow();
   };
   job->Execute();
-  EXPECT_EQ(job->ItemFound(), kFileError);
+  EXPECT_EQ(job->ItemFound(), ItemFoundCode::kFileError);
 }
 
 TEST_F(JobTest, FetchesFillThePageTheyAreGivenAndCarryTheCancelFlag) {

@@ -92,11 +92,11 @@ class WriteItemRowTest : public ::testing::Test {
 TEST_F(WriteItemRowTest, RowEndsInCrLfAndMarksItemFound) {
   const std::string path = folder / "out.csv";
   ASSERT_TRUE(job.CsvFile.Open(path));
-  EXPECT_EQ(job.ItemFound(), kNoItem);
+  EXPECT_EQ(job.ItemFound(), ItemFoundCode::kNoItem);
   job.Record[2] = "c";
   job.WriteItemRow();
   job.WriteItemRow();
-  EXPECT_EQ(job.ItemFound(), kItemWritten);
+  EXPECT_EQ(job.ItemFound(), ItemFoundCode::kItemWritten);
   EXPECT_EQ(job.RowsWritten(), 2);
   // Each row is on disk before the file is closed.
   const std::string row = FormatItemRow(job.Record) + "\r\n";
@@ -110,7 +110,7 @@ TEST_F(WriteItemRowTest, WriteToFullDeviceIsReported) {
   job.WriteItemRow();
   EXPECT_TRUE(job.CsvFile.Failed());
   EXPECT_TRUE(job.Terminated());
-  EXPECT_EQ(job.ItemFound(), kNoItem);
+  EXPECT_EQ(job.ItemFound(), ItemFoundCode::kNoItem);
   EXPECT_EQ(job.RowsWritten(), 0);
 }
 

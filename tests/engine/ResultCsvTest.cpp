@@ -7,6 +7,7 @@
 #include "results/ResultDiff.h"
 #include "engine/ResultFile.h"
 #include "engine/RetrievalJob.h"
+#include "text/Utf8.h"
 
 namespace vormla {
 namespace {

@@ -19,7 +19,7 @@ TEST_F(DemoRunTest, SubCategoriesOfAChosenTopLevelEntry) {
   SearchConditions c;
   c.TopCategory = {4, Utf8ToSjis("キッチン・日用品雑貨")};
   c.SelectedCategories = "1,3,4,5,6,7,8,9,10,11,12,13,14,";
-  int found = 0;
+  ItemFoundCode found = ItemFoundCode::kNoItem;
   const auto rows = RunJob(c, nodes, scratch_ / "run.csv", &found);
 
   const auto searches = Market().Searches();
@@ -35,7 +35,7 @@ TEST_F(DemoRunTest, SubCategoriesOfAChosenTopLevelEntry) {
   const auto expected = Market().ExpectedRunRows(columns);
   ASSERT_GT(expected.size(), 40u);
   ExpectRows(rows, expected);
-  EXPECT_EQ(found, kItemWritten);
+  EXPECT_EQ(found, ItemFoundCode::kItemWritten);
   EXPECT_EQ(rows[0][2], "キッチン・日用品雑貨 > キッチン&雑貨 > 小分類1");
 
   // The awkward cases of real pages came up in this run.

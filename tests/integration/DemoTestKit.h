@@ -78,7 +78,7 @@ class DemoTest : public ::testing::Test {
   // file's rows after the header, each as 36 UTF-8 values.
   std::vector<std::vector<std::string>> RunJob(const SearchConditions& conditions,
                                                const std::vector<CategoryNode>& nodes, const std::string& resultPath,
-                                               int* itemFound = nullptr) {
+                                               ItemFoundCode* itemFound = nullptr) {
     RecordingObserver observer;
     RetrievalJob job(conditions, nodes, {resultPath}, observer, NetworkWebAccess(), Root());
     job.Execute();

@@ -11,6 +11,7 @@
 
 #include "text/Cp932.h"
 #include "text/TextOps.h"
+#include "text/Utf8.h"
 
 namespace vormla {
 namespace {
@@ -244,6 +245,15 @@ TEST(Cp932RoundTripTest, FirstUseFromSeveralThreads) {
     EXPECT_EQ(there[i], sjis);
     EXPECT_EQ(back[i], utf8);
   }
+}
+
+// The last and first code point of every UTF-8 length.
+TEST(Utf8OfTest, EachLengthAtItsEdges) {
+  const std::pair<char32_t, std::string> cases[] = {
+      {U'\0', "\0"s},         {0x7F, "\x7F"},         {0x80, "\xC2\x80"},         {0x7FF, "\xDF\xBF"},
+      {0x800, "\xE0\xA0\x80"}, {0xFFFF, "\xEF\xBF\xBF"}, {0x10000, "\xF0\x90\x80\x80"}, {0x10FFFF, "\xF4\x8F\xBF\xBF"},
+  };
+  for (const auto& [cp, bytes] : cases) EXPECT_EQ(Utf8Of(cp), bytes) << static_cast<unsigned>(cp);
 }
 
 }  // namespace

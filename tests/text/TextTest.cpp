@@ -5,6 +5,7 @@
 #include <climits>
 #include <string>
 
+#include "text/AsciiCase.h"
 #include "text/TextOps.h"
 
 namespace vormla {
@@ -194,6 +195,30 @@ TEST(HasMarkerAtTest, ComparesAtOneBasedPosition) {
   EXPECT_FALSE(HasMarkerAt("<h", 1, "<h3"));
   EXPECT_FALSE(HasMarkerAt("<h3", 0, "<h3"));
   EXPECT_FALSE(HasMarkerAt("<h3", 3, "<h3"));
+}
+
+// Shift-JIS folds only outside a double-byte character; UTF-8 and ASCII fold every
+// letter byte, which in Shift-JIS would take ア (83 41) and ヂ (83 61) for one.
+TEST(AsciiCaseTest, ShiftJisKeepsTrailBytesAndUtf8FoldsEveryLetter) {
+  const struct {
+    std::string a, b;
+    bool sjisEqual, asciiEqual;
+  } cases[] = {
+      {"Towel", "tOWEL", true, true},
+      {"Towel", "Towels", false, false},
+      {"A" + kA + "b", "a" + kA + "B", true, true},
+      {kA, kDi, false, true},
+      {kSo + "A", kSo + "a", true, true},  // the letter after a whole character folds
+      {"x\x83", "X\x83", true, true},  // a lead byte at the end has no trail byte
+      {"\xE3\x81\x82" "A", "\xE3\x81\x82" "a", false, true},  // あ in UTF-8, then a letter
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.a + " / " + c.b);
+    EXPECT_EQ(SjisEqualsIgnoringCase(c.a, c.b), c.sjisEqual);
+    EXPECT_EQ(EqualsIgnoringAsciiCase(c.a, c.b), c.asciiEqual);
+  }
+  EXPECT_EQ(SjisLowerAscii("AB" + kA + "C" + kDi + "x\x83"), "ab" + kA + "c" + kDi + "x\x83");
+  EXPECT_EQ(LowerAscii("AB" + kA), "ab\x83" "a");
 }
 
 }  // namespace

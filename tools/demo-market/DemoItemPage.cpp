@@ -8,6 +8,7 @@
 #include "demo-market/DemoCatalog.h"
 #include "demo-market/DemoItemKeys.h"
 #include "demo-market/DemoText.h"
+#include "text/AsciiCase.h"
 
 namespace vormla::demo {
 

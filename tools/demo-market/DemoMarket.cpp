@@ -9,6 +9,7 @@
 #include <stdexcept>
 
 #include "demo-market/DemoText.h"
+#include "text/AsciiCase.h"
 
 namespace vormla::demo {
 

@@ -2,18 +2,14 @@
 
 #include <cctype>
 
+#include "text/AsciiCase.h"
+
 namespace vormla::demo {
 
 namespace {
 
-char Lower(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
-
 bool MatchesAt(std::string_view text, size_t at, std::string_view what) {
-  if (at + what.size() > text.size()) return false;
-  for (size_t i = 0; i < what.size(); ++i) {
-    if (Lower(text[at + i]) != Lower(what[i])) return false;
-  }
-  return true;
+  return at + what.size() <= text.size() && EqualsIgnoringAsciiCase(text.substr(at, what.size()), what);
 }
 
 }  // namespace
@@ -69,12 +65,6 @@ std::string WithCommas(long long value) {
     out += digits[i];
   }
   return value < 0 ? "-" + out : out;
-}
-
-std::string LowerAscii(std::string_view text) {
-  std::string out(text);
-  for (char& c : out) c = Lower(c);
-  return out;
 }
 
 std::uint64_t Mix(std::uint64_t x) {

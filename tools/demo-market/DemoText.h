@@ -21,8 +21,6 @@ std::string CleanText(std::string_view line);
 std::string FullWidthToBlank(std::string_view text);
 // "1234567" -> "1,234,567"
 std::string WithCommas(long long value);
-// ASCII lower case.
-std::string LowerAscii(std::string_view text);
 
 // splitmix64: the market's only source of variety.
 std::uint64_t Mix(std::uint64_t x);

@@ -19,6 +19,8 @@
 #include <memory>
 #include <stdexcept>
 
+#include "files/WholeFile.h"
+
 namespace vormla::demo {
 
 namespace {
@@ -153,12 +155,7 @@ bool ReadKeptCa(const std::string& certPem, const std::string& keyPem, CertPtr& 
 bool WriteFile(const std::string& path, const std::string& text, mode_t mode) {
   const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW | O_CLOEXEC, mode);
   if (fd < 0) return false;
-  bool written = ::fchmod(fd, mode) == 0;
-  for (size_t done = 0; written && done < text.size();) {
-    const ssize_t n = ::write(fd, text.data() + done, text.size() - done);
-    written = n > 0;
-    done += written ? static_cast<size_t>(n) : 0;
-  }
+  const bool written = ::fchmod(fd, mode) == 0 && WriteWhole(fd, text);
   return ::close(fd) == 0 && written;
 }
 
