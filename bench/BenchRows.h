@@ -12,9 +12,10 @@ namespace vormla::bench {
 
 // The values of item n as a run would write them, with its variant of change.
 inline ItemRecord MakeItem(long n, int variant) {
-  static const std::vector<std::string> words = {
-      vormla::Utf8ToSjis("毎日使いたくなる定番アイテムです。"), vormla::Utf8ToSjis("職人が一つひとつ丁寧に仕上げました。"),
-      vormla::Utf8ToSjis("贈り物にも最適です。"), vormla::Utf8ToSjis("サイズは約10～15cm、手になじむ形です。")};
+  static const std::vector<std::string> words = {vormla::Utf8ToSjis("毎日使いたくなる定番アイテムです。"),
+                                                 vormla::Utf8ToSjis("職人が一つひとつ丁寧に仕上げました。"),
+                                                 vormla::Utf8ToSjis("贈り物にも最適です。"),
+                                                 vormla::Utf8ToSjis("サイズは約10～15cm、手になじむ形です。")};
   const std::string id = std::to_string(100000000 + n);
   ItemRecord r;
   r[0] = "VM-" + std::to_string(1000 + n % 9000) + (n % 3 == 0 ? "-L" : "");
@@ -35,8 +36,8 @@ inline ItemRecord MakeItem(long n, int variant) {
   r[23] = "2024/05/" + std::to_string(10 + n % 20) + (variant == 3 ? "*" : "");
   r[24] = "https://www.vormla.jp/corpinfo/" + std::to_string(100 + n % 8900);
   for (int k = 0; k < 10; ++k) {
-    r[static_cast<size_t>(25 + k)] = "https://www.vormla.jp/img/" + std::to_string(100 + n % 8900) + "/" + id + "_0" +
-                                     std::to_string(k) + ".png";
+    r[static_cast<size_t>(25 + k)] =
+        "https://www.vormla.jp/img/" + std::to_string(100 + n % 8900) + "/" + id + "_0" + std::to_string(k) + ".png";
   }
   r[35] = "https://www.vormla.jp/shop/" + std::to_string(100 + n % 8900) + "/" + id;
   return r;

@@ -6,8 +6,8 @@
 #include <cstdlib>
 #include <string>
 
-#include "settings/AppPaths.h"
 #include "catalogue/CategoryDatabase.h"
+#include "settings/AppPaths.h"
 
 int main(int argc, char** argv) {
   using Clock = std::chrono::steady_clock;
@@ -38,6 +38,7 @@ int main(int argc, char** argv) {
     return 1;
   }
   std::printf("catalogue %s: %zu entries, %zu nodes\n", path.c_str(), entries, nodes);
-  std::printf("open + top list + every tree: best %.3f ms, mean %.3f ms over %d rounds\n", best, total / rounds, rounds);
+  std::printf("open + top list + every tree: best %.3f ms, mean %.3f ms over %d rounds\n", best, total / rounds,
+              rounds);
   return 0;
 }

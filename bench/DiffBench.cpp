@@ -40,8 +40,8 @@ std::uintmax_t MakeFiles(const std::string& older, const std::string& newer, lon
   for (long n = 0; n < rows; ++n) {
     const int kind = static_cast<int>(n % 100);
     a << vormla::FormatItemRow(MakeItem(n, 0)) << "\r\n";
-    if (kind < 2) continue;                                                   // gone
-    const int variant = kind < 5 ? 1 : kind < 7 ? 2 : kind < 9 ? 3 : 0;      // price, stock, text
+    if (kind < 2) continue;                                              // gone
+    const int variant = kind < 5 ? 1 : kind < 7 ? 2 : kind < 9 ? 3 : 0;  // price, stock, text
     b << vormla::FormatItemRow(MakeItem(n, variant)) << "\r\n";
     if (kind >= 98) b << vormla::FormatItemRow(MakeItem(rows + n, 0)) << "\r\n";  // new
   }
@@ -56,8 +56,8 @@ struct Figures {
 
 Figures RunDiff(const std::string& older, const std::string& newer, const std::string& report, bool utf8) {
   const char* cli = std::getenv("VORMLA_BENCH_CLI");
-  std::vector<std::string> args{cli != nullptr && *cli != '\0' ? cli : VORMLA_CLI_PATH, "diff", older, newer,
-                                "--output", report};
+  std::vector<std::string> args{
+      cli != nullptr && *cli != '\0' ? cli : VORMLA_CLI_PATH, "diff", older, newer, "--output", report};
   if (utf8) args.insert(args.end(), {"--encoding", "utf-8"});
   std::vector<char*> argv;
   for (std::string& a : args) argv.push_back(a.data());

@@ -112,11 +112,10 @@ void BM_ResultListItems(benchmark::State& state) {
   std::vector<std::string> list = {"<p class=\"paginationTxt\">全20件中 1～20件を表示</p>"};
   for (int n = 1; n <= kItems; ++n) {
     const std::string url = "https://www.vormla.jp/shop/12/item-" + std::to_string(n);
-    list.insert(list.end(), {"<section class=\"showcase\">", "<h3 class=\"showcaseHd\">",
-                             "<a href=\"" + url + "?ref=list\">", "品名", "</a></h3>",
-                             "<div class=\"retailPriceArea\">", "<span>メーカ希望小売価格</span>",
-                             "<span>1,980円</span>", "</div>", "<p class=\"afterPrice\">卸価格&nbsp;1,200円</p>",
-                             "</section>"});
+    list.insert(list.end(),
+                {"<section class=\"showcase\">", "<h3 class=\"showcaseHd\">", "<a href=\"" + url + "?ref=list\">",
+                 "品名", "</a></h3>", "<div class=\"retailPriceArea\">", "<span>メーカ希望小売価格</span>",
+                 "<span>1,980円</span>", "</div>", "<p class=\"afterPrice\">卸価格&nbsp;1,200円</p>", "</section>"});
     web.bodies.emplace_back(url, SampleItemPage(static_cast<int>(state.range(0))));
   }
   const std::string listUrl = "https://www.vormla.jp/search";

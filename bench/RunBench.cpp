@@ -7,7 +7,8 @@
 // The market runs in a child process and lists N items (default 1000) for the one
 // whole-site search, with item pages padded to 30-80 KB. One warm-up run fills
 // the market's page cache; the figures of the following runs are printed, then
-// their median. VORMLA_BENCH_CLI names another vormla-cli to measure. Targets: >= 2000 items/s, <= 0.26 ms CPU per item, < 15 MB peak.
+// their median. VORMLA_BENCH_CLI names another vormla-cli to measure. Targets: >= 2000 items/s, <= 0.26 ms CPU per
+// item, < 15 MB peak.
 //
 // --line-break-pages: the memory bound instead. The search lists one item, and
 // both the result page and the item page are 16 MiB of bare line breaks (the
@@ -105,8 +106,7 @@ void Print(const char* label, const RunFigures& f) {
   const double perSecond = f.wallSeconds > 0 ? f.rows / f.wallSeconds : 0;
   const double cpuPerItem = f.rows > 0 ? f.cpuMilliseconds / f.rows : 0;
   std::printf("%-8s exit %d  %5ld rows  %7.3f s  %8.0f items/s  %7.1f ms CPU  %6.3f ms CPU/item  %6.1f MB peak\n",
-              label, f.exitCode, f.rows, f.wallSeconds, perSecond, f.cpuMilliseconds, cpuPerItem,
-              f.maxRssKb / 1024.0);
+              label, f.exitCode, f.rows, f.wallSeconds, perSecond, f.cpuMilliseconds, cpuPerItem, f.maxRssKb / 1024.0);
 }
 
 }  // namespace
@@ -123,15 +123,22 @@ int main(int argc, char** argv) {
     auto next = [&](int& value) {
       if (i + 1 < argc) value = std::atoi(argv[++i]);
     };
-    if (arg == "--items") next(items);
-    else if (arg == "--runs") next(runs);
-    else if (arg == "--min-bytes") next(minBytes);
-    else if (arg == "--max-bytes") next(maxBytes);
-    else if (arg == "--images") images = true;
-    else if (arg == "--line-break-pages") lineBreakPages = true;
+    if (arg == "--items")
+      next(items);
+    else if (arg == "--runs")
+      next(runs);
+    else if (arg == "--min-bytes")
+      next(minBytes);
+    else if (arg == "--max-bytes")
+      next(maxBytes);
+    else if (arg == "--images")
+      images = true;
+    else if (arg == "--line-break-pages")
+      lineBreakPages = true;
     else {
-      std::fprintf(stderr, "usage: bench_run [--items N] [--runs R] [--min-bytes B] [--max-bytes B] [--images]\n"
-                           "       bench_run --line-break-pages\n");
+      std::fprintf(stderr,
+                   "usage: bench_run [--items N] [--runs R] [--min-bytes B] [--max-bytes B] [--images]\n"
+                   "       bench_run --line-break-pages\n");
       return 2;
     }
   }
@@ -193,8 +200,8 @@ int main(int argc, char** argv) {
     stopMarket();
     return 0;
   }
-  std::printf("vormla-cli, one whole-site search of %d items, item pages %d-%d bytes, pauses off%s\n", items,
-              minBytes, maxBytes, images ? ", pictures saved" : "");
+  std::printf("vormla-cli, one whole-site search of %d items, item pages %d-%d bytes, pauses off%s\n", items, minBytes,
+              maxBytes, images ? ", pictures saved" : "");
   Print("warm-up", RunOnce(siteRoot, folder, caFile, images));
   std::vector<RunFigures> measured;
   for (int r = 0; r < std::max(runs, 1); ++r) {

@@ -28,8 +28,8 @@
 #include <fstream>
 
 #include "BenchRows.h"
-#include "results/ChangeReport.h"
 #include "engine/RetrievalJob.h"
+#include "results/ChangeReport.h"
 #include "viewer/HistoryPage.h"
 #include "viewer/PictureCache.h"
 #include "viewer/ResultModel.h"
@@ -43,16 +43,17 @@ using vormla::bench::MakeItem;
 
 constexpr long kPictured = 3000;
 // A 1 x 1 PNG: enough for the loader to read, scale and cache.
-constexpr unsigned char kPng[] = {
-    0x89, 0x50, 0x4E, 0x47, 0x0D, 0x0A, 0x1A, 0x0A, 0x00, 0x00, 0x00, 0x0D, 0x49, 0x48, 0x44, 0x52, 0x00,
-    0x00, 0x00, 0x01, 0x00, 0x00, 0x00, 0x01, 0x08, 0x06, 0x00, 0x00, 0x00, 0x1F, 0x15, 0xC4, 0x89, 0x00,
-    0x00, 0x00, 0x0A, 0x49, 0x44, 0x41, 0x54, 0x78, 0x9C, 0x63, 0x00, 0x01, 0x00, 0x00, 0x05, 0x00, 0x01,
-    0x0D, 0x0A, 0x2D, 0xB4, 0x00, 0x00, 0x00, 0x00, 0x49, 0x45, 0x4E, 0x44, 0xAE, 0x42, 0x60, 0x82};
+constexpr unsigned char kPng[] = {0x89, 0x50, 0x4E, 0x47, 0x0D, 0x0A, 0x1A, 0x0A, 0x00, 0x00, 0x00, 0x0D, 0x49, 0x48,
+                                  0x44, 0x52, 0x00, 0x00, 0x00, 0x01, 0x00, 0x00, 0x00, 0x01, 0x08, 0x06, 0x00, 0x00,
+                                  0x00, 0x1F, 0x15, 0xC4, 0x89, 0x00, 0x00, 0x00, 0x0A, 0x49, 0x44, 0x41, 0x54, 0x78,
+                                  0x9C, 0x63, 0x00, 0x01, 0x00, 0x00, 0x05, 0x00, 0x01, 0x0D, 0x0A, 0x2D, 0xB4, 0x00,
+                                  0x00, 0x00, 0x00, 0x49, 0x45, 0x4E, 0x44, 0xAE, 0x42, 0x60, 0x82};
 
 void WriteResult(const std::string& path, long rows, long first, int variantEvery) {
   std::ofstream out(path, std::ios::binary);
   out << vormla::CsvHeader() << "\r\n";
-  for (long n = first; n < first + rows; ++n) out << vormla::FormatItemRow(MakeItem(n, n % variantEvery == 0 ? 1 : 0)) << "\r\n";
+  for (long n = first; n < first + rows; ++n)
+    out << vormla::FormatItemRow(MakeItem(n, n % variantEvery == 0 ? 1 : 0)) << "\r\n";
 }
 
 void WritePictures(const std::string& folder, long rows) {
@@ -123,9 +124,11 @@ int MeasureFile(const QString& path) {
   }
   rusage usage{};
   ::getrusage(RUSAGE_SELF, &usage);
-  std::printf("%ld rows: first screen %.3f s, all rows %.3f s, %d pages scrolled (slowest %.1f ms, %d thumbnails loaded meanwhile), %.1f MB peak   (targets: < 1 s, < 400 MB)\n",
-              static_cast<long>(page.Rows().rowCount()), firstScreen, allRows, pages, slowest, page.Thumbnails().Loaded(),
-              static_cast<double>(usage.ru_maxrss) / 1024.0);
+  std::printf(
+      "%ld rows: first screen %.3f s, all rows %.3f s, %d pages scrolled (slowest %.1f ms, %d thumbnails loaded "
+      "meanwhile), %.1f MB peak   (targets: < 1 s, < 400 MB)\n",
+      static_cast<long>(page.Rows().rowCount()), firstScreen, allRows, pages, slowest, page.Thumbnails().Loaded(),
+      static_cast<double>(usage.ru_maxrss) / 1024.0);
   return firstScreen < 1.0 && usage.ru_maxrss < 400 * 1024 ? 0 : 1;
 }
 
@@ -140,9 +143,11 @@ int MeasureFolder(const QString& folder) {
   const double seconds = static_cast<double>(clock.nsecsElapsed()) / 1e9;
   rusage usage{};
   ::getrusage(RUSAGE_SELF, &usage);
-  std::printf("watch folder of %d results: open %.3f s (newest %ld rows, %d report rows, every price history), %.1f MB peak   (target: < 2 s)\n",
-              window.History().ResultList().count(), seconds, static_cast<long>(window.Results().Rows().rowCount()),
-              window.History().Report().rowCount(), static_cast<double>(usage.ru_maxrss) / 1024.0);
+  std::printf(
+      "watch folder of %d results: open %.3f s (newest %ld rows, %d report rows, every price history), %.1f MB peak   "
+      "(target: < 2 s)\n",
+      window.History().ResultList().count(), seconds, static_cast<long>(window.Results().Rows().rowCount()),
+      window.History().Report().rowCount(), static_cast<double>(usage.ru_maxrss) / 1024.0);
   return seconds < 2.0 ? 0 : 1;
 }
 

@@ -39,17 +39,13 @@ constexpr size_t kMaskStart = 0x18;
 }
 
 [[noreturn]] void ThrowNoTable(const std::string& table) {
-  throw CatalogueError("The Microsoft Jet database engine cannot find the input table or query '" +
-                       table + "'.  Make sure it exists and that its name is spelled correctly.");
+  throw CatalogueError("The Microsoft Jet database engine cannot find the input table or query '" + table +
+                       "'.  Make sure it exists and that its name is spelled correctly.");
 }
 
-[[noreturn]] void ThrowNoColumn() {
-  throw CatalogueError("No value given for one or more required parameters.");
-}
+[[noreturn]] void ThrowNoColumn() { throw CatalogueError("No value given for one or more required parameters."); }
 
-[[noreturn]] void ThrowTypeMismatch() {
-  throw CatalogueError("Data type mismatch in criteria expression.");
-}
+[[noreturn]] void ThrowTypeMismatch() { throw CatalogueError("Data type mismatch in criteria expression."); }
 
 // The keystream that masks the header: RC4 with the fixed key C7 DA 39 6B.
 std::array<unsigned char, 128> HeaderKeystream() {
@@ -240,7 +236,8 @@ TableData CategoryDatabase::Connection::Read(const char* tableName, const std::v
       if (EqualsNoCase(col->name, columns[c])) {
         slot[i] = static_cast<int>(c);
         data.types[c] = col->col_type;
-        if (mdb_bind_column(table.get(), static_cast<int>(i) + 1, buffers[c].data(), &lengths[c]) == -1) ThrowFormat(path);
+        if (mdb_bind_column(table.get(), static_cast<int>(i) + 1, buffers[c].data(), &lengths[c]) == -1)
+          ThrowFormat(path);
         found = true;
         break;
       }
@@ -360,8 +357,14 @@ std::vector<CategoryRow> CategoryDatabase::ReadCategoryRows(int topIndex) {
     Keyed k{r, {}, {}};
     k.k2.null = t.nulls[r][1] || (numeric2 && v[1].empty());
     k.k3.null = t.nulls[r][2] || (numeric3 && v[2].empty());
-    if (numeric2) k.k2.number = std::strtod(v[1].c_str(), nullptr); else k.k2.text = &v[1];
-    if (numeric3) k.k3.number = std::strtod(v[2].c_str(), nullptr); else k.k3.text = &v[2];
+    if (numeric2)
+      k.k2.number = std::strtod(v[1].c_str(), nullptr);
+    else
+      k.k2.text = &v[1];
+    if (numeric3)
+      k.k3.number = std::strtod(v[2].c_str(), nullptr);
+    else
+      k.k3.text = &v[2];
     picked.push_back(k);
   }
   // Every picked row has the same CT1_Key, so the order is CT2_Key, CT3_Key.

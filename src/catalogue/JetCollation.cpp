@@ -79,10 +79,10 @@ uint32_t VoicedKatakana(uint32_t kata, bool semi) {
     const bool haRow = kata == 0x30CF || kata == 0x30D2 || kata == 0x30D5 || kata == 0x30D8 || kata == 0x30DB;
     return haRow ? kata + 2 : 0;
   }
-  if (kata == 0x30A6) return 0x30F4;                                      // ウ -> ヴ
-  if (kata >= 0x30EF && kata <= 0x30F2) return kata + 8;                  // ワ ヰ ヱ ヲ -> ヷ..ヺ
+  if (kata == 0x30A6) return 0x30F4;                                                     // ウ -> ヴ
+  if (kata >= 0x30EF && kata <= 0x30F2) return kata + 8;                                 // ワ ヰ ヱ ヲ -> ヷ..ヺ
   if (kata >= 0x30AB && kata <= 0x30C2) return (kata - 0x30AB) % 2 == 0 ? kata + 1 : 0;  // カ..チ
-  if (kata == 0x30C4 || kata == 0x30C6 || kata == 0x30C8) return kata + 1;  // ツ テ ト
+  if (kata == 0x30C4 || kata == 0x30C6 || kata == 0x30C8) return kata + 1;               // ツ テ ト
   if (kata >= 0x30CF && kata <= 0x30DB) return (kata - 0x30CF) % 3 == 0 ? kata + 1 : 0;  // ハ..ホ
   return 0;
 }
@@ -137,21 +137,42 @@ uint32_t LatinBase(uint32_t cp, uint32_t& accent) {
 uint32_t KanaPrimary(uint32_t hira) {
   // Small kana sort with their plain twins.
   switch (hira) {
-    case 0x3041: case 0x3043: case 0x3045: case 0x3047: case 0x3049:
-    case 0x3063: case 0x3083: case 0x3085: case 0x3087: case 0x308E:
+    case 0x3041:
+    case 0x3043:
+    case 0x3045:
+    case 0x3047:
+    case 0x3049:
+    case 0x3063:
+    case 0x3083:
+    case 0x3085:
+    case 0x3087:
+    case 0x308E:
       return (hira + 1) * 4;
-    case 0x3095: return 0x304B * 4;      // small ka
-    case 0x3096: return 0x3051 * 4;      // small ke
-    case 0x3094: return 0x3046 * 4 + 1;  // vu, right after u
-    default: return hira * 4;
+    case 0x3095:
+      return 0x304B * 4;  // small ka
+    case 0x3096:
+      return 0x3051 * 4;  // small ke
+    case 0x3094:
+      return 0x3046 * 4 + 1;  // vu, right after u
+    default:
+      return hira * 4;
   }
 }
 
 bool IsSmallHira(uint32_t hira) {
   switch (hira) {
-    case 0x3041: case 0x3043: case 0x3045: case 0x3047: case 0x3049:
-    case 0x3063: case 0x3083: case 0x3085: case 0x3087: case 0x308E:
-    case 0x3095: case 0x3096:
+    case 0x3041:
+    case 0x3043:
+    case 0x3045:
+    case 0x3047:
+    case 0x3049:
+    case 0x3063:
+    case 0x3083:
+    case 0x3085:
+    case 0x3087:
+    case 0x308E:
+    case 0x3095:
+    case 0x3096:
       return true;
     default:
       return false;

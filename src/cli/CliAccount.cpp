@@ -9,8 +9,8 @@
 #include <cstring>
 #include <optional>
 
-#include "settings/AccountFile.h"
 #include "cli/CliStop.h"
+#include "settings/AccountFile.h"
 
 namespace vormla::cli {
 
@@ -130,10 +130,14 @@ int Refuse(std::FILE* err, const std::string& message) {
 // Checks what was read for one value; "" when it can be kept.
 std::string Problem(LineRead read, const SecretText& value, const std::string& what) {
   switch (read) {
-    case LineRead::kLine: return AccountValueProblem(value.View(), what);
-    case LineRead::kTooLong: return what + "が長すぎます。";
-    case LineRead::kEnd: return what + "を読む前に入力が終わりました。";
-    case LineRead::kFailed: break;
+    case LineRead::kLine:
+      return AccountValueProblem(value.View(), what);
+    case LineRead::kTooLong:
+      return what + "が長すぎます。";
+    case LineRead::kEnd:
+      return what + "を読む前に入力が終わりました。";
+    case LineRead::kFailed:
+      break;
   }
   return what + "を読めませんでした。";
 }
@@ -168,7 +172,9 @@ int SetAccount(const std::string& path, int in, std::FILE* err) {
     failure = WriteAccountFile(path, account);
   }
   if (!failure.empty()) return Refuse(err, failure);
-  std::fprintf(err, "vormla-cli: アカウント (ログインID %.*s) を %s に保存しました。run もウィンドウもこのアカウントでサインインします。\n",
+  std::fprintf(err,
+               "vormla-cli: アカウント (ログインID %.*s) を %s に保存しました。run "
+               "もウィンドウもこのアカウントでサインインします。\n",
                static_cast<int>(account.LoginId.Size()), account.LoginId.View().data(), path.c_str());
   return 0;
 }
@@ -183,8 +189,10 @@ int AccountCommand(AccountAction action, const std::string& path, int in, std::F
       const AccountReading reading = ReadAccountFile(path);
       if (reading.State == AccountReading::Found::kRefused) return Refuse(err, reading.Message);
       if (reading.State == AccountReading::Found::kNoFile) {
-        std::fprintf(err, "vormla-cli: アカウントは設定されていません (%s がありません)。組み込みのアカウントでサインインします。\n",
-                     path.c_str());
+        std::fprintf(
+            err,
+            "vormla-cli: アカウントは設定されていません (%s がありません)。組み込みのアカウントでサインインします。\n",
+            path.c_str());
         return 1;
       }
       const std::string_view loginId = reading.Account.LoginId.View();
@@ -196,7 +204,8 @@ int AccountCommand(AccountAction action, const std::string& path, int in, std::F
       const std::string failure = RemoveAccountFile(path, removed);
       if (!failure.empty()) return Refuse(err, failure);
       if (removed) {
-        std::fprintf(err, "vormla-cli: %s を削除しました。これからは組み込みのアカウントでサインインします。\n", path.c_str());
+        std::fprintf(err, "vormla-cli: %s を削除しました。これからは組み込みのアカウントでサインインします。\n",
+                     path.c_str());
       } else {
         std::fprintf(err, "vormla-cli: アカウントは設定されていません (%s がありません)。\n", path.c_str());
       }

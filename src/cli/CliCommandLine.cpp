@@ -169,10 +169,12 @@ CLI::App* DefineDiff(CLI::App& app, DiffArguments& diff) {
 CLI::App* DefineWatch(CLI::App& app, WatchArguments& watch) {
   CLI::App* command = Command(app, "watch", "日時付きの結果ファイルをフォルダに書き、前回の結果からの変化を書きます");
   AddText(*command, "--dir", watch.Dir, "DIR", "結果、変化の一覧、画像を置くフォルダ");
-  AddText(*command, "--name", watch.Name, "NAME",
-          "~/.config/vormla-search/watch/NAME.ini の条件で、\n結果は ~/.local/share/vormla-search/watch/NAME/ に書きます");
+  AddText(
+      *command, "--name", watch.Name, "NAME",
+      "~/.config/vormla-search/watch/NAME.ini の条件で、\n結果は ~/.local/share/vormla-search/watch/NAME/ に書きます");
   AddText(*command, "--keep", watch.Keep, "N", "新しい N 回分の結果と変化の一覧を残します (省略時 30)");
-  command->add_flag("--pictures", watch.Pictures, "商品画像を DIR/pictures/ に保存します (保存済みの画像は取り直しません)");
+  command->add_flag("--pictures", watch.Pictures,
+                    "商品画像を DIR/pictures/ に保存します (保存済みの画像は取り直しません)");
   command->add_flag("--notify", watch.Notify,
                     "変化があればデスクトップに通知します (「開く」で変化レポートを結果ビューアに表示)");
   AddSearchFlags(*command, watch.Run);
@@ -232,7 +234,7 @@ std::string FirstWord(int argc, const char* const* argv) {
 }  // namespace
 
 const char* const kSortLabels[kSortChoices] = {"キーワード関連度順", "売れている順", "新規登録順", "卸値が高い順",
-                                                "卸値が安い順"};
+                                               "卸値が安い順"};
 
 std::optional<int> ParseCommandLine(int argc, const char* const* argv, CommandLine& commandLine, std::ostream& out,
                                     std::ostream& err) {

@@ -10,8 +10,8 @@
 #include "cli/CliProgress.h"
 #include "cli/CliStop.h"
 #include "files/WholeFile.h"
-#include "run/PendingResult.h"
 #include "results/ChangeReport.h"
+#include "run/PendingResult.h"
 
 namespace vormla::cli {
 
@@ -120,8 +120,8 @@ CompareOutcome CompareResultFiles(const std::string& older, const std::string& n
     ReportWriter writer(fd);
     if (encoding == ResultEncoding::kUtf8 && byteOrderMark) writer.Write("\xEF\xBB\xBF");
     writer.Line(ChangeReportHeader(encoding));
-    counts = CompareItems(before, after,
-                          [&](const ChangeRow& row) { writer.Line(FormatChangeRow(row, fields, encoding)); });
+    counts =
+        CompareItems(before, after, [&](const ChangeRow& row) { writer.Line(FormatChangeRow(row, fields, encoding)); });
     written = writer.Finish();
   }
   if (file) {

@@ -30,7 +30,6 @@ std::vector<std::string> ViewerCommand(const std::string& report, const std::str
 // Sends the notice when counts has any change and leaves a process of its own to
 // wait for its answer, so the watch ends at once. Trouble (no session bus, no
 // notification service) is one line on err; nothing else of the watch changes.
-void NotifyChanges(const std::string& watchName, const ChangeCounts& counts, const std::string& report,
-                   std::FILE* err);
+void NotifyChanges(const std::string& watchName, const ChangeCounts& counts, const std::string& report, std::FILE* err);
 
 }  // namespace vormla::cli

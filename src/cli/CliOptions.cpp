@@ -8,13 +8,13 @@
 #include <ostream>
 #include <set>
 
-#include "cli/SearchFlags.h"
-#include "settings/AppPaths.h"
 #include "catalogue/CategoryDatabase.h"
 #include "catalogue/CategoryTree.h"
-#include "settings/Settings.h"
+#include "cli/SearchFlags.h"
 #include "run/Run.h"
 #include "run/RunTexts.h"
+#include "settings/AppPaths.h"
+#include "settings/Settings.h"
 #include "text/AsciiCase.h"
 #include "text/KeywordText.h"
 #include "text/TextOps.h"
@@ -35,7 +35,8 @@ bool AllDigits(const std::string& text) {
 
 // A non-negative decimal index given on the command line or in a list.
 int ParseIndex(const std::string& flag, const std::string& text) {
-  if (!AllDigits(text) || text.size() > 9) Usage(flag + " には 0 以上の整数を指定してください (「" + text + "」は使えません)。");
+  if (!AllDigits(text) || text.size() > 9)
+    Usage(flag + " には 0 以上の整数を指定してください (「" + text + "」は使えません)。");
   return std::stoi(text);
 }
 
@@ -43,8 +44,7 @@ int ParseIndex(const std::string& flag, const std::string& text) {
 // with where it was looked for, anything the database layer raises is its words.
 class Catalogue {
  public:
-  explicit Catalogue(const std::optional<std::string>& path)
-      : db_(path.value_or(ProgramPaths().Catalogue)) {
+  explicit Catalogue(const std::optional<std::string>& path) : db_(path.value_or(ProgramPaths().Catalogue)) {
     if (!db_.Locate()) {
       throw CliFailure(kExitDatabase, "カテゴリデータベース " + db_.Path() +
                                           " が見つかりません。--db で vm_data.db の場所を指定してください。");
@@ -100,7 +100,8 @@ void CheckKeywordCharacters(const std::string& where, const std::string& utf8) {
   if (IsControlCharacter(c)) {
     Usage(where + " に制御文字 " + CodePointName(c) + " があります。キーワードには使えません。");
   }
-  Usage(where + " の「" + Utf8Of(c) + "」(" + CodePointName(c) + ") はShift-JISで表せない文字です。キーワードには使えません。");
+  Usage(where + " の「" + Utf8Of(c) + "」(" + CodePointName(c) +
+        ") はShift-JISで表せない文字です。キーワードには使えません。");
 }
 
 void CheckKeyword(const std::string& where, const std::string& sjis) {
@@ -178,8 +179,8 @@ void CheckConditionTexts(SearchConditions& c, const RunArguments& arguments) {
   if (c.Sort < 0 || c.Sort >= kSortChoices) {
     std::string choices;
     for (int i = 0; i < kSortChoices; ++i) choices += (i > 0 ? "、" : "") + std::to_string(i) + " " + kSortLabels[i];
-    Usage((arguments.Sort ? std::string("--sort") : std::string("設定ファイルの Sort")) + " " +
-          std::to_string(c.Sort) + " という並び順はありません。" + choices + " から選んでください。");
+    Usage((arguments.Sort ? std::string("--sort") : std::string("設定ファイルの Sort")) + " " + std::to_string(c.Sort) +
+          " という並び順はありません。" + choices + " から選んでください。");
   }
 }
 
@@ -195,7 +196,8 @@ std::string SelectedCategories(const RunArguments& arguments, const SettingsValu
         Usage("--top で大分類を選んでください。" + TopName(top.Index, tops) +
               "には小分類がありません (vormla-cli categories で大分類の番号を確かめられます)。");
       }
-      Usage(TopName(top.Index, tops) + "には小分類がないので --nodes は使えません。--nodes を外すと大分類全体を検索します。");
+      Usage(TopName(top.Index, tops) +
+            "には小分類がないので --nodes は使えません。--nodes を外すと大分類全体を検索します。");
     }
     return CanonicalNodeList(*arguments.Nodes, static_cast<int>(nodes.size()));
   }
@@ -281,7 +283,8 @@ SettingsValues ReadConditionsFile(const std::string& path) {
   // whole group searched.
   const std::string& marks = read.Values.TreeList;
   if (const size_t bad = marks.find_first_not_of("01"); bad != std::string::npos) {
-    Usage("設定ファイル " + path + " の TreeList に 0 と 1 以外の文字「" + CharacterName(std::string_view(marks).substr(bad)) +
+    Usage("設定ファイル " + path + " の TreeList に 0 と 1 以外の文字「" +
+          CharacterName(std::string_view(marks).substr(bad)) +
           "」があります。TreeList は小分類ごとに 1 (選ぶ) か 0 (選ばない) を並べたものです (例: 0110)。"
           "小分類を番号で選ぶときは --nodes 1,2 を使ってください。");
   }

@@ -13,9 +13,9 @@
 #include <vector>
 
 #include "conditions/SearchConditions.h"
-#include "settings/Settings.h"
 #include "engine/JobTypes.h"
 #include "run/StartRules.h"
+#include "settings/Settings.h"
 
 namespace vormla::cli {
 
@@ -104,7 +104,7 @@ struct CommandLine {
 // (printed on out), kExitUsage after a usage error (printed on err, in Japanese,
 // starting "vormla-cli: ").
 std::optional<int> ParseCommandLine(int argc, const char* const* argv, CommandLine& commandLine, std::ostream& out,
-                     std::ostream& err);
+                                    std::ostream& err);
 
 // Everything a run needs, decided before it starts.
 struct RunPlan {

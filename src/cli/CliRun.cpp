@@ -8,13 +8,13 @@
 #include <atomic>
 #include <memory>
 
-#include "settings/AccountFile.h"
-#include "settings/AppPaths.h"
 #include "cli/CliProgress.h"
 #include "engine/WebAccess.h"
+#include "net/SiteConfig.h"
 #include "run/Run.h"
 #include "run/RunTexts.h"
-#include "net/SiteConfig.h"
+#include "settings/AccountFile.h"
+#include "settings/AppPaths.h"
 
 namespace vormla::cli {
 
@@ -30,7 +30,9 @@ sigset_t RunSignals() {
 }
 
 // One message: "vormla-cli: " before its first line.
-void PrintMessage(std::FILE* err, const std::string& message) { std::fprintf(err, "vormla-cli: %s\n", message.c_str()); }
+void PrintMessage(std::FILE* err, const std::string& message) {
+  std::fprintf(err, "vormla-cli: %s\n", message.c_str());
+}
 
 void PrintFailure(std::FILE* err, const CliFailure& failure) { PrintMessage(err, failure.what()); }
 

@@ -12,20 +12,20 @@
 #include <filesystem>
 #include <thread>
 
-#include "settings/AppPaths.h"
-#include "settings/Settings.h"
 #include "cli/CliDiff.h"
 #include "cli/CliNotify.h"
 #include "cli/CliRun.h"
 #include "cli/SearchFlags.h"
 #include "engine/ResultColumns.h"
+#include "engine/RetrievalJob.h"
 #include "files/Folders.h"
 #include "results/ResultCsvReader.h"
-#include "engine/RetrievalJob.h"
 #include "run/PendingResult.h"
 #include "run/RunTexts.h"
 #include "run/WatchFolder.h"
 #include "run/WatchHistory.h"
+#include "settings/AppPaths.h"
+#include "settings/Settings.h"
 
 namespace vormla::cli {
 
@@ -78,12 +78,13 @@ class FolderLock {
 
 void RemoveLeftoversOf(const std::string& folder, std::FILE* err) {
   if (const int removed = RemoveLeftovers(folder); removed > 0) {
-    std::fprintf(err, "vormla-cli: 途中で終わった実行の一時ファイルを %d 個削除しました (%s)\n", removed, folder.c_str());
+    std::fprintf(err, "vormla-cli: 途中で終わった実行の一時ファイルを %d 個削除しました (%s)\n", removed,
+                 folder.c_str());
   }
 }
 
 std::string HistoryTrouble(const std::string& folder, const char* what, int error) {
-  const std::string why = error == EINVAL ? "watch の記録ではありません"
+  const std::string why = error == EINVAL  ? "watch の記録ではありません"
                           : error == ELOOP ? "シンボリックリンクです。リンク先は読みません"
                                            : FileErrorWords(error);
   return "watch の記録 " + PathIn(folder, kWatchHistoryName) + " を" + what + " (" + why + ")。";
@@ -93,7 +94,9 @@ void TellStrangeFile(const std::string& folder, const StrangeFile& file, std::FI
   const char* why = !file.Recorded ? (file.Future ? "この watch が記録したものではなく、日時も今より後のため"
                                                   : "この watch が記録したものではないため")
                                    : "日時が今より後のため";
-  std::fprintf(err, "vormla-cli: %s は%s、比べる相手にも --keep で削除するものにもしません (このファイルについて知らせるのは今回だけです)\n",
+  std::fprintf(err,
+               "vormla-cli: %s は%s、比べる相手にも --keep で削除するものにもしません "
+               "(このファイルについて知らせるのは今回だけです)\n",
                PathIn(folder, file.Name).c_str(), why);
 }
 
@@ -155,7 +158,8 @@ void RemoveRecords(const std::string& folder, const std::vector<WatchRecord>& re
       if (::unlink(path.c_str()) == 0) {
         ++removed;
       } else if (errno != ENOENT) {
-        std::fprintf(err, "vormla-cli: 古いファイルを削除できませんでした: %s (%s)\n", path.c_str(), std::strerror(errno));
+        std::fprintf(err, "vormla-cli: 古いファイルを削除できませんでした: %s (%s)\n", path.c_str(),
+                     std::strerror(errno));
       }
     }
   }
@@ -241,7 +245,8 @@ int PrepareWatch(const WatchArguments& arguments, PreparedWatch& prepared, std::
     watch = PlanWatch(arguments);
     const bool made = MakeFolders(watch.Folder, arguments.Dir ? 0777 : 0700);
     if (!made) {
-      throw CliFailure(kExitFileError, "結果のフォルダを作れません: " + watch.Folder + " (" + std::strerror(errno) + ")");
+      throw CliFailure(kExitFileError,
+                       "結果のフォルダを作れません: " + watch.Folder + " (" + std::strerror(errno) + ")");
     }
     prepared.Lock = std::make_unique<FolderLock>(watch.Folder);
     RemoveLeftoversOf(watch.Folder, err);
@@ -281,13 +286,16 @@ Compared CompareWithBase(const WatchPlan& watch, const WatchRecord* base, WatchR
     return compared;
   }
   const std::string report = ChangesName(*StampOf(made.Result, kResultPrefix));
-  const CompareOutcome outcome = CompareResultFiles(PathIn(watch.Folder, base->Result), result, PathIn(watch.Folder, report),
-                                                    -1, watch.Encoding, err, compared.Counts);
+  const CompareOutcome outcome =
+      CompareResultFiles(PathIn(watch.Folder, base->Result), result, PathIn(watch.Folder, report), -1, watch.Encoding,
+                         err, compared.Counts);
   if (outcome == CompareOutcome::kNotWritten) {
     // Kept without its report, it would be the next base and these changes
     // would never be reported.
     ::unlink(result.c_str());
-    std::fprintf(err, "vormla-cli: 変化レポートがないため、この結果 %s も残しません。次の watch が %s と比べて、今回の変化も知らせます\n",
+    std::fprintf(err,
+                 "vormla-cli: 変化レポートがないため、この結果 %s も残しません。次の watch が %s "
+                 "と比べて、今回の変化も知らせます\n",
                  result.c_str(), base->Result.c_str());
     compared.ExitCode = kExitFileError;
     return compared;
@@ -295,7 +303,8 @@ Compared CompareWithBase(const WatchPlan& watch, const WatchRecord* base, WatchR
   if (outcome == CompareOutcome::kUnreadable) {
     // Nothing can be told against a base that cannot be read; the next watch
     // compares with this result rather than failing on that one for ever.
-    std::fprintf(err, "vormla-cli: 比べられなかったため、この結果 %s は変化レポートなしで記録しました\n", result.c_str());
+    std::fprintf(err, "vormla-cli: 比べられなかったため、この結果 %s は変化レポートなしで記録しました\n",
+                 result.c_str());
     compared.ExitCode = kExitUsage;
   } else {
     made.Report = report;
@@ -327,7 +336,9 @@ void TellChanges(const WatchPlan& watch, const Compared& compared, const std::st
   std::fprintf(err, "vormla-cli: 変化レポート: %s (%s と比べました)\n",
                PathIn(watch.Folder, compared.Record->Report).c_str(), baseName.c_str());
   if (pagesNotRead > 0 && compared.Counts[ChangeKind::kGone] > 0) {
-    std::fprintf(err, "vormla-cli: 読めなかったページがあるため、終了とした商品には読めなかっただけのものが含まれることがあります\n");
+    std::fprintf(
+        err,
+        "vormla-cli: 読めなかったページがあるため、終了とした商品には読めなかっただけのものが含まれることがあります\n");
   }
 }
 
@@ -343,7 +354,8 @@ int ParseKeep(const std::optional<std::string>& text) {
   if (!text) return kDefaultKeep;
   const bool digits = !text->empty() && text->size() <= 9 &&
                       std::all_of(text->begin(), text->end(), [](char c) { return c >= '0' && c <= '9'; });
-  if (!digits || std::stoi(*text) < 1) Usage("--keep には 1 以上の数を指定してください (「" + *text + "」は使えません)。");
+  if (!digits || std::stoi(*text) < 1)
+    Usage("--keep には 1 以上の数を指定してください (「" + *text + "」は使えません)。");
   return std::stoi(*text);
 }
 
@@ -361,7 +373,8 @@ int WatchCommand(const WatchArguments& arguments, std::FILE* err) {
   if (exitCode == kExitCancelled) {
     // Part of a result would show every item not reached as gone, next time too.
     if (::unlink(result.c_str()) == 0) {
-      std::fprintf(err, "vormla-cli: 中断したため、途中までの結果 %s は残さず、変化レポートも作りません\n", result.c_str());
+      std::fprintf(err, "vormla-cli: 中断したため、途中までの結果 %s は残さず、変化レポートも作りません\n",
+                   result.c_str());
     }
     return exitCode;
   }

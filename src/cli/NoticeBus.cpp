@@ -38,8 +38,8 @@ std::string CallProblem(int result, const sd_bus_error& error) {
     return "通知サービスが応答しません";
   }
   if (sd_bus_error_is_set(&error)) {
-    return std::string("通知サービスがエラーを返しました (") + error.name + ": " + (error.message ? error.message : "") +
-           ")";
+    return std::string("通知サービスがエラーを返しました (") + error.name + ": " +
+           (error.message ? error.message : "") + ")";
   }
   return "通知サービスを呼べません (" + Strerror(result) + ")";
 }
@@ -70,7 +70,8 @@ std::string NoticeBus::Connect() {
     return "セッションバスに接続できません (" + Strerror(opened) + ")";
   }
   // Listening before the notice goes out, so that no answer can come too early.
-  const int matched = sd_bus_match_signal(bus_, &match_, nullptr, kPath, kInterface, nullptr, &NoticeBus::OnSignal, this);
+  const int matched =
+      sd_bus_match_signal(bus_, &match_, nullptr, kPath, kInterface, nullptr, &NoticeBus::OnSignal, this);
   if (matched < 0) return "セッションバスに接続できません (" + Strerror(matched) + ")";
   return "";
 }
@@ -136,8 +137,8 @@ bool NoticeBus::MoveToOwnScope(const std::string& scopeName) {
   sd_bus_message_set_auto_start(request.get(), 0);  // a manager is there or not; none is to be started
   const auto pid = static_cast<std::uint32_t>(::getpid());
   if (sd_bus_message_append(request.get(), "ssa(sv)a(sa(sv))", scopeName.c_str(), "fail", 3, "Description", "s",
-                            "Vormla Search: a change notice waiting to be opened", "PIDs", "au", 1, pid,
-                            "CollectMode", "s", "inactive-or-failed", 0) < 0) {
+                            "Vormla Search: a change notice waiting to be opened", "PIDs", "au", 1, pid, "CollectMode",
+                            "s", "inactive-or-failed", 0) < 0) {
     return false;
   }
   sd_bus_message* reply = nullptr;

@@ -11,7 +11,6 @@
 #include <utility>
 #include <vector>
 
-
 namespace vormla::cli {
 
 struct Notice {

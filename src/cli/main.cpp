@@ -1,18 +1,18 @@
 // vormla-cli: the retrieval engine without a window.
+#include <unistd.h>
 #include <csignal>
 #include <cstdio>
 #include <iostream>
 #include <optional>
 #include <sstream>
-#include <unistd.h>
 
-#include "settings/AppPaths.h"
 #include "cli/CliAccount.h"
 #include "cli/CliDiff.h"
 #include "cli/CliOptions.h"
 #include "cli/CliRun.h"
 #include "cli/CliStop.h"
 #include "cli/CliWatch.h"
+#include "settings/AppPaths.h"
 
 int main(int argc, char** argv) {
   using namespace vormla::cli;
@@ -27,7 +27,7 @@ int main(int argc, char** argv) {
   std::ostringstream out, err;
   const std::optional<int> exitAtOnce = ParseCommandLine(argc, argv, commandLine, out, err);
   const bool waitsForItsOwnStop = !exitAtOnce && (commandLine.Which == CommandLine::Command::kRun ||
-                                                 commandLine.Which == CommandLine::Command::kWatch);
+                                                  commandLine.Which == CommandLine::Command::kWatch);
   if (!waitsForItsOwnStop) StopOnSignals();
   std::cout << out.str() << std::flush;
   std::cerr << err.str() << std::flush;

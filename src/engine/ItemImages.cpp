@@ -5,10 +5,10 @@
 
 #include <cerrno>
 
-#include "files/FolderProbe.h"
 #include "engine/PictureNames.h"
 #include "engine/ResultColumns.h"
 #include "engine/RetrievalJob.h"
+#include "files/FolderProbe.h"
 #include "text/AsciiCase.h"
 #include "text/UrlText.h"
 

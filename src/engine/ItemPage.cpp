@@ -9,10 +9,10 @@
 #include <string_view>
 
 #include "engine/PageView.h"
-#include "text/AsciiCase.h"
-#include "text/SjisLiteral.h"
 #include "engine/ResultColumns.h"
 #include "engine/RetrievalJob.h"
+#include "text/AsciiCase.h"
+#include "text/SjisLiteral.h"
 #include "text/UrlText.h"
 
 namespace vormla {
@@ -28,9 +28,7 @@ constexpr int kValueLineLimit = 30;
 
 const std::string& FullWidthBlank() { return SjisLiteral<"　">(); }
 
-std::string CleanView(std::string_view line) {
-  return TrimBlanks(StripTags(Utf8ToSjis(TrimView(line))));
-}
+std::string CleanView(std::string_view line) { return TrimBlanks(StripTags(Utf8ToSjis(TrimView(line)))); }
 
 // A value that is nothing but a stray double quote left over from an attribute.
 void DropLoneQuote(std::string& text) {
@@ -216,10 +214,17 @@ std::string RetrievalJob::CleanLine(const std::string& line) { return CleanView(
 
 int RetrievalJob::FindLabelColumn(const std::string& label) {
   const std::string* const headings[] = {
-      &SjisLiteral<"消費者直送">(),   &SjisLiteral<"画像転載">(),   &SjisLiteral<"ネット販売">(),
-      &SjisLiteral<"ネットオークション">(), &SjisLiteral<"CSVダイレクト注文">(),
-      &SjisLiteral<"サイズ・容量">(), &SjisLiteral<"規格">(),       &SjisLiteral<"注意事項">(),
-      &SjisLiteral<"出荷条件">(),     &SjisLiteral<"良品返品">(),   &SjisLiteral<"注文について">(),
+      &SjisLiteral<"消費者直送">(),
+      &SjisLiteral<"画像転載">(),
+      &SjisLiteral<"ネット販売">(),
+      &SjisLiteral<"ネットオークション">(),
+      &SjisLiteral<"CSVダイレクト注文">(),
+      &SjisLiteral<"サイズ・容量">(),
+      &SjisLiteral<"規格">(),
+      &SjisLiteral<"注意事項">(),
+      &SjisLiteral<"出荷条件">(),
+      &SjisLiteral<"良品返品">(),
+      &SjisLiteral<"注文について">(),
       &SjisLiteral<"JANコード">(),
   };
   constexpr int kUseHeadings = 5;

@@ -10,13 +10,42 @@ namespace vormla {
 namespace {
 
 constexpr const char* kHeaderNames[kColumnCount] = {
-    "商品管理番号", "商品ID", "カテゴリー", "商品名", "商品紹介", "販売会社",
-    "ブランド名", "メーカ希望小売価格", "卸価格", "サイズ・容量", "規格", "注意事項",
-    "出荷条件", "良品返品", "注文について", "JANコード", "お支払い方法", "商品について",
-    "サプライヤースコア", "人気度", "注目度", "リピート度", "販売状況", "登録/更新日",
-    "販売会社ページURL", "商品画像URL1", "商品画像URL2", "商品画像URL3", "商品画像URL4",
-    "商品画像URL5", "商品画像URL6", "商品画像URL7", "商品画像URL8", "商品画像URL9",
-    "商品画像URL10", "詳細ページURL",
+    "商品管理番号",
+    "商品ID",
+    "カテゴリー",
+    "商品名",
+    "商品紹介",
+    "販売会社",
+    "ブランド名",
+    "メーカ希望小売価格",
+    "卸価格",
+    "サイズ・容量",
+    "規格",
+    "注意事項",
+    "出荷条件",
+    "良品返品",
+    "注文について",
+    "JANコード",
+    "お支払い方法",
+    "商品について",
+    "サプライヤースコア",
+    "人気度",
+    "注目度",
+    "リピート度",
+    "販売状況",
+    "登録/更新日",
+    "販売会社ページURL",
+    "商品画像URL1",
+    "商品画像URL2",
+    "商品画像URL3",
+    "商品画像URL4",
+    "商品画像URL5",
+    "商品画像URL6",
+    "商品画像URL7",
+    "商品画像URL8",
+    "商品画像URL9",
+    "商品画像URL10",
+    "詳細ページURL",
 };
 
 std::string BuildHeader() {
@@ -66,8 +95,8 @@ std::string FormatItemRow(const ItemRecord& record) {
 }
 
 std::string ItemProgressText(const std::string& statusText, int itemDone, int itemTotal) {
-  return SjisLiteral<"分類 : ">() + statusText + " - " + std::to_string(itemDone) + "/" +
-         std::to_string(itemTotal) + SjisLiteral<"件 取得中">();
+  return SjisLiteral<"分類 : ">() + statusText + " - " + std::to_string(itemDone) + "/" + std::to_string(itemTotal) +
+         SjisLiteral<"件 取得中">();
 }
 
 void RetrievalJob::WriteItemRow() {

@@ -15,16 +15,16 @@ enum class ResultEncoding { kSjis, kUtf8 };
 
 // Where a job writes its rows, and in which bytes.
 struct ResultTarget {
-  std::string Path;  // native (UTF-8) file-system path
+  std::string Path;                                 // native (UTF-8) file-system path
   ResultEncoding Encoding = ResultEncoding::kSjis;  // of the file only: texts stay Shift-JIS
 };
 
 // One node of the category tree's flat list (top-level node, then its children).
 struct CategoryNode {
-  std::string Caption;   // " " + CT_Name, Shift-JIS
-  std::string Code;      // the catalogue's code text, Shift-JIS, as stored
-  int Level = 0;         // 0 top-level, 1 child
-  int Parent = -1;       // index of the parent node, -1 for a top-level node
+  std::string Caption;  // " " + CT_Name, Shift-JIS
+  std::string Code;     // the catalogue's code text, Shift-JIS, as stored
+  int Level = 0;        // 0 top-level, 1 child
+  int Parent = -1;      // index of the parent node, -1 for a top-level node
 };
 
 // One item's 36 CSV fields; column n at index n - 1.

@@ -85,7 +85,7 @@ class PageView {
   size_t NextStart(size_t start) const { return AfterBreak(LineEnd(start)); }
 
   const std::string_view bytes_;
-  size_t size_ = 0;   // bytes before the first zero byte
+  size_t size_ = 0;  // bytes before the first zero byte
   size_t count_ = 0;
   std::vector<std::uint32_t> marks_;  // start of line k * kStride
   mutable size_t cursorLine_ = 0;

@@ -13,8 +13,8 @@ bool HasControlByte(const std::string& name) {
 }
 
 bool IsSafeFolderName(const std::string& name) {
-  return !name.empty() && name != "." && name != ".." &&
-         name.find_first_of("/\\") == std::string::npos && !HasControlByte(name);
+  return !name.empty() && name != "." && name != ".." && name.find_first_of("/\\") == std::string::npos &&
+         !HasControlByte(name);
 }
 
 bool IsSafeFileName(const std::string& name) {

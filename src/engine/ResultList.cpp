@@ -7,9 +7,9 @@
 #include <string_view>
 
 #include "engine/PageView.h"
-#include "text/SjisLiteral.h"
 #include "engine/ResultColumns.h"
 #include "engine/RetrievalJob.h"
+#include "text/SjisLiteral.h"
 
 namespace vormla {
 
@@ -62,7 +62,8 @@ int HitCountOf(std::string paragraph) {
 int ReadHitCount(const RetrievalJob& job, const PageView& page) {
   for (size_t n = 0; n < page.Count(); ++n) {
     const std::string_view raw = page[n];
-    if (StartsWith(TrimView(raw), "<p ") && Contains(raw, "paginationTxt")) return HitCountOf(Utf8ToSjis(TrimView(raw)));
+    if (StartsWith(TrimView(raw), "<p ") && Contains(raw, "paginationTxt"))
+      return HitCountOf(Utf8ToSjis(TrimView(raw)));
     if (job.Terminated()) break;
   }
   return 0;

@@ -32,7 +32,9 @@ RetrievalJob::~RetrievalJob() {
   Join();
 }
 
-void RetrievalJob::Start() { thread_ = std::thread([this] { Execute(); }); }
+void RetrievalJob::Start() {
+  thread_ = std::thread([this] { Execute(); });
+}
 
 void RetrievalJob::Join() {
   if (thread_.joinable() && thread_.get_id() != std::this_thread::get_id()) thread_.join();

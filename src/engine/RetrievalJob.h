@@ -34,8 +34,8 @@ class RetrievalJob {
  public:
   // siteRoot is the marketplace's base address. Every page the job fetches stays
   // in its own memory: two jobs never see each other's pages.
-  RetrievalJob(SearchConditions conditions, std::vector<CategoryNode> nodes, ResultTarget target,
-               JobObserver& observer, WebAccess& web, std::string siteRoot);
+  RetrievalJob(SearchConditions conditions, std::vector<CategoryNode> nodes, ResultTarget target, JobObserver& observer,
+               WebAccess& web, std::string siteRoot);
   virtual ~RetrievalJob();
   RetrievalJob(const RetrievalJob&) = delete;
   RetrievalJob& operator=(const RetrievalJob&) = delete;

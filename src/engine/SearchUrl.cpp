@@ -59,12 +59,23 @@ std::string RetrievalJob::BuildSearchUrl(int categoryIndex) {
   if (Conditions.DiscountedOnly) tail += "&disc_flg=Y";
 
   switch (Conditions.Sort) {
-    case 0: tail += "&sort=score&sort_operate_flg=Y"; break;
-    case 1: tail += "&sort=sales&sort_operate_flg=Y"; break;
-    case 2: tail += "&sort=new&sort_operate_flg=Y"; break;
-    case 3: tail += "&sort=PD&sort_operate_flg=Y"; break;
-    case 4: tail += "&sort=PA&sort_operate_flg=Y"; break;
-    default: break;
+    case 0:
+      tail += "&sort=score&sort_operate_flg=Y";
+      break;
+    case 1:
+      tail += "&sort=sales&sort_operate_flg=Y";
+      break;
+    case 2:
+      tail += "&sort=new&sort_operate_flg=Y";
+      break;
+    case 3:
+      tail += "&sort=PD&sort_operate_flg=Y";
+      break;
+    case 4:
+      tail += "&sort=PA&sort_operate_flg=Y";
+      break;
+    default:
+      break;
   }
   return base + tail;
 }

@@ -98,9 +98,15 @@ std::string RetrievalJob::LoginFormBody(const std::string& token) const {
   body += token;
   body += kLoginKey;
   // The built-in values go in as they are; the member's own are form-encoded.
-  if (own) AppendFormEncoded(loginId, body); else body += loginId;
+  if (own)
+    AppendFormEncoded(loginId, body);
+  else
+    body += loginId;
   body += kPasswordKey;
-  if (own) AppendFormEncoded(password, body); else body += password;
+  if (own)
+    AppendFormEncoded(password, body);
+  else
+    body += password;
   body += kRefererKey;
   body += SiteRoot;
   body += '/';

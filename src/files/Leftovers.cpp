@@ -12,7 +12,8 @@ namespace {
 
 // Whether fd still is the file called name in the folder.
 bool StillThere(int fd, int folderFd, const char* name) {
-  struct stat open {}, named {};
+  struct stat open {
+  }, named{};
   return ::fstat(fd, &open) == 0 && ::fstatat(folderFd, name, &named, AT_SYMLINK_NOFOLLOW) == 0 &&
          open.st_dev == named.st_dev && open.st_ino == named.st_ino;
 }

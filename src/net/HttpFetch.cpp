@@ -16,9 +16,9 @@
 #include <string_view>
 #include <utility>
 
-#include "net/CurlSession.h"
 #include "files/Leftovers.h"
 #include "files/WholeFile.h"
+#include "net/CurlSession.h"
 #include "net/SiteConfig.h"
 #include "text/UrlText.h"
 
@@ -29,8 +29,8 @@ namespace {
 constexpr char kGetAgent[] = "Mozilla/5.0 (Windows NT 6.3; Trident/7.0; rv:11.0) like Gecko";
 constexpr char kPostAgent[] = "Mozilla/5.0 (compatible; MSIE 10.0; Windows NT 6.2; ARM; Trident/6.0)";
 
-constexpr curl_off_t kPageLimit = 16 << 20;    // a page body is cut here
-constexpr curl_off_t kPictureLimit = 64 << 20; // a larger picture is dropped
+constexpr curl_off_t kPageLimit = 16 << 20;     // a page body is cut here
+constexpr curl_off_t kPictureLimit = 64 << 20;  // a larger picture is dropped
 // A request that has been sent and then receives nothing for this long is given up.
 constexpr auto kNoDataLimit = std::chrono::seconds(30);
 constexpr int kCancelPollMs = 100;

@@ -18,28 +18,28 @@ namespace vormla {
 
 // Why a fetch got no usable answer, in the terms a person can act on.
 enum class FetchFailure {
-  kNone,           // the final answer arrived whole (its status may still be an error)
-  kNotHttps,       // the URL, or a redirect, leads to another scheme than https
-  kCertificate,    // the server's certificate is not trusted
-  kTls,            // the secure connection could not be set up otherwise
-  kHostNotFound,   // the host name could not be resolved
-  kRefused,        // nothing listens at the address
-  kUnreachable,    // no connection for another reason
-  kTimedOut,       // connect time-out, nothing for 30 s, under 1 KB/s for 60 s, or not whole in 120 s
-  kDropped,        // the connection closed before the answer was complete
-  kRedirectLoop,   // too many redirects
-  kBadAnswer,      // the server's answer was not readable HTTP
-  kCancelled,      // the cancel flag stopped it
-  kLocal,          // a failure on this side (memory, the target file)
+  kNone,          // the final answer arrived whole (its status may still be an error)
+  kNotHttps,      // the URL, or a redirect, leads to another scheme than https
+  kCertificate,   // the server's certificate is not trusted
+  kTls,           // the secure connection could not be set up otherwise
+  kHostNotFound,  // the host name could not be resolved
+  kRefused,       // nothing listens at the address
+  kUnreachable,   // no connection for another reason
+  kTimedOut,      // connect time-out, nothing for 30 s, under 1 KB/s for 60 s, or not whole in 120 s
+  kDropped,       // the connection closed before the answer was complete
+  kRedirectLoop,  // too many redirects
+  kBadAnswer,     // the server's answer was not readable HTTP
+  kCancelled,     // the cancel flag stopped it
+  kLocal,         // a failure on this side (memory, the target file)
   kOther,
 };
 
 struct FetchResult {
-  bool answered = false;   // the final response arrived whole (a page cut at 16 MiB counts)
-  long status = 0;         // status of the final response, 0 when none
-  bool saved = false;      // picture download: the picture now stands at the target
+  bool answered = false;                       // the final response arrived whole (a page cut at 16 MiB counts)
+  long status = 0;                             // status of the final response, 0 when none
+  bool saved = false;                          // picture download: the picture now stands at the target
   FetchFailure failure = FetchFailure::kNone;  // why the transfer did not end well
-  std::string detail;      // libcurl's words for that failure, when it had any
+  std::string detail;                          // libcurl's words for that failure, when it had any
 };
 
 // GET of an absolute https URL into page, never through a proxy. The page starts

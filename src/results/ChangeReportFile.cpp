@@ -51,7 +51,8 @@ ChangeReportContents ReadChangeReport(const std::string& path) {
   while (!rest.empty()) {
     ++line;
     const size_t lf = rest.find('\n');
-    if (lf == std::string_view::npos) throw ResultCsvError(path, line, "最後の行が途中で切れています (行末の改行がありません)");
+    if (lf == std::string_view::npos)
+      throw ResultCsvError(path, line, "最後の行が途中で切れています (行末の改行がありません)");
     std::string_view text = rest.substr(0, lf);
     rest.remove_prefix(lf + 1);
     if (!text.empty() && text.back() == '\r') text.remove_suffix(1);
@@ -69,7 +70,8 @@ ChangeReportContents ReadChangeReport(const std::string& path) {
       const std::string& field = fields[static_cast<size_t>(c)];
       row.Fields[static_cast<size_t>(c)] = utf8 ? field : SjisToUtf8(field);
     }
-    if (!KindOf(row.Fields[0], row.Kind)) throw ResultCsvError(path, line, "変化の種類「" + row.Fields[0] + "」がわかりません");
+    if (!KindOf(row.Fields[0], row.Kind))
+      throw ResultCsvError(path, line, "変化の種類「" + row.Fields[0] + "」がわかりません");
     ++report.Counts.ByKind[static_cast<size_t>(row.Kind)];
     report.Rows.push_back(std::move(row));
   }

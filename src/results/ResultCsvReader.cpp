@@ -132,8 +132,10 @@ ResultCsvReader::ResultCsvReader(std::string path) : path_(std::move(path)) {
   std::vector<std::string> names;
   if (!SplitCsvLine(header, names) || names != HeaderNames(encoding_)) {
     Fail(encoding_ == ResultEncoding::kUtf8
-             ? "見出しの行が結果ファイルのものと違います (UTF-8 のファイルとして読みました)。このプログラムの結果ファイルではありません"
-             : "見出しの行が結果ファイルのものと違います (Shift-JIS のファイルとして読みました)。このプログラムの結果ファイルではありません");
+             ? "見出しの行が結果ファイルのものと違います (UTF-8 "
+               "のファイルとして読みました)。このプログラムの結果ファイルではありません"
+             : "見出しの行が結果ファイルのものと違います (Shift-JIS "
+               "のファイルとして読みました)。このプログラムの結果ファイルではありません");
   }
 }
 
@@ -167,8 +169,8 @@ bool ResultCsvReader::ReadLine(std::string_view& line) {
     const char* from = buffer_.data() + searched;
     // NOLINTNEXTLINE(bugprone-not-null-terminated-result): bytes up to the buffer's end, no terminator
     const void* hit = std::memchr(from, '\n', buffer_.size() - searched);
-    const size_t scanned = hit != nullptr ? static_cast<size_t>(static_cast<const char*>(hit) - from)
-                                          : buffer_.size() - searched;
+    const size_t scanned =
+        hit != nullptr ? static_cast<size_t>(static_cast<const char*>(hit) - from) : buffer_.size() - searched;
     if (std::memchr(from, '\0', scanned) != nullptr) {
       ++line_;
       Fail("NUL バイトがあります。このプログラムの結果ファイルではありません");

@@ -56,9 +56,9 @@ class ResultItems {
 
   struct Item {
     std::string Url;
-    std::string Shown;                 // number, name, wholesale, retail, stock, back to back
+    std::string Shown;                    // number, name, wholesale, retail, stock, back to back
     std::array<std::uint32_t, 5> Ends{};  // where each of them ends in Shown
-    std::uint64_t Others = 0;          // hash of every column not shown
+    std::uint64_t Others = 0;             // hash of every column not shown
     std::string_view Value(int k) const;
   };
   enum Shown { kNumber, kName, kWholesale, kRetail, kStock };

@@ -3,8 +3,8 @@
 #include <algorithm>
 #include <stdexcept>
 
-#include "results/ResultCsvReader.h"
 #include "engine/RetrievalJob.h"
+#include "results/ResultCsvReader.h"
 #include "text/TextOps.h"
 
 namespace vormla::results {

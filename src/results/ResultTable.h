@@ -47,7 +47,7 @@ class ResultTable {
 const std::vector<std::string>& ResultHeaderNames();
 
 struct BlockSizes {
-  size_t First = 256;   // small, so that the first screen comes at once
+  size_t First = 256;  // small, so that the first screen comes at once
   size_t Later = 4096;
 };
 

@@ -11,11 +11,11 @@
 #include <fstream>
 #include <sstream>
 
-#include "settings/AppPaths.h"
-#include "settings/Settings.h"
 #include "files/Folders.h"
 #include "files/WholeFile.h"
 #include "run/WatchFolder.h"
+#include "settings/AppPaths.h"
+#include "settings/Settings.h"
 
 namespace vormla::results {
 

@@ -16,7 +16,7 @@ struct WatchEntry {
   std::string Settings;  // its settings file
   std::string Folder;    // its results
   size_t Results = 0;
-  std::string Newest;    // stamp of the newest result, "" when none
+  std::string Newest;  // stamp of the newest result, "" when none
 };
 
 // Every watch, by name.

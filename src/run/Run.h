@@ -11,11 +11,11 @@
 
 #include "catalogue/CategoryDatabase.h"
 #include "conditions/SearchConditions.h"
-#include "settings/AccountFile.h"
 #include "engine/JobTypes.h"
 #include "engine/WebAccess.h"
 #include "run/PendingResult.h"
 #include "run/RunReport.h"
+#include "settings/AccountFile.h"
 
 namespace vormla {
 

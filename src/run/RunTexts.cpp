@@ -15,14 +15,13 @@ namespace {
 constexpr const char* kCompleteText = "商品情報の取得が完了しました。";
 constexpr const char* kOpenQuestion = "保存したファイルを開きますか？";
 constexpr const char* kNothingFoundText = "該当する商品情報は見つかりませんでした。";
-constexpr const char* kUnreachableText = "サイトへのアクセスができませんでした。\nしばらく時間を置いてから再度実行してください。";
+constexpr const char* kUnreachableText =
+    "サイトへのアクセスができませんでした。\nしばらく時間を置いてから再度実行してください。";
 constexpr const char* kFileErrorText = "結果ファイルに書き込めませんでした。";
 constexpr const char* kInUseText = "選択されたファイルが他のアプリケーションで使用中の為\n開くことができませんでした。";
 constexpr const char* kPictureFolderMissingText = "指定された商品画像保存フォルダが見つかりません。";
 
-std::string RowsText(const RunReport& report) {
-  return report.Target + " (" + std::to_string(report.RowsKept) + "件)";
-}
+std::string RowsText(const RunReport& report) { return report.Target + " (" + std::to_string(report.RowsKept) + "件)"; }
 
 // The sign-in warning belongs to the runs whose rows it casts doubt on.
 bool WarnsAboutSignIn(RunOutcome outcome) {
@@ -33,8 +32,8 @@ bool WarnsAboutSignIn(RunOutcome outcome) {
 std::string SignInTroubleText(const RunReport& report) {
   const SignInReport& signIn = report.SignIn;
   if (signIn.State == SignInState::kDoubtful) {
-    return "サインインできていないようです: 書き込んだ " + std::to_string(report.RowsKept) +
-           " 行すべての卸価格が「" + SjisToUtf8(NoWholesalePriceText()) + "」です。";
+    return "サインインできていないようです: 書き込んだ " + std::to_string(report.RowsKept) + " 行すべての卸価格が「" +
+           SjisToUtf8(NoWholesalePriceText()) + "」です。";
   }
   switch (signIn.Trouble) {
     case SignInTrouble::kLoginPageNotRead:
@@ -45,8 +44,8 @@ std::string SignInTroubleText(const RunReport& report) {
       return "サインインできませんでした: ログインフォームの送信に応答がありませんでした (" + FetchWords(signIn.Fetch) +
              ")。";
     case SignInTrouble::kFormRefused:
-      return "サインインできませんでした: ログインフォームの送信に HTTP ステータス " + std::to_string(signIn.Fetch.status) +
-             " が返されました。";
+      return "サインインできませんでした: ログインフォームの送信に HTTP ステータス " +
+             std::to_string(signIn.Fetch.status) + " が返されました。";
     case SignInTrouble::kNone:
       break;
   }
@@ -63,8 +62,8 @@ std::string PictureCause(const PictureFailure& failure) {
     case PictureTrouble::kUnsafeFileName:
       return "画像のファイル名「" + failure.Name + "」は使えません";
     case PictureTrouble::kNotWritten:
-      return failure.Name + " を書き込めません: " +
-             (failure.Error != 0 ? FileErrorWords(failure.Error) : FetchWords(failure.Fetch));
+      return failure.Name +
+             " を書き込めません: " + (failure.Error != 0 ? FileErrorWords(failure.Error) : FetchWords(failure.Fetch));
     case PictureTrouble::kNotDownloaded:
       return failure.Name + " を取得できません: " + FetchWords(failure.Fetch);
     case PictureTrouble::kLink:
@@ -155,7 +154,8 @@ std::string StartRefusalText(const StartCheck& check, Face face) {
   const bool window = face == Face::kWindow;
   switch (check.Refusal) {
     case StartRefusal::kPictureFolderMissing:
-      return window ? std::string(kPictureFolderMissingText) : std::string(kPictureFolderMissingText) + "\n" + check.Path;
+      return window ? std::string(kPictureFolderMissingText)
+                    : std::string(kPictureFolderMissingText) + "\n" + check.Path;
     case StartRefusal::kPictureFolderUnwritable:
       return "商品画像保存フォルダ " + check.Path + " に画像を保存できません (" + FileErrorWords(check.Error) +
              ")。別のフォルダを指定するか、このフォルダに書き込めるようにしてください。";
@@ -167,7 +167,8 @@ std::string StartRefusalText(const StartCheck& check, Face face) {
              "/result.csv)。";
     case StartRefusal::kOutputNotRegular:
       if (window) return kInUseText;
-      return "--output の " + check.Path + " はファイルではありません (デバイスなど)。結果を書くファイルの名前を指定してください。";
+      return "--output の " + check.Path +
+             " はファイルではありません (デバイスなど)。結果を書くファイルの名前を指定してください。";
     case StartRefusal::kOutputFolderMissing:
       if (window) return ResultFileErrorText(check.Target);
       return "結果ファイルの保存先フォルダ " + check.Path +
@@ -207,12 +208,14 @@ std::string CauseText(const RunReport& report) {
 
 std::string SignInWarning(const RunReport& report) {
   const SignInState state = report.SignIn.State;
-  if ((state != SignInState::kFailed && state != SignInState::kDoubtful) || !WarnsAboutSignIn(report.Outcome)) return {};
+  if ((state != SignInState::kFailed && state != SignInState::kDoubtful) || !WarnsAboutSignIn(report.Outcome))
+    return {};
   const std::string check =
-      report.OwnAccount
-          ? "アカウントファイル " + report.AccountPath + " のログインIDとパスワードを確かめてください (vormla-cli account show で表示できます)。"
-          : "アカウントファイル " + report.AccountPath +
-                " がないため組み込みのアカウントを使いました。自分のアカウントは vormla-cli account set で設定し、vormla-cli account show で確かめられます。";
+      report.OwnAccount ? "アカウントファイル " + report.AccountPath +
+                              " のログインIDとパスワードを確かめてください (vormla-cli account show で表示できます)。"
+                        : "アカウントファイル " + report.AccountPath +
+                              " がないため組み込みのアカウントを使いました。自分のアカウントは vormla-cli account set "
+                              "で設定し、vormla-cli account show で確かめられます。";
   return SignInTroubleText(report) + "卸価格は会員にしか表示されません。" + check;
 }
 

@@ -59,7 +59,8 @@ bool IsWatchFileName(const std::string& name) {
 }
 
 bool IsWatchName(const std::string& name) {
-  const bool control = std::any_of(name.begin(), name.end(), [](char c) { return static_cast<unsigned char>(c) < 0x20; });
+  const bool control =
+      std::any_of(name.begin(), name.end(), [](char c) { return static_cast<unsigned char>(c) < 0x20; });
   return !name.empty() && name != "." && name != ".." && name.find('/') == std::string::npos && !control;
 }
 

@@ -11,8 +11,8 @@
 #include <cstdio>
 #include <cstring>
 
-#include "settings/AppPaths.h"
 #include "files/WholeFile.h"
+#include "settings/AppPaths.h"
 #include "text/KeywordText.h"
 
 namespace vormla {
@@ -100,8 +100,8 @@ AccountReading ReadAccountFile(const std::string& path) {
   } else if (st.st_uid != ::geteuid()) {
     problem = Named(path) + " はほかのユーザーのファイルなので使いません。自分のファイルとして" + kRemedy;
   } else if ((st.st_mode & 077) != 0) {
-    problem = Named(path) + " はほかのユーザーにも権限がある (" + Octal(st.st_mode) +
-              ") ため使いません。chmod 600 " + path + " で自分だけが読み書きできるようにしてください。";
+    problem = Named(path) + " はほかのユーザーにも権限がある (" + Octal(st.st_mode) + ") ため使いません。chmod 600 " +
+              path + " で自分だけが読み書きできるようにしてください。";
   }
   if (!problem.empty()) {
     ::close(fd);

@@ -100,8 +100,7 @@ std::string RuntimeFolder() {
   if (::mkdir(folder.c_str(), 0700) != 0 && errno != EEXIST) return {};
   // Someone else's folder, or a link to one, is never used.
   struct stat st {};
-  if (::lstat(folder.c_str(), &st) != 0 || !S_ISDIR(st.st_mode) || st.st_uid != ::getuid() ||
-      (st.st_mode & 077) != 0) {
+  if (::lstat(folder.c_str(), &st) != 0 || !S_ISDIR(st.st_mode) || st.st_uid != ::getuid() || (st.st_mode & 077) != 0) {
     return {};
   }
   return folder;

@@ -131,8 +131,7 @@ struct SectionRange {
   size_t end;
 };
 
-std::optional<SectionRange> FindSection(const std::vector<std::string>& lines, std::string_view section,
-                                        bool sjis) {
+std::optional<SectionRange> FindSection(const std::vector<std::string>& lines, std::string_view section, bool sjis) {
   for (size_t i = 0; i < lines.size(); ++i) {
     const auto name = SectionName(lines[i]);
     if (!name || !SameName(*name, Trim(section), sjis)) continue;
@@ -224,8 +223,7 @@ ProfileFile::ProfileFile(std::string path) : path_(std::move(path)) {
   lines_ = SplitLines(text);
 }
 
-std::string ProfileFile::ReadString(std::string_view section, std::string_view key,
-                                     std::string_view fallback) const {
+std::string ProfileFile::ReadString(std::string_view section, std::string_view key, std::string_view fallback) const {
   const auto found = FindValue(lines_, section, key, sjis_);
   if (!found) return std::string(CutValue(fallback, kProfileValueMax, false));
   std::string_view value = *found;

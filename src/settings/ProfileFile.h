@@ -62,8 +62,7 @@ class ProfileFile {
 
   // The value of key in section, or fallback when the file, section or key is
   // missing. Cut to kProfileValueMax bytes.
-  std::string ReadString(std::string_view section, std::string_view key,
-                         std::string_view fallback) const;
+  std::string ReadString(std::string_view section, std::string_view key, std::string_view fallback) const;
   int ReadInteger(std::string_view section, std::string_view key, int fallback) const;
   // An integer read with default 0 or 1; any non-zero value is true.
   bool ReadBool(std::string_view section, std::string_view key, bool fallback) const;

@@ -17,10 +17,18 @@ Answer QtServices::ShowMessage(QWidget* owner, const Message& message) {
   box.setWindowTitle(message.Caption);
   box.setText(message.Text);
   switch (message.Symbol) {
-    case Message::Icon::Information: box.setIcon(QMessageBox::Information); break;
-    case Message::Icon::Question: box.setIcon(QMessageBox::Question); break;
-    case Message::Icon::Warning: box.setIcon(QMessageBox::Warning); break;
-    case Message::Icon::Critical: box.setIcon(QMessageBox::Critical); break;
+    case Message::Icon::Information:
+      box.setIcon(QMessageBox::Information);
+      break;
+    case Message::Icon::Question:
+      box.setIcon(QMessageBox::Question);
+      break;
+    case Message::Icon::Warning:
+      box.setIcon(QMessageBox::Warning);
+      break;
+    case Message::Icon::Critical:
+      box.setIcon(QMessageBox::Critical);
+      break;
   }
   if (message.Kind == Message::Buttons::YesNo) {
     box.setStandardButtons(QMessageBox::Yes | QMessageBox::No);
@@ -41,7 +49,7 @@ QString QtServices::ChooseFolder(QWidget* owner, const QString& title, const QSt
 }
 
 QString QtServices::ChooseSaveFile(QWidget* owner, const QString& title, const QString& filter,
-                                    const QString& defaultSuffix, const QString& proposedPath) {
+                                   const QString& defaultSuffix, const QString& proposedPath) {
   // A path given as the folder opens the dialog in its folder with its name selected.
   QFileDialog dialog(owner, title, proposedPath, filter);
   dialog.setAcceptMode(QFileDialog::AcceptSave);
@@ -56,9 +64,7 @@ void QtServices::Beep() { QApplication::beep(); }
 
 void QtServices::Alert(QWidget* window) { QApplication::alert(window, 0); }
 
-bool QtServices::OpenFile(const QString& path) {
-  return QDesktopServices::openUrl(QUrl::fromLocalFile(path));
-}
+bool QtServices::OpenFile(const QString& path) { return QDesktopServices::openUrl(QUrl::fromLocalFile(path)); }
 
 void QtServices::SetBusyCursor() { QGuiApplication::setOverrideCursor(Qt::BusyCursor); }
 
@@ -72,9 +78,7 @@ bool QtServices::SetTaskbarProgressValue(std::int64_t current, std::int64_t maxi
   return vormla::SetTaskbarProgressValue(current, maximum);
 }
 
-bool QtServices::SetTaskbarProgressState(TaskBarProgressState state) {
-  return vormla::SetTaskbarProgressState(state);
-}
+bool QtServices::SetTaskbarProgressState(TaskBarProgressState state) { return vormla::SetTaskbarProgressState(state); }
 
 void QtServices::TerminateApplication() { QCoreApplication::exit(0); }
 

@@ -20,7 +20,7 @@ namespace vormla {
 struct Message {
   enum class Buttons { Ok, YesNo };
   enum class Icon { Information, Question, Warning, Critical };
-  QString Text;     // lines separated by "\n"
+  QString Text;  // lines separated by "\n"
   QString Caption;
   Buttons Kind = Buttons::Ok;
   Icon Symbol = Icon::Information;
@@ -63,8 +63,8 @@ class QtServices : public AppServices {
  public:
   Answer ShowMessage(QWidget* owner, const Message& message) override;
   QString ChooseFolder(QWidget* owner, const QString& title, const QString& startFolder) override;
-  QString ChooseSaveFile(QWidget* owner, const QString& title, const QString& filter,
-                         const QString& defaultSuffix, const QString& proposedPath) override;
+  QString ChooseSaveFile(QWidget* owner, const QString& title, const QString& filter, const QString& defaultSuffix,
+                         const QString& proposedPath) override;
   void Beep() override;
   void Alert(QWidget* window) override;
   bool OpenFile(const QString& path) override;

@@ -16,8 +16,7 @@ void RegisterFontSubstitutions() {
 
 void LoadJapaneseTranslation(QApplication& app) {
   auto* translator = new QTranslator(&app);
-  if (translator->load(QStringLiteral("qtbase_ja"),
-                       QLibraryInfo::path(QLibraryInfo::TranslationsPath))) {
+  if (translator->load(QStringLiteral("qtbase_ja"), QLibraryInfo::path(QLibraryInfo::TranslationsPath))) {
     QApplication::installTranslator(translator);
   } else {
     delete translator;

@@ -16,9 +16,8 @@ std::atomic<bool> taskbarReady{false};
 double lastProgress = 0.0;
 
 bool SendUpdate(double progress, bool visible) {
-  QDBusMessage signal = QDBusMessage::createSignal(QString::fromLatin1(kLauncherEntryPath),
-                                                   QString::fromLatin1(kLauncherEntryInterface),
-                                                   QStringLiteral("Update"));
+  QDBusMessage signal = QDBusMessage::createSignal(
+      QString::fromLatin1(kLauncherEntryPath), QString::fromLatin1(kLauncherEntryInterface), QStringLiteral("Update"));
   QVariantMap properties;
   properties.insert(QStringLiteral("progress"), progress);
   properties.insert(QStringLiteral("progress-visible"), visible);
@@ -37,11 +36,14 @@ bool InitializeTaskbarAPI() {
 bool SetTaskbarProgressState(TaskBarProgressState state) {
   if (!taskbarReady) return false;
   switch (state) {
-    case tbpsIndeterminate: return SendUpdate(0.0, true);
+    case tbpsIndeterminate:
+      return SendUpdate(0.0, true);
     case tbpsNormal:
     case tbpsError:
-    case tbpsPaused: return SendUpdate(lastProgress, true);
-    case tbpsNone: break;
+    case tbpsPaused:
+      return SendUpdate(lastProgress, true);
+    case tbpsNone:
+      break;
   }
   lastProgress = 0.0;
   return SendUpdate(0.0, false);

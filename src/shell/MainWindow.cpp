@@ -13,10 +13,10 @@
 #include <QToolButton>
 #include <QTreeWidget>
 
-#include "shell/DigitsEdit.h"
 #include "run/Run.h"
-#include "shell/RunObserver.h"
+#include "shell/DigitsEdit.h"
 #include "shell/KeywordValidator.h"
+#include "shell/RunObserver.h"
 
 namespace vormla {
 
@@ -29,9 +29,8 @@ constexpr int kWordLimitBytes = 40;
 
 MainWindow::MainWindow(AppServices& services, std::string dbPath, std::string iniPath, std::string accountPath,
                        QWidget* parent)
-    : QWidget(parent, Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
-                          Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint |
-                          Qt::MSWindowsFixedSizeDialogHint),
+    : QWidget(parent, Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
+                          Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint),
       services_(services),
       iniPath_(std::move(iniPath)),
       accountPath_(std::move(accountPath)),
@@ -174,8 +173,8 @@ void MainWindow::SetStatusText(const QString& text) {
 
 void MainWindow::SetFolderEditable(bool editable) {
   QPalette palette = txtDirPath->palette();
-  palette.setColor(QPalette::Base, editable ? QWidget::palette().color(QPalette::Base)
-                                            : QWidget::palette().color(QPalette::Button));
+  palette.setColor(QPalette::Base,
+                   editable ? QWidget::palette().color(QPalette::Base) : QWidget::palette().color(QPalette::Button));
   txtDirPath->setPalette(palette);
   txtDirPath->setReadOnly(!editable);
 }
@@ -221,8 +220,7 @@ void MainWindow::btnClearClick() {
 void MainWindow::txtWordDblClick() { txtWord->selectAll(); }
 
 void MainWindow::btnDirPathClick() {
-  const QString chosen =
-      services_.ChooseFolder(this, QStringLiteral("フォルダを指定して下さい。"), lastPictureFolder_);
+  const QString chosen = services_.ChooseFolder(this, QStringLiteral("フォルダを指定して下さい。"), lastPictureFolder_);
   if (chosen.isEmpty()) return;
   lastPictureFolder_ = chosen;
   txtDirPath->setText(chosen.endsWith(QLatin1Char('/')) ? chosen : chosen + QLatin1Char('/'));
@@ -272,8 +270,8 @@ void MainWindow::RebuildTreeWidget() {
   items_.reserve(static_cast<size_t>(tree_.Count()));
   for (int i = 0; i < tree_.Count(); ++i) {
     const CatalogueNode& node = tree_.Node(i);
-    QTreeWidgetItem* item = node.Parent < 0 ? new QTreeWidgetItem(TreeView)
-                                            : new QTreeWidgetItem(items_[static_cast<size_t>(node.Parent)]);
+    QTreeWidgetItem* item =
+        node.Parent < 0 ? new QTreeWidgetItem(TreeView) : new QTreeWidgetItem(items_[static_cast<size_t>(node.Parent)]);
     // Checkable but never tristate: a parent's mark follows our own rules.
     item->setFlags(Qt::ItemIsEnabled | Qt::ItemIsSelectable | Qt::ItemIsUserCheckable);
     item->setText(0, QString::fromStdString(node.CaptionUtf8));

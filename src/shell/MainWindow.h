@@ -21,9 +21,9 @@
 #include "catalogue/CategoryDatabase.h"
 #include "catalogue/CategoryTree.h"
 #include "conditions/SearchConditions.h"
-#include "settings/Settings.h"
 #include "engine/JobTypes.h"
 #include "run/RunReport.h"
+#include "settings/Settings.h"
 #include "shell/AppServices.h"
 
 class QCheckBox;

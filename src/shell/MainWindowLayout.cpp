@@ -103,19 +103,19 @@ void PrepareKind(QWidget*) {}
 
 // One control of the layout; the type of the member it is kept in is its kind.
 struct MainWindow::ControlSpec {
-  using Member = std::variant<QLabel* MainWindow::*, QLineEdit* MainWindow::*, DigitsEdit* MainWindow::*,
-                              QPushButton* MainWindow::*, QCheckBox* MainWindow::*, QComboBox* MainWindow::*,
-                              QGroupBox* MainWindow::*, QTreeWidget* MainWindow::*, QToolButton* MainWindow::*,
-                              QProgressBar* MainWindow::*>;
+  using Member = std::variant<QLabel * MainWindow::*, QLineEdit * MainWindow::*, DigitsEdit * MainWindow::*,
+                              QPushButton * MainWindow::*, QCheckBox * MainWindow::*, QComboBox * MainWindow::*,
+                              QGroupBox * MainWindow::*, QTreeWidget * MainWindow::*, QToolButton * MainWindow::*,
+                              QProgressBar * MainWindow::*>;
   Member member;
-  const char* name;     // its object name
+  const char* name;  // its object name
   Host host;
   const char* caption;  // UTF-8
   QRect bounds;         // width 0: a label sized by its text, placed by its left and top
   Face face;
-  int tag;              // the Tag property, 0 for none
+  int tag;  // the Tag property, 0 for none
   bool enabled;
-  int tab;              // its place in the tab order, 0 for none
+  int tab;  // its place in the tab order, 0 for none
 };
 
 QString ApplicationTitle() { return QStringLiteral("VORMLA商品情報取得ソフト"); }

@@ -22,15 +22,15 @@
 #include <thread>
 #include <utility>
 
-#include "settings/AccountFile.h"
-#include "shell/DigitsEdit.h"
 #include "engine/WebAccess.h"
+#include "net/SiteConfig.h"
 #include "run/Run.h"
 #include "run/RunTexts.h"
 #include "run/StartRules.h"
+#include "settings/AccountFile.h"
+#include "shell/DigitsEdit.h"
 #include "shell/MainWindow.h"
 #include "shell/RunObserver.h"
-#include "net/SiteConfig.h"
 
 namespace vormla {
 
@@ -196,10 +196,9 @@ void MainWindow::SetRunningMode() {
   btnClear->setEnabled(false);
   btnCancel->setEnabled(true);
   for (QWidget* control : std::initializer_list<QWidget*>{
-           btnDirPath, lblWord,   lblWsprice, lblSrprice, lblSort,    lblSell,   lblBar1,
-           lblBar2,    lblCtgr,   lblImgDir,  txtWord,    txtPrice1,  txtPrice2, txtPrice3,
-           txtPrice4,  txtDirPath, cmbSort,   cmbCtgr,    chkSell1,   chkSell2,  chkItem,
-           chkImgSave, TreeView,  spbCollapse, spbExpand}) {
+           btnDirPath, lblWord,  lblWsprice, lblSrprice, lblSort,   lblSell,     lblBar1,    lblBar2, lblCtgr,
+           lblImgDir,  txtWord,  txtPrice1,  txtPrice2,  txtPrice3, txtPrice4,   txtDirPath, cmbSort, cmbCtgr,
+           chkSell1,   chkSell2, chkItem,    chkImgSave, TreeView,  spbCollapse, spbExpand}) {
     control->setEnabled(false);
   }
 }
@@ -209,9 +208,9 @@ void MainWindow::SetIdleMode() {
   btnClear->setEnabled(true);
   btnCancel->setEnabled(false);
   for (QWidget* control : std::initializer_list<QWidget*>{
-           lblWord,   lblWsprice, lblSrprice, lblSort,  lblSell,  lblBar1,  lblBar2, lblCtgr,
-           txtWord,   txtPrice1,  txtPrice2,  txtPrice3, txtPrice4, txtDirPath, cmbSort, cmbCtgr,
-           chkSell1,  chkSell2,   chkItem,    chkImgSave, TreeView, spbCollapse, spbExpand}) {
+           lblWord,  lblWsprice, lblSrprice, lblSort,    lblSell,   lblBar1,     lblBar2,  lblCtgr,
+           txtWord,  txtPrice1,  txtPrice2,  txtPrice3,  txtPrice4, txtDirPath,  cmbSort,  cmbCtgr,
+           chkSell1, chkSell2,   chkItem,    chkImgSave, TreeView,  spbCollapse, spbExpand}) {
     control->setEnabled(true);
   }
   if (chkImgSave->isChecked()) {

@@ -63,16 +63,14 @@ bool IsPlainUtf8(std::string_view text) {
     const size_t start = i;
     if (!NextCodePoint(text, i, cp)) return false;
     const size_t length = i - start;
-    const bool shortest = length == 1 || (length == 2 && cp >= 0x80) || (length == 3 && cp >= 0x800) ||
-                          (length == 4 && cp >= 0x10000);
+    const bool shortest =
+        length == 1 || (length == 2 && cp >= 0x80) || (length == 3 && cp >= 0x800) || (length == 4 && cp >= 0x10000);
     if (!shortest || cp > 0x10FFFF || (cp >= 0xD800 && cp < 0xE000) || IsControlCharacter(cp)) return false;
   }
   return true;
 }
 
-bool IsControlCharacter(char32_t codePoint) {
-  return codePoint < 0x20 || (codePoint >= 0x7F && codePoint <= 0x9F);
-}
+bool IsControlCharacter(char32_t codePoint) { return codePoint < 0x20 || (codePoint >= 0x7F && codePoint <= 0x9F); }
 
 std::string CodePointName(char32_t codePoint) {
   char name[16];

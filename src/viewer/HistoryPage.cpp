@@ -129,9 +129,10 @@ void HistoryPage::OpenFolder(const QString& folder, const QString& reportStamp) 
           chart_->Clear(QStringLiteral("商品を選ぶと、フォルダの結果ごとの価格がここに出ます"));
           for (const results::UnreadableResult& bad : history->Unreadable()) {
             // Said beside the report, so a gap in the chart has its reason.
-            counts_->setText(counts_->text() + QLatin1Char('\n') +
-                             RefusalText(QString::fromStdString(bad.Path), bad.Line, QString::fromStdString(bad.Reason)) +
-                             QStringLiteral(" (価格の履歴から外しました)"));
+            counts_->setText(
+                counts_->text() + QLatin1Char('\n') +
+                RefusalText(QString::fromStdString(bad.Path), bad.Line, QString::fromStdString(bad.Reason)) +
+                QStringLiteral(" (価格の履歴から外しました)"));
           }
           ChartPending();
           emit HistoryRead();
@@ -148,10 +149,11 @@ void HistoryPage::ShowReport(const std::vector<results::DatedFile>& reports, con
   auto shown = std::find_if(reports.begin(), reports.end(),
                             [&](const results::DatedFile& report) { return report.Stamp == stamp.toStdString(); });
   if (shown == reports.end()) shown = reports.end() - 1;
-  reportTitle_->setText(QStringLiteral("%1: %2 (%3)")
-                            .arg(shown == reports.end() - 1 ? QStringLiteral("最新の変化レポート") : QStringLiteral("変化レポート"),
-                                 QString::fromStdString(results::StampText(shown->Stamp)),
-                                 QFileInfo(QString::fromStdString(shown->Path)).fileName()));
+  reportTitle_->setText(
+      QStringLiteral("%1: %2 (%3)")
+          .arg(shown == reports.end() - 1 ? QStringLiteral("最新の変化レポート") : QStringLiteral("変化レポート"),
+               QString::fromStdString(results::StampText(shown->Stamp)),
+               QFileInfo(QString::fromStdString(shown->Path)).fileName()));
   try {
     FillReport(results::ReadChangeReport(shown->Path));
   } catch (const ResultCsvError& error) {

@@ -8,8 +8,8 @@ namespace vormla::viewer {
 
 namespace {
 
-constexpr int kLoaders = 2;           // the machine's other core stays with the window
-constexpr size_t kQueueLimit = 256;   // about the rows of a few screens
+constexpr int kLoaders = 2;          // the machine's other core stays with the window
+constexpr size_t kQueueLimit = 256;  // about the rows of a few screens
 constexpr int kCacheBytes = 64 << 20;
 
 QImage ReadScaled(const QString& path, int edge) {
@@ -20,7 +20,8 @@ QImage ReadScaled(const QString& path, int edge) {
     reader.setScaledSize(size.scaled(edge, edge, Qt::KeepAspectRatio));
   }
   QImage image = reader.read();
-  if (image.isNull() || (image.width() == edge && image.height() <= edge) || (image.height() == edge && image.width() <= edge)) {
+  if (image.isNull() || (image.width() == edge && image.height() <= edge) ||
+      (image.height() == edge && image.width() <= edge)) {
     return image;
   }
   // Small pictures are enlarged to the same size, with their pixels kept sharp.
@@ -70,7 +71,8 @@ void PictureCache::StartMore() {
     // The pool is waited for before this object goes, so the call back finds it.
     pool_.start([this, path, edge] {
       const QImage image = ReadScaled(path, edge);
-      QMetaObject::invokeMethod(this, [this, path, image] { Deliver(path, image); }, Qt::QueuedConnection);
+      QMetaObject::invokeMethod(
+          this, [this, path, image] { Deliver(path, image); }, Qt::QueuedConnection);
     });
   }
 }

@@ -45,8 +45,8 @@ class PictureCache : public QObject {
   QThreadPool pool_;
   QCache<QString, QPixmap> pixmaps_;
   QSet<QString> missing_;
-  QSet<QString> wanted_;          // queued or loading
-  std::deque<QString> queue_;     // newest first
+  QSet<QString> wanted_;       // queued or loading
+  std::deque<QString> queue_;  // newest first
   int running_ = 0;
   int loaded_ = 0;
 };

@@ -92,7 +92,7 @@ void PriceChart::AddAxes(qint64 first, qint64 last, double bottom, double top) {
   constexpr qint64 kHour = 3600 * 1000;
   auto* time = new QDateTimeAxis;
   const qint64 span = last - first;
-  time->setFormat(span < kHour ? QStringLiteral("HH:mm:ss")
+  time->setFormat(span < kHour        ? QStringLiteral("HH:mm:ss")
                   : span < 48 * kHour ? QStringLiteral("MM/dd HH:mm")
                                       : QStringLiteral("yyyy/MM/dd"));
   time->setTitleText(QStringLiteral("結果の日時"));

@@ -26,7 +26,7 @@ class ResultFilterModel : public QSortFilterProxyModel {
 
  private:
   ResultModel& rows_;
-  std::string text_;      // folded
+  std::string text_;  // folded
   std::string category_;
   bool anyCategory_ = true;
 };

@@ -37,8 +37,8 @@ QString ResultModel::Text(int row, int fileColumn) const {
 
 QString ResultModel::PicturePath(int row, int picture) const {
   if (pictureRoot_.empty()) return {};
-  const std::string path = results::PicturePath(pictureRoot_, Field(row, column::kManagementNo),
-                                                Field(row, column::kFirstImage + picture));
+  const std::string path =
+      results::PicturePath(pictureRoot_, Field(row, column::kManagementNo), Field(row, column::kFirstImage + picture));
   return QString::fromStdString(path);
 }
 
@@ -78,7 +78,8 @@ QVariant ResultModel::data(const QModelIndex& index, int role) const {
 }
 
 QVariant ResultModel::headerData(int section, Qt::Orientation orientation, int role) const {
-  if (orientation != Qt::Horizontal || role != Qt::DisplayRole) return QAbstractTableModel::headerData(section, orientation, role);
+  if (orientation != Qt::Horizontal || role != Qt::DisplayRole)
+    return QAbstractTableModel::headerData(section, orientation, role);
   if (section == kPictureColumn) return QStringLiteral("画像");
   const auto& names = results::ResultHeaderNames();
   const int column = FileColumn(section);
@@ -90,7 +91,8 @@ QVariant ResultModel::headerData(int section, Qt::Orientation orientation, int r
 void ResultModel::OnPictureReady(const QString& path) {
   const QList<int> rows = waiting_.take(path);
   for (const int row : rows) {
-    if (row < rowCount()) emit dataChanged(index(row, kPictureColumn), index(row, kPictureColumn), {Qt::DecorationRole});
+    if (row < rowCount())
+      emit dataChanged(index(row, kPictureColumn), index(row, kPictureColumn), {Qt::DecorationRole});
   }
 }
 

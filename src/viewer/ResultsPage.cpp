@@ -142,9 +142,8 @@ void ResultsPage::CountCategories(int firstRow) {
 }
 
 void ResultsPage::FillCategories() {
-  const QString current = categories_->currentItem() != nullptr
-                              ? categories_->currentItem()->data(Qt::UserRole).toString()
-                              : QString();
+  const QString current =
+      categories_->currentItem() != nullptr ? categories_->currentItem()->data(Qt::UserRole).toString() : QString();
   QSignalBlocker quiet(categories_);
   categories_->clear();
   auto* all = new QListWidgetItem(QStringLiteral("すべてのカテゴリー (%1)").arg(rows_->rowCount()), categories_);

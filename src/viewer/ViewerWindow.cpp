@@ -11,10 +11,10 @@
 #include <algorithm>
 #include <optional>
 
-#include "settings/AppPaths.h"
 #include "results/FolderFiles.h"
 #include "results/WatchList.h"
 #include "run/WatchFolder.h"
+#include "settings/AppPaths.h"
 #include "viewer/HistoryPage.h"
 #include "viewer/ResultsPage.h"
 #include "viewer/ViewerServices.h"
@@ -88,7 +88,8 @@ void ViewerWindow::FillRecentMenu() {
   recentMenu_->clear();
   for (const RecentEntry& entry : recent_.Entries()) {
     QAction* action = recentMenu_->addAction(entry.Folder ? entry.Path + QStringLiteral("/") : entry.Path);
-    connect(action, &QAction::triggered, this, [this, entry] { entry.Folder ? OpenFolder(entry.Path) : OpenFile(entry.Path); });
+    connect(action, &QAction::triggered, this,
+            [this, entry] { entry.Folder ? OpenFolder(entry.Path) : OpenFile(entry.Path); });
   }
   if (recentMenu_->isEmpty()) recentMenu_->addAction(QStringLiteral("(まだありません)"))->setEnabled(false);
 }

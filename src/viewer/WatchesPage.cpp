@@ -94,8 +94,8 @@ void WatchesPage::Refresh() {
   for (int r = 0; r < static_cast<int>(watches_.size()); ++r) {
     const results::WatchEntry& watch = watches_[static_cast<size_t>(r)];
     const QString name = QString::fromStdString(watch.Name);
-    const QString newest = watch.Newest.empty() ? QStringLiteral("なし")
-                                                : QString::fromStdString(results::StampText(watch.Newest));
+    const QString newest =
+        watch.Newest.empty() ? QStringLiteral("なし") : QString::fromStdString(results::StampText(watch.Newest));
     const QStringList cells = {name, TimerState(name), QString::number(watch.Results), newest,
                                QString::fromStdString(watch.Folder)};
     for (int c = 0; c < kColumns; ++c) table_->setItem(r, c, new QTableWidgetItem(cells[c]));
@@ -130,12 +130,16 @@ void WatchesPage::SetTimer(bool on) {
   const QString name = Selected();
   if (name.isEmpty()) return;
   if (!results::TimerTakesName(name.toStdString())) {
-    return ShowFailure(QStringLiteral("ウォッチ「%1」には毎日のタイマーを使えません。名前が長すぎて systemd のユニット名 (255 文字まで) に収まりません。短い名前のウォッチを作ってください。").arg(name));
+    return ShowFailure(
+        QStringLiteral("ウォッチ「%1」には毎日のタイマーを使えません。名前が長すぎて systemd のユニット名 (255 "
+                       "文字まで) に収まりません。短い名前のウォッチを作ってください。")
+            .arg(name));
   }
   const QStringList command = ToQt(results::TimerCommand(name.toStdString(), on));
   const CommandOutcome outcome = services_.RunCommand(command);
   if (outcome.ExitCode != 0) {
-    ShowFailure(QStringLiteral("%1 は失敗しました。\n%2").arg(command.join(QLatin1Char(' ')), outcome.Output.trimmed()));
+    ShowFailure(
+        QStringLiteral("%1 は失敗しました。\n%2").arg(command.join(QLatin1Char(' ')), outcome.Output.trimmed()));
   }
   Refresh();
 }
@@ -151,7 +155,8 @@ void WatchesPage::RunNow() {
     OnRunOutput();
     const int code = status == QProcess::NormalExit ? exitCode : -1;
     progressBar_->hide();
-    progressText_->setText(progressText_->text() + QStringLiteral("\n「%1」の実行が終わりました (終了コード %2)").arg(runningName_).arg(code));
+    progressText_->setText(progressText_->text() +
+                           QStringLiteral("\n「%1」の実行が終わりました (終了コード %2)").arg(runningName_).arg(code));
     process_->deleteLater();
     process_ = nullptr;
     Refresh();
@@ -160,7 +165,8 @@ void WatchesPage::RunNow() {
   connect(process_, &QProcess::errorOccurred, this, [this](QProcess::ProcessError error) {
     if (error != QProcess::FailedToStart) return;
     progressBar_->hide();
-    progressText_->setText(QStringLiteral("%1 を起動できません: %2").arg(services_.CliProgram(), process_->errorString()));
+    progressText_->setText(
+        QStringLiteral("%1 を起動できません: %2").arg(services_.CliProgram(), process_->errorString()));
     process_->deleteLater();
     process_ = nullptr;
     UpdateButtons();

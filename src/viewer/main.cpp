@@ -35,7 +35,8 @@ constexpr const char* kHelp =
     "  -h, --help    この説明を表示して終了します\n";
 
 [[noreturn]] void Usage(const QString& message) {
-  std::fprintf(stderr, "vormla-results: %s\n使い方は vormla-results --help で確かめられます。\n", qUtf8Printable(message));
+  std::fprintf(stderr, "vormla-results: %s\n使い方は vormla-results --help で確かめられます。\n",
+               qUtf8Printable(message));
   std::exit(kExitUsage);
 }
 
@@ -53,7 +54,8 @@ Request ParseCommandLine(int argc, char* argv[]) {
   if (!parser.parse(arguments)) {
     const QStringList unknown = parser.unknownOptionNames();
     if (!unknown.isEmpty()) {
-      Usage(QStringLiteral("%1%2 という指定はありません。").arg(unknown.front().size() == 1 ? "-" : "--", unknown.front()));
+      Usage(QStringLiteral("%1%2 という指定はありません。")
+                .arg(unknown.front().size() == 1 ? "-" : "--", unknown.front()));
     }
     Usage(QStringLiteral("--dir、--name と --report には値を指定してください。"));
   }

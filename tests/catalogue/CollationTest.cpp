@@ -37,7 +37,7 @@ TEST(JetTextOrder, EqualTextsCompareEqual) {
 TEST(JetTextOrder, CaseAndWidthOnlyBreakTies) {
   ExpectOrder({"a", "A", "ａ", "b"});
   ExpectOrder({"ab", "AB", "ac"});
-  ExpectOrder({"ab", "B"});  // byte order would put "B" first
+  ExpectOrder({"ab", "B"});             // byte order would put "B" first
   ExpectOrder({"1", "１", "2", "２"});  // full-width digits beside ASCII ones
   ExpectOrder({"1a", "１b"});
 }
@@ -66,8 +66,8 @@ TEST(JetTextOrder, KanaInSyllabaryOrderWithVoicedRightAfterPlain) {
 }
 
 TEST(JetTextOrder, KanjiByCodePoint) {
-  ExpectOrder({"一", "丁", "七"});   // U+4E00, U+4E01, U+4E03
-  ExpectOrder({"亜", "阿"});          // U+4E9C before U+963F, not by reading
+  ExpectOrder({"一", "丁", "七"});  // U+4E00, U+4E01, U+4E03
+  ExpectOrder({"亜", "阿"});        // U+4E9C before U+963F, not by reading
 }
 
 }  // namespace

@@ -2,9 +2,9 @@
 
 #include <random>
 
-#include "support/ScratchFiles.h"
 #include "catalogue/CategoryDatabase.h"
 #include "catalogue/CategoryTree.h"
+#include "support/ScratchFiles.h"
 #include "text/TextOps.h"
 
 namespace vormla {
@@ -260,8 +260,8 @@ bool ReadsCleanlyOrFails(const std::string& path) {
 TEST(CategoryDatabase, TruncatedCopiesGiveAnError) {
   test::ScratchDir dir;
   const std::string bytes = test::ReadAll(CatalogueFile("catalogue-edge.db"));
-  for (size_t size : {size_t{0}, size_t{100}, size_t{4095}, size_t{5000}, bytes.size() / 2, bytes.size() / 2 + 1,
-                      bytes.size() - 1}) {
+  for (size_t size :
+       {size_t{0}, size_t{100}, size_t{4095}, size_t{5000}, bytes.size() / 2, bytes.size() / 2 + 1, bytes.size() - 1}) {
     const std::string cut = dir / ("cut" + std::to_string(size) + ".db");
     test::WriteAll(cut, bytes.substr(0, size));
     EXPECT_FALSE(ReadsCleanlyOrFails(cut)) << size;

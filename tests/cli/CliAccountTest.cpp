@@ -11,8 +11,8 @@
 #include <filesystem>
 #include <memory>
 
-#include "cli/CliOptions.h"
 #include "CliTestKit.h"
+#include "cli/CliOptions.h"
 #include "demo-market/DemoMarket.h"
 
 namespace vormla::cli {
@@ -56,7 +56,9 @@ class CliAccount : public clitest::MarketSuite {
     ::umask(old);
     return done;
   }
-  Finished Account(const std::string& action) { return clitest::RunCli({"account", action}, work_.Path(), Environment()); }
+  Finished Account(const std::string& action) {
+    return clitest::RunCli({"account", action}, work_.Path(), Environment());
+  }
 };
 
 TEST_F(CliAccount, SetKeepsTwoPrivateLinesShowTellsTheLoginIdClearRemovesThem) {
@@ -115,9 +117,9 @@ TEST_F(CliAccount, SetRefusesWhatCannotBeAnAccountAndKeepsTheOldOne) {
 
 TEST_F(CliAccount, RunSignsInWithTheAccountFormEncoded) {
   ASSERT_EQ(Set(kLoginId + "\n" + kPassword + "\n").exitCode, 0);
-  const Finished run = clitest::RunCli({"run", "--output", work_ / "out.csv", "--db", kCatalogue, "--top", "1",
-                                        "--nodes", "1"},
-                                       work_.Path(), Environment());
+  const Finished run =
+      clitest::RunCli({"run", "--output", work_ / "out.csv", "--db", kCatalogue, "--top", "1", "--nodes", "1"},
+                      work_.Path(), Environment());
   EXPECT_EQ(run.exitCode, kExitRows) << run.err;
   EXPECT_THAT(run.err, ::testing::StartsWith("vormla-cli: ログインID " + kLoginId + " でサインインします (" +
                                              AccountPath() + ")。\n"));
@@ -133,7 +135,8 @@ TEST_F(CliAccount, RunSignsInWithTheAccountFormEncoded) {
   ASSERT_NE(post, requests.end());
   EXPECT_EQ(post->body, "&_token=" + post->body.substr(8, 40) +
                             "&bookmark=on&login_id=a%26b%3Dc%2Bd+e%E6%97%A5%E6%9C%AC"
-                            "&password=p%26w%3D1%2B2+%E3%83%91%E3%82%B9&refererURL=" + market_->SiteRoot() + "/");
+                            "&password=p%26w%3D1%2B2+%E3%83%91%E3%82%B9&refererURL=" +
+                            market_->SiteRoot() + "/");
   // Signed in: the search was served with the members' wholesale prices.
   ASSERT_EQ(market_->Searches().size(), 1u);
   EXPECT_TRUE(market_->Searches()[0].signedIn);
@@ -148,11 +151,12 @@ TEST_F(CliAccount, AccountFileOthersCanReadStopsTheRunBeforeAnyFetch) {
   ASSERT_EQ(Set(kLoginId + "\n" + kPassword + "\n").exitCode, 0);
   ::chmod(AccountPath().c_str(), 0644);
   WriteBytes(work_ / "out.csv", "an earlier result\r\n");
-  const Finished run = clitest::RunCli({"run", "--output", work_ / "out.csv", "--db", kCatalogue}, work_.Path(),
-                                       Environment());
+  const Finished run =
+      clitest::RunCli({"run", "--output", work_ / "out.csv", "--db", kCatalogue}, work_.Path(), Environment());
   EXPECT_EQ(run.exitCode, kExitUsage);
-  EXPECT_EQ(run.err, "vormla-cli: アカウントファイル " + AccountPath() + " はほかのユーザーにも権限がある (0644) ため使いません。chmod 600 " +
-                         AccountPath() + " で自分だけが読み書きできるようにしてください。\n");
+  EXPECT_EQ(run.err, "vormla-cli: アカウントファイル " + AccountPath() +
+                         " はほかのユーザーにも権限がある (0644) ため使いません。chmod 600 " + AccountPath() +
+                         " で自分だけが読み書きできるようにしてください。\n");
   EXPECT_TRUE(market_->Requests().empty());
   EXPECT_EQ(ReadBytes(work_ / "out.csv"), "an earlier result\r\n");
 
@@ -162,16 +166,17 @@ TEST_F(CliAccount, AccountFileOthersCanReadStopsTheRunBeforeAnyFetch) {
 }
 
 TEST_F(CliAccount, WithoutTheFileTheBuiltInAccountSignsIn) {
-  const Finished run = clitest::RunCli({"run", "--output", work_ / "out.csv", "--db", kCatalogue, "--top", "1",
-                                        "--nodes", "1"},
-                                       work_.Path(), Environment());
+  const Finished run =
+      clitest::RunCli({"run", "--output", work_ / "out.csv", "--db", kCatalogue, "--top", "1", "--nodes", "1"},
+                      work_.Path(), Environment());
   EXPECT_EQ(run.exitCode, kExitRows) << run.err;
   EXPECT_THAT(run.err, Not(HasSubstr("サインインします")));
   const auto requests = market_->Requests();
   const auto post = std::find_if(requests.begin(), requests.end(), [](const auto& r) { return r.method == "POST"; });
   ASSERT_NE(post, requests.end());
   EXPECT_EQ(post->body, "&_token=" + post->body.substr(8, 40) +
-                            "&bookmark=on&login_id=pelorint58&password=quastel74&refererURL=" + market_->SiteRoot() + "/");
+                            "&bookmark=on&login_id=pelorint58&password=quastel74&refererURL=" + market_->SiteRoot() +
+                            "/");
 }
 
 // `account set` on a terminal of its own: what the terminal shows, typed lines in.
@@ -210,7 +215,9 @@ class TerminalSession {
     }
     return shown_;
   }
-  void Type(const std::string& text) { [[maybe_unused]] const ssize_t put = ::write(master_, text.data(), text.size()); }
+  void Type(const std::string& text) {
+    [[maybe_unused]] const ssize_t put = ::write(master_, text.data(), text.size());
+  }
   bool Echoing() const {
     termios t{};
     return ::tcgetattr(master_, &t) == 0 && (t.c_lflag & ECHO) != 0;

@@ -34,7 +34,8 @@ std::vector<std::vector<std::string>> ReadTsv(const std::string& path) {
 TEST(CliCategories, TopLevelEntriesAsTheCatalogueOrdersThem) {
   TempFolder work;
   std::string expected;
-  for (const auto& row : ReadTsv(TestData("catalogue/catalogue-edge.top.tsv"))) expected += row[0] + "\t" + row[1] + "\n";
+  for (const auto& row : ReadTsv(TestData("catalogue/catalogue-edge.top.tsv")))
+    expected += row[0] + "\t" + row[1] + "\n";
   const clitest::Finished run = clitest::RunCli({"categories", "--db", kEdgeDb}, work.Path());
   EXPECT_EQ(run.exitCode, 0) << run.err;
   EXPECT_EQ(run.out, expected);

@@ -15,8 +15,8 @@
 #include <memory>
 #include <optional>
 
-#include "cli/CliDiff.h"
 #include "CliTestKit.h"
+#include "cli/CliDiff.h"
 #include "engine/RetrievalJob.h"
 #include "text/TextOps.h"
 
@@ -90,13 +90,13 @@ std::vector<Values> ReportRows(const std::string& bytes, bool utf8 = false) {
   return rows;
 }
 
-const Values kHeader = {"変化", "詳細ページURL", "商品管理番号", "商品名", "卸価格(前)", "卸価格(後)",
-                        "メーカ希望小売価格(前)", "メーカ希望小売価格(後)", "販売状況(前)", "販売状況(後)"};
+const Values kHeader = {"変化",         "詳細ページURL", "商品管理番号",           "商品名",
+                        "卸価格(前)",   "卸価格(後)",    "メーカ希望小売価格(前)", "メーカ希望小売価格(後)",
+                        "販売状況(前)", "販売状況(後)"};
 
 // A report row: kind, then the item's URL, number and name, then the six values.
 Values Change(const std::string& kind, const Values& item, const Values& before, const Values& after) {
-  return {kind,           item[35],        item[0],         item[3],         before[8],
-          after[8],       before[7],       after[7],        before[22],      after[22]};
+  return {kind, item[35], item[0], item[3], before[8], after[8], before[7], after[7], before[22], after[22]};
 }
 
 class CliDiff : public ::testing::Test {
@@ -122,10 +122,9 @@ TEST_F(CliDiff, EveryKindOfChangeInTheReportsOrder) {
   EXPECT_EQ(diff.exitCode, 1) << diff.err;
   const Values none(36);
   EXPECT_THAT(ReportRows(diff.out),
-              ElementsAre(kHeader, Change("新規", e, none, e), Change("新規", f, none, f),
-                          Change("終了", d, d, none), Change("終了", g, g, none), Change("価格変更", c2, c, c2),
-                          Change("販売状況変更", c2, c, c2), Change("更新", c2, c, c2), Change("価格変更", b2, b, b2),
-                          Change("更新", h2, h, h2)));
+              ElementsAre(kHeader, Change("新規", e, none, e), Change("新規", f, none, f), Change("終了", d, d, none),
+                          Change("終了", g, g, none), Change("価格変更", c2, c, c2), Change("販売状況変更", c2, c, c2),
+                          Change("更新", c2, c, c2), Change("価格変更", b2, b, b2), Change("更新", h2, h, h2)));
   EXPECT_THAT(diff.err, ::testing::EndsWith("vormla-cli: 新規 2、終了 2、価格変更 2、販売状況変更 1、更新 2\n"));
 }
 
@@ -283,19 +282,23 @@ TEST_F(CliDiff, DamagedEndlessOrHugeInputEndsInBoundedMemory) {
   const std::vector<Case> cases = {
       {"zeros", "/dev/zero", nullptr, 2, ":1: ", "NUL バイトがあります。", 256 << 10},
       {"yes", "", [&](long) { return yes; }, 2, ":1: ", "見出しの行が結果ファイルのものと違います", 256 << 10},
-      {"endless row", "", [&](long i) { return i == 0 ? header + "\"" : std::string(65536, 'x'); }, 2, ":2: ",
-       "行が長すぎます (1 MiB を超えています)。", 256 << 10},
+      {"endless row", "", [&](long i) { return i == 0 ? header + "\"" : std::string(65536, 'x'); }, 2,
+       ":2: ", "行が長すぎます (1 MiB を超えています)。", 256 << 10},
       {"endless items", "",
-       [&](long i) { return i == 0 ? header : Utf8ToSjis(Row(Item(std::to_string(i), {{4, name}}))) + "\r\n"; }, 2,
-       ":", "比べる品目が多すぎます", 256 << 10},
-      {"a million rows", "", [&](long i) { return i == 0 ? header : i <= 100 ? block : ""; }, 0, "",
+       [&](long i) {
+         return i == 0 ? header : Utf8ToSjis(Row(Item(std::to_string(i), {{4, name}}))) + "\r\n";
+       },
+       2, ":", "比べる品目が多すぎます", 256 << 10},
+      {"a million rows", "", [&](long i) { return i == 0     ? header
+                                                  : i <= 100 ? block
+                                                             : ""; }, 0, "",
        "vormla-cli: 新規 0、終了 0、価格変更 0、販売状況変更 0、更新 0", 32 << 10},
       {"2 MiB row", header + rowA + "\"" + std::string(2 << 20, 'x') + "\"\r\n", nullptr, 2, ":3: ", "行が長すぎます",
        256 << 10},
       {"NUL byte", header + rowA + std::string("\"VM-B\0\"\r\n", 10), nullptr, 2, ":3: ", "NUL バイトがあります",
        256 << 10},
-      {"UTF-8 row", header + rowA + Row(Item("B")) + "\r\n", nullptr, 2, ":3: ",
-       "Shift-JIS として正しくないバイトがあります", 256 << 10},
+      {"UTF-8 row", header + rowA + Row(Item("B")) + "\r\n", nullptr, 2,
+       ":3: ", "Shift-JIS として正しくないバイトがあります", 256 << 10},
       {"undefined code", header + "\x85\x40" + rowA, nullptr, 2, ":2: ", "Shift-JIS として正しくないバイトがあります",
        256 << 10},
   };

@@ -68,8 +68,9 @@ class CliFaults : public ::testing::Test {
            "、保存できなかった画像 0\n";
   }
   static std::string Unreachable(const std::string& cause) {
-    return "サイトへのアクセスができませんでした。\nしばらく時間を置いてから再度実行してください。\nvormla-cli: 原因: " + cause +
-           "\n" + Counts(0, 1);
+    return "サイトへのアクセスができませんでした。\nしばらく時間を置いてから再度実行してください。\nvormla-cli: "
+           "原因: " +
+           cause + "\n" + Counts(0, 1);
   }
 
   static testing::HttpTestServer& server() { return *server_; }

@@ -3,8 +3,8 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
-#include "cli/CliOptions.h"
 #include "CliTestKit.h"
+#include "cli/CliOptions.h"
 
 namespace vormla::cli {
 namespace {
@@ -61,8 +61,11 @@ TEST_F(CliMessages, VersionAndHelpWithSortOrdersAndExitCodes) {
 
 TEST_F(CliMessages, UsageErrorsSayWhatToDoAndExitTwo) {
   for (const auto& [arguments, words] : std::vector<std::pair<std::vector<std::string>, std::string>>{
-           {{}, "vormla-cli: コマンド (run、categories、diff、watch、account) を指定してください。\n使い方は vormla-cli --help"},
-           {{"fetch"}, "vormla-cli: 「fetch」というコマンドはありません。コマンド (run、categories、diff、watch、account)"},
+           {{},
+            "vormla-cli: コマンド (run、categories、diff、watch、account) を指定してください。\n使い方は vormla-cli "
+            "--help"},
+           {{"fetch"},
+            "vormla-cli: 「fetch」というコマンドはありません。コマンド (run、categories、diff、watch、account)"},
            {{"run"}, "vormla-cli: --output を指定してください。\n使い方は vormla-cli run --help"},
            {{"run", "--output", "x", "--colour"}, "vormla-cli: 「--colour」というオプションはありません。"},
            {{"run", "--output", "x", "--top"}, "vormla-cli: --top に値を1つ指定してください。"},
@@ -73,9 +76,12 @@ TEST_F(CliMessages, UsageErrorsSayWhatToDoAndExitTwo) {
            {{"diff", "a.csv", "b.csv", "--encoding", "latin1"},
             "vormla-cli: --encoding には sjis か utf-8 を指定してください (「latin1」は使えません)。"},
            {{"watch"}, "vormla-cli: watch には --dir か --name を指定してください。"},
-           {{"watch", "--dir", "w", "--keep", "0"}, "vormla-cli: --keep には 1 以上の数を指定してください (「0」は使えません)。"},
-           {{"run", "--output", "x", "--top", "x1"}, "vormla-cli: --top には 0 以上の整数を指定してください (「x1」は使えません)。"},
-           {{"run", "--output", "x", "--sort", "5"}, "vormla-cli: --sort 5 という並び順はありません。0 キーワード関連度順、"},
+           {{"watch", "--dir", "w", "--keep", "0"},
+            "vormla-cli: --keep には 1 以上の数を指定してください (「0」は使えません)。"},
+           {{"run", "--output", "x", "--top", "x1"},
+            "vormla-cli: --top には 0 以上の整数を指定してください (「x1」は使えません)。"},
+           {{"run", "--output", "x", "--sort", "5"},
+            "vormla-cli: --sort 5 という並び順はありません。0 キーワード関連度順、"},
        }) {
     const Finished run = Run(arguments);
     EXPECT_EQ(run.exitCode, kExitUsage) << words;
@@ -98,7 +104,8 @@ TEST_F(CliMessages, NodesNeedATopLevelCategoryWithSubCategories) {
   const Finished list = Run({"categories", "--db", kCatalogue, "--top", "0"});
   EXPECT_EQ(list.exitCode, 0);
   EXPECT_EQ(list.out, "");
-  EXPECT_EQ(list.err, "vormla-cli: " + TopZero() + "には小分類がありません (run では --nodes なしで大分類全体を検索します)。\n");
+  EXPECT_EQ(list.err,
+            "vormla-cli: " + TopZero() + "には小分類がありません (run では --nodes なしで大分類全体を検索します)。\n");
   const Finished tree = Run({"categories", "--db", kCatalogue, "--top", "1"});
   EXPECT_EQ(tree.exitCode, 0);
   EXPECT_NE(tree.out, "");
@@ -108,8 +115,9 @@ TEST_F(CliMessages, NodesNeedATopLevelCategoryWithSubCategories) {
 TEST_F(CliMessages, MissingOutputFolderIsNamedAsSuch) {
   const Finished run = Run({"run", "--output", work_ / "nosuch/dir/result", "--db", kCatalogue});
   EXPECT_EQ(run.exitCode, kExitFileError);
-  EXPECT_EQ(run.err, "vormla-cli: 結果ファイルの保存先フォルダ " + work_ / "nosuch/dir" +
-                         " がありません。先にフォルダを作るか、--output に今あるフォルダの中のファイルを指定してください。\n");
+  EXPECT_EQ(run.err,
+            "vormla-cli: 結果ファイルの保存先フォルダ " + work_ / "nosuch/dir" +
+                " がありません。先にフォルダを作るか、--output に今あるフォルダの中のファイルを指定してください。\n");
   EXPECT_FALSE(std::filesystem::exists(work_ / "nosuch"));
 }
 

@@ -9,10 +9,10 @@
 #include <cstring>
 #include <sstream>
 
+#include "CliTestKit.h"
+#include "cli/CliOptions.h"
 #include "settings/AppPaths.h"
 #include "settings/Settings.h"
-#include "cli/CliOptions.h"
-#include "CliTestKit.h"
 #include "text/TextOps.h"
 
 namespace vormla::cli {
@@ -28,7 +28,8 @@ std::optional<int> Parse(std::vector<const char*> argv, CommandLine& commandLine
   argv.insert(argv.begin(), "vormla-cli");
   std::ostringstream out;
   std::ostringstream errors;
-  const std::optional<int> code = ParseCommandLine(static_cast<int>(argv.size()), argv.data(), commandLine, out, errors);
+  const std::optional<int> code =
+      ParseCommandLine(static_cast<int>(argv.size()), argv.data(), commandLine, out, errors);
   if (err != nullptr) *err = errors.str();
   return code;
 }
@@ -55,8 +56,8 @@ std::pair<int, std::string> Refusal(const RunArguments& arguments) {
 
 TEST(CliParse, RunFlagsArriveAsGivenAndAbsentOnesStayUnset) {
   CommandLine commandLine;
-  ASSERT_EQ(Parse({"run", "--output", "x.csv", "--keyword", "タオル", "--wholesale-to", "500", "--in-stock",
-                   "--sort", "3", "--nodes", "1,2", "--db", "a.db"},
+  ASSERT_EQ(Parse({"run", "--output", "x.csv", "--keyword", "タオル", "--wholesale-to", "500", "--in-stock", "--sort",
+                   "3", "--nodes", "1,2", "--db", "a.db"},
                   commandLine),
             std::nullopt);
   ASSERT_EQ(commandLine.Which, CommandLine::Command::kRun);
@@ -67,7 +68,7 @@ TEST(CliParse, RunFlagsArriveAsGivenAndAbsentOnesStayUnset) {
   EXPECT_TRUE(run.Conditions.InStockOnly);
   EXPECT_FALSE(run.Conditions.DiscountedOnly);
   EXPECT_EQ(run.Given, (std::set<std::string>{"--output", "--keyword", "--wholesale-to", "--in-stock", "--sort",
-                                               "--nodes", "--db"}));
+                                              "--nodes", "--db"}));
   EXPECT_EQ(run.Sort, "3");
   EXPECT_EQ(run.Nodes, "1,2");
   EXPECT_FALSE(run.Top.has_value());
@@ -121,7 +122,9 @@ TEST(CliKeyword, CharacterShiftJisCannotHoldOrAControlIsRefusedByName) {
   EXPECT_EQ(code, kExitUsage);
   EXPECT_THAT(message, HasSubstr("「한」(U+D55C)"));
 
-  std::tie(code, message) = Refusal(EdgeRun({"--keyword", "a\x01" "b"}));
+  std::tie(code, message) = Refusal(EdgeRun({"--keyword",
+                                             "a\x01"
+                                             "b"}));
   EXPECT_EQ(code, kExitUsage);
   EXPECT_EQ(message, "--keyword に制御文字 U+0001 があります。キーワードには使えません。");
 
@@ -130,7 +133,9 @@ TEST(CliKeyword, CharacterShiftJisCannotHoldOrAControlIsRefusedByName) {
 
   // A stored keyword is held to the same rule.
   TempFolder folder;
-  clitest::WriteBytes(folder / "vm.ini", "[Config]\r\nWord=a\x02" "b\r\n");
+  clitest::WriteBytes(folder / "vm.ini",
+                      "[Config]\r\nWord=a\x02"
+                      "b\r\n");
   RunArguments stored = EdgeRun();
   stored.Settings = folder / "vm.ini";
   std::tie(code, message) = Refusal(stored);
@@ -185,8 +190,9 @@ TEST(CliCategory, TopIndexGivesTheComboTextAndItsTree) {
   arguments.Top = "6";  // the edge catalogue has 0..5
   const auto [code, message] = Refusal(arguments);
   EXPECT_EQ(code, kExitUsage);
-  EXPECT_EQ(message, "--top 6 という大分類はありません。大分類は 0 から 5 までの 6 個です "
-                     "(vormla-cli categories で一覧を表示できます)。");
+  EXPECT_EQ(message,
+            "--top 6 という大分類はありません。大分類は 0 から 5 までの 6 個です "
+            "(vormla-cli categories で一覧を表示できます)。");
   arguments.Top = "-1";
   EXPECT_EQ(Refusal(arguments).first, kExitUsage);
 }
@@ -241,7 +247,9 @@ TEST(CliDatabase, MissingOrUnreadableCatalogueExitsFive) {
   auto [code, message] = Refusal(arguments);
   EXPECT_EQ(code, kExitDatabase);
   // Named with the path looked at; the window's "ask the administrator" is not for a one-person shop.
-  EXPECT_EQ(message, "カテゴリデータベース /nonexistent/vm_data.db が見つかりません。--db で vm_data.db の場所を指定してください。");
+  EXPECT_EQ(
+      message,
+      "カテゴリデータベース /nonexistent/vm_data.db が見つかりません。--db で vm_data.db の場所を指定してください。");
 
   arguments.Db = TestData("catalogue/catalogue-wrong-password.db");
   std::tie(code, message) = Refusal(arguments);
@@ -405,14 +413,17 @@ TEST_F(CliSettings, FilesThatCannotBeTakenAsTheyStandAreRefusedSayingWhy) {
   };
   const std::string badMark = "設定ファイル " + marks + " の TreeList に 0 と 1 以外の文字";
   const std::vector<Case> cases = {
-      {marks, "1,2", badMark + "「,」があります。TreeList は小分類ごとに 1 (選ぶ) か 0 (選ばない) を並べたものです (例: 0110)。"
-                                "小分類を番号で選ぶときは --nodes 1,2 を使ってください。"},
+      {marks, "1,2",
+       badMark + "「,」があります。TreeList は小分類ごとに 1 (選ぶ) か 0 (選ばない) を並べたものです (例: 0110)。"
+                 "小分類を番号で選ぶときは --nodes 1,2 を使ってください。"},
       {marks, "01a0", badMark + "「a」があります。"},
       {marks, "01１", badMark + "「１」があります。"},
       {marks, "0\t1", badMark + "「U+0009」があります。"},
       {marks, "01", ""},  // shorter than the tree: the rest unmarked, as the window reads it
       {folder_ / "folder.ini", "", "設定ファイル " + folder_ / "folder.ini" + " を読めません (フォルダです)。"},
-      {folder_ / "fifo.ini", "", "設定ファイル " + folder_ / "fifo.ini" + " を読めません (通常のファイルではありません (デバイスや FIFO など))。"},
+      {folder_ / "fifo.ini", "",
+       "設定ファイル " + folder_ / "fifo.ini" +
+           " を読めません (通常のファイルではありません (デバイスや FIFO など))。"},
       {under + "/vm.ini", "", "設定ファイル " + under + "/vm.ini を読めません (途中にフォルダでないものがあります)。"},
       // A file whose every read fails.
       {"/proc/self/mem", "", "設定ファイル /proc/self/mem を読めません (" + std::string(std::strerror(EIO)) + ")。"},

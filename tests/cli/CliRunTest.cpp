@@ -8,14 +8,14 @@
 #include <sys/stat.h>
 
 #include <chrono>
-#include <functional>
 #include <cstdio>
+#include <functional>
 #include <memory>
 #include <thread>
 
+#include "CliTestKit.h"
 #include "catalogue/CategoryDatabase.h"
 #include "cli/CliOptions.h"
-#include "CliTestKit.h"
 #include "demo-market/DemoMarket.h"
 #include "engine/RetrievalJob.h"
 #include "text/TextOps.h"
@@ -29,11 +29,11 @@ namespace {
 using clitest::CategoryColumn;
 using clitest::CsvText;
 using clitest::Finished;
+using clitest::kCatalogue;
 using clitest::ParseCsv;
 using clitest::ReadBytes;
 using clitest::TempFolder;
 using clitest::TestData;
-using clitest::kCatalogue;
 using ::testing::HasSubstr;
 
 using testing::ClosedPort;
@@ -78,10 +78,10 @@ TEST_F(CliRun, WritesEveryServedItemWithItsPictures) {
   // The start button's rules on the way: ".txt" gets ".csv", an old file goes,
   // the price pair is put in order.
   clitest::WriteBytes(work_ / "result.txt.csv", "stale content\r\n");
-  const Finished run = clitest::RunCli({"run", "--output", work_ / "result.txt", "--db", kCatalogue, "--top", "1",
-                                        "--nodes", "1,2,", "--keyword", "タオル", "--wholesale-from", "5000",
-                                        "--wholesale-to", "100", "--sort", "2", "--images", work_ / "pictures"},
-                                       work_.Path(), Environment());
+  const Finished run = clitest::RunCli(
+      {"run", "--output", work_ / "result.txt", "--db", kCatalogue, "--top", "1", "--nodes", "1,2,", "--keyword",
+       "タオル", "--wholesale-from", "5000", "--wholesale-to", "100", "--sort", "2", "--images", work_ / "pictures"},
+      work_.Path(), Environment());
   EXPECT_EQ(run.exitCode, kExitRows) << run.err;
   EXPECT_THAT(run.err, HasSubstr("ページ内容の確認中1..."));
   EXPECT_THAT(run.err, HasSubstr("分類 : トップス > Tシャツ・カットソー - 1/"));
@@ -139,9 +139,9 @@ TEST_F(CliRun, WritesEveryServedItemWithItsPictures) {
   EXPECT_GT(pictures, 0);
   // The first picture not saved is named once, with its folder; the rest are counted.
   EXPECT_THAT(run.err, HasSubstr("\nvormla-cli: 画像を保存できませんでした: " + work_ / "pictures/"));
-  EXPECT_THAT(run.err, ::testing::EndsWith("vormla-cli: 書き込んだ行 " + std::to_string(expected.size()) +
-                                           "、読めなかったページ 0、保存できなかった画像 " + std::to_string(notSaved) +
-                                           "\n"));
+  EXPECT_THAT(run.err,
+              ::testing::EndsWith("vormla-cli: 書き込んだ行 " + std::to_string(expected.size()) +
+                                  "、読めなかったページ 0、保存できなかった画像 " + std::to_string(notSaved) + "\n"));
 }
 
 int PicturesNotSaved(const std::string& err) {
@@ -194,12 +194,13 @@ TEST_F(CliRun, LinksInThePictureFolderAreNeverFollowed) {
 }
 
 TEST_F(CliRun, NothingFoundLeavesTheHeaderAndExitsOne) {
-  const Finished run = clitest::RunCli(
-      {"run", "--output", work_ / "none.csv", "--db", kCatalogue, "--wholesale-from", "999999999"}, work_.Path(),
-      Environment());
+  const Finished run =
+      clitest::RunCli({"run", "--output", work_ / "none.csv", "--db", kCatalogue, "--wholesale-from", "999999999"},
+                      work_.Path(), Environment());
   EXPECT_EQ(run.exitCode, kExitNoRows) << run.err;
-  EXPECT_THAT(run.err, ::testing::EndsWith("該当する商品情報は見つかりませんでした。\n" + work_ / "none.csv" +
-                                           "\nvormla-cli: 書き込んだ行 0、読めなかったページ 0、保存できなかった画像 0\n"));
+  EXPECT_THAT(run.err,
+              ::testing::EndsWith("該当する商品情報は見つかりませんでした。\n" + work_ / "none.csv" +
+                                  "\nvormla-cli: 書き込んだ行 0、読めなかったページ 0、保存できなかった画像 0\n"));
   EXPECT_EQ(ReadBytes(work_ / "none.csv"), CsvHeader() + "\r\n");
   ASSERT_EQ(market_->Searches().size(), 1u);
   EXPECT_TRUE(market_->Searches()[0].query.allCategories);
@@ -212,8 +213,7 @@ TEST_P(CliCancel, SignalKeepsTheCompleteRowsWrittenSoFar) {
   // signal comes and far from its end.
   const std::string csvPath = work_ / "cancel.csv";
   clitest::WriteBytes(csvPath, "previous result\r\n");
-  clitest::CliProcess process({"run", "--output", csvPath, "--db", kCatalogue, "--top", "1", "--nodes",
-                               "1,2,3,4,5,6"},
+  clitest::CliProcess process({"run", "--output", csvPath, "--db", kCatalogue, "--top", "1", "--nodes", "1,2,3,4,5,6"},
                               Environment("0.2"), work_.Path());
   ASSERT_TRUE(process.Started());
   // The rows go to a file of the run's own beside the target, until the end.
@@ -256,15 +256,16 @@ TEST_F(CliRun, UnreachableSiteLeavesTheResultFileAsItWasAndSaysWhy) {
   std::map<std::string, std::string> environment = Environment();
   environment["VORMLA_SITE_ROOT"] = root;
   // No file before: none after.
-  const Finished run = clitest::RunCli({"run", "--output", work_ / "down.csv", "--db", kCatalogue}, work_.Path(),
-                                       environment);
+  const Finished run =
+      clitest::RunCli({"run", "--output", work_ / "down.csv", "--db", kCatalogue}, work_.Path(), environment);
   EXPECT_EQ(run.exitCode, kExitUnreachable) << run.err;
   EXPECT_FALSE(std::filesystem::exists(work_ / "down.csv"));
   EXPECT_THAT(run.err, ::testing::EndsWith(
                            "サイトへのアクセスができませんでした。\nしばらく時間を置いてから再度実行してください。\n"
-                           "vormla-cli: 原因: 接続を拒否されました (" + root + PlainTarget() + ")\n"
+                           "vormla-cli: 原因: 接続を拒否されました (" +
+                           root + PlainTarget() +
+                           ")\n"
                            "vormla-cli: 書き込んだ行 0、読めなかったページ 1、保存できなかった画像 0\n"));
-
 }
 
 // Every ending against an earlier result at the target: the new rows, the
@@ -297,21 +298,48 @@ TEST_F(CliRun, EachEndingLeavesAnEarlierResultAsItsPolicySays) {
   const std::string nodes = "1,2,3,4,5,6";
   for (Ending e : std::vector<Ending>{
            {"complete", kExitRows, Kept::kNewRows, "商品情報の取得が完了しました。\n", {}, "0", {}},
-           {"nothing found", kExitNoRows, Kept::kHeaderOnly, "該当する商品情報は見つかりませんでした。\n",
-            {"--wholesale-from", "999999999"}, "0", {}},
-           {"stopped after two rows", kExitCancelled, Kept::kNewRows, "取得処理を中断しました。\n",
-            {"--top", "1", "--nodes", nodes}, "0.2", rowsWritten(2)},
-           {"stopped before the first row", kExitCancelled, Kept::kAsBefore,
-            "取得処理を中断しました。\nvormla-cli: 最初の行を書く前に中断したため、結果ファイルには手を付けていません。\n", {},
-            "4", requested("/login")},
-           {"site down", kExitUnreachable, Kept::kAsBefore,
-            "サイトへのアクセスができませんでした。\nしばらく時間を置いてから再度実行してください。\nvormla-cli: 原因: ", {}, "0", {}},
-           {"disk full", kExitFileError, Kept::kAsBefore, "結果ファイルに書き込めませんでした。\n",
-            {"--top", "1", "--nodes", nodes}, "0", {}},
+           {"nothing found",
+            kExitNoRows,
+            Kept::kHeaderOnly,
+            "該当する商品情報は見つかりませんでした。\n",
+            {"--wholesale-from", "999999999"},
+            "0",
+            {}},
+           {"stopped after two rows",
+            kExitCancelled,
+            Kept::kNewRows,
+            "取得処理を中断しました。\n",
+            {"--top", "1", "--nodes", nodes},
+            "0.2",
+            rowsWritten(2)},
+           {"stopped before the first row",
+            kExitCancelled,
+            Kept::kAsBefore,
+            "取得処理を中断しました。\nvormla-cli: "
+            "最初の行を書く前に中断したため、結果ファイルには手を付けていません。\n",
+            {},
+            "4",
+            requested("/login")},
+           {"site down",
+            kExitUnreachable,
+            Kept::kAsBefore,
+            "サイトへのアクセスができませんでした。\nしばらく時間を置いてから再度実行してください。\nvormla-cli: "
+            "原因: ",
+            {},
+            "0",
+            {}},
+           {"disk full",
+            kExitFileError,
+            Kept::kAsBefore,
+            "結果ファイルに書き込めませんでした。\n",
+            {"--top", "1", "--nodes", nodes},
+            "0",
+            {}},
        }) {
     market_->ClearRecords();
     std::map<std::string, std::string> environment = Environment(e.pauseScale);
-    if (e.exitCode == kExitUnreachable) environment["VORMLA_SITE_ROOT"] = "https://127.0.0.1:" + std::to_string(ClosedPort());
+    if (e.exitCode == kExitUnreachable)
+      environment["VORMLA_SITE_ROOT"] = "https://127.0.0.1:" + std::to_string(ClosedPort());
     std::string target = work_ / "result.csv";
     if (e.exitCode == kExitFileError) {
       if (!disk.Mounted()) continue;
@@ -354,7 +382,8 @@ TEST_F(CliRun, EachEndingLeavesAnEarlierResultAsItsPolicySays) {
 // A sign-in that visibly failed, or one every row casts doubt on, is said in one
 // line naming what happened and what to check; run's exit code stays.
 TEST_F(CliRun, SignInThatFailedOrIsInDoubtIsWarnedAndTheExitCodeStays) {
-  const std::string check = "卸価格は会員にしか表示されません。アカウントファイル " + work_ / "config/vormla-search/account" +
+  const std::string check = "卸価格は会員にしか表示されません。アカウントファイル " +
+                            work_ / "config/vormla-search/account" +
                             " がないため組み込みのアカウントを使いました。自分のアカウントは vormla-cli account set "
                             "で設定し、vormla-cli account show で確かめられます。\n";
   struct Case {
@@ -406,8 +435,9 @@ TEST_F(CliRun, StopBeforeTheRunLeavesTheResultFileUntouched) {
   ASSERT_TRUE(process.Started());
   const Finished run = process.Wait();
   EXPECT_EQ(run.exitCode, kExitCancelled) << run.err;
-  EXPECT_EQ(run.err,
-            "vormla-cli: 取得処理を中断しました。\nvormla-cli: 開始前に中断したため、結果ファイルには手を付けていません。\n");
+  EXPECT_EQ(
+      run.err,
+      "vormla-cli: 取得処理を中断しました。\nvormla-cli: 開始前に中断したため、結果ファイルには手を付けていません。\n");
   EXPECT_EQ(ReadBytes(work_ / "kept.csv"), earlier);
   EXPECT_TRUE(market_->Requests().empty());
   EXPECT_EQ(TemporaryResult(), "");
@@ -428,7 +458,8 @@ TEST_F(CliRun, KeywordThatCannotBeSearchedAsWrittenIsRefused) {
 
 TEST_F(CliRun, TwoRunsAtOnceEachWriteWhatTheyWriteAlone) {
   const std::vector<std::string> first = {"run", "--db", kCatalogue, "--top", "1", "--nodes", "1,2,3"};
-  const std::vector<std::string> second = {"run", "--db", kCatalogue, "--top", "3", "--nodes", "1,2", "--keyword", "セット"};
+  const std::vector<std::string> second = {"run",     "--db", kCatalogue,  "--top", "3",
+                                           "--nodes", "1,2",  "--keyword", "セット"};
   auto with = [](std::vector<std::string> arguments, const std::string& output) {
     arguments.insert(arguments.end(), {"--output", output});
     return arguments;
@@ -458,7 +489,8 @@ TEST_F(CliRun, PagesOfBareLineBreaksStayUnderTheMemoryBound) {
       clitest::RunCli({"run", "--output", work_ / "breaks.csv", "--db", kCatalogue}, work_.Path(), Environment());
   EXPECT_EQ(run.exitCode, kExitRows) << run.err;
   EXPECT_EQ(ParseCsv(ReadBytes(work_ / "breaks.csv")).records.size(), 2u);
-  if (kAddressSanitizer) GTEST_SKIP() << "the bound is not measured under AddressSanitizer, whose shadow memory counts too";
+  if (kAddressSanitizer)
+    GTEST_SKIP() << "the bound is not measured under AddressSanitizer, whose shadow memory counts too";
   EXPECT_LT(run.maxRssKb, 128 * 1024) << "peak " << run.maxRssKb << " KB";
   std::printf("peak resident memory of the run: %.1f MB\n", run.maxRssKb / 1024.0);
 }
@@ -479,15 +511,17 @@ TEST_F(CliRun, OutputThatCannotBeTheResultFileIsRefusedBeforeAnyFetch) {
            {work_ / "plain/out.csv", kExitFileError,
             "結果ファイルの保存先 " + work_ / "plain" + " はフォルダではありません。--output を確かめてください。"},
            {work_ / "results", kExitUsage,
-            "--output の " + work_ / "results" + " はフォルダです。その中のファイル名を指定してください (例: " +
-                work_ / "results" + "/result.csv)。"},
+            "--output の " + work_ / "results" +
+                " はフォルダです。その中のファイル名を指定してください (例: " + work_ / "results" + "/result.csv)。"},
            {work_ / "taken", kExitUsage,
-            "--output の " + work_ / "taken.csv" + " はフォルダです。その中のファイル名を指定してください (例: " +
-                work_ / "taken.csv" + "/result.csv)。"},
+            "--output の " + work_ / "taken.csv" +
+                " はフォルダです。その中のファイル名を指定してください (例: " + work_ / "taken.csv" + "/result.csv)。"},
            {"/dev/full", kExitUsage,
-            "--output の /dev/full はファイルではありません (デバイスなど)。結果を書くファイルの名前を指定してください。"},
+            "--output の /dev/full はファイルではありません "
+            "(デバイスなど)。結果を書くファイルの名前を指定してください。"},
        }) {
-    const Finished run = clitest::RunCli({"run", "--output", c.output, "--db", kCatalogue}, work_.Path(), Environment());
+    const Finished run =
+        clitest::RunCli({"run", "--output", c.output, "--db", kCatalogue}, work_.Path(), Environment());
     EXPECT_EQ(run.exitCode, c.exitCode) << c.output << ": " << run.err;
     EXPECT_EQ(run.err, "vormla-cli: " + c.err + "\n");
   }
@@ -499,8 +533,8 @@ TEST_F(CliRun, OutputThatCannotBeTheResultFileIsRefusedBeforeAnyFetch) {
 TEST_F(CliRun, PictureFolderThatTakesNoFileExitsFourBeforeAnyFetch) {
   testing::SmallFileSystem readOnly(64 * 1024, true);
   if (!readOnly.Mounted()) GTEST_SKIP() << readOnly.WhyNot();
-  const Finished run = clitest::RunCli({"run", "--output", work_ / "x.csv", "--db", kCatalogue, "--images", readOnly / ""},
-                                       work_.Path(), Environment());
+  const Finished run = clitest::RunCli(
+      {"run", "--output", work_ / "x.csv", "--db", kCatalogue, "--images", readOnly / ""}, work_.Path(), Environment());
   EXPECT_EQ(run.exitCode, kExitFileError) << run.err;
   EXPECT_EQ(run.err, "vormla-cli: 商品画像保存フォルダ " + readOnly / "" +
                          " に画像を保存できません (読み取り専用のファイルシステムです)。別のフォルダを指定するか、"
@@ -517,8 +551,7 @@ TEST_F(CliRun, BadConditionsExitTwoWithoutTouchingTheSite) {
         std::vector<std::string>{"run", "--output", work_ / "x.csv", "--top", "17", "--db", kCatalogue},
         std::vector<std::string>{"run", "--output", work_ / "x.csv", "--top", "1", "--nodes", "1,99"},
         std::vector<std::string>{"run", "--output", work_ / "x.csv", "--images", work_ / "no-such-folder"},
-        std::vector<std::string>{"run", "--output", work_ / "x.csv", "--bogus"},
-        std::vector<std::string>{"run"}}) {
+        std::vector<std::string>{"run", "--output", work_ / "x.csv", "--bogus"}, std::vector<std::string>{"run"}}) {
     const Finished run = clitest::RunCli(arguments, work_.Path(), Environment());
     EXPECT_EQ(run.exitCode, kExitUsage) << arguments.back() << ": " << run.err;
     EXPECT_THAT(run.err, ::testing::StartsWith("vormla-cli: "));
@@ -528,8 +561,8 @@ TEST_F(CliRun, BadConditionsExitTwoWithoutTouchingTheSite) {
 }
 
 TEST_F(CliRun, MissingCatalogueExitsFive) {
-  const Finished run = clitest::RunCli({"run", "--output", work_ / "x.csv", "--db", work_ / "vm_data.db"},
-                                       work_.Path(), Environment());
+  const Finished run =
+      clitest::RunCli({"run", "--output", work_ / "x.csv", "--db", work_ / "vm_data.db"}, work_.Path(), Environment());
   EXPECT_EQ(run.exitCode, kExitDatabase);
   EXPECT_EQ(run.err, "vormla-cli: カテゴリデータベース " + work_ / "vm_data.db" +
                          " が見つかりません。--db で vm_data.db の場所を指定してください。\n");

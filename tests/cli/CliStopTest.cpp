@@ -6,8 +6,8 @@
 #include <sys/ioctl.h>
 
 #include <chrono>
-#include <iterator>
 #include <filesystem>
+#include <iterator>
 #include <ostream>
 #include <string>
 #include <vector>

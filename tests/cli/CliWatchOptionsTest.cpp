@@ -58,7 +58,8 @@ TEST(CliWatchParse, EncodingKeepAndNameAreChecked) {
 
   EXPECT_EQ(ParseKeep(std::nullopt), 30);
   EXPECT_EQ(ParseKeep("1"), 1);
-  for (const char* bad : {"0", "-1", "x", "", "1234567890"}) EXPECT_THROW(ParseKeep(std::string(bad)), CliFailure) << bad;
+  for (const char* bad : {"0", "-1", "x", "", "1234567890"})
+    EXPECT_THROW(ParseKeep(std::string(bad)), CliFailure) << bad;
 
   EXPECT_NO_THROW(CheckWatchName("towels-daily"));
   for (const char* bad : {"", ".", "..", "a/b", "tab\tname"}) EXPECT_THROW(CheckWatchName(bad), CliFailure) << bad;

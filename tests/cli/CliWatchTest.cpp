@@ -10,8 +10,8 @@
 #include <set>
 #include <thread>
 
-#include "cli/CliOptions.h"
 #include "CliTestKit.h"
+#include "cli/CliOptions.h"
 #include "demo-market/DemoMarket.h"
 #include "engine/RetrievalJob.h"
 #include "run/WatchFolder.h"
@@ -93,8 +93,8 @@ class CliWatch : public clitest::MarketSuite {
 
   // A watch of the first searches of top-level entry 1.
   Finished Watch(std::vector<std::string> extra = {}) {
-    std::vector<std::string> arguments{"watch", "--dir", work_ / "watch", "--db", kCatalogue, "--top", "1", "--nodes",
-                                       kNodes};
+    std::vector<std::string> arguments{"watch", "--dir", work_ / "watch", "--db", kCatalogue,
+                                       "--top", "1",     "--nodes",       kNodes};
     arguments.insert(arguments.end(), extra.begin(), extra.end());
     return clitest::RunCli(arguments, work_.Path(), Environment());
   }
@@ -225,17 +225,19 @@ TEST_F(CliWatch, HistoryNotTheNewestNameDecidesTheBaseAndWhatKeepRemoves) {
   const std::string folder = work_ / "watch";
   std::filesystem::create_directory(folder);
   const std::string legacy = "vormla-20250101-060000.csv", future = "vormla-20991231-000000.csv";
-  const Finished before = clitest::RunCli({"run", "--output", folder + "/" + legacy, "--db", kCatalogue, "--top", "1",
-                                           "--nodes", kNodes},
-                                          work_.Path(), Environment());
+  const Finished before =
+      clitest::RunCli({"run", "--output", folder + "/" + legacy, "--db", kCatalogue, "--top", "1", "--nodes", kNodes},
+                      work_.Path(), Environment());
   ASSERT_EQ(before.exitCode, kExitRows) << before.err;
   std::filesystem::copy_file(folder + "/" + legacy, folder + "/" + future);
-  const std::string told = "、比べる相手にも --keep で削除するものにもしません (このファイルについて知らせるのは今回だけです)\n";
+  const std::string told =
+      "、比べる相手にも --keep で削除するものにもしません (このファイルについて知らせるのは今回だけです)\n";
 
   market_->SetCatalogueRevision(1);
   const Finished first = Watch({"--keep", "1"});
   ASSERT_EQ(first.exitCode, kExitRows) << first.err;
-  EXPECT_THAT(first.err, HasSubstr("vormla-cli: " + folder + " に watch の記録がないため、今ある結果 1 個を記録しました\n"));
+  EXPECT_THAT(first.err,
+              HasSubstr("vormla-cli: " + folder + " に watch の記録がないため、今ある結果 1 個を記録しました\n"));
   EXPECT_THAT(first.err, HasSubstr("vormla-cli: " + folder + "/" + future +
                                    " はこの watch が記録したものではなく、日時も今より後のため" + told));
   EXPECT_THAT(first.err, HasSubstr("(" + legacy + " と比べました)\n"));
@@ -253,7 +255,8 @@ TEST_F(CliWatch, HistoryNotTheNewestNameDecidesTheBaseAndWhatKeepRemoves) {
   clitest::WriteBytes(folder + "/" + stranger, CsvHeader() + "\r\n");
   const Finished second = Watch({"--keep", "1"});
   ASSERT_EQ(second.exitCode, kExitRows) << second.err;
-  EXPECT_THAT(second.err, HasSubstr("vormla-cli: " + folder + "/" + stranger + " はこの watch が記録したものではないため" + told));
+  EXPECT_THAT(second.err,
+              HasSubstr("vormla-cli: " + folder + "/" + stranger + " はこの watch が記録したものではないため" + told));
   EXPECT_THAT(second.err, Not(HasSubstr(future)));
   EXPECT_THAT(second.err, HasSubstr("vormla-cli: 新規 0、終了 0、価格変更 0、販売状況変更 0、更新 0\n"));
   EXPECT_THAT(second.err, HasSubstr("(" + recorded + " と比べました)\n"));
@@ -274,8 +277,8 @@ TEST_F(CliWatch, ResultWithoutItsReportIsNotKeptAndTheNextWatchReportsTheChanges
   market_->SetCatalogueRevision(1);
   clitest::CliProcess blocked({"watch", "--dir", folder, "--db", kCatalogue, "--top", "1", "--nodes", kNodes},
                               Environment("0.2"), work_.Path());
-  ASSERT_TRUE(clitest::WaitFor([&] { return !FilesStartingWith(folder, ".vormla-run-").empty(); },
-                               std::chrono::seconds(30)));
+  ASSERT_TRUE(
+      clitest::WaitFor([&] { return !FilesStartingWith(folder, ".vormla-run-").empty(); }, std::chrono::seconds(30)));
   // A folder where the report goes, whatever second the watch began in.
   std::vector<std::string> standing;
   for (std::time_t at = std::time(nullptr) - 10; at <= std::time(nullptr); ++at) {
@@ -311,15 +314,16 @@ TEST_F(CliWatch, LeftoverOfAKilledWatchIsRemovedByTheNext) {
   const Finished next = clitest::RunCli({"watch", "--dir", folder, "--db", kCatalogue, "--top", "1", "--nodes", "999"},
                                         work_.Path(), Environment());  // refused before it runs
   EXPECT_EQ(next.exitCode, kExitUsage) << next.err;
-  EXPECT_THAT(next.err, HasSubstr("vormla-cli: 途中で終わった実行の一時ファイルを 1 個削除しました (" + folder + ")\n"));
+  EXPECT_THAT(next.err,
+              HasSubstr("vormla-cli: 途中で終わった実行の一時ファイルを 1 個削除しました (" + folder + ")\n"));
   EXPECT_TRUE(FilesStartingWith(folder, ".vormla-run-").empty());
   EXPECT_TRUE(FilesStartingWith(folder, "vormla-").empty());
 }
 
 TEST_F(CliWatch, SecondWatchOnTheSameFolderExitsAtOnceAndACancelKeepsNoPartialResult) {
-  clitest::CliProcess first({"watch", "--dir", work_ / "watch", "--db", kCatalogue, "--top", "1", "--nodes",
-                             "1,2,3,4,5,6"},
-                            Environment("0.2"), work_.Path());
+  clitest::CliProcess first(
+      {"watch", "--dir", work_ / "watch", "--db", kCatalogue, "--top", "1", "--nodes", "1,2,3,4,5,6"},
+      Environment("0.2"), work_.Path());
   ASSERT_TRUE(first.Started());
   const bool running = clitest::WaitFor(
       [&] {
@@ -330,10 +334,11 @@ TEST_F(CliWatch, SecondWatchOnTheSameFolderExitsAtOnceAndACancelKeepsNoPartialRe
   ASSERT_TRUE(running);
 
   TempFolder other;
-  const Finished second = clitest::RunCli({"watch", "--dir", work_ / "watch", "--db", kCatalogue}, other.Path(),
-                                          Environment());
+  const Finished second =
+      clitest::RunCli({"watch", "--dir", work_ / "watch", "--db", kCatalogue}, other.Path(), Environment());
   EXPECT_EQ(second.exitCode, kExitUsage);
-  EXPECT_EQ(second.err, "vormla-cli: " + work_ / "watch" + " では別の watch が実行中です。終わってから実行してください。\n");
+  EXPECT_EQ(second.err,
+            "vormla-cli: " + work_ / "watch" + " では別の watch が実行中です。終わってから実行してください。\n");
   const size_t searchesSoFar = market_->Searches().size();
   EXPECT_LT(searchesSoFar, 6u) << "the first watch ended before the second was tried";
 
@@ -354,7 +359,7 @@ TEST_F(CliWatch, SignInProblemKeepsNoResultAndExitsNine) {
   ASSERT_EQ(first.exitCode, kExitRows) << first.err;
   for (const std::function<void(demo::DemoMarket&)>& fault :
        std::vector<std::function<void(demo::DemoMarket&)>>{[](demo::DemoMarket& m) { m.SetLoginFormStatus(500); },
-                                                            [](demo::DemoMarket& m) { m.SetWholesaleShown(false); }}) {
+                                                           [](demo::DemoMarket& m) { m.SetWholesaleShown(false); }}) {
     market_->ClearRoutes();
     fault(*market_);
     const Finished watch = Watch();
@@ -384,8 +389,7 @@ TEST_F(CliWatch, ByNameTakesTheUsersSettingsAndDataFolders) {
   std::map<std::string, std::string> environment = Environment();
   environment["XDG_CONFIG_HOME"] = config;
   environment["XDG_DATA_HOME"] = data;
-  const Finished watch =
-      clitest::RunCli({"watch", "--name", "towels", "--db", kCatalogue}, work_.Path(), environment);
+  const Finished watch = clitest::RunCli({"watch", "--name", "towels", "--db", kCatalogue}, work_.Path(), environment);
   ASSERT_EQ(watch.exitCode, kExitRows) << watch.err;
   const std::string folder = data + "/vormla-search/watch/towels";
   EXPECT_EQ(FilesStartingWith(folder, "vormla-").size(), 1u);
@@ -419,8 +423,8 @@ TEST_F(CliWatch, Utf8ResultHoldsTheShiftJisRowsAndComparesEqualToThem) {
   const Finished twins = clitest::RunCli({"diff", work_ / "utf8.csv", work_ / "sjis.csv"}, work_.Path());
   EXPECT_EQ(twins.exitCode, 0) << twins.err;
   EXPECT_EQ(twins.out, Utf8ToSjis("\"変化\",\"詳細ページURL\",\"商品管理番号\",\"商品名\","
-                                                              "\"卸価格(前)\",\"卸価格(後)\",\"メーカ希望小売価格(前)\","
-                                                              "\"メーカ希望小売価格(後)\",\"販売状況(前)\",\"販売状況(後)\"") +
+                                  "\"卸価格(前)\",\"卸価格(後)\",\"メーカ希望小売価格(前)\","
+                                  "\"メーカ希望小売価格(後)\",\"販売状況(前)\",\"販売状況(後)\"") +
                            "\r\n");
 }
 

@@ -32,8 +32,7 @@ struct FullRun {
   std::string bytes;
 };
 
-FullRun RunInto(const std::string& file, int items, size_t nameBytes,
-              ResultEncoding encoding = ResultEncoding::kSjis) {
+FullRun RunInto(const std::string& file, int items, size_t nameBytes, ResultEncoding encoding = ResultEncoding::kSjis) {
   ::setenv("VORMLA_PAUSE_SCALE", "0", 1);
   FakeWebAccess web;
   ServeLargeRows(web, items, nameBytes);

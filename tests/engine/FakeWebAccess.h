@@ -16,10 +16,10 @@
 namespace vormla::testing {
 
 struct RecordedCall {
-  std::string method;   // "GET", "POST" or "DOWNLOAD"
-  std::string target;   // URL, or the path for a POST
-  std::string body;     // POST body
-  std::string file;     // download target
+  std::string method;  // "GET", "POST" or "DOWNLOAD"
+  std::string target;  // URL, or the path for a POST
+  std::string body;    // POST body
+  std::string file;    // download target
 };
 
 // One canned answer: a status and a body. Status 0 is no answer at all.
@@ -94,8 +94,8 @@ class FakeWebAccess : public WebAccess {
     } else if (answer.status >= 200 && answer.status < 300) {
       // As the real download: never through a link at the name.
       const int fd = ::openat(folderFd_, name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0644);
-      result.saved = fd >= 0 && ::write(fd, answer.body.data(), answer.body.size()) ==
-                                    static_cast<ssize_t>(answer.body.size());
+      result.saved =
+          fd >= 0 && ::write(fd, answer.body.data(), answer.body.size()) == static_cast<ssize_t>(answer.body.size());
       if (fd >= 0) ::close(fd);
     }
     return result;

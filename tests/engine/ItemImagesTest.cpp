@@ -19,9 +19,7 @@ using testing::ReadBytes;
 using testing::RecordingObserver;
 using testing::TempFolder;
 
-std::string ImageLine(const std::string& url) {
-  return "      <img class=\"lazy\" data-url=\"" + url + "\" alt=\"\">";
-}
+std::string ImageLine(const std::string& url) { return "      <img class=\"lazy\" data-url=\"" + url + "\" alt=\"\">"; }
 
 // Names of everything below a folder, relative to it.
 std::set<std::string> Tree(const std::filesystem::path& root) {
@@ -105,7 +103,8 @@ TEST_F(ItemImagesTest, RepeatsGoInPageOrderAndTheFirstSpellingStays) {
     std::vector<std::string> urls, kept;  // as the page lists them; the distinct ones kept (UTF-8)
   };
   std::vector<Case> cases = {
-      {{"https://a.test/1.jpg", "https://b.test/2.jpg", "HTTPS://A.TEST/1.JPG", "https://b.test/3.jpg", "https://B.test/2.jpg"},
+      {{"https://a.test/1.jpg", "https://b.test/2.jpg", "HTTPS://A.TEST/1.JPG", "https://b.test/3.jpg",
+        "https://B.test/2.jpg"},
        {"https://a.test/1.jpg", "https://b.test/2.jpg", "https://b.test/3.jpg"}},
       // ア is 0x83 0x41, ヂ 0x83 0x61: the letters beside them fold, their trail bytes do not.
       {{"https://img.test/Aア.jpg", "https://img.test/aヂ.jpg", "https://img.test/aア.JPG", "https://img.test/Aヂ.jpg"},
@@ -115,8 +114,9 @@ TEST_F(ItemImagesTest, RepeatsGoInPageOrderAndTheFirstSpellingStays) {
   // 40,000 lines: 10,000 pictures, each met again three times in other spellings.
   for (int round = 0; round < 4; ++round) {
     for (int n = 0; n < 10000; ++n) {
-      const std::string url = (round % 2 ? "https://IMG.test" : "https://img.test") +
-                              (round < 2 ? "/p/Item" + std::to_string(n) + ".Jpg" : "/P/ITEM" + std::to_string(n) + ".JPG");
+      const std::string url =
+          (round % 2 ? "https://IMG.test" : "https://img.test") +
+          (round < 2 ? "/p/Item" + std::to_string(n) + ".Jpg" : "/P/ITEM" + std::to_string(n) + ".JPG");
       cases.back().urls.push_back(url);
       if (round == 0) cases.back().kept.push_back(url);
     }
@@ -198,7 +198,10 @@ TEST_F(ItemImagesTest, TrailingSlashUsesThePieceBeforeIt) {
 }
 
 TEST_F(ItemImagesTest, ManagementNumbersThatAreNoPlainFolderNameWriteNothing) {
-  for (const std::string number : {"../x", "a/b", "..", ".", "a\\b", "ab\x01" "c", "tab\there"}) {
+  for (const std::string number : {"../x", "a/b", "..", ".", "a\\b",
+                                   "ab\x01"
+                                   "c",
+                                   "tab\there"}) {
     auto job = MakeJob();
     job->Record[0] = number;
     Serve("https://img.test/1.jpg");
@@ -241,8 +244,8 @@ TEST_F(ItemImagesTest, JapanesePictureNameIsFetchedAsABrowserSendsItAndStoredAsU
 TEST_F(ItemImagesTest, PictureNamesThatAreNoPlainFileNameAreSkipped) {
   auto job = MakeJob();
   job->Record[0] = "M4";
-  for (const std::string url : {"https://img.test/a/..", "https://img.test/a/.",
-                                "https://img.test/a\\b.jpg", "https://img.test/ok.jpg"}) {
+  for (const std::string url :
+       {"https://img.test/a/..", "https://img.test/a/.", "https://img.test/a\\b.jpg", "https://img.test/ok.jpg"}) {
     Serve(url);
     job->CollectImageUrl(ImageLine(url));
   }
@@ -280,9 +283,8 @@ TEST_F(ItemImagesTest, ExistingFileIsNeverOverwritten) {
 TEST_F(ItemImagesTest, KilledDownloadsLeftoverGoesWithTheNextVisit) {
   std::filesystem::create_directory(images / "M13");
   // Name and whether it stays: a live run's (held here), another pattern's.
-  const std::vector<std::pair<std::string, bool>> files = {{".vormla-0123456789abcdef", false},
-                                                           {".vormla-fedcba9876543210", true},
-                                                           {".vormla-run-a1b2c3", true}};
+  const std::vector<std::pair<std::string, bool>> files = {
+      {".vormla-0123456789abcdef", false}, {".vormla-fedcba9876543210", true}, {".vormla-run-a1b2c3", true}};
   for (const auto& [name, stays] : files) testing::WriteBytes((images / "M13" / name).string(), "part of a picture");
   const int held = ::open((images / "M13" / files[1].first).c_str(), O_RDONLY | O_CLOEXEC);
   ASSERT_EQ(::flock(held, LOCK_EX), 0);
@@ -323,8 +325,9 @@ TEST_F(ItemImagesTest, FolderStandingAsAFileOrMissingParentSkipsTheItem) {
 TEST_F(ItemImagesTest, QueryAndFragmentAreNoPartOfTheFileName) {
   auto job = MakeJob();
   job->Record[0] = "M11";
-  const std::vector<std::string> urls = {"https://img.test/p/82DA1AA178_06.png?v=2", "https://img.test/p/82DA1AA178_06.png?v=3",
-                                         "https://img.test/p/b.png#top", "https://img.test/p/c/?v=1/x"};
+  const std::vector<std::string> urls = {"https://img.test/p/82DA1AA178_06.png?v=2",
+                                         "https://img.test/p/82DA1AA178_06.png?v=3", "https://img.test/p/b.png#top",
+                                         "https://img.test/p/c/?v=1/x"};
   for (const std::string& url : urls) {
     Serve(url);
     job->CollectImageUrl(ImageLine(url));
@@ -345,8 +348,8 @@ TEST_F(ItemImagesTest, PicturesThatFailAreCounted) {
   const std::string tooLong = "https://img.test/" + std::string(256, 'n') + ".jpg";
   Serve(tooLong);
   Serve("https://img.test/ok.jpg");
-  for (const std::string url : {"https://img.test/unanswered.jpg", "https://img.test/gone.jpg", tooLong.c_str(),
-                                "https://img.test/ok.jpg"}) {
+  for (const std::string url :
+       {"https://img.test/unanswered.jpg", "https://img.test/gone.jpg", tooLong.c_str(), "https://img.test/ok.jpg"}) {
     job->CollectImageUrl(ImageLine(url));
   }
   job->SaveItemImages();

@@ -114,8 +114,8 @@ TEST_F(ItemPageTest, HeaderBlockWithoutParenthesisLeavesNumberAndDateEmpty) {
 }
 
 TEST_F(ItemPageTest, HeaderBlockNeedsThreeLinesAfterIt) {
-  const auto& r = Read({"<p>x</p>", "<ul class=\"colItemData\">", "<li>商品管理番号：A-100（登録/更新：2023/11/01）</li>",
-                        "<li>商品ID：555</li>"});
+  const auto& r = Read({"<p>x</p>", "<ul class=\"colItemData\">",
+                        "<li>商品管理番号：A-100（登録/更新：2023/11/01）</li>", "<li>商品ID：555</li>"});
   EXPECT_EQ(r[0], "");
   EXPECT_EQ(r[1], "");
 }
@@ -160,13 +160,13 @@ TEST_F(ItemPageTest, SupplierFromTheNextLineWhenItsOwnIsEmpty) {
 }
 
 TEST_F(ItemPageTest, IntroductionComesFromWhicheverLineIsFirst) {
-  const auto& fromHeading = Read({"<h4 class=\"hdType04\">見出し</h4>", "<p>本文</p>",
-                                  "<div class=\"userHtmlView\">後の説明</div>"});
+  const auto& fromHeading =
+      Read({"<h4 class=\"hdType04\">見出し</h4>", "<p>本文</p>", "<div class=\"userHtmlView\">後の説明</div>"});
   EXPECT_EQ(fromHeading[4], Sjis("見出し本文"));
 
   h.worker->Record[4].clear();
-  const auto& fromBlock = Read({"<div class=\"userHtmlView\">先の説明　&amp;</div>",
-                                "<h4 class=\"hdType04\">見出し</h4>", "<p>本文</p>"});
+  const auto& fromBlock =
+      Read({"<div class=\"userHtmlView\">先の説明　&amp;</div>", "<h4 class=\"hdType04\">見出し</h4>", "<p>本文</p>"});
   EXPECT_EQ(fromBlock[4], Sjis("先の説明 &"));
 }
 
@@ -176,10 +176,10 @@ TEST_F(ItemPageTest, IntroductionOfALoneQuoteIsEmptyAndLeavesRoomForTheNext) {
 }
 
 TEST_F(ItemPageTest, RatingsByTheirHeadings) {
-  const auto& r = Read({"<dl>",
-                        "<dt>注目度</dt>", "<dd class=\"score twoScore\">", "<div class=\"itemScoreRatingItem\">",
-                        "<dt>人気度</dt>", "<dd class=\"score oneScore\">", "<div class=\"itemScoreRatingItem\">",
-                        "<dt>リピート度</dt>", "<dd class=\"score threeScore\">", "<div class=\"itemScoreRatingItem\">"});
+  const auto& r =
+      Read({"<dl>", "<dt>注目度</dt>", "<dd class=\"score twoScore\">", "<div class=\"itemScoreRatingItem\">",
+            "<dt>人気度</dt>", "<dd class=\"score oneScore\">", "<div class=\"itemScoreRatingItem\">",
+            "<dt>リピート度</dt>", "<dd class=\"score threeScore\">", "<div class=\"itemScoreRatingItem\">"});
   EXPECT_EQ(r[20], Sjis("★★☆"));
   EXPECT_EQ(r[19], Sjis("★☆☆"));
   EXPECT_EQ(r[21], Sjis("★★★"));
@@ -188,8 +188,7 @@ TEST_F(ItemPageTest, RatingsByTheirHeadings) {
 TEST_F(ItemPageTest, RatingWithoutScoreClassIsEmptyAndUnknownHeadingStoresNothing) {
   h.worker->Record[19] = "old";
   h.worker->Record[20] = "old";
-  const auto& r = Read({"<dl>",
-                        "<dt>人気度</dt>", "<dd class=\"score\">", "<div class=\"itemScoreRatingItem\">",
+  const auto& r = Read({"<dl>", "<dt>人気度</dt>", "<dd class=\"score\">", "<div class=\"itemScoreRatingItem\">",
                         "<dt>評価</dt>", "<dd class=\"threeScore\">", "<div class=\"itemScoreRatingItem\">"});
   EXPECT_EQ(r[19], "");
   EXPECT_EQ(r[20], "old");
@@ -202,12 +201,11 @@ TEST_F(ItemPageTest, RatingNeedsThreeLinesAbove) {
 }
 
 TEST_F(ItemPageTest, PaymentLabelsItemLabelsAndSupplierScore) {
-  const auto& r = Read({"<span class=\"label labelColor10\">代引き</span>",
-                        "<span class=\"label labelColor09\">新商品</span>",
-                        "<span class=\"label labelColor10\">銀行振込</span>",
-                        "<span class=\"label labelColor09\">キャンペーン</span>",
-                        "<span class=\"supScoreNum\">3.0</span>", "<span class=\"supScoreNum\">4.2</span>",
-                        "<span class=\"labelColor10 labelColor09\">両方</span>"});
+  const auto& r =
+      Read({"<span class=\"label labelColor10\">代引き</span>", "<span class=\"label labelColor09\">新商品</span>",
+            "<span class=\"label labelColor10\">銀行振込</span>",
+            "<span class=\"label labelColor09\">キャンペーン</span>", "<span class=\"supScoreNum\">3.0</span>",
+            "<span class=\"supScoreNum\">4.2</span>", "<span class=\"labelColor10 labelColor09\">両方</span>"});
   EXPECT_EQ(r[16], Sjis("代引き、銀行振込、両方"));
   EXPECT_EQ(r[17], Sjis("新商品、キャンペーン開催中"));
   EXPECT_EQ(r[18], "4.2");
@@ -247,9 +245,8 @@ TEST_F(ItemPageTest, SpecRowStopsBeforeThePageEnds) {
 }
 
 TEST_F(ItemPageTest, SpecRowHeadingsRecognisedAndNot) {
-  const auto& r = Read({"<th>規格</th>", "<td>bare tag</td>", "</tr>",
-                        "<th class=\"specHd\">jANコード</th>", "<td>4900000000001</td>", "</tr>",
-                        "<th class=\"specHd\">色</th>", "<td>赤</td>", "</tr>",
+  const auto& r = Read({"<th>規格</th>", "<td>bare tag</td>", "</tr>", "<th class=\"specHd\">jANコード</th>",
+                        "<td>4900000000001</td>", "</tr>", "<th class=\"specHd\">色</th>", "<td>赤</td>", "</tr>",
                         "<th class=\"specHd\">注文について</th>", "<td>first</td>", "</tr>",
                         "<th class=\"specHd\">注文について</th>", "<td>second</td>", "</tr>"});
   EXPECT_EQ(r[10], "");
@@ -259,11 +256,11 @@ TEST_F(ItemPageTest, SpecRowHeadingsRecognisedAndNot) {
 }
 
 TEST_F(ItemPageTest, PermittedUsesFollowTheItemLabels) {
-  const auto& r = Read({"<span class=\"label labelColor09\">キャンペーン</span>",
-                        "<th class=\"specHd\">消費者直送</th>", "<td><i class=\"fa fa-circle-o\"></i></td>",
-                        "<th class=\"specHd\">画像転載</th>", "<td><i class=\"fa fa-times\"></i></td>",
-                        "<th class=\"specHd\">csvダイレクト注文</th>", "<td><i class=\"fa fa-circle-o\"></i></td>",
-                        "</table>"});
+  const auto& r =
+      Read({"<span class=\"label labelColor09\">キャンペーン</span>", "<th class=\"specHd\">消費者直送</th>",
+            "<td><i class=\"fa fa-circle-o\"></i></td>", "<th class=\"specHd\">画像転載</th>",
+            "<td><i class=\"fa fa-times\"></i></td>", "<th class=\"specHd\">csvダイレクト注文</th>",
+            "<td><i class=\"fa fa-circle-o\"></i></td>", "</table>"});
   EXPECT_EQ(r[17], Sjis("キャンペーン開催中、消費者直送OK、") + "csv" + Sjis("ダイレクト注文OK"));
 }
 
@@ -274,9 +271,9 @@ TEST_F(ItemPageTest, PermittedUseAloneAndWithoutMark) {
 }
 
 TEST_F(ItemPageTest, SoldOutAndImageLines) {
-  const auto& r = Read({"<p class=\"soldOutTxt\">品切れ中</p>",
-                        "<img class=\"thumb\" data-url=\"http://img.vormla.jp/a.jpg\">",
-                        "<img class=\"thumb\" src=\"https://img.vormla.jp/b.jpg\">"});
+  const auto& r =
+      Read({"<p class=\"soldOutTxt\">品切れ中</p>", "<img class=\"thumb\" data-url=\"http://img.vormla.jp/a.jpg\">",
+            "<img class=\"thumb\" src=\"https://img.vormla.jp/b.jpg\">"});
   EXPECT_EQ(r[22], Sjis("品切れ中"));
   EXPECT_EQ(r[25], "https://img.vormla.jp/a.jpg");
   EXPECT_EQ(r[26], "");
@@ -284,7 +281,8 @@ TEST_F(ItemPageTest, SoldOutAndImageLines) {
 }
 
 TEST_F(ItemPageTest, WalkEndsAtTheFormOrThePageEnd) {
-  const auto& ended = Read({"<h1>前</h1>", "<form id=\"other\">", "<h1>中</h1>", "<form name=\"myform\">", "<h1>後</h1>"});
+  const auto& ended =
+      Read({"<h1>前</h1>", "<form id=\"other\">", "<h1>中</h1>", "<form name=\"myform\">", "<h1>後</h1>"});
   EXPECT_EQ(ended[3], Sjis("中"));
   const auto& walked = Read({"<h1>前</h1>", "<p>本文</p>", "<h1>最後の行</h1>"});
   EXPECT_EQ(walked[3], Sjis("最後の行"));
@@ -325,11 +323,11 @@ TEST_P(ItemPageCategoryTest, CategoryColumn) {
   EXPECT_EQ(run.worker->Record[2], Sjis(column));
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Combo, ItemPageCategoryTest,
-    ::testing::Values(std::make_tuple(2, "食品", "食品 > 菓子", "食品 > 食品 > 菓子"),
-                      std::make_tuple(2, "食品", "食品", "食品 > 食品"),
-                      std::make_tuple(0, "全てのカテゴリー", "全てのカテゴリー", "全てのカテゴリー")));
+INSTANTIATE_TEST_SUITE_P(Combo, ItemPageCategoryTest,
+                         ::testing::Values(std::make_tuple(2, "食品", "食品 > 菓子", "食品 > 食品 > 菓子"),
+                                           std::make_tuple(2, "食品", "食品", "食品 > 食品"),
+                                           std::make_tuple(0, "全てのカテゴリー", "全てのカテゴリー",
+                                                           "全てのカテゴリー")));
 
 TEST(FindLabelColumnTest, HeadingsAndCase) {
   EXPECT_EQ(RetrievalJob::FindLabelColumn(Sjis("消費者直送")), 17);

@@ -74,8 +74,7 @@ class JobTest : public ::testing::Test {
 TEST_F(JobTest, NothingSelectedSearchesOnceWithAFullBar) {
   auto job = MakeJob("");
   job->Execute();
-  const std::vector<std::string> expected = {
-      "init:1", "step", "search:" + Utf8ToSjis("全カテゴリ"), "finished"};
+  const std::vector<std::string> expected = {"init:1", "step", "search:" + Utf8ToSjis("全カテゴリ"), "finished"};
   EXPECT_EQ(observer.events, expected);
   EXPECT_EQ(job->CategoryTotal, 1);
   ASSERT_EQ(job->urls.size(), 1u);
@@ -90,8 +89,7 @@ TEST_F(JobTest, EachEntrySearchedInOrderWithOneStepEach) {
   auto job = MakeJob("1,2,4,");
   job->Execute();
   const std::vector<std::string> expected = {
-      "init:3", "step", "search:Food > Rice", "step", "search:Food > Tea",
-      "step",   "search:Toys > Cars",        "finished"};
+      "init:3", "step", "search:Food > Rice", "step", "search:Food > Tea", "step", "search:Toys > Cars", "finished"};
   EXPECT_EQ(observer.events, expected);
   EXPECT_EQ(job->CategoryTotal, 3);
   ASSERT_EQ(job->urls.size(), 3u);
@@ -103,8 +101,7 @@ TEST_F(JobTest, EntriesThatAreNoNodeAreSkippedButStepTheBar) {
   // Empty pieces are no entries; "-1", "x" and an index past the tree are.
   auto job = MakeJob(",-1,,x,2,99");
   job->Execute();
-  const std::vector<std::string> expected = {"init:4", "step", "step", "step",
-                                             "search:Food > Tea", "step", "finished"};
+  const std::vector<std::string> expected = {"init:4", "step", "step", "step", "search:Food > Tea", "step", "finished"};
   EXPECT_EQ(observer.events, expected);
   EXPECT_EQ(job->CategoryTotal, 4);
 }
@@ -121,8 +118,7 @@ TEST_F(JobTest, CancelDuringSignInLeavesOnlyTheHeader) {
   auto job = MakeJob("1,2,");
   job->realSignIn = true;
   web.bodies[kRoot + "/logout"] = "bye";
-  web.bodies[kRoot + "/login"] =
-      "<meta name=\"csrf-token\" content=\"0123456789012345678901234567890123456789\">\n";
+  web.bodies[kRoot + "/login"] = "<meta name=\"csrf-token\" content=\"0123456789012345678901234567890123456789\">\n";
   web.onCall = [&](const testing::RecordedCall& call) {
     if (call.target == kRoot + "/login") job->Terminate();
   };

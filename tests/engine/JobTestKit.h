@@ -55,9 +55,7 @@ class RecordingObserver : public JobObserver {
   std::vector<std::string> statusTexts;
   std::atomic<int> finished{0};
 
-  void InitProgress(int categoryTotal) override {
-    events.push_back("init:" + std::to_string(categoryTotal));
-  }
+  void InitProgress(int categoryTotal) override { events.push_back("init:" + std::to_string(categoryTotal)); }
   void StepProgress() override { events.push_back("step"); }
   void ShowItemProgress(const std::string& statusText, int itemDone, int itemTotal) override {
     events.push_back("item:" + std::to_string(itemDone) + "/" + std::to_string(itemTotal));

@@ -30,7 +30,7 @@ void ExpectSameLines(const std::string& bytes, std::mt19937& random) {
 TEST(PageViewTest, LineBreaksOfEveryKind) {
   std::mt19937 random(7);
   for (const std::string bytes : {"", "a", "a\r\nb\nc\rd", "\n", "\r\n", "\r\r\n\n", "a\n\n\nb\r\n",
-                                   "end without break", "x\n\0hidden\nlines", "\0"}) {
+                                  "end without break", "x\n\0hidden\nlines", "\0"}) {
     ExpectSameLines(bytes, random);
   }
   ExpectSameLines(std::string("a\nb\0c\nd", 7), random);

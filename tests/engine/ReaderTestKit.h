@@ -32,8 +32,8 @@ class ReaderHarness {
   explicit ReaderHarness(SearchConditions conditions = {}) {
     ::setenv("VORMLA_PAUSE_SCALE", "0", 1);
     csvPath = folder / "result.csv";
-    worker = std::make_unique<RetrievalJob>(std::move(conditions), std::vector<CategoryNode>{}, ResultTarget{}, observer, web,
-                                         "https://www.vormla.jp");
+    worker = std::make_unique<RetrievalJob>(std::move(conditions), std::vector<CategoryNode>{}, ResultTarget{},
+                                            observer, web, "https://www.vormla.jp");
     worker->CsvFile.Open(csvPath);
   }
 

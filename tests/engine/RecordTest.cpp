@@ -32,7 +32,9 @@ TEST(CsvHeaderTest, NamesInOrderQuotedAndCommaJoined) {
 TEST(DecodeEntitiesTest, TheSixReferencesAnyCase) {
   EXPECT_EQ(DecodeEntities("A&amp;B &AMP; C&Amp;"), "A&B & C&");
   EXPECT_EQ(DecodeEntities("it&#039;s"), "it's");
-  EXPECT_EQ(DecodeEntities("10&#12316;20"), "10\x81\x60" "20");
+  EXPECT_EQ(DecodeEntities("10&#12316;20"),
+            "10\x81\x60"
+            "20");
   EXPECT_EQ(DecodeEntities(Utf8ToSjis("&quot;特価&quot;")), Utf8ToSjis("\"特価\""));
   EXPECT_EQ(DecodeEntities("a &LT;b&Gt; &Quot;c&QUOT;"), "a <b> \"c\"");
   // The ampersand goes first: a reference escaped twice decodes once more.

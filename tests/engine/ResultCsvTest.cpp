@@ -3,10 +3,10 @@
 #include <gtest/gtest.h>
 
 #include "JobTestKit.h"
-#include "results/ResultCsvReader.h"
-#include "results/ResultDiff.h"
 #include "engine/ResultFile.h"
 #include "engine/RetrievalJob.h"
+#include "results/ResultCsvReader.h"
+#include "results/ResultDiff.h"
 #include "text/Utf8.h"
 
 namespace vormla {

@@ -12,18 +12,16 @@ const std::string kListUrl = "https://www.vormla.jp/search?ct=1";
 
 std::string ItemUrl(int n) { return "https://www.vormla.jp/shop/12/item-" + std::to_string(n); }
 
-std::string Pagination(const std::string& count) {
-  return "<p class=\"paginationTxt\">" + count + "</p>";
-}
+std::string Pagination(const std::string& count) { return "<p class=\"paginationTxt\">" + count + "</p>"; }
 
 // One item block as the result page lays it out.
 std::vector<std::string> Block(const std::string& url, const std::vector<std::string>& prices = {
-                                   "<div class=\"retailPriceArea\">",
-                                   "<span class=\"label\">メーカ希望小売価格</span>",
-                                   "<span class=\"num\">1,980円</span>",
-                                   "</div>",
-                                   "<p class=\"afterPrice\">卸価格&nbsp;1,200円</p>",
-                               }) {
+                                                           "<div class=\"retailPriceArea\">",
+                                                           "<span class=\"label\">メーカ希望小売価格</span>",
+                                                           "<span class=\"num\">1,980円</span>",
+                                                           "</div>",
+                                                           "<p class=\"afterPrice\">卸価格&nbsp;1,200円</p>",
+                                                       }) {
   std::vector<std::string> lines = {"<section class=\"showcase\">", "  <h3 class=\"showcaseHd\">",
                                     "    <a href=\"" + url + "\" class=\"itemLink\">", "      品名", "    </a></h3>"};
   lines.insert(lines.end(), prices.begin(), prices.end());
@@ -92,8 +90,7 @@ TEST_P(HitCountTest, UnreadableCountTakesNothing) {
   EXPECT_TRUE(h.Rows().empty());
 }
 
-INSTANTIATE_TEST_SUITE_P(Texts, HitCountTest,
-                         ::testing::Values("全12", "12件中", "全十二件中", "全0件中", "全 件中"));
+INSTANTIATE_TEST_SUITE_P(Texts, HitCountTest, ::testing::Values("全12", "12件中", "全十二件中", "全0件中", "全 件中"));
 
 TEST_F(ResultListTest, MissingPageGivesOneProgressRefresh) {
   h.worker->ReadResultList(kListUrl);
@@ -103,8 +100,7 @@ TEST_F(ResultListTest, MissingPageGivesOneProgressRefresh) {
 }
 
 TEST_F(ResultListTest, StopsWhenTheHitCountIsReached) {
-  ServeList("全3件中", {Block(ItemUrl(1)), Block(ItemUrl(2)), Block(ItemUrl(3)), Block(ItemUrl(4)),
-                        Block(ItemUrl(5))});
+  ServeList("全3件中", {Block(ItemUrl(1)), Block(ItemUrl(2)), Block(ItemUrl(3)), Block(ItemUrl(4)), Block(ItemUrl(5))});
   ServeItems(5);
   h.worker->ReadResultList(kListUrl);
   EXPECT_EQ(h.worker->ItemDone, 3);
@@ -160,8 +156,9 @@ TEST_F(ResultListTest, PriceForms) {
 }
 
 TEST_F(ResultListTest, WholesalePriceBeforeRetailEndsTheScan) {
-  ServeList("全1件中", {Block(ItemUrl(1), {"<p class=\"afterPrice\">卸価格 700円</p>", "<div class=\"retailPriceArea\">",
-                                            "<span>a</span>", "<span>900円</span>", "</div>"})});
+  ServeList("全1件中",
+            {Block(ItemUrl(1), {"<p class=\"afterPrice\">卸価格 700円</p>", "<div class=\"retailPriceArea\">",
+                                "<span>a</span>", "<span>900円</span>", "</div>"})});
   ServeItems(1);
   h.worker->ReadResultList(kListUrl);
   const auto rows = h.Rows();
@@ -179,14 +176,13 @@ TEST_F(ResultListTest, WholesalePriceOnlyWithinTheBlock) {
   tooFar.push_back("<span>filler</span>");
   tooFar.push_back("<p class=\"afterPrice\">150円</p>");
   // Two headings in one section: the second ends the first block's scan.
-  const std::vector<std::string> twoHeadings = {
-      "<section class=\"showcase\">",   "  <h3 class=\"showcaseHd\">", "<a href=\"" + ItemUrl(3) + "\">",
-      "<span>x</span>",                "  <h3 class=\"showcaseHd\">", "<a href=\"" + ItemUrl(4) + "\">",
-      "<p class=\"afterPrice\">400円</p>", "</section>"};
-  ServeList("全6件中",
-            {Block(ItemUrl(1), far), Block(ItemUrl(2), tooFar), twoHeadings,
-             Block(ItemUrl(5), {"<section class=\"inner\">", "<p class=\"afterPrice\">500円</p>"}),
-             Block(ItemUrl(6), {"<span>no price</span>"})});
+  const std::vector<std::string> twoHeadings = {"<section class=\"showcase\">",      "  <h3 class=\"showcaseHd\">",
+                                                "<a href=\"" + ItemUrl(3) + "\">",   "<span>x</span>",
+                                                "  <h3 class=\"showcaseHd\">",       "<a href=\"" + ItemUrl(4) + "\">",
+                                                "<p class=\"afterPrice\">400円</p>", "</section>"};
+  ServeList("全6件中", {Block(ItemUrl(1), far), Block(ItemUrl(2), tooFar), twoHeadings,
+                        Block(ItemUrl(5), {"<section class=\"inner\">", "<p class=\"afterPrice\">500円</p>"}),
+                        Block(ItemUrl(6), {"<span>no price</span>"})});
   ServeItems(6);
   h.worker->ReadResultList(kListUrl);
   const auto rows = h.Rows();
@@ -308,7 +304,7 @@ TEST_F(ResultListTest, OnlyNoAnswerAndServerErrorsAreTriedAgain) {
 }
 
 TEST_F(ResultListTest, ResultPageWithoutAnAnswerHoldsNoItems) {
-  h.web.scripts[kListUrl] = {{0, ""}, {500, PageOf({Pagination("全1件中")} )}};
+  h.web.scripts[kListUrl] = {{0, ""}, {500, PageOf({Pagination("全1件中")})}};
   h.worker->ReadResultList(kListUrl);
   EXPECT_EQ(h.web.CountOf(kListUrl), 2u);
   EXPECT_EQ(h.worker->ItemTotal, 0);

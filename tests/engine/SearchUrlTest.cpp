@@ -97,7 +97,8 @@ TEST_F(SearchUrlTest, PriceBoundsAsTypedInTheirOrder) {
   conditions.Keyword = "w";
   EXPECT_EQ(Tail(),
             "&keyword=w&facet_price_from=100&facet_price_to=5000&refrence_price_from=7"
-            "&refrence_price_to=0009" + kPlainTail);
+            "&refrence_price_to=0009" +
+                kPlainTail);
 }
 
 TEST_F(SearchUrlTest, StockAndDiscountFlags) {
@@ -110,9 +111,12 @@ TEST_F(SearchUrlTest, StockAndDiscountFlags) {
 
 TEST_F(SearchUrlTest, EverySortIndex) {
   const std::pair<int, std::string> cases[] = {
-      {0, "&sort=score&sort_operate_flg=Y"}, {1, "&sort=sales&sort_operate_flg=Y"},
-      {2, "&sort=new&sort_operate_flg=Y"},   {3, "&sort=PD&sort_operate_flg=Y"},
-      {4, "&sort=PA&sort_operate_flg=Y"},    {5, ""},
+      {0, "&sort=score&sort_operate_flg=Y"},
+      {1, "&sort=sales&sort_operate_flg=Y"},
+      {2, "&sort=new&sort_operate_flg=Y"},
+      {3, "&sort=PD&sort_operate_flg=Y"},
+      {4, "&sort=PA&sort_operate_flg=Y"},
+      {5, ""},
       {-1, ""},
   };
   for (const auto& [index, sort] : cases) {

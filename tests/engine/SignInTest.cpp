@@ -15,9 +15,7 @@ using testing::TempFolder;
 const std::string kRoot = "https://market.test";
 const std::string kRest = "&bookmark=on&login_id=pelorint58&password=quastel74&refererURL=" + kRoot + "/";
 
-std::string MetaLine(const std::string& token) {
-  return "<meta name=\"csrf-token\" content=\"" + token + "\">";
-}
+std::string MetaLine(const std::string& token) { return "<meta name=\"csrf-token\" content=\"" + token + "\">"; }
 
 class SignInTest : public ::testing::Test {
  protected:
@@ -48,8 +46,7 @@ TEST_F(SignInTest, FortyCharacterTokenIsPosted) {
   EXPECT_EQ(web.calls[2].target, "/login");
   EXPECT_EQ(web.calls[2].body, "&_token=" + token + kRest);
 
-  const std::vector<std::string> texts = {Utf8ToSjis("ページ内容の確認中1..."),
-                                          Utf8ToSjis("ページ内容の確認中2...")};
+  const std::vector<std::string> texts = {Utf8ToSjis("ページ内容の確認中1..."), Utf8ToSjis("ページ内容の確認中2...")};
   EXPECT_EQ(observer.statusTexts, texts);
   EXPECT_EQ(job.StatusText, texts[1]);
 }
@@ -111,8 +108,8 @@ TEST_F(SignInTest, EmptyTokenIsNotPosted) {
 }
 
 TEST_F(SignInTest, OnlyTheFirstCandidateIsLookedAt) {
-  LoginPage("<meta name=\"csrf-token\" content=without-any-quotes-at-the-end-of-this-line>\n" +
-            MetaLine("second") + "\n");
+  LoginPage("<meta name=\"csrf-token\" content=without-any-quotes-at-the-end-of-this-line>\n" + MetaLine("second") +
+            "\n");
   job.SignIn();
   EXPECT_TRUE(Posts().empty());
 }
@@ -167,12 +164,14 @@ TEST_F(SignInTest, CancelBeforeThePostPreventsIt) {
 TEST_F(SignInTest, OwnAccountIsFormEncodedIntoTheSameBody) {
   const std::string token(40, 't');
   LoginPage(MetaLine(token) + "\n");
-  job.UseAccount({SecretText(std::string_view("a&b=c+d e日本!$'()*-._@~%")), SecretText(std::string_view("p&w=1+2 パス"))});
+  job.UseAccount(
+      {SecretText(std::string_view("a&b=c+d e日本!$'()*-._@~%")), SecretText(std::string_view("p&w=1+2 パス"))});
   job.SignIn();
   ASSERT_EQ(Posts().size(), 1u);
   EXPECT_EQ(Posts()[0].body, "&_token=" + token +
                                  "&bookmark=on&login_id=a%26b%3Dc%2Bd+e%E6%97%A5%E6%9C%AC!$'()*-._@%7E%25"
-                                 "&password=p%26w%3D1%2B2+%E3%83%91%E3%82%B9&refererURL=" + kRoot + "/");
+                                 "&password=p%26w%3D1%2B2+%E3%83%91%E3%82%B9&refererURL=" +
+                                 kRoot + "/");
 }
 
 }  // namespace

@@ -19,8 +19,7 @@ QString TestDataFolder() {
 TestProgramFolder::TestProgramFolder(const QString& catalogue) {
   QDir().mkpath(Db());
   if (!catalogue.isEmpty()) {
-    QFile::copy(TestDataFolder() + QStringLiteral("/catalogue/") + catalogue,
-                Db() + QStringLiteral("/vm_data.db"));
+    QFile::copy(TestDataFolder() + QStringLiteral("/catalogue/") + catalogue, Db() + QStringLiteral("/vm_data.db"));
   }
 }
 
@@ -83,9 +82,7 @@ bool WindowIdle(const MainWindow& window) {
          !Control<QPushButton>(window, "btnCancel")->isEnabled();
 }
 
-bool WidgetChecked(const MainWindow& window, int index) {
-  return window.NodeItem(index)->checkState(0) == Qt::Checked;
-}
+bool WidgetChecked(const MainWindow& window, int index) { return window.NodeItem(index)->checkState(0) == Qt::Checked; }
 
 QString WidgetMarks(const MainWindow& window) {
   QString marks;
@@ -93,9 +90,7 @@ QString WidgetMarks(const MainWindow& window) {
   return marks;
 }
 
-QString ModelMarks(const MainWindow& window) {
-  return QString::fromStdString(window.Tree().TreeListText());
-}
+QString ModelMarks(const MainWindow& window) { return QString::fromStdString(window.Tree().TreeListText()); }
 
 namespace {
 

@@ -68,7 +68,7 @@ class FakeServices : public AppServices {
   void TerminateApplication() override { ++Terminations; }
 
   QList<Message> Messages;
-  QStringList Events;  // "show CAPTION" and "answered CAPTION", in order
+  QStringList Events;                             // "show CAPTION" and "answered CAPTION", in order
   std::function<void(const Message&)> OnMessage;  // runs while the box is "up"
   std::deque<Answer> Answers;
   QString FolderChoice;
@@ -80,7 +80,6 @@ class FakeServices : public AppServices {
   QStringList Opened;
   int Beeps = 0, Alerts = 0, BusyCursors = 0, RestoredCursors = 0, Terminations = 0;
   bool TaskbarAvailable = false;
-
 };
 
 // What arrives on the launcher-entry signal.
@@ -129,8 +128,7 @@ QString TestDataFolder();
 
 // A window over a program folder, shown, with its deferred start-up done.
 struct WindowFixture {
-  explicit WindowFixture(const QString& catalogue = QStringLiteral("catalogue-edge.db"),
-                          bool showAndLoad = true);
+  explicit WindowFixture(const QString& catalogue = QStringLiteral("catalogue-edge.db"), bool showAndLoad = true);
   ~WindowFixture();
   void ShowAndLoad();
 

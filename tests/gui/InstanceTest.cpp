@@ -1,5 +1,6 @@
 // One copy at a time: the built program against a second start, and a lock left
 // behind by a killed copy; a second start brings the running window forward.
+#include <sys/types.h>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -7,7 +8,6 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <csignal>
-#include <sys/types.h>
 
 #include "GuiTestKit.h"
 #include "shell/InstanceBeacon.h"

@@ -15,8 +15,8 @@
 #include <QTreeWidget>
 
 #include "GuiTestKit.h"
-#include "shell/DigitsEdit.h"
 #include "settings/Settings.h"
+#include "shell/DigitsEdit.h"
 
 namespace vormla::test {
 namespace {
@@ -257,7 +257,9 @@ class LayoutTest : public QObject {
     CommitText(txtWord, QString::fromUtf8("한"));
     QCOMPARE(txtWord->text(), QStringLiteral("タオル"));
     // Control characters, as a paste brings them.
-    txtWord->insert(QStringLiteral("a\x01" "b"));
+    txtWord->insert(
+        QStringLiteral("a\x01"
+                       "b"));
     txtWord->insert(QString(QChar(0x85)));
     QCOMPARE(txtWord->text(), QStringLiteral("タオル"));
     // A best-fit character is written as its near one, and is taken.

@@ -2,6 +2,7 @@
 // target and says, and the 中断確認 question still up when the run ends; what the
 // start and the end say about the picture folder and the sign-in; and the
 // member's own account in the window's runs.
+#include <sys/stat.h>
 #include <QApplication>
 #include <QCheckBox>
 #include <QDir>
@@ -12,14 +13,13 @@
 #include <QPushButton>
 #include <QTest>
 #include <QTimer>
-#include <sys/stat.h>
 
 #include <functional>
 
 #include "GuiTestKit.h"
 #include "RunTestKit.h"
-#include "shell/DigitsEdit.h"
 #include "engine/RetrievalJob.h"
+#include "shell/DigitsEdit.h"
 #include "support/LocalPorts.h"
 #include "support/SmallFileSystem.h"
 
@@ -60,11 +60,12 @@ struct RealBoxWindow {
   bool Idle() const { return WindowIdle(window); }
   // Runs action, inside the worker's call, when the status label first shows a text that stop accepts.
   void AtStatus(std::function<bool(const QString&)> stop, std::function<void()> action) {
-    QObject::connect(&window, &MainWindow::StatusShown, &window, [stop, action, done = false](const QString& text) mutable {
-      if (done || !stop(text)) return;
-      done = true;
-      action();
-    });
+    QObject::connect(&window, &MainWindow::StatusShown, &window,
+                     [stop, action, done = false](const QString& text) mutable {
+                       if (done || !stop(text)) return;
+                       done = true;
+                       action();
+                     });
   }
 
   RealBoxServices services;
@@ -123,7 +124,7 @@ class RunEndTest : public QObject {
     w.AtStatus([&](const QString& text) { return IsItemText(text) && ++items == 2; },
                [&] { QTimer::singleShot(0, Control<QPushButton>(window, "btnCancel"), &QPushButton::click); });
     const auto idle = [&] { return w.Idle(); };
-    QStringList shown;          // captions in the order they first showed
+    QStringList shown;             // captions in the order they first showed
     bool togetherWithEnd = false;  // the completion question showed beside the cancel question
     bool answeredAfterEnd = false;
     QTimer poll;
@@ -159,12 +160,18 @@ class RunEndTest : public QObject {
   void eachEndingLeavesAnEarlierResultAsItsPolicySays_data() {
     QTest::addColumn<QString>("kept");     // "new rows", "header only" or "as before"
     QTest::addColumn<QString>("caption");  // of the end message, "" for none
-    QTest::newRow("complete") << "new rows" << "処理確認";
-    QTest::newRow("nothing found") << "header only" << "検索終了";
-    QTest::newRow("stopped after two rows") << "new rows" << "";
-    QTest::newRow("stopped before the first row") << "as before" << "";
-    QTest::newRow("site down") << "as before" << "Error";
-    QTest::newRow("disk full") << "as before" << "Error";
+    QTest::newRow("complete") << "new rows"
+                              << "処理確認";
+    QTest::newRow("nothing found") << "header only"
+                                   << "検索終了";
+    QTest::newRow("stopped after two rows") << "new rows"
+                                            << "";
+    QTest::newRow("stopped before the first row") << "as before"
+                                                  << "";
+    QTest::newRow("site down") << "as before"
+                               << "Error";
+    QTest::newRow("disk full") << "as before"
+                               << "Error";
   }
 
   // Each ending against an earlier result at the chosen file, through the real
@@ -192,7 +199,9 @@ class RunEndTest : public QObject {
       w.AtStatus(std::move(when), [&] { Control<QPushButton>(w.window, "btnCancel")->click(); });
     };
     if (ending == QStringLiteral("stopped after two rows")) {
-      stopAt([](const QString& text) { return text.startsWith(QStringLiteral("分類 : ")) && text.contains(QStringLiteral(" - 3/")); });
+      stopAt([](const QString& text) {
+        return text.startsWith(QStringLiteral("分類 : ")) && text.contains(QStringLiteral(" - 3/"));
+      });
     }
     if (ending == QStringLiteral("stopped before the first row")) {
       stopAt([](const QString& text) { return text == QStringLiteral("ページ内容の確認中1..."); });
@@ -203,8 +212,9 @@ class RunEndTest : public QObject {
       for (QMessageBox* box : VisibleBoxes()) {
         const bool stop = box->windowTitle() == QStringLiteral("中断確認");
         if (!stop) ends << qMakePair(box->windowTitle(), box->text());
-        box->button(stop ? QMessageBox::Yes : box->defaultButton() == box->button(QMessageBox::Ok) ? QMessageBox::Ok
-                                                                                                   : QMessageBox::No)
+        box->button(stop                                                   ? QMessageBox::Yes
+                    : box->defaultButton() == box->button(QMessageBox::Ok) ? QMessageBox::Ok
+                                                                           : QMessageBox::No)
             ->click();
         return;
       }
@@ -220,20 +230,26 @@ class RunEndTest : public QObject {
     if (!caption.isEmpty()) QCOMPARE(ends[0].first, caption);
     const QByteArray bytes = ReadFile(csv);
     const int rows = static_cast<int>(bytes.count("\r\n")) - 1;
-    if (kept == QStringLiteral("new rows")) QVERIFY2(rows >= 2 && bytes.startsWith(QByteArray::fromStdString(CsvHeader())), bytes.left(80));
+    if (kept == QStringLiteral("new rows"))
+      QVERIFY2(rows >= 2 && bytes.startsWith(QByteArray::fromStdString(CsvHeader())), bytes.left(80));
     if (kept == QStringLiteral("header only")) QCOMPARE(bytes, QByteArray::fromStdString(CsvHeader() + "\r\n"));
     if (kept == QStringLiteral("as before")) QCOMPARE(bytes, earlier);
-    QVERIFY(QDir(QFileInfo(csv).path()).entryList({QStringLiteral(".vormla-run-*")}, QDir::Files | QDir::Hidden).isEmpty());
+    QVERIFY(
+        QDir(QFileInfo(csv).path()).entryList({QStringLiteral(".vormla-run-*")}, QDir::Files | QDir::Hidden).isEmpty());
     if (ending == QStringLiteral("stopped after two rows")) QCOMPARE(rows, 2);
     // The paragraph under the specified text: the rows of a complete run, the
     // cause of a site that could not be read.
     if (ending == QStringLiteral("complete")) {
-      QCOMPARE(ends[0].second, QStringLiteral("商品情報の取得が完了しました。\n保存したファイルを開きますか？\n\n書き込んだ行 %1").arg(rows));
+      QCOMPARE(ends[0].second,
+               QStringLiteral("商品情報の取得が完了しました。\n保存したファイルを開きますか？\n\n書き込んだ行 %1")
+                   .arg(rows));
     }
     if (ending == QStringLiteral("site down")) {
-      QCOMPARE(ends[0].second, QStringLiteral("サイトへのアクセスができませんでした。\nしばらく時間を置いてから再度実行してください。\n\n"
-                                              "書き込んだ行 0、読めなかったページ 1\n原因: 接続を拒否されました (") +
-                                   closed + QStringLiteral("/search?category_id=80&ex_so=N&sort=score&sort_operate_flg=Y)"));
+      QCOMPARE(
+          ends[0].second,
+          QStringLiteral("サイトへのアクセスができませんでした。\nしばらく時間を置いてから再度実行してください。\n\n"
+                         "書き込んだ行 0、読めなかったページ 1\n原因: 接続を拒否されました (") +
+              closed + QStringLiteral("/search?category_id=80&ex_so=N&sort=score&sort_operate_flg=Y)"));
     }
   }
 
@@ -247,9 +263,10 @@ class RunEndTest : public QObject {
     run.Services.SaveChoice = work_.filePath(QStringLiteral("pictures.csv"));
     Control<QPushButton>(*run.Window, "btnAction")->click();
     QCOMPARE(run.Services.Messages.size(), 1);
-    QCOMPARE(run.Services.Messages[0].Text, QStringLiteral("商品画像保存フォルダ ") + folder +
-                                                QStringLiteral(" に画像を保存できません (読み取り専用のファイルシステムです)。"
-                                                               "別のフォルダを指定するか、このフォルダに書き込めるようにしてください。"));
+    QCOMPARE(run.Services.Messages[0].Text,
+             QStringLiteral("商品画像保存フォルダ ") + folder +
+                 QStringLiteral(" に画像を保存できません (読み取り専用のファイルシステムです)。"
+                                "別のフォルダを指定するか、このフォルダに書き込めるようにしてください。"));
     QCOMPARE(run.Services.Messages[0].Caption, QStringLiteral("Error"));
     QVERIFY(run.Services.SaveDialogs.isEmpty());
     QVERIFY(run.Idle());
@@ -258,7 +275,8 @@ class RunEndTest : public QObject {
 
   void signInProblemIsNamedInTheEndMessage() {
     demo_.Market().SetLoginFormStatus(500);
-    const QString warning = QStringLiteral("サインインできませんでした: ログインフォームの送信に HTTP ステータス 500 が返されました。");
+    const QString warning =
+        QStringLiteral("サインインできませんでした: ログインフォームの送信に HTTP ステータス 500 が返されました。");
     RunWindow run;
     run.Services.Answers = {Answer::No};
     run.Start(work_.filePath(QStringLiteral("signin.csv")));
@@ -269,8 +287,9 @@ class RunEndTest : public QObject {
     QVERIFY2(last.startsWith(warning), qPrintable(last));
     QVERIFY2(last.endsWith(QStringLiteral("卸価格は会員にしか表示されません。アカウントファイル ") +
                            QString::fromStdString(run.Folder.AccountPath()) +
-                           QStringLiteral(" がないため組み込みのアカウントを使いました。自分のアカウントは vormla-cli account set "
-                                          "で設定し、vormla-cli account show で確かめられます。")),
+                           QStringLiteral(
+                               " がないため組み込みのアカウントを使いました。自分のアカウントは vormla-cli account set "
+                               "で設定し、vormla-cli account show で確かめられます。")),
              qPrintable(last));
   }
 
@@ -288,9 +307,10 @@ class RunEndTest : public QObject {
     QVERIFY(run.Idle());
     QCOMPARE(run.Services.Messages.size(), 1);
     const QString path = QString::fromStdString(run.Folder.AccountPath());
-    QCOMPARE(run.Services.Messages[0].Text, QStringLiteral("アカウントファイル ") + path +
-                                                QStringLiteral(" はほかのユーザーにも権限がある (0644) ため使いません。chmod 600 ") +
-                                                path + QStringLiteral(" で自分だけが読み書きできるようにしてください。"));
+    QCOMPARE(run.Services.Messages[0].Text,
+             QStringLiteral("アカウントファイル ") + path +
+                 QStringLiteral(" はほかのユーザーにも権限がある (0644) ため使いません。chmod 600 ") + path +
+                 QStringLiteral(" で自分だけが読み書きできるようにしてください。"));
     QCOMPARE(run.Services.Messages[0].Caption, QStringLiteral("Error"));
     QVERIFY(run.Services.SaveDialogs.isEmpty());
     QVERIFY(!run.Window->CurrentRun());

@@ -1,7 +1,7 @@
 // Whole runs in the window: the real engine against the demo market over HTTPS,
 // with the boxes and the save dialog answered by the recording services.
+#include <sys/resource.h>
 #include <QCheckBox>
-#include <QDir>
 #include <QComboBox>
 #include <QDir>
 #include <QFile>
@@ -15,7 +15,6 @@
 #include <QTimer>
 #include <QToolButton>
 #include <QTreeWidget>
-#include <sys/resource.h>
 
 #include <chrono>
 #include <csignal>
@@ -24,13 +23,13 @@
 
 #include "GuiTestKit.h"
 #include "RunTestKit.h"
-#include "support/LocalPorts.h"
-#include "support/ResultCsv.h"
 #include "demo-market/DemoMarket.h"
-#include "shell/DigitsEdit.h"
-#include "shell/LauncherProgress.h"
 #include "engine/RetrievalJob.h"
 #include "run/Run.h"
+#include "shell/DigitsEdit.h"
+#include "shell/LauncherProgress.h"
+#include "support/LocalPorts.h"
+#include "support/ResultCsv.h"
 #include "text/TextOps.h"
 
 namespace vormla::test {
@@ -98,8 +97,10 @@ QString ItemText(const QString& label, int done, long long total) {
 
 // The outcome 9 message of a run whose one page was not read, and its cause.
 QString SiteNotReadWithOnePage(const QString& cause) {
-  return QStringLiteral("サイトへのアクセスができませんでした。\nしばらく時間を置いてから再度実行してください。\n\n"
-                        "書き込んだ行 0、読めなかったページ 1\n原因: ") + cause;
+  return QStringLiteral(
+             "サイトへのアクセスができませんでした。\nしばらく時間を置いてから再度実行してください。\n\n"
+             "書き込んだ行 0、読めなかったページ 1\n原因: ") +
+         cause;
 }
 
 }  // namespace
@@ -143,7 +144,8 @@ class RunTest : public QObject {
       const long long hits = searches[k].hitCount;
       const long long read = std::min<long long>(hits, static_cast<long long>(searches[k].blockUrls.size()));
       if (hits < 1) texts << ItemText(labels[static_cast<qsizetype>(k)], 0, hits);
-      for (long long i = 1; i <= read; ++i) texts << ItemText(labels[static_cast<qsizetype>(k)], static_cast<int>(i), hits);
+      for (long long i = 1; i <= read; ++i)
+        texts << ItemText(labels[static_cast<qsizetype>(k)], static_cast<int>(i), hits);
     }
     return texts;
   }
@@ -191,7 +193,8 @@ class RunTest : public QObject {
   void ServeListing(const std::vector<std::string>& urls) {
     const std::string count = std::to_string(urls.size());
     std::string page = "<p class=\"paginationTxt\">全" + count + "件中</p>\n";
-    for (const std::string& url : urls) page += "<h3 class=\"showcaseHd\">\n<a href=\"" + url + "\">品名</a></h3>\n</section>\n";
+    for (const std::string& url : urls)
+      page += "<h3 class=\"showcaseHd\">\n<a href=\"" + url + "\">品名</a></h3>\n</section>\n";
     market_->SetRoute("/search", {200, "text/html; charset=UTF-8", page, {}});
   }
 
@@ -214,9 +217,9 @@ class RunTest : public QObject {
     const QString csv = NewCsv();
     run.Start(csv);
     QCOMPARE(run.Services.SaveDialogs.size(), 1);
-    QCOMPARE(run.Services.SaveDialogs[0], (QStringList{QStringLiteral("取得情報の保存先を指定してください"),
-                                                       QStringLiteral("CSVファイル (*.csv)"), QStringLiteral("csv"),
-                                                       QStringLiteral("VORMLA商品一覧.csv")}));
+    QCOMPARE(run.Services.SaveDialogs[0],
+             (QStringList{QStringLiteral("取得情報の保存先を指定してください"), QStringLiteral("CSVファイル (*.csv)"),
+                          QStringLiteral("csv"), QStringLiteral("VORMLA商品一覧.csv")}));
     QCOMPARE(run.Window->RunResult(), RunCode::kNormal);
     QTRY_VERIFY_WITH_TIMEOUT(run.Idle(), 30000);
     QVERIFY(checkedRunning);
@@ -246,8 +249,9 @@ class RunTest : public QObject {
     QCOMPARE(run.Services.Alerts, 1);
     QCOMPARE(run.Services.Messages.size(), 1);
     const Message& open = run.Services.Messages[0];
-    QCOMPARE(open.Text, QStringLiteral("商品情報の取得が完了しました。\n保存したファイルを開きますか？\n\n書き込んだ行 %1")
-                            .arg(expected.size()));
+    QCOMPARE(open.Text,
+             QStringLiteral("商品情報の取得が完了しました。\n保存したファイルを開きますか？\n\n書き込んだ行 %1")
+                 .arg(expected.size()));
     QCOMPARE(open.Caption, QStringLiteral("処理確認"));
     QVERIFY(open.Kind == Message::Buttons::YesNo);
     QVERIFY(open.Symbol == Message::Icon::Question);
@@ -280,7 +284,8 @@ class RunTest : public QObject {
     QCOMPARE(run.Texts, QStringList{kStartText} + kSignInTexts + ExpectedItemTexts(labels) + QStringList{QString()});
 
     // The bar counts searches: 1 of 2 during the first, 2 of 2 during the second.
-    QCOMPARE(run.Bar, (QStringList{QStringLiteral("1 of 0..2"), QStringLiteral("2 of 0..2"), QStringLiteral("0 of 0..2")}));
+    QCOMPARE(run.Bar,
+             (QStringList{QStringLiteral("1 of 0..2"), QStringLiteral("2 of 0..2"), QStringLiteral("0 of 0..2")}));
     QCOMPARE(run.Services.TaskbarCalls,
              (QStringList{QStringLiteral("value 1/2"), QStringLiteral("value 2/2"), QStringLiteral("state 0")}));
     QTRY_COMPARE_WITH_TIMEOUT(listener.Updates.size(), 3, 5000);
@@ -324,7 +329,8 @@ class RunTest : public QObject {
     QTRY_VERIFY_WITH_TIMEOUT(run.Idle(), 30000);
     CheckIdle(run);
     QCOMPARE(run.Services.Messages.size(), 1);
-    QCOMPARE(run.Services.Messages[0].Text, QStringLiteral("該当する商品情報は見つかりませんでした。\n\n書き込んだ行 0"));
+    QCOMPARE(run.Services.Messages[0].Text,
+             QStringLiteral("該当する商品情報は見つかりませんでした。\n\n書き込んだ行 0"));
     QCOMPARE(run.Services.Messages[0].Caption, QStringLiteral("検索終了"));
     QVERIFY(run.Services.Messages[0].Kind == Message::Buttons::Ok);
     QCOMPARE(run.Window->RunResult(), RunCode::kNothingFound);
@@ -614,7 +620,8 @@ class RunTest : public QObject {
     CheckIdle(run);
     QCOMPARE(run.Window->RunResult(), RunCode::kSiteUnreachable);
     QCOMPARE(run.Services.Messages.size(), 1);
-    const QString url = QStringLiteral("https://127.0.0.1:%1/search?category_id=80&ex_so=N&sort=score&sort_operate_flg=Y");
+    const QString url =
+        QStringLiteral("https://127.0.0.1:%1/search?category_id=80&ex_so=N&sort=score&sort_operate_flg=Y");
     QCOMPARE(run.Services.Messages[0].Text,
              SiteNotReadWithOnePage(QStringLiteral("接続を拒否されました (") + url.arg(port) + QStringLiteral(")")));
     QCOMPARE(run.Services.Messages[0].Caption, QStringLiteral("Error"));
@@ -633,8 +640,9 @@ class RunTest : public QObject {
     QCOMPARE(run.Services.Messages.size(), 1);
     const QString url = QString::fromStdString(market_->SiteRoot()) +
                         QStringLiteral("/search?category_id=80&ex_so=N&sort=score&sort_operate_flg=Y");
-    QCOMPARE(run.Services.Messages[0].Text,
-             SiteNotReadWithOnePage(QStringLiteral("HTTP ステータス 500 が返されました (") + url + QStringLiteral(")")));
+    QCOMPARE(
+        run.Services.Messages[0].Text,
+        SiteNotReadWithOnePage(QStringLiteral("HTTP ステータス 500 が返されました (") + url + QStringLiteral(")")));
     QCOMPARE(run.Services.Messages[0].Caption, QStringLiteral("Error"));
     size_t searches = 0;
     for (const auto& request : market_->Requests()) searches += request.target.rfind("/search", 0) == 0;
@@ -645,7 +653,8 @@ class RunTest : public QObject {
     // One item that exists and one whose page is missing; the pictures of the
     // first go to a folder where one of them cannot be written and a link
     // stands for another.
-    const auto items = market_->ExpectedRows("/search/?category_id=3003&ex_so=N&sort=score&sort_operate_flg=Y", "", true);
+    const auto items =
+        market_->ExpectedRows("/search/?category_id=3003&ex_so=N&sort=score&sort_operate_flg=Y", "", true);
     const auto item = std::find_if(items.begin(), items.end(), [](const demo::ExpectedItem& i) {
       return i.picturesSaved && i.missingPictureUrls.empty() && i.pictureUrls.size() >= 2;
     });
@@ -653,7 +662,8 @@ class RunTest : public QObject {
     ServeListing({item->url, market_->SiteRoot() + "/shop/9/missing"});
     QTemporaryDir pictures;
     const std::string first = item->pictureUrls[0].substr(0, item->pictureUrls[0].find('?'));
-    QVERIFY(QDir(pictures.path()).mkpath(QString::fromStdString(item->columns[0] + "/" + first.substr(first.rfind('/') + 1))));
+    QVERIFY(QDir(pictures.path())
+                .mkpath(QString::fromStdString(item->columns[0] + "/" + first.substr(first.rfind('/') + 1))));
     const std::string second = item->pictureUrls[1].substr(0, item->pictureUrls[1].find('?'));
     const std::string linked = second.substr(second.rfind('/') + 1);
     QTemporaryDir outside;
@@ -669,14 +679,16 @@ class RunTest : public QObject {
     QCOMPARE(run.Window->RunResult(), RunCode::kNormal);
     QCOMPARE(CsvRows(csv).size(), 1);
     QCOMPARE(run.Services.Messages.size(), 1);
-    const QString folder = pictures.path() + QStringLiteral("/") + QString::fromStdString(item->columns[0]) + QStringLiteral("/");
-    QCOMPARE(run.Services.Messages[0].Text,
-             QStringLiteral("商品情報の取得が完了しました。\n保存したファイルを開きますか？\n\n"
-                            "書き込んだ行 1、読めなかったページ 1、保存できなかった画像 2\n画像を保存できませんでした: ") +
-                 folder + QStringLiteral(" (") + QString::fromStdString(first.substr(first.rfind('/') + 1)) +
-                 QStringLiteral(" を書き込めません: 同じ名前のものがすでにあります)\n画像を保存できませんでした: ") + folder +
-                 QStringLiteral(" (") + QString::fromStdString(linked) +
-                 QStringLiteral(" がシンボリックリンクのため、リンク先には書き込みません)"));
+    const QString folder =
+        pictures.path() + QStringLiteral("/") + QString::fromStdString(item->columns[0]) + QStringLiteral("/");
+    QCOMPARE(
+        run.Services.Messages[0].Text,
+        QStringLiteral("商品情報の取得が完了しました。\n保存したファイルを開きますか？\n\n"
+                       "書き込んだ行 1、読めなかったページ 1、保存できなかった画像 2\n画像を保存できませんでした: ") +
+            folder + QStringLiteral(" (") + QString::fromStdString(first.substr(first.rfind('/') + 1)) +
+            QStringLiteral(" を書き込めません: 同じ名前のものがすでにあります)\n画像を保存できませんでした: ") +
+            folder + QStringLiteral(" (") + QString::fromStdString(linked) +
+            QStringLiteral(" がシンボリックリンクのため、リンク先には書き込みません)"));
     QVERIFY(QDir(outside.path()).isEmpty());
   }
 
@@ -769,8 +781,8 @@ class RunTest : public QObject {
     QCOMPARE(run.Window->RunResult(), RunCode::kFileError);
     QCOMPARE(run.Services.Messages.size(), 2);
     QCOMPARE(run.Services.Messages[0].Caption, QStringLiteral("中断確認"));
-    QCOMPARE(run.Services.Messages[1].Text, QStringLiteral("結果ファイルに書き込めませんでした。\n") + csv +
-                                                QStringLiteral("\n\n書き込んだ行 0"));
+    QCOMPARE(run.Services.Messages[1].Text,
+             QStringLiteral("結果ファイルに書き込めませんでした。\n") + csv + QStringLiteral("\n\n書き込んだ行 0"));
     QCOMPARE(run.Services.Messages[1].Caption, QStringLiteral("Error"));
     QVERIFY(!QFileInfo::exists(csv));
   }
@@ -790,7 +802,8 @@ class RunTest : public QObject {
         QVERIFY(run.Idle() && run.Window->StoppingWorkers() == 1);
         // The worker cannot end before the window serves its last call, which
         // happens inside Start's wait, after this request.
-        QMetaObject::invokeMethod(run.Window.get(), [&] { run.Window->close(); }, Qt::QueuedConnection);
+        QMetaObject::invokeMethod(
+            run.Window.get(), [&] { run.Window->close(); }, Qt::QueuedConnection);
         run.Start(second);
         startedClean = run.Window->RunResult() == RunCode::kNormal && run.Window->CurrentRun() &&
                        run.Window->StoppingWorkers() == 0 && run.Services.Messages.size() == 1;

@@ -5,10 +5,10 @@
 #include <QComboBox>
 #include <QDir>
 #include <QFileDialog>
-#include <QTemporaryDir>
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
 #include <QTreeWidget>
@@ -114,7 +114,8 @@ class ServicesTest : public QObject {
     auto typeAndAccept = [](QFileDialog* dialog, const QString& name) {
       for (auto* view : dialog->findChildren<QAbstractItemView*>()) view->clearSelection();
       dialog->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"))->setText(name);
-      QMetaObject::invokeMethod(dialog, [dialog] { static_cast<QDialog*>(dialog)->accept(); }, Qt::QueuedConnection);
+      QMetaObject::invokeMethod(
+          dialog, [dialog] { static_cast<QDialog*>(dialog)->accept(); }, Qt::QueuedConnection);
     };
     QObject::connect(poll, &QTimer::timeout, [&] {
       QWidget* modal = QApplication::activeModalWidget();
@@ -167,7 +168,8 @@ class ServicesTest : public QObject {
       auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
       if (dialog == nullptr || !dialog->isVisible() || !openedIn.isEmpty()) return;
       openedIn = dialog->directory().absolutePath();
-      QMetaObject::invokeMethod(dialog, [dialog] { static_cast<QDialog*>(dialog)->reject(); }, Qt::QueuedConnection);
+      QMetaObject::invokeMethod(
+          dialog, [dialog] { static_cast<QDialog*>(dialog)->reject(); }, Qt::QueuedConnection);
     });
     poll->start(20);
     QtServices services;

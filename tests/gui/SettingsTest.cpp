@@ -35,12 +35,11 @@ class SettingsTest : public QObject {
 
     QVERIFY(w.close());
     QVERIFY(f.Services.Messages.isEmpty());
-    const QByteArray expected =
-        QByteArray("[Config]\r\nWord=") + QStringLiteral("タオル").toUtf8() +
-        "\r\nPrice1=100\r\nPrice2=5000\r\nPrice3=\r\nPrice4=\r\nDir=" +
-        QByteArray::fromStdString(DefaultImageFolder()) +
-        "\r\nSell1=1\r\nSell2=0\r\nImgSave=0\r\nSort=2\r\nCategory=3\r\nTreeList=" +
-        QByteArray("0110000000000000000000000") + "\r\n";
+    const QByteArray expected = QByteArray("[Config]\r\nWord=") + QStringLiteral("タオル").toUtf8() +
+                                "\r\nPrice1=100\r\nPrice2=5000\r\nPrice3=\r\nPrice4=\r\nDir=" +
+                                QByteArray::fromStdString(DefaultImageFolder()) +
+                                "\r\nSell1=1\r\nSell2=0\r\nImgSave=0\r\nSort=2\r\nCategory=3\r\nTreeList=" +
+                                QByteArray("0110000000000000000000000") + "\r\n";
     QCOMPARE(f.Folder.ReadIni(), expected);
   }
 
@@ -81,7 +80,11 @@ class SettingsTest : public QObject {
     QCOMPARE(Control<QLineEdit>(w, "txtDirPath")->text(), QStringLiteral("/srv/画像/"));
     QCOMPARE(Control<QComboBox>(w, "cmbSort")->currentIndex(), 4);
     QCOMPARE(Control<QComboBox>(w, "cmbCtgr")->currentIndex(), 3);
-    QCOMPARE(WidgetMarks(w), QStringLiteral("0000000" "11111" "0010000" "0000" "00"));
+    QCOMPARE(WidgetMarks(w), QStringLiteral("0000000"
+                                            "11111"
+                                            "0010000"
+                                            "0000"
+                                            "00"));
     QCOMPARE(ModelMarks(w), WidgetMarks(w));
     QVERIFY(!Control<QCheckBox>(w, "chkItem")->isChecked());
     // A partly checked group opens, a whole one does not; the first checked node
@@ -152,10 +155,9 @@ class SettingsTest : public QObject {
 
   void storedImageSavingMakesTheFolderEditable() {
     WindowFixture f(QString(), false);
-    QFile::copy(TestDataFolder() + QStringLiteral("/catalogue/vm_data.db"),
-                QString::fromStdString(f.Folder.DbPath()));
-    f.Folder.WriteIni({QStringLiteral("[Config]"), QStringLiteral("Dir=/var/tmp/pictures/"),
-                       QStringLiteral("ImgSave=1")});
+    QFile::copy(TestDataFolder() + QStringLiteral("/catalogue/vm_data.db"), QString::fromStdString(f.Folder.DbPath()));
+    f.Folder.WriteIni(
+        {QStringLiteral("[Config]"), QStringLiteral("Dir=/var/tmp/pictures/"), QStringLiteral("ImgSave=1")});
     f.ShowAndLoad();
     MainWindow& w = *f.Window;
     auto* txtDirPath = Control<QLineEdit>(w, "txtDirPath");
@@ -168,8 +170,7 @@ class SettingsTest : public QObject {
 
   void storedCategoryShowsItsTreeWithTheMarks() {
     WindowFixture f(QString(), false);
-    QFile::copy(TestDataFolder() + QStringLiteral("/catalogue/vm_data.db"),
-                QString::fromStdString(f.Folder.DbPath()));
+    QFile::copy(TestDataFolder() + QStringLiteral("/catalogue/vm_data.db"), QString::fromStdString(f.Folder.DbPath()));
     f.Folder.WriteIni({QStringLiteral("[Config]"), QStringLiteral("Category=3"),
                        QStringLiteral("TreeList=0000000000000000000000001")});
     f.ShowAndLoad();

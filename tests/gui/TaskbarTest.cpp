@@ -26,8 +26,8 @@ class TaskbarTest : public QObject {
     QVERIFY(InitializeTaskbarAPI());
     QVERIFY(SetTaskbarProgressValue(1, 4));
     QVERIFY(SetTaskbarProgressValue(4, 4));
-    QVERIFY(SetTaskbarProgressValue(7, 4));   // past the end: full
-    QVERIFY(SetTaskbarProgressValue(3, 0));   // no total: empty
+    QVERIFY(SetTaskbarProgressValue(7, 4));  // past the end: full
+    QVERIFY(SetTaskbarProgressValue(3, 0));  // no total: empty
     QVERIFY(SetTaskbarProgressState(tbpsPaused));
     QVERIFY(SetTaskbarProgressState(tbpsNone));
     QTRY_COMPARE_WITH_TIMEOUT(listener.Updates.size(), 6, 5000);

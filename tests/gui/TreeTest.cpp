@@ -2,13 +2,13 @@
 // a click on a caption, the select-all box and the two small buttons do.
 #include <QApplication>
 #include <QCheckBox>
-#include <QLineEdit>
-#include <QWheelEvent>
 #include <QComboBox>
+#include <QLineEdit>
 #include <QScrollBar>
 #include <QTest>
 #include <QToolButton>
 #include <QTreeWidget>
+#include <QWheelEvent>
 
 #include "GuiTestKit.h"
 #include "catalogue/CategoryTree.h"
@@ -85,8 +85,7 @@ class TreeTest : public QObject {
                                             "1111111"
                                             "1111"
                                             "00"));
-    QCOMPARE(QString::fromStdString(w.Tree().SelectedCategoryList()),
-             QStringLiteral("13,14,15,16,17,18,20,21,22,"));
+    QCOMPARE(QString::fromStdString(w.Tree().SelectedCategoryList()), QStringLiteral("13,14,15,16,17,18,20,21,22,"));
   }
 
   void captionClickChangesNoMark() {
@@ -114,7 +113,11 @@ class TreeTest : public QObject {
     // One child off: that child, its parent and the box go off, nothing else.
     ClickCheckBox(w, 9);
     QVERIFY(!chkItem->isChecked());
-    QCOMPARE(WidgetMarks(w), QStringLiteral("1111111" "01011" "1111111" "1111" "11"));
+    QCOMPARE(WidgetMarks(w), QStringLiteral("1111111"
+                                            "01011"
+                                            "1111111"
+                                            "1111"
+                                            "11"));
 
     // Back on: the box follows the tree again.
     ClickCheckBox(w, 9);

@@ -150,7 +150,8 @@ TEST_F(DemoMarketTest, SearchesHonourPriceStockDiscountAndSort) {
   }
   // Sorting never loses or adds an item.
   const auto plain = goods.MakeListing(demo::ParseSearchTarget(PlainTarget("77")));
-  auto bySales = goods.MakeListing(demo::ParseSearchTarget("/search/?category_id=77&ex_so=N&sort=sales&sort_operate_flg=Y"));
+  auto bySales =
+      goods.MakeListing(demo::ParseSearchTarget("/search/?category_id=77&ex_so=N&sort=sales&sort_operate_flg=Y"));
   auto a = plain.blocks, b = bySales.blocks;
   std::sort(a.begin(), a.end());
   std::sort(b.begin(), b.end());
@@ -163,14 +164,15 @@ TEST_F(DemoMarketTest, QueryIsCheckedAgainstTheClientsKeyOrder) {
   EXPECT_TRUE(demo::ParseSearchTarget("/search?category_id=80&ex_so=N&sort=score&sort_operate_flg=Y").wellFormed);
   EXPECT_TRUE(demo::ParseSearchTarget("/search/?category_id=3&keyword=a+b%26c&facet_price_to=5000&ex_so=N&disc_flg=Y")
                   .wellFormed);
-  EXPECT_FALSE(demo::ParseSearchTarget("/search/?category_id=3&ex_so=N&keyword=x").wellFormed);  // order
+  EXPECT_FALSE(demo::ParseSearchTarget("/search/?category_id=3&ex_so=N&keyword=x").wellFormed);            // order
   EXPECT_FALSE(demo::ParseSearchTarget("/search/?category_id=3&sort=new&sort_operate_flg=Y").wellFormed);  // no ex_so
   EXPECT_FALSE(demo::ParseSearchTarget("/search/?category_id=3&reference_price_from=1&ex_so=N").wellFormed);
-  EXPECT_FALSE(demo::ParseSearchTarget("/search?category_id=12&ex_so=N").wellFormed);  // only 80 without slash
+  EXPECT_FALSE(demo::ParseSearchTarget("/search?category_id=12&ex_so=N").wellFormed);           // only 80 without slash
   EXPECT_FALSE(demo::ParseSearchTarget("/search/?category_id=3&ex_so=N&sort=new").wellFormed);  // flag missing
 
   const auto q = demo::ParseSearchTarget(
-      "https://127.0.0.1:1/search/?category_id=7&keyword=a+b%26c%E9%A3%9F%E5%93%81&ex_so=Y&disc_flg=Y&sort=PD&sort_operate_flg=Y");
+      "https://127.0.0.1:1/search/"
+      "?category_id=7&keyword=a+b%26c%E9%A3%9F%E5%93%81&ex_so=Y&disc_flg=Y&sort=PD&sort_operate_flg=Y");
   EXPECT_TRUE(q.wellFormed);
   EXPECT_EQ(q.categoryId, "7");
   EXPECT_EQ(q.keyword, "a b&c食品");

@@ -11,10 +11,10 @@
 #include <vector>
 
 #include "HttpFetchTestKit.h"
-#include "support/ResultCsv.h"
 #include "demo-market/DemoMarket.h"
 #include "engine/JobTestKit.h"
 #include "engine/RetrievalJob.h"
+#include "support/ResultCsv.h"
 #include "text/TextOps.h"
 
 namespace vormla::testing {
@@ -24,8 +24,8 @@ class DemoEnvironment : public ::testing::Environment {
   void SetUp() override {
     market_ = std::make_unique<demo::DemoMarket>();
     ASSERT_TRUE(market_->Start());
-    caFile_ = (std::filesystem::temp_directory_path() / ("vormla-demo-ca-" + std::to_string(::getpid()) + ".pem"))
-                  .string();
+    caFile_ =
+        (std::filesystem::temp_directory_path() / ("vormla-demo-ca-" + std::to_string(::getpid()) + ".pem")).string();
     ASSERT_TRUE(market_->WriteCaFile(caFile_));
   }
   void TearDown() override {
@@ -99,8 +99,8 @@ class DemoTest : public ::testing::Test {
     for (size_t i = 0; i < rows.size(); ++i) {
       ASSERT_EQ(rows[i].size(), 36u) << "row " << i + 1;
       for (size_t c = 0; c < 36; ++c) {
-        EXPECT_EQ(rows[i][c], expected[i].columns[c]) << "row " << i + 1 << " (" << expected[i].url << "), column "
-                                                      << c + 1;
+        EXPECT_EQ(rows[i][c], expected[i].columns[c])
+            << "row " << i + 1 << " (" << expected[i].url << "), column " << c + 1;
       }
     }
   }

@@ -1,8 +1,8 @@
 // Picture downloads: a file appears only for a complete 2xx answer and never
 // replaces one that is already there.
 #include "HttpFetchTestKit.h"
-#include "support/SmallFileSystem.h"
 #include "net/HttpFetch.h"
+#include "support/SmallFileSystem.h"
 
 #include <gmock/gmock.h>
 
@@ -103,8 +103,7 @@ TEST_F(HttpDownloadTest, FullFolderSavesNothingAndSaysSo) {
 TEST_F(HttpDownloadTest, PictureOver64MiBIsDropped) {
   // Sent chunked, so the size is only known while it streams in.
   const std::string oversize = std::to_string((size_t{64} << 20) + 1);
-  const FetchResult result =
-      DownloadTo(server().Url("/chunked?n=" + oversize), Path("huge.jpg"));
+  const FetchResult result = DownloadTo(server().Url("/chunked?n=" + oversize), Path("huge.jpg"));
   EXPECT_EQ(result.failure, FetchFailure::kLocal);
   EXPECT_FALSE(result.saved);
   EXPECT_TRUE(FolderContents().empty());

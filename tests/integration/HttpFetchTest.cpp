@@ -17,8 +17,7 @@ using ::testing::HasSubstr;
 using ::testing::Not;
 
 constexpr char kGetAgent[] = "Mozilla/5.0 (Windows NT 6.3; Trident/7.0; rv:11.0) like Gecko";
-constexpr char kPostAgent[] =
-    "Mozilla/5.0 (compatible; MSIE 10.0; Windows NT 6.2; ARM; Trident/6.0)";
+constexpr char kPostAgent[] = "Mozilla/5.0 (compatible; MSIE 10.0; Windows NT 6.2; ARM; Trident/6.0)";
 
 // ---------------------------------------------------------------- cookies
 
@@ -90,8 +89,7 @@ TEST_F(HttpFetchTest, PostSendsTheBodyVerbatimAsHttp10ToTheSiteHost) {
   std::set<std::string> names;
   for (const auto& header : seen.headers) names.insert(header.first);
   names.erase("Cookie");  // the jar may hold cookies from earlier tests
-  EXPECT_EQ(names, (std::set<std::string>{"Host", "User-Agent", "Accept", "Content-Type",
-                                          "Content-Length"}));
+  EXPECT_EQ(names, (std::set<std::string>{"Host", "User-Agent", "Accept", "Content-Type", "Content-Length"}));
   EXPECT_EQ(seen.Header("Accept"), "*/*");
 }
 

@@ -71,8 +71,7 @@ class HttpFetchTest : public ::testing::Test {
   static void SetUpTestSuite() {
     ca_ = std::make_unique<demo::ThrowawayCa>(demo::MakeThrowawayCa());
     server_ = std::make_unique<HttpTestServer>(*ca_);
-    caDir_ = std::filesystem::temp_directory_path() /
-             ("vormla-http-ca-" + std::to_string(::getpid()));
+    caDir_ = std::filesystem::temp_directory_path() / ("vormla-http-ca-" + std::to_string(::getpid()));
     std::filesystem::create_directories(caDir_);
     ASSERT_TRUE(demo::WriteCaFile(*ca_, (caDir_ / "trusted.pem").string()));
   }
@@ -88,8 +87,8 @@ class HttpFetchTest : public ::testing::Test {
     dir_ = pattern;
     env_.emplace_back(std::make_unique<ScopedEnv>("VORMLA_CA_FILE", TrustedCaFile().c_str()));
     env_.emplace_back(std::make_unique<ScopedEnv>("VORMLA_SITE_ROOT", server_->Root().c_str()));
-    for (const char* proxy : {"http_proxy", "https_proxy", "HTTPS_PROXY", "all_proxy",
-                              "ALL_PROXY", "no_proxy", "NO_PROXY"})
+    for (const char* proxy :
+         {"http_proxy", "https_proxy", "HTTPS_PROXY", "all_proxy", "ALL_PROXY", "no_proxy", "NO_PROXY"})
       env_.emplace_back(std::make_unique<ScopedEnv>(proxy, nullptr));
   }
 

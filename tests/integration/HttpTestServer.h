@@ -58,61 +58,59 @@ class HttpTestServer {
     server_.set_keep_alive_timeout(1);  // idle connections must not hold up stop()
     server_.set_tcp_nodelay(true);
     server_.Get("/set-cookie", Recorded([](const httplib::Request& req, httplib::Response& res) {
-      res.set_header("Set-Cookie", req.get_param_value("name") + "=" +
-                                       req.get_param_value("value") + "; Path=/");
-      res.set_content("set", "text/plain");
-    }));
+                  res.set_header("Set-Cookie",
+                                 req.get_param_value("name") + "=" + req.get_param_value("value") + "; Path=/");
+                  res.set_content("set", "text/plain");
+                }));
     server_.Get("/echo-cookie", Recorded([](const httplib::Request& req, httplib::Response& res) {
-      res.set_content("cookie:" + req.get_header_value("Cookie"), "text/plain");
-    }));
+                  res.set_content("cookie:" + req.get_header_value("Cookie"), "text/plain");
+                }));
     server_.Get("/redirect-with-cookie", Recorded([](const httplib::Request& req, httplib::Response& res) {
-      res.set_header("Set-Cookie", req.get_param_value("name") + "=from-redirect; Path=/");
-      res.set_content("redirect body", "text/plain");
-      res.set_redirect("/echo-cookie");
-    }));
+                  res.set_header("Set-Cookie", req.get_param_value("name") + "=from-redirect; Path=/");
+                  res.set_content("redirect body", "text/plain");
+                  res.set_redirect("/echo-cookie");
+                }));
     server_.Post("/login", Recorded([](const httplib::Request&, httplib::Response& res) {
-      res.set_header("Set-Cookie", "session=after-post; Path=/");
-      res.set_redirect("/echo-cookie");
-    }));
+                   res.set_header("Set-Cookie", "session=after-post; Path=/");
+                   res.set_redirect("/echo-cookie");
+                 }));
     server_.Post("/form", Recorded([](const httplib::Request&, httplib::Response& res) {
-      res.set_content("posted", "text/html");
-    }));
+                   res.set_content("posted", "text/html");
+                 }));
     server_.Post(".*", Recorded([](const httplib::Request&, httplib::Response& res) {
-      res.set_content("posted elsewhere", "text/html");
-    }));
+                   res.set_content("posted elsewhere", "text/html");
+                 }));
     server_.Get("/agent", Recorded([](const httplib::Request& req, httplib::Response& res) {
-      res.set_content(req.get_header_value("User-Agent"), "text/plain");
-    }));
-    server_.Get("/empty", Recorded([](const httplib::Request&, httplib::Response& res) {
-      res.set_content("", "text/plain");
-    }));
+                  res.set_content(req.get_header_value("User-Agent"), "text/plain");
+                }));
+    server_.Get("/empty",
+                Recorded([](const httplib::Request&, httplib::Response& res) { res.set_content("", "text/plain"); }));
     server_.Get("/bytes", Recorded([](const httplib::Request& req, httplib::Response& res) {
-      res.set_content(Bytes(std::stoul(req.get_param_value("n"))), "application/octet-stream");
-    }));
+                  res.set_content(Bytes(std::stoul(req.get_param_value("n"))), "application/octet-stream");
+                }));
     server_.Get("/missing", Recorded([](const httplib::Request&, httplib::Response& res) {
-      res.status = 404;
-      res.set_content("no such page", "text/html");
-    }));
+                  res.status = 404;
+                  res.set_content("no such page", "text/html");
+                }));
     server_.Get("/chunked", Recorded([](const httplib::Request& req, httplib::Response& res) {
-      const size_t total = std::stoul(req.get_param_value("n"));
-      res.set_chunked_content_provider(
-          "application/octet-stream", [total](size_t offset, httplib::DataSink& sink) {
-            if (offset >= total) {
-              sink.done();
-              return true;
-            }
-            const std::string piece = Bytes(std::min<size_t>(256 * 1024, total - offset), offset);
-            return sink.write(piece.data(), piece.size());
-          });
-    }));
+                  const size_t total = std::stoul(req.get_param_value("n"));
+                  res.set_chunked_content_provider(
+                      "application/octet-stream", [total](size_t offset, httplib::DataSink& sink) {
+                        if (offset >= total) {
+                          sink.done();
+                          return true;
+                        }
+                        const std::string piece = Bytes(std::min<size_t>(256 * 1024, total - offset), offset);
+                        return sink.write(piece.data(), piece.size());
+                      });
+                }));
     server_.Get("/truncated", Recorded([](const httplib::Request&, httplib::Response& res) {
-      // promises 1000 bytes, sends 10 and drops the connection
-      res.set_content_provider(1000, "image/jpeg",
-                               [](size_t offset, size_t, httplib::DataSink& sink) {
-                                 if (offset > 0) return false;
-                                 return sink.write("0123456789", 10);
-                               });
-    }));
+                  // promises 1000 bytes, sends 10 and drops the connection
+                  res.set_content_provider(1000, "image/jpeg", [](size_t offset, size_t, httplib::DataSink& sink) {
+                    if (offset > 0) return false;
+                    return sink.write("0123456789", 10);
+                  });
+                }));
     server_.Get("/stall", Recorded([this](const httplib::Request&, httplib::Response& res) { Stall(res, 20); }));
     AddMarketRoutes();
     AddFaultRoutes();
@@ -194,62 +192,64 @@ class HttpTestServer {
   // Sign-in pages, the result page and the item pages of a small market.
   void AddMarketRoutes() {
     server_.Get("/logout", Recorded([](const httplib::Request&, httplib::Response& res) {
-      res.set_content("signed out", "text/html");
-    }));
-    server_.Get("/login", Recorded([](const httplib::Request&, httplib::Response& res) {
-      res.set_content("<html>\n<meta name=\"csrf-token\" content=\"0123456789abcdef0123456789abcdef01234567\">\n</html>\n",
-                      "text/html");
-    }));
+                  res.set_content("signed out", "text/html");
+                }));
+    server_.Get(
+        "/login", Recorded([](const httplib::Request&, httplib::Response& res) {
+          res.set_content(
+              "<html>\n<meta name=\"csrf-token\" content=\"0123456789abcdef0123456789abcdef01234567\">\n</html>\n",
+              "text/html");
+        }));
     server_.Get("/search", Recorded([this](const httplib::Request&, httplib::Response& res) {
-      std::vector<std::string> listing;
-      {
-        std::lock_guard<std::mutex> lock(mutex_);
-        listing = listing_;
-      }
-      const std::string count = std::to_string(listing.size());
-      std::string page = "<html>\n<body>\n<p class=\"paginationTxt\">全" + count + "件中 1～" + count + "件を表示</p>\n";
-      for (const std::string& url : listing) {
-        page += "<section class=\"showcase\">\n<h3 class=\"showcaseHd\">\n<a href=\"" + url +
-                "\">品名</a></h3>\n<p class=\"afterPrice\">卸価格&nbsp;1,200円</p>\n</section>\n";
-      }
-      res.set_content(page + "</body>\n</html>\n", "text/html");
-    }));
+                  std::vector<std::string> listing;
+                  {
+                    std::lock_guard<std::mutex> lock(mutex_);
+                    listing = listing_;
+                  }
+                  const std::string count = std::to_string(listing.size());
+                  std::string page =
+                      "<html>\n<body>\n<p class=\"paginationTxt\">全" + count + "件中 1～" + count + "件を表示</p>\n";
+                  for (const std::string& url : listing) {
+                    page += "<section class=\"showcase\">\n<h3 class=\"showcaseHd\">\n<a href=\"" + url +
+                            "\">品名</a></h3>\n<p class=\"afterPrice\">卸価格&nbsp;1,200円</p>\n</section>\n";
+                  }
+                  res.set_content(page + "</body>\n</html>\n", "text/html");
+                }));
     server_.Get(R"(/item/(.+))", Recorded([](const httplib::Request& req, httplib::Response& res) {
-      res.set_content(ItemPage(req.matches[1]), "text/html");
-    }));
+                  res.set_content(ItemPage(req.matches[1]), "text/html");
+                }));
   }
 
   void AddFaultRoutes() {
     server_.Get("/fault/404", Recorded([](const httplib::Request&, httplib::Response& res) {
-      res.status = 404;
-      res.set_content(ItemPage("from-404"), "text/html");
-    }));
+                  res.status = 404;
+                  res.set_content(ItemPage("from-404"), "text/html");
+                }));
     server_.Get(R"(/fault/500-then-200/(.+))", Recorded([this](const httplib::Request& req, httplib::Response& res) {
-      int hit = 0;
-      {
-        std::lock_guard<std::mutex> lock(mutex_);
-        hit = ++hits_[req.path];
-      }
-      res.status = hit == 1 ? 500 : 200;
-      res.set_content(ItemPage(hit == 1 ? "from-500" : std::string(req.matches[1])), "text/html");
-    }));
+                  int hit = 0;
+                  {
+                    std::lock_guard<std::mutex> lock(mutex_);
+                    hit = ++hits_[req.path];
+                  }
+                  res.status = hit == 1 ? 500 : 200;
+                  res.set_content(ItemPage(hit == 1 ? "from-500" : std::string(req.matches[1])), "text/html");
+                }));
     server_.Get("/fault/500", Recorded([](const httplib::Request&, httplib::Response& res) {
-      res.status = 500;
-      res.set_content(ItemPage("from-500"), "text/html");
-    }));
+                  res.status = 500;
+                  res.set_content(ItemPage("from-500"), "text/html");
+                }));
     // Past the 30 s without data after which a fetch is given up.
     server_.Get("/fault/stall", Recorded([this](const httplib::Request&, httplib::Response& res) { Stall(res, 45); }));
-    server_.Get("/fault/loop", Recorded([](const httplib::Request&, httplib::Response& res) {
-      res.set_redirect("/fault/loop");
-    }));
+    server_.Get("/fault/loop",
+                Recorded([](const httplib::Request&, httplib::Response& res) { res.set_redirect("/fault/loop"); }));
     server_.Get("/fault/to-http", Recorded([this](const httplib::Request&, httplib::Response& res) {
-      res.set_header("Set-Cookie", "clear=never; Path=/");
-      std::lock_guard<std::mutex> lock(mutex_);
-      res.set_redirect(plainTarget_);
-    }));
+                  res.set_header("Set-Cookie", "clear=never; Path=/");
+                  std::lock_guard<std::mutex> lock(mutex_);
+                  res.set_redirect(plainTarget_);
+                }));
     server_.Get("/fault/to-file", Recorded([](const httplib::Request&, httplib::Response& res) {
-      res.set_redirect("file:///etc/hostname");
-    }));
+                  res.set_redirect("file:///etc/hostname");
+                }));
   }
 
   // Answers after the given time, or at once when the server stops.
@@ -271,9 +271,7 @@ class HttpTestServer {
     SeenRequest seen{req.method, req.version, req.target, {}, req.body};
     for (const auto& [key, value] : req.headers) {
       // httplib adds the peer's address among the headers
-      if (key == "REMOTE_ADDR" || key == "REMOTE_PORT" || key == "LOCAL_ADDR" ||
-          key == "LOCAL_PORT")
-        continue;
+      if (key == "REMOTE_ADDR" || key == "REMOTE_PORT" || key == "LOCAL_ADDR" || key == "LOCAL_PORT") continue;
       seen.headers.emplace_back(key, value);
     }
     std::lock_guard<std::mutex> lock(mutex_);

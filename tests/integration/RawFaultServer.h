@@ -86,7 +86,8 @@ class RawFaultServer {
   explicit RawFaultServer(const demo::ThrowawayCa& ca) : context_(SSL_CTX_new(TLS_server_method()), SSL_CTX_free) {
     demo::UseServerCertificate(context_.get(), ca);
     std::signal(SIGPIPE, SIG_IGN);  // a client that hangs up must not end the test program
-    acceptor_ = std::make_unique<Acceptor>([this](int connection, const std::atomic<bool>& stop) { Serve(connection, stop); });
+    acceptor_ =
+        std::make_unique<Acceptor>([this](int connection, const std::atomic<bool>& stop) { Serve(connection, stop); });
   }
 
   std::string Url(const std::string& path) const {
@@ -106,7 +107,8 @@ class RawFaultServer {
     std::string head;
     if (SSL_accept(ssl) == 1) head = ReadHead(ssl, connection, stop);
     const size_t start = head.find(' ');
-    const std::string path = start == std::string::npos ? "" : head.substr(start + 1, head.find(' ', start + 1) - start - 1);
+    const std::string path =
+        start == std::string::npos ? "" : head.substr(start + 1, head.find(' ', start + 1) - start - 1);
     if (!path.empty()) {
       std::lock_guard<std::mutex> lock(mutex_);
       ++requests_[path];
@@ -131,7 +133,8 @@ class RawFaultServer {
       }
     } else if (path == "/digits") {
       const std::string answer =
-          "HTTP/1.1 200 OK\r\nHTTP/1.1 20000000000000000000 OK: sure\r\nContent-Length: 2\r\nConnection: close\r\n\r\nok";
+          "HTTP/1.1 200 OK\r\nHTTP/1.1 20000000000000000000 OK: sure\r\nContent-Length: 2\r\nConnection: "
+          "close\r\n\r\nok";
       SSL_write(ssl, answer.data(), static_cast<int>(answer.size()));
       SSL_shutdown(ssl);
     }

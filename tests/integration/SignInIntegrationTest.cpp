@@ -47,9 +47,11 @@ TEST_F(SignInIntegrationTest, EveryJobSignsOutFirstAndAJobWithoutTokenStaysAVisi
 
   // ... the next one's login page carries no token, so it posts nothing, and its
   // sign-out has ended the earlier session.
-  Market().SetRoute("/login", {200, "text/html; charset=UTF-8",
-                               "<html>\n<head>\n<meta charset=\"UTF-8\">\n</head>\n<body>メンテナンス中</body>\n</html>\n",
-                               {}});
+  Market().SetRoute("/login",
+                    {200,
+                     "text/html; charset=UTF-8",
+                     "<html>\n<head>\n<meta charset=\"UTF-8\">\n</head>\n<body>メンテナンス中</body>\n</html>\n",
+                     {}});
   Market().ClearRecords();
   SearchConditions c;
   c.SelectedCategories = "1,";
@@ -79,7 +81,8 @@ TEST_F(SignInIntegrationTest, PostedFormIsExactlyTheLoginForm) {
   // Without an account file: the built-in account, byte for byte.
   ASSERT_GE(post->body.size(), 48u);
   const std::string token = post->body.substr(8, 40);
-  EXPECT_EQ(post->body, "&_token=" + token + "&bookmark=on&login_id=pelorint58&password=quastel74&refererURL=" + Root() + "/");
+  EXPECT_EQ(post->body,
+            "&_token=" + token + "&bookmark=on&login_id=pelorint58&password=quastel74&refererURL=" + Root() + "/");
   EXPECT_EQ(Market().LoginAttempts().at(0).loginId, "pelorint58");
 }
 
@@ -101,7 +104,8 @@ TEST_F(SignInIntegrationTest, OwnAccountSignsInWithItsValuesFormEncoded) {
   const std::string token = post->body.substr(8, 40);
   EXPECT_EQ(post->body, "&_token=" + token +
                             "&bookmark=on&login_id=a%26b%3Dc%2Bd+e%E6%97%A5%E6%9C%AC"
-                            "&password=p%26w%3D1%2B2+%E3%83%91%E3%82%B9&refererURL=" + Root() + "/");
+                            "&password=p%26w%3D1%2B2+%E3%83%91%E3%82%B9&refererURL=" +
+                            Root() + "/");
 
   // The market shows wholesale prices to signed-in members only.
   std::string page;

@@ -16,9 +16,9 @@
 namespace vormla::notifytest {
 
 struct ReceivedCall {
-  std::string Member;   // "Notify", "CloseNotification", "StartTransientUnit"
-  std::string Dump;     // the arguments as sd_bus_message_dump writes them
-  std::string Sender;   // the caller's unique name
+  std::string Member;  // "Notify", "CloseNotification", "StartTransientUnit"
+  std::string Dump;    // the arguments as sd_bus_message_dump writes them
+  std::string Sender;  // the caller's unique name
   pid_t SenderPid = 0;
 };
 

@@ -42,8 +42,8 @@ class WatchNotify : public clitest::MarketSuite {
 
   Finished Watch(const std::string& folder, std::vector<std::string> extra,
                  const std::map<std::string, std::string>& environment = {}) {
-    std::vector<std::string> arguments{"watch", "--dir", folder, "--db", clitest::kCatalogue, "--top", "1", "--nodes",
-                                       "1,4"};
+    std::vector<std::string> arguments{"watch", "--dir", folder,    "--db", clitest::kCatalogue,
+                                       "--top", "1",     "--nodes", "1,4"};
     arguments.insert(arguments.end(), extra.begin(), extra.end());
     std::map<std::string, std::string> merged = Environment();
     merged["VORMLA_TEST_VIEWER_LOG"] = work_ / "viewer.log";
@@ -77,7 +77,8 @@ ARRAY "s" {
         STRING "open";
         STRING "開く";
 };
-)dump", {{"<FOLDER>", folder}, {"<COUNTS>", counts}})));
+)dump",
+                                                 {{"<FOLDER>", folder}, {"<COUNTS>", counts}})));
   EXPECT_THAT(notices[0].Dump, HasSubstr("STRING \"desktop-entry\";\n                VARIANT \"s\" {\n"
                                          "                        STRING \"vormla-results\";"));
   EXPECT_EQ(LineAfter(moved.err, "vormla-cli: デスクトップ"), "");
@@ -88,9 +89,12 @@ ARRAY "s" {
   ASSERT_EQ(scopes.size(), 1u);
   const std::string pid = std::to_string(notices[0].SenderPid);
   EXPECT_THAT(scopes[0].Dump, StartsWith("STRING \"vormla-notice-" + pid + ".scope\";\nSTRING \"fail\";\n"));
-  EXPECT_THAT(scopes[0].Dump, HasSubstr("STRING \"PIDs\";\n                VARIANT \"au\" {\n"
-                                        "                        ARRAY \"u\" {\n                                UINT32 " + pid + ";\n"
-                                        "                        };"));
+  EXPECT_THAT(scopes[0].Dump,
+              HasSubstr("STRING \"PIDs\";\n                VARIANT \"au\" {\n"
+                        "                        ARRAY \"u\" {\n                                UINT32 " +
+                        pid +
+                        ";\n"
+                        "                        };"));
   ASSERT_EQ(::kill(notices[0].SenderPid, 0), 0);
 
   // Nothing moved: no notice. The folder is free although the notifier waits.
@@ -103,7 +107,8 @@ ARRAY "s" {
   const std::string reportLine = LineAfter(moved.err, "vormla-cli: 変化レポート: ");
   const std::string report = reportLine.substr(0, reportLine.find(" ("));
   server.InvokeAction(1, "open");
-  ASSERT_TRUE(clitest::WaitFor([&] { return std::filesystem::exists(work_ / "viewer.log"); }, std::chrono::seconds(10)));
+  ASSERT_TRUE(
+      clitest::WaitFor([&] { return std::filesystem::exists(work_ / "viewer.log"); }, std::chrono::seconds(10)));
   const std::string programFolder = std::filesystem::path(VORMLA_CLI_PATH).parent_path().string();
   EXPECT_EQ(clitest::ReadBytes(work_ / "viewer.log"), programFolder + "/vormla-results\n--report\n" + report + "\n");
 }

@@ -7,12 +7,12 @@
 #include <filesystem>
 #include <fstream>
 
-#include "results/ChangeReport.h"
-#include "results/ResultCsvReader.h"
 #include "engine/RetrievalJob.h"
+#include "results/ChangeReport.h"
 #include "results/ChangeReportFile.h"
 #include "results/FolderFiles.h"
 #include "results/PriceHistory.h"
+#include "results/ResultCsvReader.h"
 #include "results/TextOrder.h"
 #include "results/WatchList.h"
 #include "text/AsciiCase.h"
@@ -44,21 +44,32 @@ class Folder {
 
 TEST(TextOrderTest, PriceTextsAndTheirAmounts) {
   const std::vector<std::pair<std::string, std::optional<long long>>> cases = {
-      {"3,290円", 3290},       {"52,640円 (税込)", 52640}, {" 980円", 980},      {"1,234,567円", 1234567},
-      {"オープン価格", {}},     {"卸価格は非公開", {}},      {"", {}},             {"円", {}},
-      {"1,,000円", {}},        {",100円", {}},              {"100", {}},          {"9999999999999999円", {}},
+      {"3,290円", 3290},
+      {"52,640円 (税込)", 52640},
+      {" 980円", 980},
+      {"1,234,567円", 1234567},
+      {"オープン価格", {}},
+      {"卸価格は非公開", {}},
+      {"", {}},
+      {"円", {}},
+      {"1,,000円", {}},
+      {",100円", {}},
+      {"100", {}},
+      {"9999999999999999円", {}},
   };
   for (const auto& [text, amount] : cases) EXPECT_EQ(YenOf(text), amount) << text;
 }
 
 TEST(TextOrderTest, NonAmountsStayBelowAmountsEitherWay) {
-  std::vector<std::string> texts = {"卸価格は非公開", "", "12,000円", "オープン価格", "980円", "よくわからない", "3,290円 (税込)"};
+  std::vector<std::string> texts = {"卸価格は非公開", "", "12,000円", "オープン価格", "980円", "よくわからない",
+                                    "3,290円 (税込)"};
   for (const bool descending : {false, true}) {
-    std::stable_sort(texts.begin(), texts.end(),
-                     [descending](const std::string& a, const std::string& b) { return PriceShownBefore(a, b, descending); });
-    const std::vector<std::string> amounts =
-        descending ? std::vector<std::string>{"12,000円", "3,290円 (税込)", "980円"}
-                   : std::vector<std::string>{"980円", "3,290円 (税込)", "12,000円"};
+    std::stable_sort(texts.begin(), texts.end(), [descending](const std::string& a, const std::string& b) {
+      return PriceShownBefore(a, b, descending);
+    });
+    const std::vector<std::string> amounts = descending
+                                                 ? std::vector<std::string>{"12,000円", "3,290円 (税込)", "980円"}
+                                                 : std::vector<std::string>{"980円", "3,290円 (税込)", "12,000円"};
     EXPECT_THAT(std::vector<std::string>(texts.begin(), texts.begin() + 3), ::testing::ElementsAreArray(amounts));
     EXPECT_THAT(std::vector<std::string>(texts.begin() + 3, texts.end()),
                 ElementsAre("オープン価格", "卸価格は非公開", "よくわからない", ""));
@@ -67,7 +78,7 @@ TEST(TextOrderTest, NonAmountsStayBelowAmountsEitherWay) {
 
 TEST(TextOrderTest, NaturalOrderAndFoldedMatching) {
   const std::vector<std::tuple<std::string, std::string, int>> cases = {
-      {"VM-2", "VM-10", -1}, {"VM-10", "VM-10-L", -1}, {"vm-3", "VM-2", 1}, {"a007", "a7", -1},
+      {"VM-2", "VM-10", -1}, {"VM-10", "VM-10-L", -1},    {"vm-3", "VM-2", 1}, {"a007", "a7", -1},
       {"a7", "a7", 0},       {"タオル2", "タオル10", -1}, {"", "a", -1},       {"B", "a", 1},
   };
   for (const auto& [a, b, sign] : cases) EXPECT_EQ(NaturalCompare(a, b), sign) << a << " " << b;
@@ -102,7 +113,8 @@ TEST(FolderFilesTest, ResultsAndReportsByStampAndPicturePaths) {
   std::filesystem::create_directory(folder / "pictures");
   EXPECT_EQ(PictureRoot(folder / "vormla-20240511-060000.csv"), folder / "pictures");
   EXPECT_EQ(PicturePath("/p", "VM-1", "https://h/img/1/a_01.png?x=1#f"), "/p/VM-1/a_01.png");
-  for (const char* number : {"", ".", "..", "a/b", "a\\b", "a\tb"}) EXPECT_EQ(PicturePath("/p", number, "https://h/a.png"), "") << number;
+  for (const char* number : {"", ".", "..", "a/b", "a\\b", "a\tb"})
+    EXPECT_EQ(PicturePath("/p", number, "https://h/a.png"), "") << number;
   EXPECT_EQ(PicturePath("/p", "VM-1", ""), "");
   EXPECT_EQ(PicturePath("/p", "VM-1", "https://h/img/.."), "");
 }
@@ -140,7 +152,8 @@ TEST(ChangeReportFileTest, RefusesWhatIsNoReportNamingTheLine) {
       {"nine fields", ReportBytes(ResultEncoding::kSjis, {R"("新規","u","n","x","","","","","")"}), 2},
       {"an unknown kind", ReportBytes(ResultEncoding::kSjis, {R"("変化","u","n","x","","","","","","")"}), 2},
       {"cut off", ReportBytes(ResultEncoding::kSjis, {}) + R"("新規","u)", 2},
-      {"bad UTF-8", ReportBytes(ResultEncoding::kUtf8, {"\"新規\",\"\xE8\xA1\",\"n\",\"x\",\"\",\"\",\"\",\"\",\"\",\"\""}), 2},
+      {"bad UTF-8",
+       ReportBytes(ResultEncoding::kUtf8, {"\"新規\",\"\xE8\xA1\",\"n\",\"x\",\"\",\"\",\"\",\"\",\"\",\"\""}), 2},
       {"empty", "", 1},
   };
   Folder folder;
@@ -172,10 +185,12 @@ ItemRecord Priced(const std::string& url, const std::string& wholesale, const st
 
 TEST(PriceHistoryTest, OneItemAcrossResultsWithADamagedOneLeftOutWhole) {
   Folder folder;
-  folder.Write("vormla-20240509-060000.csv", ResultWith({Priced("u1", "1,000円", "在庫あり"), Priced("u2", "5円", "在庫あり")}));
+  folder.Write("vormla-20240509-060000.csv",
+               ResultWith({Priced("u1", "1,000円", "在庫あり"), Priced("u2", "5円", "在庫あり")}));
   // A damaged result: its good first row must not count either.
   folder.Write("vormla-20240510-060000.csv", ResultWith({Priced("u1", "9,999円", "在庫あり")}) + "\"cut\r\n");
-  folder.Write("vormla-20240511-060000.csv", ResultWith({Priced("u1", "1,100円", "在庫あり"), Priced("u1", "1,200円", "品切れ中")}));
+  folder.Write("vormla-20240511-060000.csv",
+               ResultWith({Priced("u1", "1,100円", "在庫あり"), Priced("u1", "1,200円", "品切れ中")}));
   PriceHistory history;
   const std::atomic<bool> go{false};
   history.Read(ListResults(folder / ""), go);
@@ -231,8 +246,10 @@ TEST_F(WatchListTest, ANewWatchIsTheSettingsFileCopiedWholeAndNeverReplaced) {
 }
 
 TEST(WatchCommandsTest, TimerAndRunCommandLines) {
-  EXPECT_THAT(TimerCommand("towels", true), ElementsAre("systemctl", "--user", "enable", "--now", "vormla-watch@towels.timer"));
-  EXPECT_THAT(TimerCommand("towels", false), ElementsAre("systemctl", "--user", "disable", "--now", "vormla-watch@towels.timer"));
+  EXPECT_THAT(TimerCommand("towels", true),
+              ElementsAre("systemctl", "--user", "enable", "--now", "vormla-watch@towels.timer"));
+  EXPECT_THAT(TimerCommand("towels", false),
+              ElementsAre("systemctl", "--user", "disable", "--now", "vormla-watch@towels.timer"));
   EXPECT_THAT(RunNowArguments("タオル 1"), ElementsAre("watch", "--name", "タオル 1"));
 }
 

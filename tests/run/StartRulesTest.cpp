@@ -21,7 +21,7 @@ TEST(StartRules, PricePairsArePutInOrderOnlyWhenBothAreGivenAndUpsideDown) {
   };
   for (const Case& c : std::vector<Case>{
            {"5000", "1000", "1000", "5000"},
-           {"0300", "0020", "20", "300"},  // swapped values come back as plain decimal
+           {"0300", "0020", "20", "300"},   // swapped values come back as plain decimal
            {"0100", "100", "0100", "100"},  // equal values stay as typed
            {"5000", "", "5000", ""},
            {"10", "900", "10", "900"},

@@ -51,7 +51,8 @@ TEST_F(WatchHistoryTest, StampsAndNames) {
 // make --keep remove something elsewhere is passed over.
 TEST_F(WatchHistoryTest, TextKeepsEveryEntryAndPassesOverForeignLines) {
   WatchHistory history;
-  history.Records = {{100, "vormla-20250101-060000.csv", ""}, {200, "vormla-20250102-060000.csv", "changes-20250102-060000.csv"}};
+  history.Records = {{100, "vormla-20250101-060000.csv", ""},
+                     {200, "vormla-20250102-060000.csv", "changes-20250102-060000.csv"}};
   history.Noted = {"vormla-20991231-000000.csv"};
   const ParsedHistory back = ParseHistory(HistoryText(history));
   EXPECT_TRUE(back.Valid);

@@ -7,9 +7,9 @@
 
 #include <filesystem>
 
-#include "support/ScratchFiles.h"
 #include "settings/AccountFile.h"
 #include "settings/AppPaths.h"
+#include "support/ScratchFiles.h"
 
 namespace vormla {
 namespace {
@@ -88,7 +88,8 @@ TEST(AccountFile, FileOthersCanReachIsRefusedByName) {
     char octal[8];
     std::snprintf(octal, sizeof octal, "%04o", static_cast<unsigned>(mode));
     EXPECT_EQ(reading.Message, "アカウントファイル " + path + " はほかのユーザーにも権限がある (" + octal +
-                                   ") ため使いません。chmod 600 " + path + " で自分だけが読み書きできるようにしてください。");
+                                   ") ため使いません。chmod 600 " + path +
+                                   " で自分だけが読み書きできるようにしてください。");
     EXPECT_TRUE(reading.Account.Password.Empty());
   }
   WritePrivate(path, kLoginId + "\n" + kPassword + "\n", 0400);  // read-only for the owner is fine
@@ -98,7 +99,8 @@ TEST(AccountFile, FileOthersCanReachIsRefusedByName) {
 TEST(AccountFile, LinkAtTheAccountPathIsNeitherReadNorWrittenThrough) {
   ScratchDir dir;
   const std::string path = dir / "account";
-  const std::string remedy = "vormla-cli account clear でリンクを削除してから、vormla-cli account set で作り直してください。";
+  const std::string remedy =
+      "vormla-cli account clear でリンクを削除してから、vormla-cli account set で作り直してください。";
   WritePrivate(dir / "private", "id\npw\n");
   WritePrivate(dir / "open", "id\npw\n", 0644);
   // A link to a good account file, to one others can read (no chmod advice), to nothing.
@@ -107,7 +109,8 @@ TEST(AccountFile, LinkAtTheAccountPathIsNeitherReadNorWrittenThrough) {
     fs::create_symlink(dir / target, path);
     const AccountReading reading = ReadAccountFile(path);
     EXPECT_EQ(reading.State, AccountReading::Found::kRefused) << target;
-    EXPECT_EQ(reading.Message, "アカウントファイル " + path + " はシンボリックリンクなので使いません (リンク先は読みません)。" + remedy);
+    EXPECT_EQ(reading.Message,
+              "アカウントファイル " + path + " はシンボリックリンクなので使いません (リンク先は読みません)。" + remedy);
     EXPECT_EQ(WriteAccountFile(path, Account("new", "secret")),
               "アカウントファイル " + path + " はシンボリックリンクなので書き込みません。" + remedy);
     EXPECT_TRUE(fs::is_symlink(path)) << target;
@@ -126,12 +129,15 @@ TEST(AccountFile, OnlyTwoPlainLinesAreAnAccount) {
   EXPECT_EQ(ReadAccountFile(path).Account.Password.View(), "pw");
 
   for (const std::string& bad : {std::string("id\n"), std::string("id"), std::string("\npw\n"), std::string("id\n\n"),
-                                std::string("id\npw\nmore\n"), std::string("id\r\npw\r\n"),
-                                std::string("id\npw\n\n"), std::string("i\xFF" "d\npw\n"), std::string("")}) {
+                                 std::string("id\npw\nmore\n"), std::string("id\r\npw\r\n"), std::string("id\npw\n\n"),
+                                 std::string("i\xFF"
+                                             "d\npw\n"),
+                                 std::string("")}) {
     WritePrivate(path, bad);
     const AccountReading reading = ReadAccountFile(path);
     EXPECT_EQ(reading.State, AccountReading::Found::kRefused) << bad;
-    EXPECT_EQ(reading.Message.rfind("アカウントファイル " + path + " は「ログインID、パスワードを1行ずつ書いた2行」", 0), 0u)
+    EXPECT_EQ(
+        reading.Message.rfind("アカウントファイル " + path + " は「ログインID、パスワードを1行ずつ書いた2行」", 0), 0u)
         << reading.Message;
   }
   // The password never shows in a message.
@@ -140,7 +146,8 @@ TEST(AccountFile, OnlyTwoPlainLinesAreAnAccount) {
 
   fs::remove(path);
   fs::create_directory(path);
-  EXPECT_EQ(ReadAccountFile(path).Message.rfind("アカウントファイル " + path + " はふつうのファイルではありません。", 0), 0u);
+  EXPECT_EQ(
+      ReadAccountFile(path).Message.rfind("アカウントファイル " + path + " はふつうのファイルではありません。", 0), 0u);
 }
 
 TEST(AccountFile, AWriteThatCannotHappenSaysSoAndLeavesNothing) {
@@ -157,7 +164,7 @@ TEST(AccountFile, ValuesAreCheckedBeforeTheyAreKept) {
   EXPECT_EQ(AccountValueProblem(kPassword, "パスワード"), "");
   EXPECT_EQ(AccountValueProblem("", "ログインID"), "ログインIDが空です。");
   EXPECT_EQ(AccountValueProblem("a\tb", "パスワード"), "パスワードに制御文字か UTF-8 でないバイトがあります。");
-  EXPECT_NE(AccountValueProblem("\xC0\xAF", "パスワード"), "");    // an overlong "/"
+  EXPECT_NE(AccountValueProblem("\xC0\xAF", "パスワード"), "");      // an overlong "/"
   EXPECT_NE(AccountValueProblem("\xED\xA0\x80", "パスワード"), "");  // a surrogate
   EXPECT_EQ(AccountValueProblem(std::string(1024, 'x'), "パスワード"), "");
   EXPECT_NE(AccountValueProblem(std::string(1025, 'x'), "パスワード"), "");

@@ -8,17 +8,17 @@
 #include <filesystem>
 #include <optional>
 
-#include "support/ScratchFiles.h"
 #include "settings/AppPaths.h"
 #include "settings/ProfileFile.h"
 #include "settings/Settings.h"
+#include "support/ScratchFiles.h"
 
 namespace vormla {
 namespace {
 
 namespace fs = std::filesystem;
-using test::ScopedEnv;
 using test::Mode;
+using test::ScopedEnv;
 using test::ScratchDir;
 using test::WriteAll;
 

@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
-#include "support/ScratchFiles.h"
 #include "settings/ProfileFile.h"
+#include "support/ScratchFiles.h"
 
 namespace vormla {
 namespace {
@@ -109,8 +109,7 @@ TEST(ProfileWrite, NewFileListsKeysInWrittenOrderWithCrLf) {
 TEST(ProfileWrite, UpdateKeepsEverythingElseInPlace) {
   test::ScratchDir dir;
   const std::string path = dir / "old.ini";
-  WriteAll(path,
-           "; kept\n[Other]\nA=1\n\n[CONFIG]\nSort=1\nword=old\nKeep=yes\n\n[Last]\nZ=9\n");
+  WriteAll(path, "; kept\n[Other]\nA=1\n\n[CONFIG]\nSort=1\nword=old\nKeep=yes\n\n[Last]\nZ=9\n");
   ProfileFile ini(path);
   ini.WriteString("Config", "Word", "new");
   ini.WriteString("Config", "Added", "a");
@@ -179,7 +178,8 @@ TEST(ProfileEncoding, CutAt2047BytesNeverHalvesACharacter) {
 TEST(ProfileWrite, QuotedValuesComeBackUnchanged) {
   test::ScratchDir dir;
   const std::string path = dir / "q.ini";
-  const std::vector<std::string> values = {"\"限定\"", "'a'", "\"\"", "''", "\"", "\"a'", "\" x \"", "\"\"\"", "a\"b\""};
+  const std::vector<std::string> values = {"\"限定\"", "'a'",     "\"\"",   "''",    "\"",
+                                           "\"a'",     "\" x \"", "\"\"\"", "a\"b\""};
   // "K" + number built by appending: GCC 12 at -O3 warns of a false overlap otherwise.
   const auto key = [](size_t i) { return std::string("K").append(std::to_string(i)); };
   ProfileFile ini(path);

@@ -6,9 +6,9 @@
 #include <cerrno>
 #include <cstring>
 
-#include "support/ScratchFiles.h"
 #include "catalogue/CategoryDatabase.h"
 #include "settings/Settings.h"
+#include "support/ScratchFiles.h"
 
 namespace vormla {
 namespace {
@@ -46,10 +46,9 @@ TEST(SaveSettings, WritesTheDocumentedFile) {
   tree.SetNodeChecked(1, true);
   tree.SetNodeChecked(2, true);
   ASSERT_TRUE(SaveSettings(path, v, tree));
-  EXPECT_EQ(ReadAll(path),
-            "[Config]\r\nWord=" + kTowel +
-                "\r\nPrice1=100\r\nPrice2=5000\r\nPrice3=\r\nPrice4=\r\nDir=/home/u/\r\n"
-                "Sell1=1\r\nSell2=0\r\nImgSave=0\r\nSort=2\r\nCategory=2\r\nTreeList=01100\r\n");
+  EXPECT_EQ(ReadAll(path), "[Config]\r\nWord=" + kTowel +
+                               "\r\nPrice1=100\r\nPrice2=5000\r\nPrice3=\r\nPrice4=\r\nDir=/home/u/\r\n"
+                               "Sell1=1\r\nSell2=0\r\nImgSave=0\r\nSort=2\r\nCategory=2\r\nTreeList=01100\r\n");
 }
 
 TEST(SaveSettings, TextsAreTrimmedButNotOfTheIdeographicSpace) {
@@ -176,7 +175,7 @@ TEST(SaveSettings, EveryTextComesBackExactly) {
   const std::vector<std::pair<std::string, std::string>> cases = {
       // word, folder
       {"\"限定\"", "/home/jörg/"},
-      {"'セール'", "/srv/画像〜2024/"},         // U+301C, not its full-width twin U+FF5E
+      {"'セール'", "/srv/画像〜2024/"},        // U+301C, not its full-width twin U+FF5E
       {"\"", "/srv/画像～2024/"},              // and the twin itself
       {"Ελλάδα 한글", "/srv/Ελλάδα/한글/😀/"},  // beyond code page 932
       {"a\"b\"", "/srv/\"quoted\"/"},
@@ -233,8 +232,8 @@ TEST(LoadSettings, NoFileSelectsNodeZeroAndCallsNothing) {
   test::ScratchDir dir;
   CategoryTree tree(SampleNodes());
   bool called = false;
-  const auto r = LoadSettings(dir / "vm.ini", tree, [&](const SearchConditions&) { called = true; },
-                              [&](int) { called = true; });
+  const auto r = LoadSettings(
+      dir / "vm.ini", tree, [&](const SearchConditions&) { called = true; }, [&](int) { called = true; });
   EXPECT_FALSE(r.FileFound);
   EXPECT_FALSE(called);
   EXPECT_EQ(r.Tree.SelectNode, 0);

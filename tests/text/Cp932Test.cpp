@@ -134,7 +134,7 @@ TEST(Utf8ToSjisTest, OrdinaryText) {
   EXPECT_EQ(Utf8ToSjis("a\0b"s), "a\0b"s);
   EXPECT_EQ(Utf8ToSjis("caf\xC3\xA9"), "cafe");  // best fit, as Windows does
   EXPECT_EQ(Utf8ToSjis("\xC2\xAB"), "\x81\xE1");
-  EXPECT_EQ(Utf8ToSjis("\xC4\x80"), "?");        // Ā: no best fit
+  EXPECT_EQ(Utf8ToSjis("\xC4\x80"), "?");             // Ā: no best fit
   EXPECT_EQ(Utf8ToSjis("\xEE\x80\x80"), "\xF0\x40");  // first user-defined character
 }
 
@@ -156,22 +156,28 @@ TEST(Cp932RoundTripTest, AsciiRunsOfEveryLengthAroundAWordBoundary) {
 }
 
 TEST(Utf8ToSjisTest, FourByteCharacterBecomesOneQuestionMark) {
-  EXPECT_EQ(Utf8ToSjis("a\xF0\x9F\x98\x80" "b"), "a?b");     // U+1F600
-  EXPECT_EQ(Utf8ToSjis("\xF0\x90\x80\x80"), "?");             // U+10000
-  EXPECT_EQ(Utf8ToSjis("\xF4\x8F\xBF\xBF"), "?");             // U+10FFFF
+  EXPECT_EQ(Utf8ToSjis("a\xF0\x9F\x98\x80"
+                       "b"),
+            "a?b");                                // U+1F600
+  EXPECT_EQ(Utf8ToSjis("\xF0\x90\x80\x80"), "?");  // U+10000
+  EXPECT_EQ(Utf8ToSjis("\xF4\x8F\xBF\xBF"), "?");  // U+10FFFF
   EXPECT_EQ(Utf8ToSjis("\xF0\xA0\x80\x8B\xE3\x81\x82"), "?\x82\xA0");
 }
 
 TEST(Utf8ToSjisTest, MalformedInputEmptiesTheWholeText) {
   const std::vector<std::string> malformed = {
-      "abc\xE3\x81",               // truncated three-byte character
-      "abc\xE3",                   // truncated after the first byte
-      "\xC3",                      // truncated two-byte character
-      "\xF0\x9F\x98",              // truncated four-byte character
-      "\xE3\x81" "abc",            // missing continuation byte
-      "\xC3" "a",                  // missing continuation byte
-      "\xF0\x9F\x98" "a",          // missing continuation byte
-      "ab\x80" "cd",               // stray continuation byte
+      "abc\xE3\x81",   // truncated three-byte character
+      "abc\xE3",       // truncated after the first byte
+      "\xC3",          // truncated two-byte character
+      "\xF0\x9F\x98",  // truncated four-byte character
+      "\xE3\x81"
+      "abc",  // missing continuation byte
+      "\xC3"
+      "a",  // missing continuation byte
+      "\xF0\x9F\x98"
+      "a",  // missing continuation byte
+      "ab\x80"
+      "cd",                        // stray continuation byte
       "\xBF",                      // stray continuation byte
       "\xC0\xAF",                  // overlong "/"
       "\xC1\xBF",                  // overlong
@@ -187,7 +193,7 @@ TEST(Utf8ToSjisTest, MalformedInputEmptiesTheWholeText) {
       "\xF8\x88\x80\x80\x80",      // five-byte form
       "\xFE",
       "\xFF",
-      "ok\xE3\x81\x82\xE3\x81",    // valid text, then a broken character
+      "ok\xE3\x81\x82\xE3\x81",  // valid text, then a broken character
   };
   for (const std::string& text : malformed) {
     EXPECT_EQ(Utf8ToSjis(text), "") << ::testing::PrintToString(text);
@@ -195,11 +201,13 @@ TEST(Utf8ToSjisTest, MalformedInputEmptiesTheWholeText) {
 }
 
 TEST(Utf8ToSjisTest, EdgesOfTheValidRanges) {
-  EXPECT_EQ(Utf8ToSjis("\xC2\x80"), "\x80");          // U+0080, the lowest two-byte form
-  EXPECT_EQ(Utf8ToSjis("\xE0\xA0\x80"), "?");         // U+0800, the lowest three-byte form
-  EXPECT_EQ(Utf8ToSjis("\xED\x9F\xBF"), "?");         // U+D7FF, just below the surrogates
-  EXPECT_EQ(Utf8ToSjis("\xEF\xBF\xBF"), "?");         // U+FFFF
-  EXPECT_EQ(Utf8ToSjis("\xEF\xBB\xBF" "a"), "?a");    // a byte-order mark is a character too
+  EXPECT_EQ(Utf8ToSjis("\xC2\x80"), "\x80");   // U+0080, the lowest two-byte form
+  EXPECT_EQ(Utf8ToSjis("\xE0\xA0\x80"), "?");  // U+0800, the lowest three-byte form
+  EXPECT_EQ(Utf8ToSjis("\xED\x9F\xBF"), "?");  // U+D7FF, just below the surrogates
+  EXPECT_EQ(Utf8ToSjis("\xEF\xBF\xBF"), "?");  // U+FFFF
+  EXPECT_EQ(Utf8ToSjis("\xEF\xBB\xBF"
+                       "a"),
+            "?a");  // a byte-order mark is a character too
 }
 
 TEST(SjisToUtf8Test, Text) {
@@ -250,8 +258,14 @@ TEST(Cp932RoundTripTest, FirstUseFromSeveralThreads) {
 // The last and first code point of every UTF-8 length.
 TEST(Utf8OfTest, EachLengthAtItsEdges) {
   const std::pair<char32_t, std::string> cases[] = {
-      {U'\0', "\0"s},         {0x7F, "\x7F"},         {0x80, "\xC2\x80"},         {0x7FF, "\xDF\xBF"},
-      {0x800, "\xE0\xA0\x80"}, {0xFFFF, "\xEF\xBF\xBF"}, {0x10000, "\xF0\x90\x80\x80"}, {0x10FFFF, "\xF4\x8F\xBF\xBF"},
+      {U'\0', "\0"s},
+      {0x7F, "\x7F"},
+      {0x80, "\xC2\x80"},
+      {0x7FF, "\xDF\xBF"},
+      {0x800, "\xE0\xA0\x80"},
+      {0xFFFF, "\xEF\xBF\xBF"},
+      {0x10000, "\xF0\x90\x80\x80"},
+      {0x10FFFF, "\xF4\x8F\xBF\xBF"},
   };
   for (const auto& [cp, bytes] : cases) EXPECT_EQ(Utf8Of(cp), bytes) << static_cast<unsigned>(cp);
 }

@@ -12,12 +12,12 @@ namespace vormla {
 namespace {
 
 // Shift-JIS characters whose trail byte looks like ASCII.
-const std::string kSo = "\x83\x5C";         // ソ: trail byte is "\"
-const std::string kFullA = "\x82\x60";      // Ａ: trail byte is "`"
-const std::string kA = "\x83\x41";          // ア: trail byte is "A"
-const std::string kDi = "\x83\x61";         // ヂ: trail byte is "a"
-const std::string kComma = "\x81\x41";      // 、
-const std::string kHalfKana = "\xB1";       // ｱ: a single byte, no lead byte
+const std::string kSo = "\x83\x5C";     // ソ: trail byte is "\"
+const std::string kFullA = "\x82\x60";  // Ａ: trail byte is "`"
+const std::string kA = "\x83\x41";      // ア: trail byte is "A"
+const std::string kDi = "\x83\x61";     // ヂ: trail byte is "a"
+const std::string kComma = "\x81\x41";  // 、
+const std::string kHalfKana = "\xB1";   // ｱ: a single byte, no lead byte
 
 TEST(FindTextTest, FindsFirstOccurrenceOneBased) {
   EXPECT_EQ(FindText("b", "abcb"), 2);
@@ -49,9 +49,7 @@ TEST(FindTextTest, SingleByteKanaIsNotALeadByte) {
   EXPECT_EQ(FindText(kHalfKana, "ab" + kHalfKana), 3);
 }
 
-TEST(FindTextTest, LeadByteAtTheEndIsStillSearched) {
-  EXPECT_EQ(FindText("\x83", "a\x83"), 2);
-}
+TEST(FindTextTest, LeadByteAtTheEndIsStillSearched) { EXPECT_EQ(FindText("\x83", "a\x83"), 2); }
 
 TEST(SliceTextTest, Bounds) {
   const std::string text = "abcdefghijklmnopqrstuvwxyz0123";
@@ -77,7 +75,10 @@ TEST(TrimBlanksTest, RemovesControlBytesAndBlanksAtBothEnds) {
   EXPECT_EQ(TrimBlanks(""), "");
   // The full-width blank is a character, not a blank byte.
   EXPECT_EQ(TrimBlanks(" \x81\x40x\x81\x40 "), "\x81\x40x\x81\x40");
-  EXPECT_EQ(TrimBlanks("\x7F" "a\x7F"), "\x7F" "a\x7F");
+  EXPECT_EQ(TrimBlanks("\x7F"
+                       "a\x7F"),
+            "\x7F"
+            "a\x7F");
 }
 
 TEST(ReplaceAllTest, ReplacesEveryOccurrenceIgnoringAsciiCase) {
@@ -170,15 +171,19 @@ TEST(SplitTextTest, SkipsEmptyPieces) {
   EXPECT_EQ(Split("abc", ","), StringList{"abc"});
 }
 
-TEST(SplitTextTest, EmptyDelimiterGivesTheWholeText) {
-  EXPECT_EQ(Split("a,b", ""), StringList{"a,b"});
-}
+TEST(SplitTextTest, EmptyDelimiterGivesTheWholeText) { EXPECT_EQ(Split("a,b", ""), StringList{"a,b"}); }
 
 TEST(SplitTextTest, MultiByteDelimiterSplitsAtWholeOccurrences) {
   EXPECT_EQ(Split("a::b:::c::", "::"), (StringList{"a", "b", ":c"}));
   EXPECT_EQ(Split("https://host/dir/file.jpg", "/"), (StringList{"https:", "host", "dir", "file.jpg"}));
   // "、" (81 41) must not be found across ャ (83 81) followed by "A".
-  EXPECT_EQ(Split("x\x83\x81" "A" + kComma + "y", kComma), (StringList{"x\x83\x81" "A", "y"}));
+  EXPECT_EQ(Split("x\x83\x81"
+                  "A" +
+                      kComma + "y",
+                  kComma),
+            (StringList{"x\x83\x81"
+                        "A",
+                        "y"}));
   EXPECT_EQ(Split(kSo + "\\" + kSo, "\\"), (StringList{kSo, kSo}));
 }
 
@@ -209,8 +214,12 @@ TEST(AsciiCaseTest, ShiftJisKeepsTrailBytesAndUtf8FoldsEveryLetter) {
       {"A" + kA + "b", "a" + kA + "B", true, true},
       {kA, kDi, false, true},
       {kSo + "A", kSo + "a", true, true},  // the letter after a whole character folds
-      {"x\x83", "X\x83", true, true},  // a lead byte at the end has no trail byte
-      {"\xE3\x81\x82" "A", "\xE3\x81\x82" "a", false, true},  // あ in UTF-8, then a letter
+      {"x\x83", "X\x83", true, true},      // a lead byte at the end has no trail byte
+      {"\xE3\x81\x82"
+       "A",
+       "\xE3\x81\x82"
+       "a",
+       false, true},  // あ in UTF-8, then a letter
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.a + " / " + c.b);
@@ -218,7 +227,9 @@ TEST(AsciiCaseTest, ShiftJisKeepsTrailBytesAndUtf8FoldsEveryLetter) {
     EXPECT_EQ(EqualsIgnoringAsciiCase(c.a, c.b), c.asciiEqual);
   }
   EXPECT_EQ(SjisLowerAscii("AB" + kA + "C" + kDi + "x\x83"), "ab" + kA + "c" + kDi + "x\x83");
-  EXPECT_EQ(LowerAscii("AB" + kA), "ab\x83" "a");
+  EXPECT_EQ(LowerAscii("AB" + kA),
+            "ab\x83"
+            "a");
 }
 
 }  // namespace

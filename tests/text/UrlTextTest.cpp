@@ -34,10 +34,10 @@ TEST(KeywordCharacterTest, WhatCodePage932CannotWriteOrAControlIsRefused) {
   EXPECT_EQ(RefusedKeywordCharacter("x\x01"), U'\x01');
   EXPECT_EQ(RefusedKeywordCharacter("tab\there"), U'\t');
   EXPECT_EQ(RefusedKeywordCharacter("\x7f"), U'\x7f');
-  EXPECT_EQ(RefusedKeywordCharacter("\xc2\x80"), U'\x80');    // a C1 control, though the code page has a byte for it
-  EXPECT_EQ(RefusedKeywordCharacter("한국"), U'한');          // Hangul: no code
-  EXPECT_EQ(RefusedKeywordCharacter("‾"), U'\u203E');         // Windows writes "?" for the overline
-  EXPECT_FALSE(RefusedKeywordCharacter("\xe3\x81"));          // not UTF-8: reported elsewhere
+  EXPECT_EQ(RefusedKeywordCharacter("\xc2\x80"), U'\x80');  // a C1 control, though the code page has a byte for it
+  EXPECT_EQ(RefusedKeywordCharacter("한국"), U'한');        // Hangul: no code
+  EXPECT_EQ(RefusedKeywordCharacter("‾"), U'\u203E');       // Windows writes "?" for the overline
+  EXPECT_FALSE(RefusedKeywordCharacter("\xe3\x81"));        // not UTF-8: reported elsewhere
   EXPECT_EQ(CodePointName(U'\U0001F600'), "U+1F600");
   EXPECT_EQ(CodePointName(U'\x01'), "U+0001");
 }

@@ -22,15 +22,34 @@ using namespace vormla::column;
 // are no price, an empty retail price, a quote inside a name.
 std::vector<Row> Goods() {
   return {
-      {{kManagementNo, "VM-2"}, {kItemName, "ステンレス マグ"}, {kBrand, "さくら堂"}, {kCategory, "キッチン"},
-       {kWholesalePrice, "3,290円"}, {kRetailPrice, "52,640円 (税込)"}, {kJanCode, "4901234567894"}},
-      {{kManagementNo, "VM-10"}, {kItemName, "タオル 2枚組"}, {kBrand, "Hinode"}, {kCategory, "タオル"},
-       {kWholesalePrice, "卸価格は非公開"}, {kRetailPrice, "オープン価格"}, {kJanCode, "4900000000017"}},
-      {{kManagementNo, "VM-1"}, {kItemName, "Towel Gift"}, {kBrand, "さくら堂"}, {kCategory, "タオル"},
+      {{kManagementNo, "VM-2"},
+       {kItemName, "ステンレス マグ"},
+       {kBrand, "さくら堂"},
+       {kCategory, "キッチン"},
+       {kWholesalePrice, "3,290円"},
+       {kRetailPrice, "52,640円 (税込)"},
+       {kJanCode, "4901234567894"}},
+      {{kManagementNo, "VM-10"},
+       {kItemName, "タオル 2枚組"},
+       {kBrand, "Hinode"},
+       {kCategory, "タオル"},
+       {kWholesalePrice, "卸価格は非公開"},
+       {kRetailPrice, "オープン価格"},
+       {kJanCode, "4900000000017"}},
+      {{kManagementNo, "VM-1"},
+       {kItemName, "Towel Gift"},
+       {kBrand, "さくら堂"},
+       {kCategory, "タオル"},
        {kWholesalePrice, "980円"}},
-      {{kManagementNo, "VM-3"}, {kItemName, "マグ 特価 \"限定\""}, {kBrand, "Mori"}, {kCategory, "キッチン"},
-       {kWholesalePrice, "12,000円"}, {kRetailPrice, "2,000円"}},
-      {{kManagementNo, "VM-20"}, {kItemName, "石けん"}, {kWholesalePrice, "卸価格は非公開"},
+      {{kManagementNo, "VM-3"},
+       {kItemName, "マグ 特価 \"限定\""},
+       {kBrand, "Mori"},
+       {kCategory, "キッチン"},
+       {kWholesalePrice, "12,000円"},
+       {kRetailPrice, "2,000円"}},
+      {{kManagementNo, "VM-20"},
+       {kItemName, "石けん"},
+       {kWholesalePrice, "卸価格は非公開"},
        {kRetailPrice, "1,100円 (税込)"}},
   };
 }
@@ -93,12 +112,17 @@ class ModelTest : public QObject {
     QTest::addColumn<int>("column");
     QTest::addColumn<bool>("descending");
     QTest::addColumn<QStringList>("order");
-    QTest::newRow("卸価格 up") << int{kWholesalePrice} << false << QStringList{"VM-1", "VM-2", "VM-3", "VM-10", "VM-20"};
-    QTest::newRow("卸価格 down") << int{kWholesalePrice} << true << QStringList{"VM-3", "VM-2", "VM-1", "VM-10", "VM-20"};
+    QTest::newRow("卸価格 up") << int{kWholesalePrice} << false
+                               << QStringList{"VM-1", "VM-2", "VM-3", "VM-10", "VM-20"};
+    QTest::newRow("卸価格 down") << int{kWholesalePrice} << true
+                                 << QStringList{"VM-3", "VM-2", "VM-1", "VM-10", "VM-20"};
     QTest::newRow("小売価格 up") << int{kRetailPrice} << false << QStringList{"VM-20", "VM-3", "VM-2", "VM-10", "VM-1"};
-    QTest::newRow("小売価格 down") << int{kRetailPrice} << true << QStringList{"VM-2", "VM-3", "VM-20", "VM-10", "VM-1"};
-    QTest::newRow("管理番号 up") << int{kManagementNo} << false << QStringList{"VM-1", "VM-2", "VM-3", "VM-10", "VM-20"};
-    QTest::newRow("管理番号 down") << int{kManagementNo} << true << QStringList{"VM-20", "VM-10", "VM-3", "VM-2", "VM-1"};
+    QTest::newRow("小売価格 down") << int{kRetailPrice} << true
+                                   << QStringList{"VM-2", "VM-3", "VM-20", "VM-10", "VM-1"};
+    QTest::newRow("管理番号 up") << int{kManagementNo} << false
+                                 << QStringList{"VM-1", "VM-2", "VM-3", "VM-10", "VM-20"};
+    QTest::newRow("管理番号 down") << int{kManagementNo} << true
+                                   << QStringList{"VM-20", "VM-10", "VM-3", "VM-2", "VM-1"};
   }
   void SortsPricesByAmountWithTheTextsLastAndOtherColumnsNaturally() {
     QFETCH(int, column);
@@ -114,15 +138,24 @@ class ModelTest : public QObject {
     QTest::addColumn<QString>("text");
     QTest::addColumn<QString>("category");
     QTest::addColumn<QStringList>("shown");
-    QTest::newRow("name, any letter case") << "towel" << "" << QStringList{"VM-1"};
-    QTest::newRow("brand") << "さくら" << "" << QStringList{"VM-2", "VM-1"};
-    QTest::newRow("JAN code") << "4900000000017" << "" << QStringList{"VM-10"};
-    QTest::newRow("management number") << "vm-1" << "" << QStringList{"VM-10", "VM-1"};
-    QTest::newRow("quote in a name") << "\"限定\"" << "" << QStringList{"VM-3"};
-    QTest::newRow("category") << "" << "タオル" << QStringList{"VM-10", "VM-1"};
-    QTest::newRow("category and text") << "hinode" << "タオル" << QStringList{"VM-10"};
-    QTest::newRow("nothing") << "no such thing" << "" << QStringList{};
-    QTest::newRow("empty category") << "" << "(none)" << QStringList{};
+    QTest::newRow("name, any letter case") << "towel"
+                                           << "" << QStringList{"VM-1"};
+    QTest::newRow("brand") << "さくら"
+                           << "" << QStringList{"VM-2", "VM-1"};
+    QTest::newRow("JAN code") << "4900000000017"
+                              << "" << QStringList{"VM-10"};
+    QTest::newRow("management number") << "vm-1"
+                                       << "" << QStringList{"VM-10", "VM-1"};
+    QTest::newRow("quote in a name") << "\"限定\""
+                                     << "" << QStringList{"VM-3"};
+    QTest::newRow("category") << ""
+                              << "タオル" << QStringList{"VM-10", "VM-1"};
+    QTest::newRow("category and text") << "hinode"
+                                       << "タオル" << QStringList{"VM-10"};
+    QTest::newRow("nothing") << "no such thing"
+                             << "" << QStringList{};
+    QTest::newRow("empty category") << ""
+                                    << "(none)" << QStringList{};
   }
   void FiltersByTextAndNarrowsByCategory() {
     QFETCH(QString, text);
@@ -158,7 +191,8 @@ class ModelTest : public QObject {
   void RefusesADamagedFileNamingTheLine_data() {
     QTest::addColumn<QByteArray>("tail");
     QTest::addColumn<QString>("where");
-    QTest::newRow("35 fields on line 4") << QByteArray("\"x\"" + QByteArray(",\"\"").repeated(34) + "\r\n") << "4 行目: ";
+    QTest::newRow("35 fields on line 4") << QByteArray("\"x\"" + QByteArray(",\"\"").repeated(34) + "\r\n")
+                                         << "4 行目: ";
     QTest::newRow("row cut off on line 4") << QByteArray("\"VM-9\",\"1") << "4 行目: ";
     QTest::newRow("not a result file") << QByteArray() << "1 行目: ";
   }
@@ -168,14 +202,17 @@ class ModelTest : public QObject {
     const QString path = dir_.filePath(QStringLiteral("damaged.csv"));
     const std::vector<Row> goods = Goods();
     const std::vector<Row> two(goods.begin(), goods.begin() + 2);
-    const std::string bytes = tail.isEmpty() ? std::string("a,b,c\r\n") : ResultBytes(two, ResultEncoding::kSjis, Quoting::kDoubled) + tail.toStdString();
+    const std::string bytes = tail.isEmpty()
+                                  ? std::string("a,b,c\r\n")
+                                  : ResultBytes(two, ResultEncoding::kSjis, Quoting::kDoubled) + tail.toStdString();
     WriteFile(path, bytes);
     viewer::ResultsPage page(services_);
     QSignalSpy refused(&page, &viewer::ResultsPage::Refused);
     page.Open(path);
     QTRY_COMPARE(refused.size(), 1);
     const QString message = refused.front().front().toString();
-    QVERIFY2(message.startsWith(path + QStringLiteral(" を結果ファイルとして読めません。\n") + where), qPrintable(message));
+    QVERIFY2(message.startsWith(path + QStringLiteral(" を結果ファイルとして読めません。\n") + where),
+             qPrintable(message));
     QCOMPARE(page.Rows().rowCount(), 0);
   }
 };

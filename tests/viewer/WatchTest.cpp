@@ -18,11 +18,11 @@
 #include "engine/ResultColumns.h"
 #include "results/WatchList.h"
 #include "support/ResultCsv.h"
+#include "text/TextOps.h"
 #include "viewer/HistoryPage.h"
 #include "viewer/PriceChart.h"
 #include "viewer/ViewerWindow.h"
 #include "viewer/WatchesPage.h"
-#include "text/TextOps.h"
 
 namespace vormla::viewtest {
 
@@ -93,7 +93,8 @@ class WatchTest : public QObject {
     const QString escapedUnit = QStringLiteral("vormla-watch@\\xe3\\x82\\xbf\\xe3\\x82\\xaa\\xe3\\x83\\xab.timer");
     FakeServices services;
     services.Answers[QStringLiteral("systemctl --user is-enabled ") + escapedUnit] = {0, QStringLiteral("enabled\n")};
-    services.Answers[QStringLiteral("systemctl --user is-enabled vormla-watch@towels.timer")] = {1, QStringLiteral("disabled\n")};
+    services.Answers[QStringLiteral("systemctl --user is-enabled vormla-watch@towels.timer")] = {
+        1, QStringLiteral("disabled\n")};
     viewer::WatchesPage page(services);
     page.Refresh();
     QCOMPARE(page.Table().rowCount(), 3);
@@ -118,7 +119,8 @@ class WatchTest : public QObject {
     QVERIFY(services.Messages.isEmpty());
 
     // A failure is told with what systemctl said.
-    services.Answers[QStringLiteral("systemctl --user enable --now ") + escapedUnit] = {1, QStringLiteral("Failed to connect to bus\n")};
+    services.Answers[QStringLiteral("systemctl --user enable --now ") + escapedUnit] = {
+        1, QStringLiteral("Failed to connect to bus\n")};
     page.SetTimer(true);
     QCOMPARE(services.Messages.size(), 1);
     QVERIFY(services.Messages.front().Text.endsWith(QStringLiteral("は失敗しました。\nFailed to connect to bus")));
@@ -136,8 +138,9 @@ class WatchTest : public QObject {
     viewer::QtViewerServices services;
     const viewer::CommandOutcome manager = services.RunCommand({"systemctl", "--user", "show-environment"});
     if (manager.ExitCode != 0) {
-      QSKIP(qPrintable(QStringLiteral("no systemd user manager here (systemctl --user: %1); the command lines are checked above")
-                           .arg(manager.Output.trimmed())));
+      QSKIP(qPrintable(
+          QStringLiteral("no systemd user manager here (systemctl --user: %1); the command lines are checked above")
+              .arg(manager.Output.trimmed())));
     }
     // A name systemd escapes, as most of our users' are.
     const QString name = QStringLiteral("結果ビューア試験 %1").arg(QCoreApplication::applicationPid());
@@ -199,12 +202,14 @@ class WatchTest : public QObject {
     QCOMPARE(history.ResultList().count(), 3);
 
     std::vector<FileValues> files;
-    for (int i = 2; i >= 0; --i) files.push_back(ReadValues(history.ResultList().item(i)->data(Qt::UserRole).toString()));
+    for (int i = 2; i >= 0; --i)
+      files.push_back(ReadValues(history.ResultList().item(i)->data(Qt::UserRole).toString()));
     // An item in all three files whose wholesale price moved.
     QString url;
     for (auto it = files[0].ByUrl.cbegin(); it != files[0].ByUrl.cend() && url.isEmpty(); ++it) {
       const bool everywhere = files[1].ByUrl.contains(it.key()) && files[2].ByUrl.contains(it.key());
-      if (everywhere && (files[1].ByUrl[it.key()][0] != it.value()[0] || files[2].ByUrl[it.key()][0] != it.value()[0])) {
+      if (everywhere &&
+          (files[1].ByUrl[it.key()][0] != it.value()[0] || files[2].ByUrl[it.key()][0] != it.value()[0])) {
         url = it.key();
       }
     }

@@ -1,8 +1,8 @@
 // The viewer's window offscreen: a result file, a watch folder and a missing
 // file opened, and a selected row's pictures.
 #include <QLabel>
-#include <QPushButton>
 #include <QListWidget>
+#include <QPushButton>
 #include <QSignalSpy>
 #include <QTableView>
 #include <QTableWidget>
@@ -27,7 +27,10 @@ const char* kOlder = "vormla-20240510-060000.csv";
 const char* kNewer = "vormla-20240511-060000.csv";
 
 Row Item(const std::string& number, const std::string& wholesale, const std::string& stock, int pictures) {
-  Row row{{kManagementNo, number}, {kItemName, "品 " + number}, {kWholesalePrice, wholesale}, {kSalesState, stock},
+  Row row{{kManagementNo, number},
+          {kItemName, "品 " + number},
+          {kWholesalePrice, wholesale},
+          {kSalesState, stock},
           {kItemUrl, "https://www.vormla.jp/shop/1/" + number}};
   for (int k = 0; k < pictures; ++k) {
     row[kFirstImage + k] = "https://www.vormla.jp/img/1/" + number + "_0" + std::to_string(k) + ".png?v=2";
@@ -61,9 +64,12 @@ class WindowTest : public QObject {
     WriteFile(folder + QStringLiteral("/changes-20240511-060000.csv"),
               "\"変化\",\"詳細ページURL\",\"商品管理番号\",\"商品名\",\"卸価格(前)\",\"卸価格(後)\","
               "\"メーカ希望小売価格(前)\",\"メーカ希望小売価格(後)\",\"販売状況(前)\",\"販売状況(後)\"\r\n"
-              "\"新規\",\"https://www.vormla.jp/shop/1/VM-3\",\"VM-3\",\"品 VM-3\",\"\",\"300円\",\"\",\"\",\"\",\"在庫あり\"\r\n"
-              "\"価格変更\",\"https://www.vormla.jp/shop/1/VM-1\",\"VM-1\",\"品 VM-1\",\"1,000円\",\"1,200円\",\"\",\"\",\"在庫あり\",\"品切れ中\"\r\n"
-              "\"販売状況変更\",\"https://www.vormla.jp/shop/1/VM-1\",\"VM-1\",\"品 VM-1\",\"1,000円\",\"1,200円\",\"\",\"\",\"在庫あり\",\"品切れ中\"\r\n");
+              "\"新規\",\"https://www.vormla.jp/shop/1/VM-3\",\"VM-3\",\"品 "
+              "VM-3\",\"\",\"300円\",\"\",\"\",\"\",\"在庫あり\"\r\n"
+              "\"価格変更\",\"https://www.vormla.jp/shop/1/VM-1\",\"VM-1\",\"品 "
+              "VM-1\",\"1,000円\",\"1,200円\",\"\",\"\",\"在庫あり\",\"品切れ中\"\r\n"
+              "\"販売状況変更\",\"https://www.vormla.jp/shop/1/VM-1\",\"VM-1\",\"品 "
+              "VM-1\",\"1,000円\",\"1,200円\",\"\",\"\",\"在庫あり\",\"品切れ中\"\r\n");
     // In UTF-8 like every report written with --encoding utf-8; the viewer reads both.
     QFile report(folder + QStringLiteral("/changes-20240511-060000.csv"));
     report.open(QIODevice::ReadOnly);
@@ -135,9 +141,11 @@ class WindowTest : public QObject {
   void OpensOneReportOfAFolder() {
     const QString folder = WatchFolder();
     const QString older = folder + QStringLiteral("/changes-20240510-060000.csv");
-    WriteFile(older, "\xEF\xBB\xBF\"変化\",\"詳細ページURL\",\"商品管理番号\",\"商品名\",\"卸価格(前)\",\"卸価格(後)\","
-                     "\"メーカ希望小売価格(前)\",\"メーカ希望小売価格(後)\",\"販売状況(前)\",\"販売状況(後)\"\r\n"
-                     "\"終了\",\"https://www.vormla.jp/shop/1/VM-9\",\"VM-9\",\"品 VM-9\",\"900円\",\"\",\"\",\"\",\"在庫あり\",\"\"\r\n");
+    WriteFile(older,
+              "\xEF\xBB\xBF\"変化\",\"詳細ページURL\",\"商品管理番号\",\"商品名\",\"卸価格(前)\",\"卸価格(後)\","
+              "\"メーカ希望小売価格(前)\",\"メーカ希望小売価格(後)\",\"販売状況(前)\",\"販売状況(後)\"\r\n"
+              "\"終了\",\"https://www.vormla.jp/shop/1/VM-9\",\"VM-9\",\"品 "
+              "VM-9\",\"900円\",\"\",\"\",\"\",\"在庫あり\",\"\"\r\n");
     auto window = NewWindow();
     QVERIFY(window->OpenReport(older));
     QVERIFY(WaitLoaded(*window, 2));  // the result of 2024-05-10
@@ -153,8 +161,9 @@ class WindowTest : public QObject {
       QVERIFY(!window->OpenReport(wrong));
       QCOMPARE(services_.Messages.size(), 1);
       QCOMPARE(services_.Messages.front().Text,
-               wrong.endsWith(kNewer) ? wrong + QStringLiteral(" は変化レポート (changes-YYYYMMDD-HHMMSS.csv) ではありません。")
-                                      : QStringLiteral("ファイル %1 が見つかりません。").arg(wrong));
+               wrong.endsWith(kNewer)
+                   ? wrong + QStringLiteral(" は変化レポート (changes-YYYYMMDD-HHMMSS.csv) ではありません。")
+                   : QStringLiteral("ファイル %1 が見つかりません。").arg(wrong));
       QCOMPARE(window->Shown(), folder);
     }
   }
@@ -173,8 +182,9 @@ class WindowTest : public QObject {
     const QString missing = dir_.filePath(QStringLiteral("nosuch"));
     QVERIFY(asFolder ? !window->OpenFolder(missing) : !window->OpenFile(missing + ".csv"));
     QCOMPARE(services_.Messages.size(), 1);
-    QCOMPARE(services_.Messages.front().Text, asFolder ? QStringLiteral("フォルダ %1 が見つかりません。").arg(missing)
-                                                       : QStringLiteral("ファイル %1.csv が見つかりません。").arg(missing));
+    QCOMPARE(services_.Messages.front().Text, asFolder
+                                                  ? QStringLiteral("フォルダ %1 が見つかりません。").arg(missing)
+                                                  : QStringLiteral("ファイル %1.csv が見つかりません。").arg(missing));
     QCOMPARE(services_.Messages.front().Caption, QStringLiteral("結果ビューア"));
     // What was shown stays.
     QCOMPARE(window->Results().Rows().rowCount(), 3);
@@ -190,8 +200,8 @@ class WindowTest : public QObject {
     viewer::DetailPane& details = window->Results().Details();
 
     Select(*window, QStringLiteral("VM-1"));
-    QCOMPARE(details.PicturePaths(), (QStringList{folder + "/pictures/VM-1/VM-1_00.png",
-                                                  folder + "/pictures/VM-1/VM-1_01.png"}));
+    QCOMPARE(details.PicturePaths(),
+             (QStringList{folder + "/pictures/VM-1/VM-1_00.png", folder + "/pictures/VM-1/VM-1_01.png"}));
     QTRY_VERIFY(!details.PictureLabels().at(0)->pixmap().isNull() && !details.PictureLabels().at(1)->pixmap().isNull());
     QCOMPARE(details.PictureLabels().at(1)->pixmap().toImage().pixelColor(120, 120), QColor(Qt::green));
     QCOMPARE(details.Value(QStringLiteral("卸価格")), QStringLiteral("1,200円"));
@@ -200,7 +210,8 @@ class WindowTest : public QObject {
 
     // The table's thumbnail is the first picture, loaded off the GUI thread.
     viewer::ResultFilterModel& shown = window->Results().Shown();
-    QTRY_VERIFY(!shown.index(0, viewer::ResultModel::kPictureColumn).data(Qt::DecorationRole).value<QPixmap>().isNull());
+    QTRY_VERIFY(
+        !shown.index(0, viewer::ResultModel::kPictureColumn).data(Qt::DecorationRole).value<QPixmap>().isNull());
 
     Select(*window, QStringLiteral("VM-3"));  // no pictures saved
     QVERIFY(details.PicturePaths().isEmpty());

@@ -75,18 +75,19 @@ ItemFacts Catalog::Facts(std::uint64_t key) const {
   return f;
 }
 
-std::string Catalog::ItemUrl(std::uint64_t key) const {
-  return root_ + "/shop/" + SupplierOf(key) + "/" + Hex10(key);
-}
+std::string Catalog::ItemUrl(std::uint64_t key) const { return root_ + "/shop/" + SupplierOf(key) + "/" + Hex10(key); }
 
 std::optional<std::uint64_t> Catalog::KeyFromPath(const std::string& supplier, const std::string& code) const {
   if (code.size() != 10) return std::nullopt;
   std::uint64_t key = 0;
   for (char c : code) {
     int v;
-    if (c >= '0' && c <= '9') v = c - '0';
-    else if (c >= 'A' && c <= 'F') v = c - 'A' + 10;
-    else return std::nullopt;
+    if (c >= '0' && c <= '9')
+      v = c - '0';
+    else if (c >= 'A' && c <= 'F')
+      v = c - 'A' + 10;
+    else
+      return std::nullopt;
     key = key * 16 + static_cast<std::uint64_t>(v);
   }
   if (key < 0x100 || SupplierOf(key) != supplier) return std::nullopt;

@@ -21,12 +21,12 @@ namespace vormla::demo {
 struct SearchQuery {
   bool allCategories = false;  // "/search?category_id=80"
   std::string categoryId;
-  std::string keyword;         // form-decoded (UTF-8)
+  std::string keyword;               // form-decoded (UTF-8)
   std::string priceFrom, priceTo;    // facet_price_from/to (wholesale)
   std::string retailFrom, retailTo;  // refrence_price_from/to
-  bool inStockOnly = false;    // ex_so=Y
-  bool discountedOnly = false; // disc_flg=Y
-  std::string sort;            // score, sales, new, PD, PA or ""
+  bool inStockOnly = false;          // ex_so=Y
+  bool discountedOnly = false;       // disc_flg=Y
+  std::string sort;                  // score, sales, new, PD, PA or ""
   // Known path, keys in the client's fixed order, ex_so present, values as the
   // client writes them.
   bool wellFormed = false;
@@ -62,8 +62,8 @@ enum class ItemChange {
 
 // Facts of one item that searches filter and sort on.
 struct ItemFacts {
-  int wholesale = 0;   // yen; 0 = no wholesale price shown
-  int retail = 0;      // yen; 0 = none
+  int wholesale = 0;       // yen; 0 = no wholesale price shown
+  int retail = 0;          // yen; 0 = none
   bool openPrice = false;  // retail area says "オープン価格"
   bool soldOut = false;
   bool discounted = false;
@@ -82,8 +82,8 @@ using ExpectedColumns = std::array<std::string, 36>;
 
 struct ItemPage {
   std::string html;
-  ExpectedColumns expected;                 // columns 3, 8, 9 and 36 left empty
-  std::vector<std::string> pictureUrls;     // every distinct picture (download order)
+  ExpectedColumns expected;                     // columns 3, 8, 9 and 36 left empty
+  std::vector<std::string> pictureUrls;         // every distinct picture (download order)
   std::vector<std::string> missingPictureUrls;  // those among them that answer 404
 };
 
@@ -105,7 +105,7 @@ class Catalog {
 
   // The item behind "/shop/<supplier>/<code>", or nothing.
   std::optional<std::uint64_t> KeyFromPath(const std::string& supplier, const std::string& code) const;
-  std::string ItemUrl(std::uint64_t key) const;  // absolute, without query
+  std::string ItemUrl(std::uint64_t key) const;                   // absolute, without query
   std::shared_ptr<const ItemPage> Item(std::uint64_t key) const;  // cached
   ItemFacts Facts(std::uint64_t key) const;
 

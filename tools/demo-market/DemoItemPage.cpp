@@ -16,17 +16,16 @@ namespace {
 
 const char* const kUnits[] = {"500g", "30袋入", "12枚入", "1kg", "Mサイズ", "2個組", "ブラウン", "6本セット"};
 const char* const kLeads[] = {"", "", "【送料無料】", "訳あり ", "人気の", "限定", "【まとめ買い】"};
-const char* const kBrands[] = {"山田工房", "さくら堂", "Blue&amp;Green", "オリーブ舎", "Maison K&#039;s",
-                               "日の出商会", "ＫＵＭＡ　ＤＥＳＩＧＮ", ""};
-const char* const kSellers[] = {"株式会社ヴォルムラ商事", "有限会社さくら物産", "マルヤマ&amp;カンパニー株式会社",
-                                "株式会社　日の出", "合同会社ミドリ&#039;s", "北星トレーディング株式会社"};
-const char* const kIntros[] = {
-    "毎日使いたくなる定番アイテムです。",
-    "職人が一つひとつ丁寧に仕上げました。　贈り物にも最適です。",
-    "ギフト&amp;ノベルティに。&#039;選べる&#039;カラー展開です。",
-    "サイズは約10&#12316;15cm、手になじむ形です。",
-    "&quot;本物&quot;にこだわった、当店の自信作。",
-    "数量限定、なくなり次第終了となります。"};
+const char* const kBrands[] = {"山田工房",        "さくら堂",   "Blue&amp;Green",         "オリーブ舎",
+                               "Maison K&#039;s", "日の出商会", "ＫＵＭＡ　ＤＥＳＩＧＮ", ""};
+const char* const kSellers[] = {"株式会社ヴォルムラ商事", "有限会社さくら物産",    "マルヤマ&amp;カンパニー株式会社",
+                                "株式会社　日の出",       "合同会社ミドリ&#039;s", "北星トレーディング株式会社"};
+const char* const kIntros[] = {"毎日使いたくなる定番アイテムです。",
+                               "職人が一つひとつ丁寧に仕上げました。　贈り物にも最適です。",
+                               "ギフト&amp;ノベルティに。&#039;選べる&#039;カラー展開です。",
+                               "サイズは約10&#12316;15cm、手になじむ形です。",
+                               "&quot;本物&quot;にこだわった、当店の自信作。",
+                               "数量限定、なくなり次第終了となります。"};
 const char* const kPayments[] = {"クレジットカード", "銀行振込", "後払い", "代金引換"};
 const char* const kItemLabels[] = {"キャンペーン", "送料無料", "新商品", "ポイント2倍", "セール"};
 const char* const kUses[] = {"消費者直送", "画像転載", "ネット販売", "ネットオークション", "CSVダイレクト注文"};
@@ -186,23 +185,21 @@ void ItemPageWriter::WriteHead() {
 void ItemPageWriter::WriteHeaderBlock() {
   const int headerKind = r_.Below(20);  // 0: no block, 1: no date in brackets
   const bool unsafeNumber = r_.OneIn(13);
-  const std::string mgmt = unsafeNumber ? "../" + code_.substr(0, 4)
-                                        : std::string("VM-") + std::to_string(1000 + r_.Below(9000)) +
-                                              (r_.OneIn(3) ? "-L" : "");
+  const std::string mgmt = unsafeNumber
+                               ? "../" + code_.substr(0, 4)
+                               : std::string("VM-") + std::to_string(1000 + r_.Below(9000)) + (r_.OneIn(3) ? "-L" : "");
   const std::string itemId = std::to_string(10000000 + Mix(key_) % 89999999);
   const std::string brand = r_.Pick(kBrands);
   if (headerKind == 0) return;
   Add("<ul class=\"colItemData\">");
-  const std::string numberLine =
-      headerKind == 1 ? "  <li class=\"itemNumber\">商品管理番号：" + mgmt + "</li>"
-                      : "  <li class=\"itemNumber\">商品管理番号：" + mgmt + "（登録/更新：" +
-                            DateText(facts_.registered) + "）</li>";
+  const std::string numberLine = headerKind == 1 ? "  <li class=\"itemNumber\">商品管理番号：" + mgmt + "</li>"
+                                                 : "  <li class=\"itemNumber\">商品管理番号：" + mgmt +
+                                                       "（登録/更新：" + DateText(facts_.registered) + "）</li>";
   Add(numberLine);
   Add("  <li class=\"itemId\">商品ID：" + itemId + "</li>");
-  const std::string brandLine =
-      brand.empty() ? "  <li class=\"itemBrand\">[ブランド]&nbsp;</li>"
-                    : "  <li class=\"itemBrand\">[ブランド]&nbsp;<a href=\"/search/?brand=" + std::to_string(r_.Below(900)) +
-                          "\">" + brand + "</a></li>";
+  const std::string brandLine = brand.empty() ? "  <li class=\"itemBrand\">[ブランド]&nbsp;</li>"
+                                              : "  <li class=\"itemBrand\">[ブランド]&nbsp;<a href=\"/search/?brand=" +
+                                                    std::to_string(r_.Below(900)) + "\">" + brand + "</a></li>";
   Add(brandLine);
   Add("</ul>");
   ExpectHeaderValues(numberLine, itemId, brandLine);
@@ -218,7 +215,8 @@ void ItemPageWriter::ExpectHeaderValues(const std::string& numberLine, const std
     for (const char* piece : {"登録/更新：", "（", "）"}) date = ReplaceNoCase(date, piece, "");
     raw_[kDate] = TrimLow(date);
   }
-  raw_[kItemId] = TrimLow(ReplaceNoCase(CleanText("  <li class=\"itemId\">商品ID：" + itemId + "</li>"), "商品ID：", ""));
+  raw_[kItemId] =
+      TrimLow(ReplaceNoCase(CleanText("  <li class=\"itemId\">商品ID：" + itemId + "</li>"), "商品ID：", ""));
   raw_[kBrand] = TrimLow(ReplaceNoCase(ReplaceNoCase(CleanText(brandLine), "[ブランド]", ""), "&nbsp;", ""));
 }
 
@@ -226,14 +224,29 @@ void ItemPageWriter::ExpectHeaderValues(const std::string& numberLine, const std
 void ItemPageWriter::WriteName() {
   std::string name = std::string(r_.Pick(kLeads)) + kNouns[genre_][Mix(key_) % 6] + "　" + r_.Pick(kUnits);
   switch (r_.Below(9)) {
-    case 0: name += " &amp; " + std::string(kNouns[genre_][(Mix(key_) + 1) % 6]); break;
-    case 1: name = "職人&#039;s " + name; break;
-    case 2: name += " 3&#12316;5個入り"; break;
-    case 3: name += " \"限定\" モデル, 数量限定"; break;
-    case 4: name += " &quot;特価&quot;"; break;
-    case 5: name += " &amp;amp; ギフト"; break;
-    case 6: name += " <span class=\"itemNameSub\">ご家庭用</span>"; break;
-    default: break;
+    case 0:
+      name += " &amp; " + std::string(kNouns[genre_][(Mix(key_) + 1) % 6]);
+      break;
+    case 1:
+      name = "職人&#039;s " + name;
+      break;
+    case 2:
+      name += " 3&#12316;5個入り";
+      break;
+    case 3:
+      name += " \"限定\" モデル, 数量限定";
+      break;
+    case 4:
+      name += " &quot;特価&quot;";
+      break;
+    case 5:
+      name += " &amp;amp; ギフト";
+      break;
+    case 6:
+      name += " <span class=\"itemNameSub\">ご家庭用</span>";
+      break;
+    default:
+      break;
   }
   const std::string nameLine = "<h1 class=\"itemName\">" + name + "</h1>";
   Add(nameLine);
@@ -273,10 +286,11 @@ void ItemPageWriter::WritePictures() {
     Add("</li>");
     CollectPicture(l);
     if (r_.OneIn(6)) {  // the same picture again, as written or in other letter case
-      const std::string again = r_.OneIn(2) || l.find("src=\"https") != std::string::npos
-                                    ? l
-                                    : "<img class=\"lazy\" data-url=\"" + LowerAscii(url).replace(0, 8, "HTTPS://") + "\">";
-      Add("<li>" );
+      const std::string again =
+          r_.OneIn(2) || l.find("src=\"https") != std::string::npos
+              ? l
+              : "<img class=\"lazy\" data-url=\"" + LowerAscii(url).replace(0, 8, "HTTPS://") + "\">";
+      Add("<li>");
       Add(again);
       Add("</li>");
       CollectPicture(again);
@@ -325,18 +339,41 @@ void ItemPageWriter::WriteIntroduction() {
   const std::string below = "<p class=\"itemCatchTxt\">" + detailText + "</p>";
   const std::string block = "<div class=\"userHtmlView\">" + detailText + "<br>" + catchText + "</div>";
   switch (r_.Below(6)) {
-    case 0: break;
-    case 1: Add(block); IntroFromBlock(block); break;
-    case 2: Add(block); IntroFromBlock(block); Add(head); Add(below); IntroFromHeading(head, below); break;
-    case 3: Add(head); Add(below); IntroFromHeading(head, below); Add(block); IntroFromBlock(block); break;
+    case 0:
+      break;
+    case 1:
+      Add(block);
+      IntroFromBlock(block);
+      break;
+    case 2:
+      Add(block);
+      IntroFromBlock(block);
+      Add(head);
+      Add(below);
+      IntroFromHeading(head, below);
+      break;
+    case 3:
+      Add(head);
+      Add(below);
+      IntroFromHeading(head, below);
+      Add(block);
+      IntroFromBlock(block);
+      break;
     case 4: {  // a heading holding a lone double quote leaves the text block to fill the column
       const std::string quoteHead = "<h4 class=\"hdType04\">\"</h4>";
       const std::string empty = "<p class=\"itemCatchTxt\"></p>";
-      Add(quoteHead); Add(empty); IntroFromHeading(quoteHead, empty);
-      Add(block); IntroFromBlock(block);
+      Add(quoteHead);
+      Add(empty);
+      IntroFromHeading(quoteHead, empty);
+      Add(block);
+      IntroFromBlock(block);
       break;
     }
-    default: Add(head); Add(below); IntroFromHeading(head, below); break;
+    default:
+      Add(head);
+      Add(below);
+      IntroFromHeading(head, below);
+      break;
   }
 }
 
@@ -375,13 +412,19 @@ void ItemPageWriter::WriteRatings() {
     Add("</dd>");
     Add("</dl>");
     std::string s;
-    if (c.find("threeScore") != std::string::npos) s = "★★★";
-    else if (c.find("twoScore") != std::string::npos) s = "★★☆";
-    else if (c.find("oneScore") != std::string::npos) s = "★☆☆";
+    if (c.find("threeScore") != std::string::npos)
+      s = "★★★";
+    else if (c.find("twoScore") != std::string::npos)
+      s = "★★☆";
+    else if (c.find("oneScore") != std::string::npos)
+      s = "★☆☆";
     const std::string n = CleanText(h);
-    if (n == "人気度") raw_[kPopular] = s;
-    else if (n == "注目度") raw_[kAttention] = s;
-    else if (n == "リピート度") raw_[kRepeat] = s;
+    if (n == "人気度")
+      raw_[kPopular] = s;
+    else if (n == "注目度")
+      raw_[kAttention] = s;
+    else if (n == "リピート度")
+      raw_[kRepeat] = s;
   }
   Add("</div>");
 }
@@ -420,8 +463,8 @@ void ItemPageWriter::WriteSpecTable() {
     const char* heading;
     int column;
   };
-  const Spec specs[] = {{"サイズ・容量", 9}, {"規格", 10}, {"注意事項", 11}, {"出荷条件", 12},
-                        {"良品返品", 13},     {"注文について", 14}, {"JANコード", 15}};
+  const Spec specs[] = {{"サイズ・容量", 9}, {"規格", 10},         {"注意事項", 11}, {"出荷条件", 12},
+                        {"良品返品", 13},    {"注文について", 14}, {"JANコード", 15}};
   const std::string sizeValue = "W" + std::to_string(50 + r_.Below(200)) + "×D" + std::to_string(30 + r_.Below(100)) +
                                 "×H" + std::to_string(10 + r_.Below(90)) + "mm";
   for (const Spec& spec : specs) {
@@ -453,8 +496,12 @@ std::vector<std::string> ItemPageWriter::SpecValueLines(int column, const std::s
     case 10:
       return {"<td class=\"itemSpecData\">本体：天然木（ウォールナット）</td>"};
     case 11:
-      return {"<td class=\"itemSpecData\">", "直射日光を避けて保管してください。", "", "\"",
-              "お子様の手の届かない所に　置いてください。", "色味は画面と異なる場合があります。<br/>ご了承ください。",
+      return {"<td class=\"itemSpecData\">",
+              "直射日光を避けて保管してください。",
+              "",
+              "\"",
+              "お子様の手の届かない所に　置いてください。",
+              "色味は画面と異なる場合があります。<br/>ご了承ください。",
               "</td>"};
     case 12:
       return {"<td class=\"itemSpecData\">", "ご注文から3&#12316;5営業日で出荷", "土日祝は休業  （年末年始を除く）",
@@ -500,8 +547,8 @@ void ItemPageWriter::AppendRelatedItems(size_t upTo) {
   for (const auto& l : lines_) size += l.size() + 1;
   int n = 0;
   do {
-    const std::uint64_t other = (Mix(key_ + static_cast<std::uint64_t>(n)) & kKeyMask & ~std::uint64_t{7}) |
-                                0x100 | static_cast<std::uint64_t>(genre_);
+    const std::uint64_t other = (Mix(key_ + static_cast<std::uint64_t>(n)) & kKeyMask & ~std::uint64_t{7}) | 0x100 |
+                                static_cast<std::uint64_t>(genre_);
     const std::string l = "<li class=\"relatedItem\"><a href=\"" +
                           catalog_.ItemUrl(other).substr(catalog_.Root().size()) + "\">関連商品のご案内　" +
                           kNouns[genre_][n % 6] + "　" + kUnits[n % 8] + "</a></li>";

@@ -16,9 +16,9 @@ std::string Yen(long long value) { return WithCommas(value) + "円"; }
 
 // Markup variants of an item's block on a result page, fixed per item.
 struct BlockStyle {
-  bool taxNote;         // "1,980円&nbsp;(税込)"
-  bool wholesaleFirst;  // price paragraph above the retail area
-  bool plainPriceClass; // class="price" instead of class="afterPrice"
+  bool taxNote;          // "1,980円&nbsp;(税込)"
+  bool wholesaleFirst;   // price paragraph above the retail area
+  bool plainPriceClass;  // class="price" instead of class="afterPrice"
 };
 
 BlockStyle StyleOf(std::uint64_t key) {
@@ -37,7 +37,7 @@ struct ListingShape {
   long long extraHits = 0;  // hits beyond a full page
   bool linkless = false;    // one block without a detail link, at linklessAt
   int linklessAt = 0;
-  bool countLags = false;   // a hit count that falls one short of the blocks
+  bool countLags = false;  // a hit count that falls one short of the blocks
 };
 
 ListingShape ShapeOf(Rng& r, const SearchQuery& query, int itemsPerSearch) {
@@ -129,12 +129,18 @@ void AppendLine(std::string& out, const std::string& text) {
 std::string EscapedKeyword(const std::string& keyword) {
   std::string escaped;
   for (char c : keyword) {
-    if (c == '&') escaped += "&amp;";
-    else if (c == '<') escaped += "&lt;";
-    else if (c == '>') escaped += "&gt;";
-    else if (c == '"') escaped += "&quot;";
-    else if (static_cast<unsigned char>(c) < 0x20) escaped += ' ';
-    else escaped += c;
+    if (c == '&')
+      escaped += "&amp;";
+    else if (c == '<')
+      escaped += "&lt;";
+    else if (c == '>')
+      escaped += "&gt;";
+    else if (c == '"')
+      escaped += "&quot;";
+    else if (static_cast<unsigned char>(c) < 0x20)
+      escaped += ' ';
+    else
+      escaped += c;
   }
   return escaped;
 }

@@ -93,7 +93,9 @@ std::string LoginPage(const std::string& token, bool failed, bool tokenShown = t
   if (failed) page += "<p class=\"errorTxt\">ログインIDまたはパスワードが正しくありません。</p>\n";
   page +=
       "<form method=\"post\" action=\"/login\">\n"
-      "<input type=\"hidden\" name=\"_token\" value=\"" + token + "\">\n"
+      "<input type=\"hidden\" name=\"_token\" value=\"" +
+      token +
+      "\">\n"
       "<input type=\"text\" name=\"login_id\" value=\"\">\n"
       "<input type=\"password\" name=\"password\" value=\"\">\n"
       "<input type=\"checkbox\" name=\"bookmark\" value=\"on\">\n"
@@ -161,8 +163,7 @@ bool DemoMarket::WriteCaFile(const std::string& path) const { return vormla::dem
 bool DemoMarket::Start() {
   if (server_) return false;
   stopping_ = false;
-  server_ = std::make_unique<httplib::SSLServer>(
-      [this](SSL_CTX& ctx) { return UseServerCertificate(&ctx, ca_); });
+  server_ = std::make_unique<httplib::SSLServer>([this](SSL_CTX& ctx) { return UseServerCertificate(&ctx, ca_); });
   if (!server_->is_valid()) {
     server_.reset();
     return false;
@@ -257,7 +258,8 @@ void DemoMarket::Serve(const httplib::Request& req, httplib::Response& res, Reco
   } else if (path == "/login") {
     ServeLoginPage(res, cookie);
   } else if (path == "/") {
-    res.set_content(SimplePage("卸・仕入れサイト", record.signedIn ? "ようこそ、会員様" : "ログインしてください"), kHtml);
+    res.set_content(SimplePage("卸・仕入れサイト", record.signedIn ? "ようこそ、会員様" : "ログインしてください"),
+                    kHtml);
   } else if (path == "/search" || path == "/search/") {
     ServeSearch(req, res, record.signedIn);
   } else if (path == "/test/stall" || path == "/test/stall-body") {

@@ -32,11 +32,11 @@ inline constexpr const char* kPassword = "quastel74";
 inline constexpr const char* kSessionCookie = "vormla_session";
 
 struct DemoMarketOptions {
-  int port = 0;               // 0: a free port
-  int threads = 16;           // worker threads of the server
+  int port = 0;      // 0: a free port
+  int threads = 16;  // worker threads of the server
   // Idle keep-alive connections are closed after this long; Stop waits for them.
   int keepAliveSeconds = 1;
-  CatalogOptions catalogue;   // item counts and page sizes (benchmark)
+  CatalogOptions catalogue;  // item counts and page sizes (benchmark)
   // Members' own accounts it accepts as well: login ID and password (UTF-8).
   std::vector<std::pair<std::string, std::string>> accounts;
   std::optional<ThrowawayCa> ca;  // a CA to serve under (KeptCa) instead of a new one
@@ -154,8 +154,10 @@ class DemoMarket {
   const Catalog& Goods() const { return *catalog_; }
   // Changes the goods between two runs (Catalog::SetRevision).
   void SetCatalogueRevision(int revision) {
-    if (catalog_) catalog_->SetRevision(revision);
-    else options_.catalogue.revision = revision;
+    if (catalog_)
+      catalog_->SetRevision(revision);
+    else
+      options_.catalogue.revision = revision;
   }
 
  private:

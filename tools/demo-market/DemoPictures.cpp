@@ -56,7 +56,8 @@ std::optional<std::string> Catalog::Picture(const std::string& path, bool serveM
   if (tag.size() < 6 || tag.substr(tag.size() - 4) != ".png") return std::nullopt;
   tag.resize(tag.size() - 4);
   bool missing = false;
-  if (tag[0] == 't') tag.erase(0, 1);
+  if (tag[0] == 't')
+    tag.erase(0, 1);
   else if (tag[0] == 'x') {
     tag.erase(0, 1);
     missing = true;

@@ -60,9 +60,9 @@ SearchQuery ParseSearchTarget(const std::string& target) {
     pos = amp + 1;
   }
 
-  static const char* const kOrder[] = {"category_id",          "keyword",   "facet_price_from", "facet_price_to",
-                                       "refrence_price_from", "refrence_price_to", "ex_so", "disc_flg",
-                                       "sort",                 "sort_operate_flg"};
+  static const char* const kOrder[] = {
+      "category_id",       "keyword", "facet_price_from", "facet_price_to", "refrence_price_from",
+      "refrence_price_to", "ex_so",   "disc_flg",         "sort",           "sort_operate_flg"};
   bool ordered = true;
   bool haveStock = false;
   bool valuesOk = true;
@@ -77,24 +77,49 @@ SearchQuery ParseSearchTarget(const std::string& target) {
     if (index >= 0) last = std::max(last, index);
     const std::string decoded = FormDecode(value);
     switch (index) {
-      case 0: q.categoryId = decoded; break;
-      case 1: q.keyword = decoded; valuesOk = valuesOk && !TrimLow(decoded).empty(); break;
-      case 2: q.priceFrom = value; valuesOk = valuesOk && AllDigits(value); break;
-      case 3: q.priceTo = value; valuesOk = valuesOk && AllDigits(value); break;
-      case 4: q.retailFrom = value; valuesOk = valuesOk && AllDigits(value); break;
-      case 5: q.retailTo = value; valuesOk = valuesOk && AllDigits(value); break;
+      case 0:
+        q.categoryId = decoded;
+        break;
+      case 1:
+        q.keyword = decoded;
+        valuesOk = valuesOk && !TrimLow(decoded).empty();
+        break;
+      case 2:
+        q.priceFrom = value;
+        valuesOk = valuesOk && AllDigits(value);
+        break;
+      case 3:
+        q.priceTo = value;
+        valuesOk = valuesOk && AllDigits(value);
+        break;
+      case 4:
+        q.retailFrom = value;
+        valuesOk = valuesOk && AllDigits(value);
+        break;
+      case 5:
+        q.retailTo = value;
+        valuesOk = valuesOk && AllDigits(value);
+        break;
       case 6:
         haveStock = true;
         q.inStockOnly = value == "Y";
         valuesOk = valuesOk && (value == "Y" || value == "N");
         break;
-      case 7: q.discountedOnly = value == "Y"; valuesOk = valuesOk && value == "Y"; break;
+      case 7:
+        q.discountedOnly = value == "Y";
+        valuesOk = valuesOk && value == "Y";
+        break;
       case 8:
         q.sort = value;
-        valuesOk = valuesOk && (value == "score" || value == "sales" || value == "new" || value == "PD" || value == "PA");
+        valuesOk =
+            valuesOk && (value == "score" || value == "sales" || value == "new" || value == "PD" || value == "PA");
         break;
-      case 9: haveSortFlag = true; valuesOk = valuesOk && value == "Y"; break;
-      default: break;
+      case 9:
+        haveSortFlag = true;
+        valuesOk = valuesOk && value == "Y";
+        break;
+      default:
+        break;
     }
   }
   const bool firstIsCategory = !pairs.empty() && pairs.front().first == "category_id";
@@ -105,8 +130,7 @@ SearchQuery ParseSearchTarget(const std::string& target) {
   } else if (path == "/search/") {
     pathOk = true;
   }
-  q.wellFormed = pathOk && firstIsCategory && ordered && haveStock && valuesOk &&
-                 (haveSortFlag == !q.sort.empty());
+  q.wellFormed = pathOk && firstIsCategory && ordered && haveStock && valuesOk && (haveSortFlag == !q.sort.empty());
   return q;
 }
 

@@ -33,7 +33,9 @@ class Rng {
   int Below(int n) { return n <= 1 ? 0 : static_cast<int>(Next() % static_cast<std::uint64_t>(n)); }
   bool OneIn(int n) { return Below(n) == 0; }
   template <class T, std::size_t N>
-  const T& Pick(const T (&items)[N]) { return items[Below(static_cast<int>(N))]; }
+  const T& Pick(const T (&items)[N]) {
+    return items[Below(static_cast<int>(N))];
+  }
 
  private:
   std::uint64_t state_;

@@ -55,8 +55,7 @@ void AddExtension(X509* cert, X509* issuer, int nid, const char* value) {
 }
 
 // Certificate for subjectKey named commonName; self-signed when issuer is null.
-CertPtr NewCertificate(EVP_PKEY* subjectKey, const char* commonName, X509* issuer,
-                       EVP_PKEY* issuerKey) {
+CertPtr NewCertificate(EVP_PKEY* subjectKey, const char* commonName, X509* issuer, EVP_PKEY* issuerKey) {
   CertPtr cert(X509_new());
   Check(cert != nullptr, "certificate allocation");
   Check(X509_set_version(cert.get(), 2) == 1, "version");
@@ -74,11 +73,9 @@ CertPtr NewCertificate(EVP_PKEY* subjectKey, const char* commonName, X509* issue
   Check(X509_gmtime_adj(X509_getm_notAfter(cert.get()), 30L * 24 * 3600) != nullptr, "validity");
 
   X509_NAME* name = X509_get_subject_name(cert.get());
-  Check(X509_NAME_add_entry_by_txt(name, "O", MBSTRING_ASC,
-                                   reinterpret_cast<const unsigned char*>("Vormla demo"), -1, -1,
-                                   0) == 1 &&
-            X509_NAME_add_entry_by_txt(name, "CN", MBSTRING_ASC,
-                                       reinterpret_cast<const unsigned char*>(commonName), -1,
+  Check(X509_NAME_add_entry_by_txt(name, "O", MBSTRING_ASC, reinterpret_cast<const unsigned char*>("Vormla demo"), -1,
+                                   -1, 0) == 1 &&
+            X509_NAME_add_entry_by_txt(name, "CN", MBSTRING_ASC, reinterpret_cast<const unsigned char*>(commonName), -1,
                                        -1, 0) == 1,
         "subject");
   X509* signer = issuer ? issuer : cert.get();
@@ -117,8 +114,7 @@ std::string CertPem(X509* cert) {
 
 std::string KeyPem(EVP_PKEY* key) {
   BioPtr bio(BIO_new(BIO_s_mem()));
-  Check(bio && PEM_write_bio_PrivateKey(bio.get(), key, nullptr, nullptr, 0, nullptr, nullptr) == 1,
-        "PEM output");
+  Check(bio && PEM_write_bio_PrivateKey(bio.get(), key, nullptr, nullptr, 0, nullptr, nullptr) == 1, "PEM output");
   return ReadAll(bio.get());
 }
 
@@ -192,8 +188,8 @@ bool UseServerCertificate(ssl_ctx_st* ctx, const ThrowawayCa& ca) {
   CertPtr cert(PEM_read_bio_X509(certBio.get(), nullptr, nullptr, nullptr));
   KeyPtr key(PEM_read_bio_PrivateKey(keyBio.get(), nullptr, nullptr, nullptr));
   if (!cert || !key) return false;
-  return SSL_CTX_use_certificate(ctx, cert.get()) == 1 &&
-         SSL_CTX_use_PrivateKey(ctx, key.get()) == 1 && SSL_CTX_check_private_key(ctx) == 1;
+  return SSL_CTX_use_certificate(ctx, cert.get()) == 1 && SSL_CTX_use_PrivateKey(ctx, key.get()) == 1 &&
+         SSL_CTX_check_private_key(ctx) == 1;
 }
 
 }  // namespace vormla::demo

@@ -4,12 +4,12 @@
 // gone, some new, some with another price or stock), to try out `vormla-cli watch`;
 // so does a restart with --revision N on the same --port and --ca-out, which keep
 // the item addresses and the trusted CA.
+#include <algorithm>
 #include <csignal>
 #include <cstdio>
-#include <algorithm>
 #include <fstream>
-#include <stdexcept>
 #include <iostream>
+#include <stdexcept>
 #include <vector>
 
 #include <CLI/CLI.hpp>
