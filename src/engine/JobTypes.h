@@ -9,7 +9,7 @@
 
 namespace vormla {
 
-// The bytes of the result file: Shift-JIS as specified, or the same rows in UTF-8
+// The bytes of the result file: Shift-JIS by default, or the same rows in UTF-8
 // after a byte-order mark for spreadsheet programs outside Japanese locales.
 enum class ResultEncoding { kSjis, kUtf8 };
 

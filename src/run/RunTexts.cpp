@@ -11,7 +11,7 @@ namespace vormla {
 
 namespace {
 
-// The window's specified texts.
+// The window's long-standing texts, word for word.
 constexpr const char* kCompleteText = "商品情報の取得が完了しました。";
 constexpr const char* kOpenQuestion = "保存したファイルを開きますか？";
 constexpr const char* kNothingFoundText = "該当する商品情報は見つかりませんでした。";

@@ -1,5 +1,5 @@
 // Every text a run shows, for the window and the command line alike (UTF-8).
-// The specified texts of the window stay as they are and come first; what this
+// The window's long-standing texts stay word for word and come first; what this
 // program adds (counts, causes, warnings) follows them.
 #pragma once
 
@@ -11,7 +11,7 @@
 
 namespace vormla {
 
-// Where a text is shown: the two differ only where the window keeps a specified
+// Where a text is shown: the two differ only where the window keeps a long-standing
 // text and the command line can say more.
 enum class Face { kWindow, kCommandLine };
 
@@ -22,7 +22,7 @@ const std::string& CancelledText();
 // Said when a stop came before the run began, and the target stayed untouched.
 const std::string& StoppedBeforeStartText();
 
-// The window's closing message: its specified text and caption, then a blank line
+// The window's closing message: its long-standing text and caption, then a blank line
 // and the run's paragraph. Text is empty for a cancelled run, which ends silently.
 struct EndMessage {
   std::string Caption;

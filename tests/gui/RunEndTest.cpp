@@ -237,7 +237,7 @@ class RunEndTest : public QObject {
     QVERIFY(
         QDir(QFileInfo(csv).path()).entryList({QStringLiteral(".vormla-run-*")}, QDir::Files | QDir::Hidden).isEmpty());
     if (ending == QStringLiteral("stopped after two rows")) QCOMPARE(rows, 2);
-    // The paragraph under the specified text: the rows of a complete run, the
+    // The paragraph under the long-standing text: the rows of a complete run, the
     // cause of a site that could not be read.
     if (ending == QStringLiteral("complete")) {
       QCOMPARE(ends[0].second,
