@@ -134,31 +134,6 @@ uint32_t LatinBase(uint32_t cp, uint32_t& accent) {
   return 0;
 }
 
-uint32_t KanaPrimary(uint32_t hira) {
-  // Small kana sort with their plain twins.
-  switch (hira) {
-    case 0x3041:
-    case 0x3043:
-    case 0x3045:
-    case 0x3047:
-    case 0x3049:
-    case 0x3063:
-    case 0x3083:
-    case 0x3085:
-    case 0x3087:
-    case 0x308E:
-      return (hira + 1) * 4;
-    case 0x3095:
-      return 0x304B * 4;  // small ka
-    case 0x3096:
-      return 0x3051 * 4;  // small ke
-    case 0x3094:
-      return 0x3046 * 4 + 1;  // vu, right after u
-    default:
-      return hira * 4;
-  }
-}
-
 bool IsSmallHira(uint32_t hira) {
   switch (hira) {
     case 0x3041:
@@ -176,6 +151,20 @@ bool IsSmallHira(uint32_t hira) {
       return true;
     default:
       return false;
+  }
+}
+
+uint32_t KanaPrimary(uint32_t hira) {
+  switch (hira) {
+    case 0x3095:
+      return 0x304B * 4;  // small ka
+    case 0x3096:
+      return 0x3051 * 4;  // small ke
+    case 0x3094:
+      return 0x3046 * 4 + 1;  // vu, right after u
+    default:
+      // Other small kana sort with their plain twins, which follow them.
+      return IsSmallHira(hira) ? (hira + 1) * 4 : hira * 4;
   }
 }
 
