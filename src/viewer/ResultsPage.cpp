@@ -36,6 +36,9 @@ ResultsPage::ResultsPage(ViewerServices& services, QWidget* parent)
       shown_(new ResultFilterModel(*rows_, this)),
       loader_(new ResultLoader(this)) {
   categories_ = new QListWidget;
+  // Categories share their leading path; the end of it tells them apart.
+  categories_->setTextElideMode(Qt::ElideLeft);
+  categories_->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
   filter_ = new QLineEdit;
   filter_->setPlaceholderText(QStringLiteral("商品名・商品管理番号・ブランド名・JANコードで絞り込み"));
   filter_->setClearButtonEnabled(true);
